@@ -1,0 +1,119 @@
+// Text files of TevloraT: one reader with the Pascal text-file rules that
+// every reader of the program follows, one line writer that always puts CR LF,
+// and the number formats of the files. Nothing here depends on the C locale:
+// numbers are converted with std::to_chars / std::from_chars, so a comma
+// locale set by the window toolkit never leaks into a file.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+// A runtime input/output error: a file that cannot be opened, read or written,
+// or a number that cannot be converted. It ends the current command; the
+// windows show its text in an error box, the batch tool prints it.
+class TIOError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reads a whole text file into memory; nullopt when it cannot be opened.
+std::optional<std::string> LoadTextFile(const std::string& path);
+
+// Writes `content` to `path` through a temporary file beside it, so that a
+// failed write never leaves a damaged file in place of a good one. Returns
+// false when the file could not be written; the old file is then untouched.
+bool SaveTextFileSafely(const std::string& path, const std::string& content);
+
+// `path` with its extension replaced (or added) by `extension` (".out" ...).
+// Only the last path component is looked at.
+std::string ChangeFileExt(const std::string& path, const std::string& extension);
+
+// Sequential reader over the text of a file. Line ends are CR LF, LF or CR.
+class TTextReader {
+ public:
+  explicit TTextReader(std::string text, std::string name = {});
+
+  bool Eof() const { return position_ >= text_.size(); }
+  // End of file once blanks and line ends are skipped (used by the record
+  // loops, so that trailing empty lines do not count as records).
+  bool SeekEof();
+  bool Eoln() const;
+
+  // At most k characters, never passing the end of the line.
+  std::string ReadChars(std::size_t k);
+  // k single characters, line-end characters included (CR LF counts two).
+  void SkipChars(std::size_t k);
+  // The rest of the current line; moves to the start of the next line.
+  std::string ReadLine();
+  void SkipLine() { ReadLine(); }
+  void SkipLines(int count);
+
+  // Free-format numbers: blanks and line ends are skipped first, then one
+  // token up to the next blank or line end is converted with a point as
+  // decimal separator. Throws TIOError when the token is not a number.
+  double ReadReal();
+  int ReadInteger();
+
+  // 1-based number of the line the reader is in (for error texts).
+  int LineNumber() const;
+  const std::string& Name() const { return name_; }
+
+ private:
+  std::string ReadToken();
+  [[noreturn]] void InvalidNumber(const std::string& token) const;
+
+  std::string text_;
+  std::string name_;
+  std::size_t position_ = 0;
+};
+
+// Builds the text of a file line by line; every line ends with CR LF.
+class TTextWriter {
+ public:
+  TTextWriter& operator<<(std::string_view part) {
+    text_.append(part);
+    return *this;
+  }
+  void EndLine() { text_.append("\r\n"); }
+  void Line(std::string_view line) {
+    text_.append(line);
+    EndLine();
+  }
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// Number forms of the files.
+
+// x:w:d — d decimals, right-aligned in at least w characters, point.
+std::string FormatFixed(double x, int width, int decimals);
+// The input file's form of width w: fixed with two decimals when x >= 1,
+// otherwise the exponent form " 5.0E-0001" (at least 10 characters).
+std::string FormatInputNumber(double x, int width);
+// The exponent form alone (the branch of FormatInputNumber for x < 1).
+std::string FormatInputExponent(double x, int width);
+// "%10.5e" of the alpha coefficients: 0.0123 -> "1.2300E-002".
+std::string FormatAlphaCoefficient(double x);
+// "%6.2f".
+inline std::string Format6_2(double x) { return FormatFixed(x, 6, 2); }
+// Shortest decimal text of fields and grid cells: general format, up to 15
+// significant digits, no trailing zeros ("12.5", "0.001", "1E-6").
+std::string ShortestText(double x, char decimalSeparator = '.');
+
+// Free-format conversion of a whole token with a point; nullopt if it is not
+// a number. Accepts a leading sign and the exponent forms of the files.
+std::optional<double> ParseReal(std::string_view token);
+
+// The program's decimal separator for typed text, taken from the locale at
+// start-up. StringToFloat parses with it and, failing that, with the other of
+// "." and ","; it throws TIOError when neither works.
+extern char CurrentDecimalSeparator;
+std::optional<double> TryStringToFloat(std::string_view text);
+double StringToFloat(std::string_view text);
+
+std::string Trim(std::string_view text);

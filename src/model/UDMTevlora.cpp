@@ -1,0 +1,321 @@
+#include "UDMTevlora.h"
+
+#include <filesystem>
+
+#include "TextFile.h"
+
+double AlphaA = 0;
+double AlphaC = 0;
+double DrainKa = 0, DrainKb = 0, DrainD = 0, DrainU = 0, DrainP = 0, DrainL = 0;
+double RSquare = 0;
+
+TDMTevlora* DMTevlora = nullptr;
+
+namespace T = DataModuleTexts;
+
+std::string InputFileNotOpenedText(const std::string& fileName) {
+  return "The file \"" + fileName + "\"could not be opened. It may be " +
+         "damaged or in use by another program.";
+}
+
+std::string CorruptRealsText(const std::string& fileName) {
+  return "Real numbers in the inputfile \"" + fileName + "\" are corrupt";
+}
+
+void TDMTevlora::DataModuleCreate() {
+  std::error_code error;
+  const auto current = std::filesystem::current_path(error);
+  FileName = error ? std::string() : current.string();
+}
+
+void TDMTevlora::ProgramError(const std::string& text) const {
+  Dialogs->Message(std::string(T::kProgramError) + text);
+}
+
+bool TDMTevlora::ConfirmYesNo(const std::string& question) {
+  return Dialogs->ConfirmYesNo(question);
+}
+
+// ---------------------------------------------------------------------------
+// Drainage parameter file
+
+std::string DrainageParameterText() {
+  const double values[6] = {DrainKa, DrainKb, DrainD, DrainU, DrainP, DrainL};
+  TTextWriter out;
+  for (int i = 0; i < 6; ++i) out.Line(std::string(T::kParLabels[i]) + Format6_2(values[i]));
+  return out.Text();
+}
+
+bool WriteDrainageParameters(const std::string& parFileName) {
+  return SaveTextFileSafely(parFileName, DrainageParameterText());
+}
+
+void ReadDrainageParameters(const std::string& parFileName) {
+  const auto text = LoadTextFile(parFileName);
+  if (!text) throw TIOError("The file \"" + parFileName + "\" could not be read");
+  TTextReader in(*text, parFileName);
+  double values[6];
+  for (double& value : values) {
+    in.SkipChars(53);
+    value = in.ReadReal();
+    in.SkipLine();
+  }
+  DrainKa = values[0];
+  DrainKb = values[1];
+  DrainD = values[2];
+  DrainU = values[3];
+  DrainP = values[4];
+  DrainL = values[5];
+}
+
+// ---------------------------------------------------------------------------
+// Input file
+
+bool TDMTevlora::WriteInputFile() {
+  TTextWriter out;
+  out.Line(T::kInputHeader);
+  if (RunKind == " Ana") {
+    out.Line(T::kAnalysisLine);
+  } else {
+    out.Line(Drainage ? T::kPredictionDrainageLine : T::kPredictionRunoffLine);
+  }
+  out.Line("");
+  out.Line(Title1);
+  out.Line(Title2);
+  out.Line("");
+  out.Line(T::kFileNameLabel + FileName);
+  out.Line(T::kMaxStorageLabel + FormatInputNumber(MaxStorage, 8));
+  out.Line(T::kInitStorageLabel + FormatInputNumber(InitStorage, 8));
+  out.Line(T::kMaxEscapeLabel + FormatInputNumber(MaxEscape, 8));
+  if (Analysis) {
+    out.Line("");
+    const std::string dashes = " " + std::string(50, '-');
+    out.Line(dashes);
+    out.Line(T::kAnalysisColumns);
+    out.Line(dashes);
+  } else {
+    out.Line(T::kLinearFunctionLine);
+    out.Line(T::kAlphaALabel + FormatAlphaCoefficient(AlphaA));
+    out.Line(T::kAlphaCLabel + FormatAlphaCoefficient(AlphaC));
+    out.Line(T::kPorosityLabel + FormatFixed(Porosity >= 1 ? Porosity : Porosity * 100, 7, 2));
+    out.Line(T::kInitRunoffLabel + FormatInputNumber(InitRunoff, 8));
+    out.Line(T::kInitLevelLabel + FormatInputNumber(InitLevel, 8));
+    out.Line("");
+    const std::string dashes = " " + std::string(41, '-');
+    out.Line(dashes);
+    out.Line(T::kPredictionColumns);
+    out.Line(dashes);
+  }
+
+  // Record arrays shorter than the count mean a corrupt data set: nothing is
+  // written, so the file on disk stays as it was.
+  const auto n = static_cast<std::size_t>(std::max(NrOfData, 0));
+  if (Time.size() < n || Rain.size() < n || EscRate.size() < n || Removed.size() < n ||
+      (Analysis && Runoff.size() < n)) {
+    ProgramError(CorruptRealsText(FileName));
+    return false;
+  }
+  int serial = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (Removed[i]) continue;
+    ++serial;
+    out << FormatFixed(serial, 5, 0) << " " << FormatInputNumber(Time[i], 12) << " "
+        << FormatInputNumber(Rain[i], 10) << " " << FormatInputNumber(EscRate[i], 10);
+    if (Analysis) out << " " << FormatInputNumber(Runoff[i], 10);
+    out.EndLine();
+  }
+
+  if (!SaveTextFileSafely(FileName, out.Text())) {
+    Dialogs->Message(InputFileNotOpenedText(FileName));
+    return false;
+  }
+  if (ParLoaded) {
+    const std::string parFileName = ChangeFileExt(FileName, ".par");
+    if (!WriteDrainageParameters(parFileName)) {
+      Dialogs->Message(InputFileNotOpenedText(parFileName));
+      return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+// The program-wide values that an input file can change, so that a failed
+// open can put them back.
+struct TSharedValues {
+  double alphaA = AlphaA, alphaC = AlphaC;
+  double ka = DrainKa, kb = DrainKb, d = DrainD, u = DrainU, p = DrainP, l = DrainL;
+  void Restore() const {
+    AlphaA = alphaA;
+    AlphaC = alphaC;
+    DrainKa = ka;
+    DrainKb = kb;
+    DrainD = d;
+    DrainU = u;
+    DrainP = p;
+    DrainL = l;
+  }
+};
+}  // namespace
+
+bool TDMTevlora::ReadInputFile() {
+  const TSharedValues before;
+  TDMTevlora result = *this;
+  result.Dialogs = Dialogs;
+  try {
+    if (!ReadInputFileInto(result)) {
+      before.Restore();
+      return false;
+    }
+  } catch (...) {
+    before.Restore();
+    throw;
+  }
+  TUserDialogs* dialogs = Dialogs;
+  *this = std::move(result);
+  Dialogs = dialogs;
+  return true;
+}
+
+// Reads FileName into `d` (a copy of this data module).
+bool TDMTevlora::ReadInputFileInto(TDMTevlora& d) const {
+  const auto text = LoadTextFile(FileName);
+  if (!text) {
+    Dialogs->Message(InputFileNotOpenedText(FileName));
+    return false;
+  }
+  TTextReader in(*text, FileName);
+  in.SkipLine();
+  d.RunKind = in.ReadChars(4);
+  if (d.RunKind == " Ana") {
+    in.SkipLine();
+  } else if (d.RunKind == " Pre") {
+    in.ReadChars(8);
+    d.Drainage = in.ReadChars(3) == "dra";
+    in.SkipLine();
+  }
+  in.SkipLine();
+  d.Title1 = in.ReadLine();
+  d.Title2 = in.ReadLine();
+  in.SkipLines(2);
+  double* parameters[3] = {&d.MaxStorage, &d.InitStorage, &d.MaxEscape};
+  for (double* value : parameters) {
+    in.SkipChars(23);
+    *value = in.ReadReal();
+    in.SkipLine();
+  }
+  bool escapeWarned = false;
+
+  if (d.RunKind == " Ana") {
+    d.Analysis = true;
+    d.Drainage = false;
+    in.SkipLines(4);
+  } else {
+    d.Analysis = false;
+    d.AlphaKind = in.ReadChars(4);
+    in.SkipLine();
+    const std::string tagA = in.ReadChars(3);
+    in.SkipChars(14);
+    AlphaA = in.ReadReal();
+    in.SkipLine();
+    const std::string tagC = in.ReadChars(3);
+    in.SkipChars(14);
+    AlphaC = in.ReadReal();
+    in.SkipLine();
+    d.AlphaMissing = false;
+    if (tagA == " A1") {
+      d.AlphaMissing = true;
+      Dialogs->Message(T::kForeignAlpha);
+      in.SkipLines(2);
+    }
+    if (tagC == " B ") {
+      d.AlphaMissing = true;
+      Dialogs->Message(T::kForeignAlpha);
+      if (!d.Drainage) in.SkipLine();
+    }
+    in.SkipChars(25);
+    d.Porosity = in.ReadReal();
+    in.SkipLine();
+    in.SkipChars(22);
+    d.InitRunoff = in.ReadReal();
+    in.SkipLine();
+    in.SkipChars(22);
+    d.InitLevel = in.ReadReal();
+    in.SkipLine();
+    if (tagA == " A1") in.SkipLine();
+    std::string fourth;
+    for (int i = 0; i < 4; ++i) {
+      fourth = in.ReadChars(8);
+      in.SkipLine();
+    }
+    if (fourth == " Serial ") in.SkipLine();
+  }
+
+  // Records. A corrupt one abandons the whole open.
+  d.SerialNr.clear();
+  d.Time.clear();
+  d.Rain.clear();
+  d.EscRate.clear();
+  d.Removed.clear();
+  d.Runoff.resize(0);
+  int n = 0;
+  try {
+    while (!in.SeekEof()) {
+      ++n;
+      const int serial = in.ReadInteger();
+      const double time = in.ReadReal();
+      const double rain = in.ReadReal();
+      double escape = 0;
+      double runoff = n - 1 < static_cast<int>(Runoff.size()) ? Runoff[n - 1] : 0.0;
+      bool useMaxEscape = false;
+      if (d.Analysis) {
+        escape = in.ReadReal();
+        const std::string rest = Trim(in.ReadChars(12));
+        in.SkipLine();
+        if (!rest.empty()) {
+          runoff = StringToFloat(rest);
+        } else {
+          runoff = escape;
+          useMaxEscape = true;
+        }
+      } else {
+        const std::string rest = Trim(in.ReadChars(12));
+        in.SkipLine();
+        if (!rest.empty()) {
+          escape = StringToFloat(rest);
+        } else {
+          useMaxEscape = true;
+        }
+      }
+      if (useMaxEscape) {
+        escape = d.MaxEscape;
+        if (!escapeWarned) {
+          escapeWarned = true;
+          Dialogs->Message(T::kEscapeWarning);
+        }
+      }
+      d.SerialNr.push_back(serial);
+      d.Time.push_back(time);
+      d.Rain.push_back(rain);
+      d.EscRate.push_back(escape);
+      d.Runoff.resize(std::max<std::size_t>(d.Runoff.size(), n));
+      d.Runoff[n - 1] = runoff;
+      d.Removed.push_back(false);
+      d.NrOfData = n;
+    }
+  } catch (const TIOError&) {
+    ProgramError(CorruptRealsText(FileName));
+    return false;
+  }
+  d.NrOfData = n;
+  d.Runoff.resize(n);
+
+  const std::string parFileName = ChangeFileExt(FileName, ".par");
+  std::error_code error;
+  if (std::filesystem::exists(parFileName, error)) {
+    ReadDrainageParameters(parFileName);
+    d.Drainage = true;
+    d.ParLoaded = true;
+  }
+  return true;
+}

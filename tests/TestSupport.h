@@ -1,0 +1,53 @@
+// Shared helpers of the test programs.
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "UserDialogs.h"
+
+// Records every text the core shows and answers questions from a script.
+class TRecordingDialogs : public TUserDialogs {
+ public:
+  void Message(const std::string& text) override { messages.push_back(text); }
+  bool ConfirmYesNo(const std::string& question) override {
+    questions.push_back(question);
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void Progress(const std::string& line) override { progress.push_back(line); }
+  void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
+
+  std::vector<std::string> messages;
+  std::vector<std::string> questions;
+  std::vector<std::string> progress;
+  std::vector<int> pauses;
+  std::deque<bool> answers;
+};
+
+// A fresh directory under the system's temporary directory, removed again
+// when the object goes.
+class TTemporaryDirectory {
+ public:
+  TTemporaryDirectory();
+  ~TTemporaryDirectory();
+  TTemporaryDirectory(const TTemporaryDirectory&) = delete;
+  TTemporaryDirectory& operator=(const TTemporaryDirectory&) = delete;
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+// Joins lines with CR LF after every line.
+std::string CrLf(const std::vector<std::string>& lines);
+// A file of the project's test data (tests/data) or example data (Data).
+std::string TestDataFile(const std::string& name);
+std::string ExampleDataFile(const std::string& name);

@@ -1,0 +1,121 @@
+// Number forms and the Pascal-style text reader shared by every file.
+#include <clocale>
+
+#include <gtest/gtest.h>
+
+#include "TextFile.h"
+
+TEST(NumberForms, FixedWidthAndDecimals) {
+  EXPECT_EQ(FormatFixed(12.5, 8, 2), "   12.50");
+  EXPECT_EQ(FormatFixed(-0.5, 8, 4), " -0.5000");
+  EXPECT_EQ(FormatFixed(123456.789, 6, 2), "123456.79");  // wider when needed
+  EXPECT_EQ(FormatFixed(-0.001, 6, 2), "  0.00");
+  EXPECT_EQ(FormatFixed(0.0005, 7, 3), "  0.001");
+  EXPECT_EQ(FormatFixed(42, 5, 0), "   42");
+}
+
+TEST(NumberForms, InputFileFixedAndExponentForms) {
+  EXPECT_EQ(FormatInputNumber(1, 8), "    1.00");
+  EXPECT_EQ(FormatInputNumber(12.5, 8), "   12.50");
+  EXPECT_EQ(FormatInputNumber(0.999, 8), " 1.0E+0000");
+  EXPECT_EQ(FormatInputNumber(0.5, 8), " 5.0E-0001");
+  EXPECT_EQ(FormatInputNumber(0.5, 10), " 5.0E-0001");
+  EXPECT_EQ(FormatInputNumber(0, 8), " 0.0E+0000");
+  EXPECT_EQ(FormatInputNumber(0.25, 12), " 2.500E-0001");
+  EXPECT_EQ(FormatInputNumber(-2, 10), "-2.0E+0000");
+  EXPECT_EQ(FormatInputNumber(0.093, 8), " 9.3E-0002");
+  EXPECT_EQ(FormatInputNumber(1500, 12), "     1500.00");
+}
+
+TEST(NumberForms, AlphaCoefficientForm) {
+  EXPECT_EQ(FormatAlphaCoefficient(0.0123), "1.2300E-002");
+  EXPECT_EQ(FormatAlphaCoefficient(-2.5), "-2.5000E+000");
+  EXPECT_EQ(FormatAlphaCoefficient(0), "0.0000E+000");
+  EXPECT_EQ(FormatAlphaCoefficient(0.0995), "9.9500E-002");
+  EXPECT_EQ(FormatAlphaCoefficient(1234.5), "1.2345E+003");
+}
+
+TEST(NumberForms, ShortestDecimalText) {
+  EXPECT_EQ(ShortestText(100), "100");
+  EXPECT_EQ(ShortestText(12.5), "12.5");
+  EXPECT_EQ(ShortestText(0.001), "0.001");
+  EXPECT_EQ(ShortestText(0.1), "0.1");
+  EXPECT_EQ(ShortestText(-0.25), "-0.25");
+  EXPECT_EQ(ShortestText(0), "0");
+  EXPECT_EQ(ShortestText(0.00001), "0.00001");
+  EXPECT_EQ(ShortestText(0.000001), "1E-6");
+  EXPECT_EQ(ShortestText(1.0 / 3), "0.333333333333333");
+  EXPECT_EQ(ShortestText(1e15), "1E15");
+  EXPECT_EQ(ShortestText(2.5, ','), "2,5");
+}
+
+TEST(NumberForms, FilesKeepAPointUnderACommaLocale) {
+  const char* locale = std::setlocale(LC_ALL, "de_DE.UTF-8");
+  if (locale == nullptr) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+  EXPECT_EQ(FormatFixed(12.5, 8, 2), "   12.50");
+  EXPECT_EQ(FormatInputNumber(0.5, 8), " 5.0E-0001");
+  EXPECT_EQ(FormatAlphaCoefficient(0.0123), "1.2300E-002");
+  EXPECT_EQ(ParseReal("2.5"), 2.5);
+  TTextReader in(" 5.0E-0001   12.50\r\n");
+  EXPECT_EQ(in.ReadReal(), 0.5);
+  EXPECT_EQ(in.ReadReal(), 12.5);
+  std::setlocale(LC_ALL, "C");
+}
+
+TEST(TextReader, CharactersStopAtTheLineEnd) {
+  TTextReader in("ab\r\ncdef\r\n");
+  EXPECT_EQ(in.ReadChars(4), "ab");
+  EXPECT_TRUE(in.Eoln());
+  in.SkipLine();
+  EXPECT_EQ(in.ReadChars(3), "cde");
+  EXPECT_EQ(in.ReadLine(), "f");
+  EXPECT_TRUE(in.Eof());
+}
+
+TEST(TextReader, SkippedCharactersCountTheLineEnd) {
+  // An empty CR LF line and then 21 characters: 23 characters in all.
+  TTextReader in("\r\n" + std::string(21, '-') + "xyz\r\n");
+  in.SkipChars(23);
+  EXPECT_EQ(in.ReadChars(3), "xyz");
+}
+
+TEST(TextReader, NumbersSkipBlanksAndLineEnds) {
+  TTextReader in("  1\r\n\r\n   -2.5E+0000 3\n4.25\r5");
+  EXPECT_EQ(in.ReadInteger(), 1);
+  EXPECT_EQ(in.ReadReal(), -2.5);
+  EXPECT_EQ(in.ReadReal(), 3);
+  EXPECT_EQ(in.ReadReal(), 4.25);
+  EXPECT_EQ(in.ReadReal(), 5);
+  EXPECT_TRUE(in.SeekEof());
+}
+
+TEST(TextReader, BadNumbersAreInputErrors) {
+  TTextReader decimalComma("1,5", "x.inp");
+  EXPECT_THROW(decimalComma.ReadReal(), TIOError);
+  TTextReader fraction("1.5");
+  EXPECT_THROW(fraction.ReadInteger(), TIOError);
+  TTextReader empty("   \r\n");
+  EXPECT_THROW(empty.ReadReal(), TIOError);
+  TTextReader notANumber("inf");
+  EXPECT_THROW(notANumber.ReadReal(), TIOError);
+}
+
+TEST(TypedNumbers, EitherSeparatorIsAccepted) {
+  CurrentDecimalSeparator = ',';
+  EXPECT_EQ(StringToFloat("2,5"), 2.5);
+  EXPECT_EQ(StringToFloat(" 2.5 "), 2.5);
+  EXPECT_EQ(StringToFloat("5.0E-0001"), 0.5);
+  CurrentDecimalSeparator = '.';
+  EXPECT_EQ(StringToFloat("-1,25"), -1.25);
+  EXPECT_THROW(StringToFloat("1.000,5"), TIOError);
+  EXPECT_THROW(StringToFloat(""), TIOError);
+  EXPECT_THROW(StringToFloat("abc"), TIOError);
+}
+
+TEST(FileNames, ExtensionIsReplacedOnTheLastComponent) {
+  EXPECT_EQ(ChangeFileExt("/data/basin.txt", ".out"), "/data/basin.out");
+  EXPECT_EQ(ChangeFileExt("/data/run.1/basin", ".out"), "/data/run.1/basin.out");
+  // A directory name (the start-up state of the data module) gets the
+  // extension added: the name lies beside the directory.
+  EXPECT_EQ(ChangeFileExt("/home/user/work", ".par"), "/home/user/work.par");
+}
