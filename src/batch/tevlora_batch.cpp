@@ -1,11 +1,62 @@
-// tevlora-batch: the program's runs without a window.
+// tevlora-batch: the program's runs without a window, for users who process
+// many catchments or script their studies.
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "BatchCommands.h"
+
+namespace {
+const char* kUsage =
+    "usage: tevlora-batch COMMAND ...\n"
+    "\n"
+    "  run FILE...   does for each saved input file (.inp) what Save/Run does after\n"
+    "                saving: the analysis or the prediction its second line names,\n"
+    "                writing the results file (.out) and, for an analysis, the trend\n"
+    "                file (.dat) beside it. Messages and progress lines go to stderr.\n"
+    "  --help        shows this text.\n"
+    "\n"
+    "Exit status: 0 when every results file was written, 1 when a run stopped with\n"
+    "its message, 2 for an unreadable file or bad usage.\n";
+
+struct TCommand {
+  const char* name;
+  int (*handler)(const TArguments&);
+};
+
+const TCommand kCommands[] = {
+    {"run", BatchRun},
+};
+}  // namespace
+
+void TStderrDialogs::Message(const std::string& text) {
+  ++MessageCount;
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+bool TStderrDialogs::ConfirmYesNo(const std::string& question) {
+  std::fprintf(stderr, "%s No\n", question.c_str());
+  return false;
+}
+
+void TStderrDialogs::Progress(const std::string& line) {
+  std::fprintf(stderr, "%s\n", line.c_str());
+}
 
 int main(int argc, char* argv[]) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-    std::fputs("usage: tevlora-batch run FILE...\n", argc < 2 ? stderr : stdout);
-    return argc < 2 ? 2 : 0;
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
   }
+  const std::string command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  const TArguments arguments(argv + 2, argv + argc);
+  for (const auto& entry : kCommands) {
+    if (command == entry.name) return entry.handler(arguments);
+  }
+  std::fprintf(stderr, "tevlora-batch: unknown command \"%s\"\n\n%s", command.c_str(), kUsage);
   return 2;
 }

@@ -1,0 +1,25 @@
+// The commands of tevlora-batch. Each takes the arguments after its own name
+// and returns the exit status: 0 done, 1 stopped with the program's message,
+// 2 unreadable file or bad usage.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "UserDialogs.h"
+
+using TArguments = std::vector<std::string>;
+
+int BatchRun(const TArguments& arguments);
+
+// Messages and progress lines go to stderr, exactly as the window shows them;
+// questions are answered No (the batch tool never overwrites on its own).
+class TStderrDialogs : public TUserDialogs {
+ public:
+  void Message(const std::string& text) override;
+  bool ConfirmYesNo(const std::string& question) override;
+  void Progress(const std::string& line) override;
+  void Pause(int) override {}
+
+  int MessageCount = 0;
+};
