@@ -73,5 +73,9 @@ void OptimiseAlpha(TDMTevlora& data);
 void WriteTrendFile(const TDMTevlora& data);
 void WriteAnalysisResults(TDMTevlora& data);
 
+// The search problem of the records of the last pass (CalcRunoff[1] set).
+struct TSearchProblem;
+TSearchProblem SearchProblemOfRun();
+
 // The number of threads the search uses (0: all cores).
 extern int SearchThreads;

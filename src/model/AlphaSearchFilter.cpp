@@ -1,0 +1,3 @@
+#include "AlphaSearchFilter.h"
+
+const TSearchFilter* SelectSearchFilter() { return nullptr; }
