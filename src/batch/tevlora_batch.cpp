@@ -14,6 +14,12 @@ const char* kUsage =
     "                saving: the analysis or the prediction its second line names,\n"
     "                writing the results file (.out) and, for an analysis, the trend\n"
     "                file (.dat) beside it. Messages and progress lines go to stderr.\n"
+    "  drain KA KB D U P L\n"
+    "                the drainage calculator: prints B and F of Alfa = B.Q + F, and\n"
+    "                x, Fx and the equivalent depth d, from the conductivities above\n"
+    "                and below drain level (m/day), the depth below drain level (m),\n"
+    "                the wet perimeter (m), the drainable porosity (%) and the drain\n"
+    "                spacing (m). A failed check prints its message; exit status 1.\n"
     "  --help        shows this text.\n"
     "\n"
     "Exit status: 0 when every results file was written, 1 when a run stopped with\n"
@@ -26,6 +32,7 @@ struct TCommand {
 
 const TCommand kCommands[] = {
     {"run", BatchRun},
+    {"drain", BatchDrain},
 };
 }  // namespace
 

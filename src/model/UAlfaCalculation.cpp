@@ -1,0 +1,121 @@
+#include "UAlfaCalculation.h"
+
+#include <cmath>
+
+#include "TextFile.h"
+#include "UDMTevlora.h"
+
+namespace {
+// The calculator has always used pi rounded to three decimals; B, F and the
+// parameter files users keep depend on it, so it stays.
+constexpr double kPi = 3.142;
+constexpr double kTwoPi = 6.284;
+constexpr double kPiSquared = 9.872164;
+
+template <typename Inputs>
+auto& Member(Inputs& inputs, TDrainField field) {
+  switch (field) {
+    case TDrainField::Ka:
+      return inputs.Ka;
+    case TDrainField::Kb:
+      return inputs.Kb;
+    case TDrainField::D:
+      return inputs.D;
+    case TDrainField::U:
+      return inputs.U;
+    case TDrainField::P:
+      return inputs.P;
+    case TDrainField::L:
+      break;
+  }
+  return inputs.L;
+}
+}  // namespace
+
+double& TDrainageInputs::operator[](TDrainField field) { return Member(*this, field); }
+
+double TDrainageInputs::operator[](TDrainField field) const {
+  return Member(*this, field);
+}
+
+TDrainageInputs CurrentDrainageInputs() {
+  return {DrainKa, DrainKb, DrainD, DrainU, DrainP, DrainL};
+}
+
+void StoreDrainageInputs(const TDrainageInputs& inputs) {
+  DrainKa = inputs.Ka;
+  DrainKb = inputs.Kb;
+  DrainD = inputs.D;
+  DrainU = inputs.U;
+  DrainP = inputs.P;
+  DrainL = inputs.L;
+}
+
+TFieldCheck CheckDrainageField(TDrainField field, double value) {
+  namespace T = AlfaTexts;
+  // Rejected conductivities and depths fall back to 0; a rejected porosity
+  // or spacing keeps the value read (Calculate refuses it anyway).
+  auto reject = [](const char* message, double stored) {
+    return TFieldCheck{false, message, stored};
+  };
+  switch (field) {
+    case TDrainField::Ka:
+      if (!(value >= 0)) return reject(T::kKaMessage, 0);
+      break;
+    case TDrainField::Kb:
+      if (!(value >= 0)) return reject(T::kKbMessage, 0);
+      break;
+    case TDrainField::D:
+      if (!(value > 0)) return reject(T::kDMessage, 0);
+      break;
+    case TDrainField::U:
+      if (!(value > 0)) return reject(T::kUMessage, 0);
+      break;
+    case TDrainField::P:
+      if (value <= 0) return reject(T::kPZeroMessage, value);
+      if (value < 1) return reject(T::kPLowMessage, value);
+      if (value > 30) return reject(T::kPHighMessage, value);
+      break;
+    case TDrainField::L:
+      if (!(value > 0)) return reject(T::kLMessage, value);
+      break;
+  }
+  return TFieldCheck{true, {}, value};
+}
+
+bool CheckInputs(const TDrainageInputs& in) {
+  return in.Ka > 0 && in.Kb >= 0 && in.D > 0 && in.U > 0 && in.P > 1 && in.P < 30 && in.L > 0;
+}
+
+double DepthFunction(double x) {
+  if (x > 1) {
+    double sum = 0;
+    for (int n = 1; n <= 5; n += 2) {
+      const double e = std::exp(-2.0 * n * x);
+      sum += 4 * e / (n * (1 - e));
+    }
+    return sum;
+  }
+  return std::log(0.5 * x / kPi) + kPiSquared / (4 * x);
+}
+
+TAlfaResult CalculateAlpha(const TDrainageInputs& in) {
+  TAlfaResult result;
+  if (!CheckInputs(in)) return result;
+  const double p = in.P / 100;
+  const double spacingSquared = in.L * in.L;
+  result.B = 4 * in.Ka / (p * spacingSquared);
+  result.X = kTwoPi * in.D / in.L;
+  result.DepthFunction = DepthFunction(result.X);
+  const double denominator = std::log(in.L / in.U) + result.DepthFunction;
+  if (!(denominator > 0)) return result;
+  result.EquivDepth = (kPi * in.L / 8) / denominator;
+  result.F = 8 * in.Kb * result.EquivDepth / (p * spacingSquared);
+  result.Valid = std::isfinite(result.B) && std::isfinite(result.F) &&
+                 std::isfinite(result.EquivDepth) && result.EquivDepth > 0;
+  return result;
+}
+
+std::string FormatAlfaResult(double value) { return FormatFixed(value, 8, 5); }
+
+std::string FormatPorosityText(double percent) { return FormatFixed(percent, 5, 1); }

@@ -1,0 +1,222 @@
+#include "UAlfaForm.h"
+
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include "TextFile.h"
+#include "UIntroPages.h"
+
+namespace AlfaFormTexts {
+const char* const kReference =
+    "The equivalent depth d is calculated with the closed-form solution (x <= 1) and the "
+    "series solution (x > 1) of:\n"
+    "W.H. van der Molen and J. Wesseling (1991). A solution in closed form and a series "
+    "solution to replace the tables for the thickness of the equivalent layer in Hooghoudt's "
+    "drain spacing formula. Agricultural Water Management 19: 1-16.";
+
+QString DoneText(const QString& parFileName) {
+  return QString::fromUtf8(AlfaTexts::kDone) +
+         QStringLiteral("\nThe drainage parameters are kept in the file \"%1\".").arg(parFileName);
+}
+
+QString ParNotWrittenText(const QString& parFileName) {
+  return QStringLiteral("The file \"%1\" could not be written").arg(parFileName);
+}
+}  // namespace AlfaFormTexts
+
+namespace {
+QLabel* NewLabel(const char* name, const char* caption, QWidget* parent) {
+  auto* label = new QLabel(QString::fromUtf8(caption), parent);
+  label->setObjectName(name);
+  return label;
+}
+
+QLineEdit* NewEdit(const char* name, QWidget* parent) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  edit->setFixedWidth(80);
+  return edit;
+}
+}  // namespace
+
+TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFields* inputTab,
+                     QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      dataModule_(dataModule),
+      dialogs_(dialogs),
+      inputTab_(inputTab) {
+  namespace T = AlfaFormTexts;
+  setObjectName("AlfaForm");
+  setWindowTitle(T::kCaption);
+  resize(497, 591);
+
+  Image1 = new QLabel(this);
+  Image1->setObjectName("Image1");
+  Image1->setFixedSize(400, 187);
+  Image1->setPixmap(LoadPicture(Pictures::kDrainage, Dialogs()));
+
+  Label1 = NewLabel("Label1", T::kLabels[0], this);
+  Label2 = NewLabel("Label2", T::kLabels[1], this);
+  Label3 = NewLabel("Label3", T::kLabels[2], this);
+  Label4 = NewLabel("Label4", T::kLabels[3], this);
+  Label5 = NewLabel("Label5", T::kLabels[4], this);
+  Label6 = NewLabel("Label6", T::kLabels[5], this);
+  Edit1 = NewEdit("Edit1", this);
+  Edit2 = NewEdit("Edit2", this);
+  Edit3 = NewEdit("Edit3", this);
+  Edit4 = NewEdit("Edit4", this);
+  Edit5 = NewEdit("Edit5", this);
+  Edit6 = NewEdit("Edit6", this);
+  edits_ = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6};
+
+  Button1 = new QPushButton(T::kButton, this);
+  Button1->setObjectName("Button1");
+  TxTLabel = NewLabel("TxTLabel", T::kFunction, this);
+  Label7 = NewLabel("Label7", T::kBLabel, this);
+  Label8 = NewLabel("Label8", T::kFLabel, this);
+  Edit7 = NewEdit("Edit7", this);
+  Edit8 = NewEdit("Edit8", this);
+  Edit7->setReadOnly(true);
+  Edit8->setReadOnly(true);
+  Memo1 = new QPlainTextEdit(QString::fromUtf8(T::kReference), this);
+  Memo1->setObjectName("Memo1");
+  Memo1->setReadOnly(true);
+
+  auto* fields = new QGridLayout;
+  QLabel* const labels[kDrainFieldCount] = {Label1, Label2, Label3, Label4, Label5, Label6};
+  for (int i = 0; i < kDrainFieldCount; ++i) {
+    fields->addWidget(labels[i], i, 0);
+    fields->addWidget(edits_[i], i, 1);
+  }
+  fields->setColumnStretch(0, 1);
+
+  auto* results = new QHBoxLayout;
+  results->addWidget(Label7);
+  results->addWidget(Edit7);
+  results->addSpacing(24);
+  results->addWidget(Label8);
+  results->addWidget(Edit8);
+  results->addStretch(1);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Image1, 0, Qt::AlignHCenter);
+  layout->addLayout(fields);
+  layout->addWidget(Button1, 0, Qt::AlignLeft);
+  layout->addWidget(TxTLabel);
+  layout->addLayout(results);
+  layout->addWidget(Memo1, 1);
+
+  connect(Edit1, &QLineEdit::editingFinished, this, &TAlfaForm::Edit1Exit);
+  connect(Edit2, &QLineEdit::editingFinished, this, &TAlfaForm::Edit2Exit);
+  connect(Edit3, &QLineEdit::editingFinished, this, &TAlfaForm::Edit3Exit);
+  connect(Edit4, &QLineEdit::editingFinished, this, &TAlfaForm::Edit4Exit);
+  connect(Edit5, &QLineEdit::editingFinished, this, &TAlfaForm::Edit5Exit);
+  connect(Edit6, &QLineEdit::editingFinished, this, &TAlfaForm::Edit6Exit);
+  for (QLineEdit* edit : edits_) {
+    connect(edit, &QLineEdit::textChanged, this, &TAlfaForm::ClearResults);
+  }
+  connect(Button1, &QPushButton::clicked, this, &TAlfaForm::Button1Click);
+  FormCreate();
+}
+
+TUserDialogs& TAlfaForm::Dialogs() const { return dialogs_ ? *dialogs_ : *dataModule_.Dialogs; }
+
+QLineEdit* TAlfaForm::FieldEdit(TDrainField field) const {
+  return edits_[static_cast<int>(field)];
+}
+
+void TAlfaForm::ShowCalculator() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void TAlfaForm::FormCreate() { StoreDrainageInputs(TDrainageInputs{}); }
+
+void TAlfaForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Restoring a minimised window is no new showing of the calculator.
+  if (!event->spontaneous()) FormShow();
+}
+
+void TAlfaForm::FormShow() {
+  const std::string parFileName = ChangeFileExt(dataModule_.FileName, ".par");
+  if (!QFileInfo::exists(QString::fromStdString(parFileName))) return;
+  const TDrainageInputs inputs = CurrentDrainageInputs();
+  for (int i = 0; i < kDrainFieldCount; ++i) {
+    const double value = inputs[static_cast<TDrainField>(i)];
+    edits_[i]->setText(QString::fromStdString(ShortestText(value, CurrentDecimalSeparator)));
+  }
+}
+
+void TAlfaForm::EditExit(TDrainField field) {
+  QLineEdit* edit = FieldEdit(field);
+  double value = 0;
+  try {
+    value = StringToFloat(edit->text().toStdString());
+  } catch (const TIOError& error) {
+    Dialogs().Message(error.what());
+    return;
+  }
+  TDrainageInputs inputs = CurrentDrainageInputs();
+  inputs[field] = value;
+  const TFieldCheck check = CheckDrainageField(field, value);
+  if (!check.Accepted) {
+    Dialogs().Message(check.Message);
+    edit->clear();
+    inputs[field] = check.Stored;
+    StoreDrainageInputs(inputs);
+    return;
+  }
+  StoreDrainageInputs(inputs);
+  CheckInputs();
+}
+
+void TAlfaForm::CheckInputs() { InputsValid = ::CheckInputs(CurrentDrainageInputs()); }
+
+void TAlfaForm::ClearResults() {
+  B = 0;
+  F = 0;
+  Edit7->clear();
+  Edit8->clear();
+}
+
+void TAlfaForm::Button1Click() {
+  namespace T = AlfaFormTexts;
+  CheckInputs();
+  if (!InputsValid) {
+    Dialogs().Message(AlfaTexts::kIncorrect);
+    return;
+  }
+  const TAlfaResult result = CalculateAlpha(CurrentDrainageInputs());
+  // Inputs inside the bounds can still give no usable equivalent depth (a
+  // wet perimeter wider than the spacing); such a B and F must not reach the
+  // Input tab.
+  if (!result.Valid) {
+    Dialogs().Message(AlfaTexts::kIncorrect);
+    return;
+  }
+  B = result.B;
+  F = result.F;
+  X = result.X;
+  DepthFunction = result.DepthFunction;
+  EquivDepth = result.EquivDepth;
+
+  Edit7->setText(QString::fromStdString(FormatAlfaResult(B)));
+  Edit8->setText(QString::fromStdString(FormatAlfaResult(F)));
+  const QString porosity = QString::fromStdString(FormatPorosityText(DrainP));
+  if (inputTab_) inputTab_->SetDrainageFields(Edit7->text(), Edit8->text(), porosity);
+  dataModule_.Porosity = DrainP;
+  dataModule_.Drainage = true;
+
+  const QString parFileName =
+      QString::fromStdString(ChangeFileExt(dataModule_.FileName, ".par"));
+  if (!WriteDrainageParameters(parFileName.toStdString())) {
+    Dialogs().Message(T::ParNotWrittenText(parFileName).toStdString());
+    return;
+  }
+  Dialogs().Message(T::DoneText(parFileName).toStdString());
+}
