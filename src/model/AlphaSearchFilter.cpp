@@ -1,3 +1,0 @@
-#include "AlphaSearchFilter.h"
-
-const TSearchFilter* SelectSearchFilter() { return nullptr; }
