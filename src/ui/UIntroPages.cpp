@@ -208,7 +208,7 @@ QPushButton* NewButton(const char* name, const char* caption, QWidget* parent) {
 
 TIntroPage::TIntroPage(QWidget* parent) : QWidget(parent) {
   namespace T = IntroTexts;
-  setObjectName("IntroTabSheet");
+  setObjectName("IntroPage");
   IntroMemo = NewMemo("IntroMemo", T::kIntroMemo, this);
   FirstMemo = NewMemo("FirstMemo", T::kFirstMemo, this);
   SecondMemo = NewMemo("SecondMemo", T::kSecondMemo, this);
@@ -263,7 +263,7 @@ void TIntroPage::BackButtonClick() { ShowOnly(IntroMemo); }
 // Figure tab
 
 TFigurePage::TFigurePage(TUserDialogs& dialogs, QWidget* parent) : QWidget(parent) {
-  setObjectName("FigureTabSheet");
+  setObjectName("FigurePage");
   Reservoir_Image = new QLabel(this);
   Reservoir_Image->setObjectName("Reservoir_Image");
   Reservoir_Image->setFixedSize(513, 425);
