@@ -1,0 +1,414 @@
+#include "UGraphDraw.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPen>
+#include <QPolygon>
+#include <QStringDecoder>
+#include <stdexcept>
+
+#include "TextFile.h"
+#include "URainRun.h"
+#include "UTevloraUtils.h"
+
+namespace {
+// Windows draws "Arial" size 10 at 96 dots per inch 13 pixels high; the pixel
+// size keeps the picture the same whatever resolution the platform reports.
+constexpr int kFontPixelSize = 13;
+constexpr int kDotsPerMeter96Dpi = 3780;
+
+// Titles come from files that may have been written on another system:
+// UTF-8 when they are valid UTF-8, otherwise single-byte Latin-1.
+QString FileText(const std::string& text) {
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  QString decoded = utf8(QByteArray::fromStdString(text));
+  if (utf8.hasError()) return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  return decoded;
+}
+
+// The drawing operations the graph is made of, with the rules of the canvas
+// it was designed for: rectangles exclude their right and bottom edge, text
+// is placed by its top-left corner on an opaque background in the current
+// fill colour, and pen, fill and font colour are separate settings.
+class TGraphCanvas {
+ public:
+  explicit TGraphCanvas(QImage& image) : painter_(&image) {
+    font_.setFamily(QStringLiteral("Arial"));
+    font_.setPixelSize(kFontPixelSize);
+    // Only the colours of the graph appear in the picture, also in text.
+    font_.setStyleStrategy(QFont::NoAntialias);
+    painter_.setFont(font_);
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+  }
+
+  void SetPen(const QColor& colour, int width = 1, Qt::PenStyle style = Qt::SolidLine) {
+    penColour_ = colour;
+    penWidth_ = width;
+    penStyle_ = style;
+  }
+  void SetPenColour(const QColor& colour) { penColour_ = colour; }
+  void SetPenWidth(int width) { penWidth_ = width; }
+  void SetFill(const QColor& colour) { fill_ = colour; }
+  void SetFontColour(const QColor& colour) { fontColour_ = colour; }
+
+  void FillRect(int x1, int y1, int x2, int y2) {
+    if (x2 <= x1 || y2 <= y1) return;
+    painter_.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), fill_);
+  }
+
+  void Line(int x1, int y1, int x2, int y2) {
+    painter_.setPen(Pen());
+    painter_.drawLine(x1, y1, x2, y2);
+  }
+
+  void Polyline(const QPolygon& points) {
+    painter_.setPen(Pen());
+    painter_.drawPolyline(points);
+  }
+
+  // Outline in the pen, inside in the fill colour.
+  void Ellipse(int x1, int y1, int x2, int y2) {
+    painter_.setPen(Pen());
+    painter_.setBrush(fill_);
+    painter_.drawEllipse(QRect(x1, y1, x2 - x1, y2 - y1));
+    painter_.setBrush(Qt::NoBrush);
+  }
+
+  void TextOut(int x, int y, const QString& text) {
+    if (text.isEmpty()) return;
+    const QFontMetrics metrics(font_);
+    painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()), fill_);
+    painter_.setPen(fontColour_);
+    painter_.drawText(QPoint(x, y + metrics.ascent()), text);
+  }
+  void TextOut(int x, int y, const std::string& text) { TextOut(x, y, FileText(text)); }
+  void TextOut(int x, int y, const char* text) { TextOut(x, y, QString::fromUtf8(text)); }
+
+  int TextWidth(const QString& text) const { return QFontMetrics(font_).horizontalAdvance(text); }
+  int TextHeight(const QString&) const { return QFontMetrics(font_).height(); }
+
+ private:
+  QPen Pen() const {
+    QPen pen(penColour_, penWidth_, penStyle_);
+    pen.setCapStyle(Qt::FlatCap);
+    return pen;
+  }
+
+  QPainter painter_;
+  QFont font_;
+  QColor penColour_ = Qt::black;
+  int penWidth_ = 1;
+  Qt::PenStyle penStyle_ = Qt::SolidLine;
+  QColor fill_ = Qt::white;
+  QColor fontColour_ = Qt::black;
+};
+
+// The open outline of a bar from x1 to x2 at row `top`: up, across, down.
+void BarOutline(TGraphCanvas& canvas, int x1, int x2, int top) {
+  canvas.Line(x1, 389, x1, top);
+  canvas.Line(x1, top, x2, top);
+  canvas.Line(x2, top, x2, 389);
+}
+
+void DrawTitlesAndLegends(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind) {
+  namespace T = GraphDrawTexts;
+  const QString rSquare = QString::fromUtf8(T::kRSquare) + QString::fromStdString(ShortestText(RSquare));
+  switch (graphKind) {
+    case 1:
+      canvas.TextOut(82, 60, YTitle);
+      if (RSquare > 0.5) canvas.TextOut(445, 60, rSquare);
+      canvas.SetFontColour(colours.Observed);
+      canvas.TextOut(95, 75, Legend1);
+      canvas.SetFontColour(colours.Plain);
+      canvas.TextOut(95, 90, Legend2);
+      break;
+    case 2:
+      switch (YScaleFactor) {
+        case 1:
+          canvas.TextOut(80, 50, T::kDischargePredicted[0]);
+          break;
+        case 10:
+          canvas.TextOut(80, 50, T::kDischargePredicted[1]);
+          break;
+        case 100:
+          canvas.TextOut(80, 50, T::kDischargePredicted[2]);
+          break;
+        default:
+          break;
+      }
+      break;
+    case 3:
+    case 4:
+      canvas.SetFontColour(colours.RainLegend);
+      canvas.TextOut(85, 60, T::kRainLegend);
+      canvas.SetFontColour(colours.RechargeLast);
+      canvas.TextOut(86, 75, T::kRechargeLegend);
+      canvas.SetFontColour(colours.Plain);
+      break;
+    case 5:
+      canvas.TextOut(86, 60, YTitle);
+      break;
+    case 7:
+      canvas.TextOut(82, 60, YTitle);
+      canvas.TextOut(95, 75, Legend1);
+      if (RSquare > 0.5) canvas.TextOut(445, 60, rSquare);
+      break;
+    case 8:
+      canvas.TextOut(82, 60, YTitle);
+      break;
+    case 9:
+      canvas.SetFontColour(colours.Plain);
+      canvas.TextOut(82, 40, T::kRechargeDerived);
+      canvas.SetFontColour(colours.Highlight);
+      canvas.TextOut(82, 55, T::kRunoffMeasured);
+      canvas.SetFontColour(colours.Plain);
+      break;
+    default:
+      break;
+  }
+}
+
+void DrawTicks(TGraphCanvas& canvas) {
+  for (int t = 0; t <= YIntervals; ++t) {
+    const double part = static_cast<double>(t) / YIntervals;
+    const int y = RoundToEven(part * YAxisPixels + 70);
+    canvas.Line(70, y, 66, y);
+    const double value =
+        YAxisTop - part * (static_cast<double>(YAxisTop) - static_cast<double>(YAxisBottom));
+    const QString label = QString::fromStdString(FormatFixed(value, YDecimals + 2, YDecimals));
+    canvas.TextOut(64 - canvas.TextWidth(label), y - RoundToEven(canvas.TextHeight(label) * 0.5),
+                   label);
+  }
+  for (int t = 0; t <= XIntervals; ++t) {
+    const double part = static_cast<double>(t) / XIntervals;
+    const int x = RoundToEven(part * XAxisPixels + 70);
+    canvas.Line(x, 390, x, 395);
+    const double value =
+        XAxisLeft +
+        t * (static_cast<double>(XAxisRight) - static_cast<double>(XAxisLeft)) / XIntervals;
+    const QString label = QString::fromStdString(FormatFixed(value, XDecimals + 2, XDecimals));
+    canvas.TextOut(RoundToEven(part * XAxisPixels + 62), 400, label);
+  }
+}
+
+// Kinds 3 and 4: recharge as filled bars from each record to the next; the
+// last bar reaches one step (of the records before) beyond the last record.
+void DrawRechargeBars(TGraphCanvas& canvas, const TGraphColours& colours, int n) {
+  const int j = n - 2;
+  const int k = n - 1;
+  canvas.SetFill(colours.Recharge);
+  for (int i = 0; i <= n - 3; ++i) {
+    if (PixB[i] < 385) canvas.FillRect(PixX[i], PixB[i], PixX[i + 1], 389);
+  }
+  canvas.SetFill(colours.RechargeLast);
+  if (n >= 2 && PixB[j] < 385) canvas.FillRect(PixX[j], PixB[j], PixX[k], 389);
+  // The extrapolated bar looks back to record n - 3; with fewer than four
+  // records, as every other extrapolated step, it is left out.
+  if (n >= 4 && PixB[k] < 385) {
+    canvas.FillRect(PixX[k], PixB[k], PixX[k] + (PixX[k - 1] - PixX[k - 2]), 389);
+  }
+}
+
+void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind, int n) {
+  const QString bullet = QString::fromUtf8(GraphDrawTexts::kBullet);
+  for (int i = 0; i <= n - 3; ++i) {
+    switch (graphKind) {
+      case 1:
+        // The value of record i is drawn at the horizontal position of record i + 1.
+        canvas.SetPenColour(colours.Observed);
+        canvas.Ellipse(PixX[i + 1] - 2, PixD[i] - 2, PixX[i + 1] + 2, PixD[i] + 2);
+        if (i == n - 3) {
+          canvas.Ellipse(PixX[i + 2] - 2, PixD[i + 1] - 2, PixX[i + 2] + 2, PixD[i + 1] + 2);
+        }
+        canvas.SetPenColour(colours.Plain);
+        canvas.Line(PixX[i + 1], PixC[i], PixX[i + 2], PixC[i + 1]);
+        break;
+      case 2:
+        canvas.Line(PixX[i], PixC[i], PixX[i + 1], PixC[i + 1]);
+        break;
+      case 3:
+        canvas.SetPenWidth(2);
+        if (PixA[i] < 385) BarOutline(canvas, PixX[i], PixX[i + 1], PixA[i]);
+        break;
+      case 4:
+        if (PixC[i] < 385) BarOutline(canvas, PixX[i], PixX[i + 1], PixC[i]);
+        break;
+      case 5:
+        canvas.Line(PixX[i], PixF[i], PixX[i + 1], PixF[i + 1]);
+        break;
+      case 9:
+        canvas.SetPen(colours.Plain, 1, Qt::SolidLine);
+        canvas.Line(PixX[i], PixB[i], PixX[i + 1], PixB[i + 1]);
+        canvas.SetPen(colours.Highlight, 1, Qt::DotLine);
+        canvas.Line(PixX[i], PixD[i], PixX[i + 1], PixD[i + 1]);
+        break;
+      default:
+        break;
+    }
+  }
+  const int j = n - 2;
+  const int k = n - 1;
+  switch (graphKind) {
+    case 5:
+      // The line runs on to the last record.
+      if (n >= 2) canvas.Line(PixX[j], PixF[j], PixX[k], PixF[k]);
+      break;
+    case 7:
+      // A scatter of every record.
+      canvas.SetFontColour(colours.Observed);
+      for (int i = 0; i < n; ++i) canvas.TextOut(PixX[i], PixC[i] - 5, bullet);
+      canvas.SetFontColour(colours.Plain);
+      break;
+    case 9:
+      if (n >= 2) {
+        canvas.SetPen(colours.Plain, 1, Qt::SolidLine);
+        canvas.Line(PixX[j], PixB[j], PixX[k], PixB[k]);
+        canvas.SetPen(colours.Highlight, 1, Qt::DotLine);
+        canvas.Line(PixX[j], PixD[j], PixX[k], PixD[k]);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// The steps of the last records. Those that extrapolate one step beyond the
+// last record look back to record n - 4 and need at least four records.
+void DrawLastRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind, int n) {
+  const int j = n - 2;
+  const int k = n - 1;
+  const bool canExtrapolate = n >= 4;
+  switch (graphKind) {
+    case 1:
+      if (canExtrapolate) {
+        const int s = PixX[j - 1] - PixX[j - 2];
+        const int e1 = PixX[j] + s;
+        const int e2 = PixX[k] + s;
+        canvas.Line(e1, PixC[j], e2, PixC[k]);
+        // An observed value, so in the colour of the observed circles.
+        canvas.SetPenColour(colours.Observed);
+        canvas.Ellipse(e2 - 2, PixD[k] - 2, e2 + 2, PixD[k] + 2);
+        canvas.SetPenColour(colours.Plain);
+      }
+      break;
+    case 2:
+      if (canExtrapolate) {
+        canvas.Line(PixX[j], PixC[j], PixX[k] + (PixX[j - 1] - PixX[j - 2]), PixC[k]);
+      }
+      break;
+    case 3:
+    case 4: {
+      const std::vector<int>& rain = graphKind == 3 ? PixA : PixC;
+      canvas.SetPenColour(colours.Plain);
+      if (graphKind == 3) canvas.SetPenWidth(2);
+      if (n >= 2) BarOutline(canvas, PixX[j], PixX[k], rain[j]);
+      if (canExtrapolate) {
+        BarOutline(canvas, PixX[k], PixX[k] + (PixX[k - 1] - PixX[k - 2]), rain[k]);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+// Kind 7: the line Obs = Calc from the smaller minimum to YMax / 1.2 (in data
+// units), each coordinate scaled by its own axis factor.
+void DrawObsCalcLine(TGraphCanvas& canvas, const TGraphColours& colours) {
+  const double upper = YMax / (1.2 * YScaleFactor);
+  canvas.SetPen(colours.Plain);
+  canvas.Line(MapX(XMin), MapY(YMin), MapX(upper * XScaleFactor), MapY(upper * YScaleFactor));
+}
+
+void DrawDischargeRecharge(TGraphCanvas& canvas, const TGraphColours& colours, int n) {
+  const QString bullet = QString::fromUtf8(GraphDrawTexts::kBullet);
+  canvas.SetFontColour(colours.Plain);
+  for (int i = 0; i < n; ++i) canvas.TextOut(PixA[i], PixD[i] - 5, bullet);
+  // Without a regression (all recharge values equal) there is neither a
+  // trend line nor a curve, and no legend for them.
+  canvas.TextOut(95, 75, Legend1);
+  if (TrendComputed) canvas.TextOut(95, 90, Legend2);
+  canvas.SetFontColour(colours.Highlight);
+  if (TrendComputed && QuadTrendValid) canvas.TextOut(95, 105, Legend3);
+  canvas.SetFontColour(colours.Plain);
+  if (!TrendComputed) return;
+  canvas.SetPen(colours.Plain);
+  canvas.Line(MapX(TrendLine[0].X * XScaleFactor), MapY(TrendLine[0].Y * YScaleFactor),
+              MapX(TrendLine[1].X * XScaleFactor), MapY(TrendLine[1].Y * YScaleFactor));
+  if (QuadTrendValid) {
+    canvas.SetPen(colours.Highlight);
+    QPolygon curve;
+    for (int i = 0; i < kQuadPoints; ++i) curve << QPoint(QuadPixX[i], QuadPixY[i]);
+    canvas.Polyline(curve);
+  }
+}
+}  // namespace
+
+TGraphColours TGraphColours::For(bool colourGraph) {
+  const QColor silver(192, 192, 192);
+  const QColor black(0, 0, 0);
+  const QColor white(255, 255, 255);
+  if (colourGraph) {
+    const QColor skyBlue(166, 202, 240);
+    return {silver,  QColor(0, 0, 139), white,   black,
+            QColor(0, 255, 255), white, skyBlue, skyBlue,
+            QColor(255, 255, 0)};
+  }
+  return {silver, white, black, black, black, QColor(128, 128, 128), silver, black, black};
+}
+
+QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph) {
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
+    throw std::logic_error(GraphDrawTexts::kNoApplication);
+  }
+  // Read before anything is drawn: a missing trend file leaves no half graph.
+  if (graphKind == 8) ReadTrendFile(data.FileName);
+
+  PrepareAxes(data, graphKind);
+  if (graphKind == 8) ComputeTrend(data);
+  MapToPixels(data, graphKind);
+  SetAxisTitles(graphKind, data.Drainage);
+  const int n = GraphRecordCount(data, graphKind);
+  const TGraphColours colours = TGraphColours::For(colourGraph);
+
+  QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
+  image.setDotsPerMeterX(kDotsPerMeter96Dpi);
+  image.setDotsPerMeterY(kDotsPerMeter96Dpi);
+  {
+    TGraphCanvas canvas(image);
+    // Frame.
+    canvas.SetFontColour(colours.FrameText);
+    canvas.SetFill(colours.Frame);
+    canvas.FillRect(0, 0, kGraphWidth, kGraphHeight);
+    canvas.TextOut(105, 5, data.Title1);
+    canvas.TextOut(20, 450, GraphDrawTexts::kCreditLine);
+    // Plot area.
+    canvas.SetFill(colours.Plot);
+    canvas.FillRect(20, 19, 605, 445);
+    canvas.SetPen(colours.Plain);
+    canvas.SetFontColour(colours.Plain);
+    canvas.TextOut(105, 20, data.Title2);
+    // Axes and their titles.
+    canvas.Line(70, 390, 70, 70);
+    canvas.Line(70, 390, 570, 390);
+    if (graphKind == 9) {
+      canvas.TextOut(510, 415, GraphDrawTexts::kTime);
+    } else {
+      canvas.TextOut(470, 415, XTitle);
+    }
+    DrawTitlesAndLegends(canvas, colours, graphKind);
+    DrawTicks(canvas);
+    if (graphKind == 3 || graphKind == 4) DrawRechargeBars(canvas, colours, n);
+    DrawRecords(canvas, colours, graphKind, n);
+    DrawLastRecords(canvas, colours, graphKind, n);
+    if (graphKind == 7) DrawObsCalcLine(canvas, colours);
+    if (graphKind == 8) DrawDischargeRecharge(canvas, colours, n);
+  }
+  return image;
+}
+
+bool SaveGraphBitmap(const QImage& image, const std::string& fileName, const char* format) {
+  return image.save(QString::fromStdString(fileName), format);
+}

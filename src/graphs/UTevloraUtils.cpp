@@ -1,0 +1,476 @@
+#include "UTevloraUtils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numeric>
+
+#include "TextFile.h"
+#include "URainRun.h"
+
+double YMax = 0, YMin = 0, XMax = 0, XMin = 0;
+int YScaleFactor = 1, XScaleFactor = 1;
+int YAxisTop = 1, YAxisBottom = 0, XAxisRight = 1, XAxisLeft = 0;
+int YIntervals = 4, XIntervals = 4;
+int YDecimals = 0, XDecimals = 0;
+int XAxisPixels = 500;
+int YAxisPixels = 320;
+
+std::vector<int> PixX, PixA, PixB, PixC, PixD, PixF;
+
+double TrendSlope = 0;
+std::array<TTrendPoint, 2> TrendLine{};
+bool TrendComputed = false;
+std::array<double, kQuadPoints> QuadX{}, QuadY{};
+std::array<int, kQuadPoints> QuadPixX{}, QuadPixY{};
+
+std::string XTitle, YTitle, Legend1, Legend2, Legend3;
+
+namespace {
+// Plot geometry: the horizontal axis starts at column 70, and the vertical
+// values are placed five rows above the axis at row 390.
+constexpr double kLeftColumn = 70;
+constexpr double kBottomRow = 385;
+
+// Extremes start here; only a strictly greater (smaller) value replaces them.
+constexpr double kMaximumStart = 0;
+constexpr double kMinimumStart = 1.0E7;
+
+int Saturate(double x) {
+  if (std::isnan(x)) return 0;
+  if (x >= static_cast<double>(std::numeric_limits<int>::max())) {
+    return std::numeric_limits<int>::max();
+  }
+  if (x <= static_cast<double>(std::numeric_limits<int>::min())) {
+    return std::numeric_limits<int>::min();
+  }
+  return static_cast<int>(x);
+}
+
+int SaturatedDifference(int high, int low) {
+  return Saturate(static_cast<double>(static_cast<std::int64_t>(high) - low));
+}
+
+double ValueAt(const DataArrayR& series, int i) {
+  return static_cast<std::size_t>(i) < series.size() ? series[i] : 0.0;
+}
+
+struct TExtremes {
+  double Maximum = kMaximumStart;
+  double Minimum = kMinimumStart;
+};
+
+// Values that are not finite numbers are not plotted values; they are left
+// out so that one damaged entry cannot turn every axis into nonsense.
+TExtremes ExtremesOf(const DataArrayR& series, int n) {
+  TExtremes e;
+  bool any = false;
+  const int count = std::min<int>(n, static_cast<int>(series.size()));
+  for (int i = 0; i < count; ++i) {
+    const double v = series[i];
+    if (!std::isfinite(v)) continue;
+    any = true;
+    if (v > e.Maximum) e.Maximum = v;
+    if (v < e.Minimum) e.Minimum = v;
+  }
+  // No records: an empty range, which the degenerate-range rule turns into 0 .. 1.
+  if (!any) e.Minimum = 0;
+  return e;
+}
+
+TExtremes Union(const TExtremes& a, const TExtremes& b) {
+  return {std::max(a.Maximum, b.Maximum), std::min(a.Minimum, b.Minimum)};
+}
+
+// Limits on a multiple of the step s (the rows with steps 4 and more).
+TAxisLimits SteppedLimits(double minimum, double maximum, double step, int decimals) {
+  TAxisLimits r;
+  r.Low = Saturate(std::nearbyint((minimum - step / 2) / step) * step);
+  r.High = Saturate(std::nearbyint((maximum + step / 2) / step) * step);
+  r.Intervals = Saturate(static_cast<double>((static_cast<std::int64_t>(r.High) - r.Low) /
+                                             static_cast<std::int64_t>(step)));
+  r.Decimals = decimals;
+  return r;
+}
+
+// Limits on whole numbers with a margin (the rows below 10).
+TAxisLimits MarginLimits(double minimum, double maximum, double margin, int decimals,
+                         bool halveManyIntervals) {
+  TAxisLimits r;
+  r.Low = RoundToEven(minimum - margin);
+  r.High = RoundToEven(maximum + margin);
+  r.Intervals = SaturatedDifference(r.High, r.Low);
+  if (halveManyIntervals && r.Intervals >= 11) r.Intervals /= 2;
+  r.Decimals = decimals;
+  return r;
+}
+
+// The step of the table from 50 upward: within each decade group d the rows
+// are [5d, 10d) -> d, [10d, 25d) -> 2.5d, [25d, 50d) -> 5d. Maxima of 100000
+// or more go on with the same pattern.
+double LargeStep(double maximum) {
+  double d = 10;
+  while (maximum >= 50 * d && d < 1.0E15) d *= 10;
+  if (maximum < 10 * d) return d;
+  if (maximum < 25 * d) return 2.5 * d;
+  return 5 * d;
+}
+
+TAxisLimits RoundLimits(double minimum, double maximum, bool vertical) {
+  TAxisLimits r;
+  if (maximum >= 50) {
+    r = SteppedLimits(minimum, maximum, LargeStep(maximum), 0);
+  } else if (maximum >= 25) {
+    r = SteppedLimits(minimum, maximum, 5, vertical ? 1 : 0);
+  } else if (maximum >= 10) {
+    r = SteppedLimits(minimum, maximum, 4, 1);
+  } else if (maximum >= 1 || !vertical) {
+    r = MarginLimits(minimum, maximum, 0.5, 1, vertical);
+  } else {
+    r = MarginLimits(minimum, maximum, 0.05, 2, true);
+  }
+  // Both axes need a non-empty range: the pixel mapping divides by it.
+  if (r.Low == r.High) {
+    if (r.High < std::numeric_limits<int>::max()) {
+      ++r.High;
+    } else {
+      --r.Low;
+    }
+  }
+  return r;
+}
+
+int FactorIndex(int factor) {
+  switch (factor) {
+    case 10:
+      return 1;
+    case 100:
+      return 2;
+    case 1000:
+      return 3;
+    default:
+      return 0;
+  }
+}
+
+// Which slots a graph kind draws from (SeriesT is also the time order of kind 8).
+struct TSlots {
+  bool T = false, A = false, B = false, C = false, D = false, F = false;
+};
+
+TSlots SlotsOf(int graphKind) {
+  switch (graphKind) {
+    case 1:
+    case 7:
+      return {.T = true, .C = true, .D = true};
+    case 2:
+      return {.T = true, .C = true};
+    case 3:
+      return {.T = true, .A = true, .B = true};
+    case 4:
+      return {.T = true, .B = true, .C = true};
+    case 5:
+      return {.T = true, .F = true};
+    case 8:
+      return {.T = true, .A = true, .B = true, .D = true};
+    case 9:
+      return {.T = true, .B = true, .D = true};
+    default:
+      return {.T = true};
+  }
+}
+}  // namespace
+
+bool IsGraphKind(int graphKind) { return graphKind >= 1 && graphKind <= 9 && graphKind != 6; }
+
+bool IsAnalysisGraphKind(int graphKind) {
+  return graphKind == 1 || graphKind == 3 || graphKind == 7 || graphKind == 8 || graphKind == 9;
+}
+
+std::string TrendFileNotReadText(const std::string& fileName) {
+  return "The trend file \"" + fileName + "\" could not be read.";
+}
+
+int RoundToEven(double x) { return Saturate(std::nearbyint(x)); }
+
+int ScaleFactorFor(double maximum) {
+  if (maximum < 0.01) return 1000;
+  if (0.01 < maximum && maximum < 0.1) return 100;
+  if (0.1 < maximum && maximum < 1) return 10;
+  return 1;
+}
+
+TAxisLimits RoundVerticalLimits(double minimum, double maximum) {
+  return RoundLimits(minimum, maximum, true);
+}
+
+TAxisLimits RoundHorizontalLimits(double minimum, double maximum) {
+  return RoundLimits(minimum, maximum, false);
+}
+
+void NormaliseIntervals(TAxisLimits& vertical, TAxisLimits& horizontal) {
+  if (vertical.Intervals >= 11) {
+    vertical.Intervals = 10;
+    ++vertical.Decimals;
+  }
+  if (horizontal.Intervals >= 11) {
+    horizontal.Intervals = 10;
+    ++horizontal.Decimals;
+  }
+  if (vertical.Intervals < 4) {
+    vertical.Intervals = 4;
+    if (vertical.Decimals == 0) vertical.Decimals = 1;
+  }
+  if (horizontal.Intervals < 4) {
+    horizontal.Intervals = 4;
+    ++horizontal.Decimals;
+  }
+}
+
+int GraphRecordCount(const TDMTevlora& data, int graphKind) {
+  std::size_t n = static_cast<std::size_t>(std::max(0, data.NrOfData));
+  const TSlots used = SlotsOf(graphKind);
+  if (used.T) n = std::min(n, data.SeriesT.size());
+  if (used.A) n = std::min(n, data.SeriesA.size());
+  if (used.B) n = std::min(n, data.SeriesB.size());
+  if (used.C) n = std::min(n, data.SeriesC.size());
+  if (used.D) n = std::min(n, data.SeriesD.size());
+  if (used.F) n = std::min(n, data.SeriesF.size());
+  return static_cast<int>(n);
+}
+
+int MapX(double scaledValue) {
+  const double span = static_cast<double>(XAxisRight) - XAxisLeft;
+  return Saturate(kLeftColumn + std::nearbyint((scaledValue - XAxisLeft) * XAxisPixels / span));
+}
+
+int MapY(double scaledValue) {
+  const double span = static_cast<double>(YAxisTop) - YAxisBottom;
+  return Saturate(kBottomRow - std::nearbyint((scaledValue - YAxisBottom) * YAxisPixels / span));
+}
+
+void PrepareAxes(const TDMTevlora& data, int graphKind) {
+  const int n = GraphRecordCount(data, graphKind);
+  const TExtremes t = ExtremesOf(data.SeriesT, n);
+  const TExtremes a = ExtremesOf(data.SeriesA, n);
+  const TExtremes b = ExtremesOf(data.SeriesB, n);
+  const TExtremes c = ExtremesOf(data.SeriesC, n);
+  const TExtremes d = ExtremesOf(data.SeriesD, n);
+  const TExtremes f = graphKind == 5 ? ExtremesOf(data.SeriesF, n) : TExtremes{};
+
+  TExtremes vertical;
+  TExtremes horizontal = t;
+  switch (graphKind) {
+    case 1:
+    case 7:
+      vertical = Union(c, d);
+      break;
+    case 2:
+    case 4:
+      vertical = c;
+      break;
+    case 3:
+      vertical = Union(a, b);
+      break;
+    case 5:
+      vertical = f;
+      break;
+    case 8:
+      vertical = d;
+      horizontal = a;
+      break;
+    case 9:
+      vertical = b;
+      break;
+    default:
+      vertical = {0, 0};
+      break;
+  }
+  YMax = vertical.Maximum;
+  YMin = vertical.Minimum;
+  XMax = horizontal.Maximum;
+  XMin = horizontal.Minimum;
+
+  if (YMin == 0 && YMax == 0) {
+    YMax = 1;
+  } else if (YMin == YMax) {
+    YMin = 0;
+    YMax = YMax + 1;
+  }
+  if (graphKind == 7) {
+    // Observed against calculated: both axes cover the same range.
+    XMin = YMin;
+    XMax = YMax;
+  }
+  YMax = YMax * 1.1;
+
+  YScaleFactor = 1;
+  XScaleFactor = 1;
+  if (YMin >= 0) {
+    YScaleFactor = ScaleFactorFor(YMax);
+    YMin = YMin * YScaleFactor;
+    YMax = YMax * YScaleFactor;
+  }
+  if (XMin > 0) {
+    XScaleFactor = ScaleFactorFor(XMax);
+    XMin = XMin * XScaleFactor;
+    XMax = XMax * XScaleFactor;
+  }
+
+  TAxisLimits v = RoundVerticalLimits(YMin, YMax);
+  TAxisLimits h = RoundHorizontalLimits(XMin, XMax);
+  NormaliseIntervals(v, h);
+  YAxisBottom = v.Low;
+  YAxisTop = v.High;
+  YIntervals = v.Intervals;
+  YDecimals = v.Decimals;
+  XAxisLeft = h.Low;
+  XAxisRight = h.High;
+  XIntervals = h.Intervals;
+  XDecimals = h.Decimals;
+}
+
+void ComputeTrend(const TDMTevlora& data) {
+  TrendComputed = false;
+  const int n = GraphRecordCount(data, 8);
+  if (n == 0) return;
+
+  // The records in time order; records with equal times keep their order.
+  std::vector<int> order(n);
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](int l, int r) { return data.SeriesT[l] < data.SeriesT[r]; });
+
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (const int i : order) {
+    const double x = data.SeriesB[i];
+    const double y = data.SeriesD[i];
+    sx += x;
+    sy += y;
+    sxx += x * x;
+    sxy += x * y;
+  }
+  const double qxx = sxx - sx * sx / n;
+  if (!(qxx > 0)) return;  // all recharge values equal: no regression
+  const double meanX = sx / n;
+  const double meanY = sy / n;
+  TrendSlope = (sxy - sx * sy / n) / qxx;
+
+  const double rainMaximum = ExtremesOf(data.SeriesA, n).Maximum;
+  TrendLine[0] = {0, meanY + (0 - meanX) * TrendSlope};
+  TrendLine[1] = {rainMaximum, meanY + (rainMaximum - meanX) * TrendSlope};
+  for (int i = 0; i < kQuadPoints; ++i) {
+    QuadX[i] = i * rainMaximum / 10;
+    QuadY[i] = QuadA * (QuadX[i] * QuadX[i]) + QuadB * QuadX[i] + QuadC;
+  }
+  TrendComputed = true;
+}
+
+void ReadTrendFile(const std::string& resultsFileName) {
+  const std::string name = ChangeFileExt(resultsFileName, ".dat");
+  const auto text = LoadTextFile(name);
+  if (!text) throw TIOError(TrendFileNotReadText(name));
+  TTextReader reader(*text, name);
+  reader.SkipLines(4);
+  reader.ReadChars(3);
+  const double a = reader.ReadReal();
+  reader.ReadChars(3);
+  const double b = reader.ReadReal();
+  reader.ReadChars(3);
+  const double c = reader.ReadReal();
+  reader.SkipLine();
+  reader.SkipLine();
+  reader.ReadChars(3);
+  const std::string word = reader.ReadChars(3);
+  QuadA = a;
+  QuadB = b;
+  QuadC = c;
+  QuadTrendValid = word.empty() || word == "1";
+}
+
+void MapToPixels(const TDMTevlora& data, int graphKind) {
+  const int n = GraphRecordCount(data, graphKind);
+  for (auto* pixels : {&PixX, &PixA, &PixB, &PixC, &PixD, &PixF}) pixels->resize(n);
+  // The scaled values are formed on the fly, so the data set stays exactly as
+  // it was for the next graph.
+  for (int i = 0; i < n; ++i) {
+    PixX[i] = MapX(ValueAt(data.SeriesT, i) * XScaleFactor);
+    PixA[i] = MapY(ValueAt(data.SeriesA, i) * YScaleFactor);
+    PixB[i] = MapY(ValueAt(data.SeriesB, i) * YScaleFactor);
+    PixC[i] = MapY(ValueAt(data.SeriesC, i) * YScaleFactor);
+    PixD[i] = MapY(ValueAt(data.SeriesD, i) * YScaleFactor);
+    if (graphKind == 5) PixF[i] = MapY(ValueAt(data.SeriesF, i) * YScaleFactor);
+    // Kind 8 puts the recharge on the horizontal axis.
+    if (graphKind == 8) PixA[i] = MapX(ValueAt(data.SeriesB, i) * XScaleFactor);
+  }
+  if (graphKind == 8) {
+    for (int i = 0; i < kQuadPoints; ++i) {
+      QuadPixX[i] = MapX(QuadX[i] * XScaleFactor);
+      QuadPixY[i] = MapY(QuadY[i] * YScaleFactor);
+    }
+  }
+}
+
+void SetAxisTitles(int graphKind, bool drainage) {
+  namespace T = GraphTitleTexts;
+  const int x = FactorIndex(XScaleFactor);
+  const int y = FactorIndex(YScaleFactor);
+  XTitle.clear();
+  YTitle.clear();
+  Legend1.clear();
+  Legend2.clear();
+  Legend3.clear();
+  switch (graphKind) {
+    case 1:
+      XTitle = T::kTime[x];
+      YTitle = T::kDischarge[y];
+      Legend1 = T::kObservedLegend;
+      Legend2 = T::kCalculatedLegend;
+      break;
+    case 2:
+    case 3:
+    case 4:
+      XTitle = T::kTime[x];
+      break;
+    case 5:
+      XTitle = T::kTime[x];
+      // There is no title for a factor of 1000; none is better than a wrong one.
+      if (y < 3) YTitle = drainage ? T::kWaterTable[y] : T::kReservoirStorage[y];
+      break;
+    case 7:
+      XTitle = T::kRunoffObserved[x];
+      YTitle = T::kRunoffCalculated[y];
+      Legend1 = T::kObsCalcLegend;
+      break;
+    case 8:
+      XTitle = T::kRechargeCalculated;
+      YTitle = T::kDischargeObserved;
+      Legend1 = T::kTrendObservedLegend;
+      Legend2 = T::kTrendLineLegend;
+      Legend3 = T::kQuadTrendLegend;
+      break;
+    default:
+      break;
+  }
+}
+
+bool InputCheck(const TDMTevlora& data) {
+  std::size_t count = static_cast<std::size_t>(std::max(0, data.NrOfData));
+  count = std::min({count, data.Time.size(), data.Rain.size()});
+  if (data.Analysis) count = std::min(count, data.Runoff.size());
+  bool havePrevious = false;
+  double previousTime = 0;
+  for (std::size_t r = 0; r < count; ++r) {
+    // A row left out by the save keeps stale values in its slot; it is not
+    // written, so it must neither fail nor hide a fault of its neighbours.
+    if (r < data.Removed.size() && data.Removed[r]) continue;
+    // Written so that a value that is not a number fails the check too.
+    if (havePrevious && !(data.Time[r] > previousTime)) return false;
+    if (!(data.Rain[r] >= 0)) return false;
+    if (data.Analysis && !(data.Runoff[r] >= 0)) return false;
+    previousTime = data.Time[r];
+    havePrevious = true;
+  }
+  return true;
+}

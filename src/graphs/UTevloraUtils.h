@@ -1,0 +1,133 @@
+// Graph series and statistics: which series lie on which axis for each graph
+// kind, the axis ranges with their scale factors, rounded limits, intervals
+// and label decimals, the trend lines of the discharge-recharge graph, and
+// the pixel position of every plotted value. Standard C++ only; the drawing
+// itself is in UGraphDraw.
+//
+// Also the record check of Save/Run (InputCheck).
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "UDMTevlora.h"
+
+// Graph kinds: 1, 3, 7, 8, 9 draw an analysis results file, 2, 4, 5 a
+// prediction results file (6 is not used).
+bool IsGraphKind(int graphKind);
+bool IsAnalysisGraphKind(int graphKind);
+
+// Texts set by SetAxisTitles, kept together so they are easy to check.
+namespace GraphTitleTexts {
+inline constexpr const char* kTime[4] = {"Time", "Time * 10", "Time * 100", "Time * 1000"};
+inline constexpr const char* kDischarge[4] = {
+    "Discharge/runoff (mm/t)", "Discharge or runoff * 10", "Discharge or runoff * 100",
+    "Discharge or runoff * 1000"};
+inline constexpr const char* kWaterTable[3] = {"Water table height (predicted, mm)",
+                                               "Water table height (mm) * 10",
+                                               "Water table height (mm) * 100"};
+inline constexpr const char* kReservoirStorage[3] = {" Reservoir storage predicted (mm)",
+                                                     " Reservoir storage (mm) * 10",
+                                                     " Reservoir storage (mm) * 100"};
+inline constexpr const char* kRunoffObserved[4] = {"Runoff observed", "Runoff observed * 10",
+                                                   "Runoff observed * 100",
+                                                   "Runoff observed * 1000"};
+inline constexpr const char* kRunoffCalculated[4] = {
+    "Runoff calculated (mm/t)", "Runoff calculated * 10", "Runoff calculated * 100",
+    "Runoff calculated * 1000"};
+inline constexpr const char* kRechargeCalculated = "Recharge calculated";
+inline constexpr const char* kDischargeObserved = "Discharge observed";
+inline constexpr const char* kObservedLegend = " o  observed";
+inline constexpr const char* kCalculatedLegend = "--- calculated";
+inline constexpr const char* kObsCalcLegend = " ---  Obs = Calc";
+inline constexpr const char* kTrendObservedLegend = " o   observed";
+inline constexpr const char* kTrendLineLegend = "---  trend line";
+inline constexpr const char* kQuadTrendLegend = "---  quadr. trend";
+}  // namespace GraphTitleTexts
+
+// "The trend file "X" could not be read."
+std::string TrendFileNotReadText(const std::string& fileName);
+
+// Axis state, recomputed for every drawing. The working extremes and limits
+// are in scaled units (multiplied by the axis's scale factor).
+extern double YMax, YMin, XMax, XMin;
+extern int YScaleFactor, XScaleFactor;  // 1, 10, 100 or 1000
+extern int YAxisTop, YAxisBottom, XAxisRight, XAxisLeft;
+extern int YIntervals, XIntervals;  // 4 to 10
+extern int YDecimals, XDecimals;
+extern int XAxisPixels;  // 500
+extern int YAxisPixels;  // 320
+
+// Pixel positions, one per record: PixX horizontal, the others vertical
+// positions of SeriesA .. SeriesF. For kind 8 PixA holds the horizontal
+// position of the recharge instead.
+extern std::vector<int> PixX, PixA, PixB, PixC, PixD, PixF;
+
+// Discharge-recharge trend (kind 8). QuadA, QuadB, QuadC and QuadTrendValid
+// are shared with the analysis run (URainRun) and read from the trend file.
+struct TTrendPoint {
+  double X = 0;
+  double Y = 0;
+};
+inline constexpr int kQuadPoints = 11;
+extern double TrendSlope;
+extern std::array<TTrendPoint, 2> TrendLine;  // end points in data units
+// False when the last ComputeTrend found no spread in the recharge (or no
+// records): there is then no trend line or curve to draw.
+extern bool TrendComputed;
+extern std::array<double, kQuadPoints> QuadX, QuadY;
+extern std::array<int, kQuadPoints> QuadPixX, QuadPixY;
+
+// Axis titles and legends of the current graph.
+extern std::string XTitle, YTitle, Legend1, Legend2, Legend3;
+
+// Nearest integer, ties to even; saturates at the int range (NaN gives 0),
+// so absurd file values never make the arithmetic undefined.
+int RoundToEven(double x);
+
+// The scale factor chosen from an axis maximum: 1000 below 0.01, 100 strictly
+// between 0.01 and 0.1, 10 strictly between 0.1 and 1, otherwise 1.
+int ScaleFactorFor(double maximum);
+
+// Rounded end values of one axis with their interval count and label
+// decimals, before the interval normalisation.
+struct TAxisLimits {
+  int Low = 0;   // YAxisBottom / XAxisLeft
+  int High = 0;  // YAxisTop / XAxisRight
+  int Intervals = 0;
+  int Decimals = 0;
+};
+TAxisLimits RoundVerticalLimits(double minimum, double maximum);
+TAxisLimits RoundHorizontalLimits(double minimum, double maximum);
+// Brings both axes to 4 .. 10 intervals, adjusting their decimals.
+void NormaliseIntervals(TAxisLimits& vertical, TAxisLimits& horizontal);
+
+// Number of records a graph of this kind can draw: NrOfData, but never more
+// than the series slots the kind uses hold, and never negative.
+int GraphRecordCount(const TDMTevlora& data, int graphKind);
+
+// Pixel position of a scaled value on the horizontal axis (70 .. 570) and on
+// the vertical axis (YAxisBottom at row 385, YAxisTop at row 65).
+int MapX(double scaledValue);
+int MapY(double scaledValue);
+
+// Extremes, per-kind ranges, headroom, scale factors, rounded limits,
+// intervals and decimals.
+void PrepareAxes(const TDMTevlora& data, int graphKind);
+// Linear regression of measured runoff (SeriesD) on recharge (SeriesB) and
+// the quadratic trend from the trend file, evaluated up to the largest rain
+// value. Sums are taken over the records in time order.
+void ComputeTrend(const TDMTevlora& data);
+// Reads QuadA, QuadB, QuadC and QuadTrendValid from the trend file (.dat)
+// beside the results file. Throws TIOError when it is missing or unreadable;
+// the values are then unchanged.
+void ReadTrendFile(const std::string& resultsFileName);
+// Pixel positions of every record and of the quadratic trend. The data set's
+// series are not changed.
+void MapToPixels(const TDMTevlora& data, int graphKind);
+void SetAxisTitles(int graphKind, bool drainage);
+
+// Record check of Save/Run: times strictly increasing, no negative rain and,
+// in analysis, no negative runoff. Records marked Removed are skipped.
+bool InputCheck(const TDMTevlora& data);
