@@ -13,74 +13,30 @@
 
 namespace {
 
-const std::string kDashes64(64, '-');
-const int kAllKinds[] = {1, 2, 3, 4, 5, 7, 8, 9};
+const std::string kDashes(64, '-');
+const std::string kRefusal = "Please check the runoff/discharge data";
 
 // An analysis results file made by hand in the layout of the analysis run.
-std::vector<std::string> AnalysisResultsLines() {
-  const std::string units = std::string(10, ' ') + "--" + std::string(8, ' ') + "--" +
-                            std::string(8, ' ') + "--" + std::string(8, ' ') + "--" +
-                            std::string(18, ' ') + "--";
-  return {"THE RESULTS OF TevloraT PROGRAM",
-          "",
-          "Basin A",
-          "analysis titles",
-          "Name of input file used: /data/basin.inp",
-          "",
-          "Maximum dead storage:   50.00 mm",
-          "Initial dead storage:    5.00 mm",
-          "Max. escape/time unit:   0.10 --",
+std::vector<std::string> AnalysisLines() {
+  const std::string pad8(8, ' ');
+  return {"THE RESULTS OF TevloraT PROGRAM", "", "Basin A", "analysis titles",
+          "Name of input file used: /data/basin.inp", "", "Maximum dead storage:   50.00 mm",
+          "Initial dead storage:    5.00 mm", "Max. escape/time unit:   0.10 --",
           "Equation: Q(n)=Q(n-1)*F+R(n)*(1-F) with Q=runoff, R=Rechargen=serial nr.",
-          "where F=exp[-Alpha(n)*{T(n)-T(n-1)}], T=time",
-          "OPTIMIZATION: alpha = A * runoff + C",
-          "A = 0.0995  C = -0.5000",
-          "",
-          "RECONSTRUCTION:",
-          kDashes64,
+          "where F=exp[-Alpha(n)*{T(n)-T(n-1)}], T=time", "OPTIMIZATION: alpha = A * runoff + C",
+          "A = 0.0995  C = -0.5000", "", "RECONSTRUCTION:", kDashes,
           "Serial    Time      Rain    Recharge   Runoff    Alpha    Runoff",
           " No.                         calc.     meas.     calc.    calc. ",
-          units,
-          kDashes64,
+          std::string(10, ' ') + "--" + pad8 + "--" + pad8 + "--" + pad8 + "--" +
+              std::string(18, ' ') + "--",
+          kDashes,
           " 1        1.00      2.00      0.00      0.50     0.000      0.50",
           " 2        2.00     10.00      5.76      3.00     0.600      3.15",
           " 3        3.00      0.00      0.00      0.90     1.674      0.59",
           " 4        4.00      3.00      2.22      1.00     0.395      1.12",
-          " 5        5.00      0.00      0.00      0.70     0.123      0.80",
-          kDashes64,
+          " 5        5.00      0.00      0.00      0.70     0.123      0.80", kDashes,
           "Stand. dev. of calc. from meas. runoff:   0.123",
-          "Coefficient of explanation R square is:   0.950",
-          ""};
-}
-
-// A prediction results file as the prediction run writes it.
-std::vector<std::string> PredictionResultsLines(bool drainage) {
-  return {"RESULTS OF Tevlora PROGRAM",
-          "",
-          "Layout basin",
-          "hand-made records",
-          "Name of input file used: /data/basin.inp",
-          "",
-          "Maximum dead storage:    10.00 mm",
-          "Initial dead storage:     4.00 mm",
-          "Max. escape/time unit:    0.40 ",
-          "Effective porosity (%):  35.00",
-          "Equation: Q(n)=Q(n-1)*F+R(n)*(1-F), Q=runoff, R=Recharge",
-          "with F=exp[-Alpha(n)*{T(n)-T(n-1)}], T=time",
-          drainage ? "linear function: alpha = B * Discharge + C"
-                   : "linear function: alpha = B * Runoff + F",
-          "B =   0.50000 F =  -0.10000",
-          "",
-          drainage ? "PREDICTION drainage:" : "PREDICTION runoff:",
-          kDashes64,
-          drainage ? "Serial    Time   Rain/Irr  Recharge    Alpha    Discharge   Head"
-                   : "Serial    Time   Rain/Irr  Recharge    Alpha     Runoff   Storage",
-          "           t       mm/t      mm/t       --        mm/t      mm ",
-          kDashes64,
-          "   9      1.00      2.00      0.00     0.000      1.00     -5.00",
-          "  10      2.00     10.00      5.76     0.600      3.15     -2.39",
-          "  99      3.00      0.00      0.00     1.674      0.59     -2.98",
-          " 100      4.00      3.00      2.22     0.395      1.12     -1.88",
-          std::string(63, '-')};
+          "Coefficient of explanation R square is:   0.950", ""};
 }
 
 class OutputFiles : public ::testing::Test {
@@ -90,20 +46,51 @@ class OutputFiles : public ::testing::Test {
     AlphaA = AlphaC = RSquare = -99;
   }
 
-  // Names `text`, written to `name`, as the open commands do.
-  void Open(const std::string& name, const std::string& text) {
-    data.FileName = data.OutFileName = dir.File(name);
+  // `text` as the results file the open commands name.
+  void Open(const std::string& text) {
+    data.FileName = data.OutFileName = dir.File("opened.out");
     WriteFileBytes(data.OutFileName, text);
   }
 
-  // Slots with a recognisable content, to see what a load leaves alone.
-  void FillSlots(double value) {
+  void FillSlots() {
     data.NrOfData = 2;
     data.SerialNr = {7, 8};
-    for (DataArrayR* slot : {&data.SeriesT, &data.SeriesA, &data.SeriesB, &data.SeriesC,
-                             &data.SeriesD, &data.SeriesF}) {
-      *slot = {value, value};
+    for (DataArrayR* slot : Slots()) *slot = {-1, -1};
+  }
+  std::vector<DataArrayR*> Slots() {
+    return {&data.SeriesT, &data.SeriesA, &data.SeriesB, &data.SeriesC, &data.SeriesD,
+            &data.SeriesF};
+  }
+
+  // The analysis writer on a real data set, with a fixed alpha function in
+  // place of the search.
+  std::string AnalysisResults() {
+    const std::string name = dir.File("storms.inp");
+    std::filesystem::copy_file(ExampleDataFile("hupsel_h_jan2011_storms.inp"), name);
+    TDMTevlora run;
+    run.FileName = name;
+    RegressionOff = true;
+    ReadAndCheck(run);
+    CalcRunoff[1] = MeasRunoff[1];
+    RouteMainReservoir(0.05, 0.01);
+    BestA = 0.05;
+    BestC = 0.01;
+    RSquare = 0.875;
+    WriteAnalysisResults(run);
+    return ReadFileBytes(ChangeFileExt(name, ".out"));
+  }
+
+  std::string PredictionResults(const std::string& stem) {
+    for (const char* extension : {".inp", ".par"}) {
+      if (std::filesystem::exists(ExampleDataFile(stem + extension))) {
+        std::filesystem::copy_file(ExampleDataFile(stem + extension), dir.File(stem + extension));
+      }
     }
+    TDMTevlora run;
+    run.FileName = dir.File(stem + ".inp");
+    EXPECT_TRUE(run.ReadInputFile());
+    RunPrediction(run);
+    return ReadFileBytes(dir.File(stem + ".out"));
   }
 
   TTemporaryDirectory dir;
@@ -112,428 +99,251 @@ class OutputFiles : public ::testing::Test {
 };
 
 TEST_F(OutputFiles, AnalysisSlotsOfEveryKind) {
-  Open("basin.out", CrLf(AnalysisResultsLines()));
-  const DataArrayR time = {1, 2, 3, 4, 5}, rain = {2, 10, 0, 3, 0}, recharge = {0, 5.76, 0, 2.22, 0},
-                   measured = {0.5, 3, 0.9, 1, 0.7}, calculated = {0.5, 3.15, 0.59, 1.12, 0.8};
+  Open(CrLf(AnalysisLines()));
+  const DataArrayR time = {1, 2, 3, 4, 5}, measured = {0.5, 3, 0.9, 1, 0.7};
   for (int kind : {1, 3, 7, 8, 9}) {
     SCOPED_TRACE(kind);
-    FillSlots(-1);
+    FillSlots();
     AlphaA = AlphaC = RSquare = -99;
     data.LoadGraphSeries(kind);
     EXPECT_EQ(data.NrOfData, 5);
     EXPECT_EQ(data.SerialNr, (DataArrayI{1, 2, 3, 4, 5}));
     EXPECT_EQ(data.SeriesT, kind == 7 ? measured : time);
-    EXPECT_EQ(data.SeriesA, rain);
-    EXPECT_EQ(data.SeriesB, recharge);
+    EXPECT_EQ(data.SeriesA, (DataArrayR{2, 10, 0, 3, 0}));
+    EXPECT_EQ(data.SeriesB, (DataArrayR{0, 5.76, 0, 2.22, 0}));
     EXPECT_EQ(data.SeriesD, measured);
-    EXPECT_EQ(data.SeriesC, calculated);
+    EXPECT_EQ(data.SeriesC, (DataArrayR{0.5, 3.15, 0.59, 1.12, 0.8}));
     EXPECT_EQ(data.SeriesF, (DataArrayR{-1, -1}));
     EXPECT_EQ(AlphaA, kind == 1 ? 0.0995 : -99);
     EXPECT_EQ(AlphaC, kind == 1 ? -0.5 : -99);
     EXPECT_EQ(RSquare, kind == 1 || kind == 7 ? 0.95 : -99);
   }
-  EXPECT_TRUE(dialogs.messages.empty());
-
   // Without the equation on line 10 the coefficients stand on line 12.
-  auto lines = AnalysisResultsLines();
+  auto lines = AnalysisLines();
   lines.erase(lines.begin() + 8);
-  Open("short.out", CrLf(lines));
+  Open(CrLf(lines));
   data.LoadGraphSeries(1);
   EXPECT_EQ(AlphaA, 0.0995);
-  EXPECT_EQ(AlphaC, -0.5);
   EXPECT_EQ(data.NrOfData, 5);
-}
 
-TEST_F(OutputFiles, PredictionSlotsOfEveryKind) {
-  for (bool drainage : {false, true}) {
-    SCOPED_TRACE(drainage);
-    Open("pred.out", CrLf(PredictionResultsLines(drainage)));
-    const DataArrayR time = {1, 2, 3, 4}, rain = {2, 10, 0, 3}, recharge = {0, 5.76, 0, 2.22},
-                     alpha = {0, 0.6, 1.674, 0.395}, runoff = {1, 3.15, 0.59, 1.12},
-                     storage = {-5, -2.39, -2.98, -1.88};
-
-    FillSlots(-1);
-    data.Drainage = !drainage;
-    data.LoadGraphSeries(2);
-    EXPECT_EQ(data.NrOfData, 4);
-    EXPECT_EQ(data.SerialNr, (DataArrayI{9, 10, 99, 100}));
-    EXPECT_EQ(data.SeriesT, time);
-    EXPECT_EQ(data.SeriesA, rain);
-    EXPECT_EQ(data.SeriesB, recharge);
-    EXPECT_EQ(data.SeriesD, alpha);
-    EXPECT_EQ(data.SeriesC, runoff);
-    EXPECT_EQ(data.SeriesF, (DataArrayR{-1, -1}));
-    EXPECT_EQ(data.Drainage, !drainage);
-    EXPECT_EQ(AlphaA, -99);
-
-    for (int kind : {4, 5}) {
-      SCOPED_TRACE(kind);
-      FillSlots(-1);
-      data.LoadGraphSeries(kind);
-      EXPECT_EQ(data.NrOfData, 4);
-      EXPECT_EQ(data.SeriesT, time);
-      EXPECT_EQ(data.SeriesC, rain);
-      EXPECT_EQ(data.SeriesB, recharge);
-      EXPECT_EQ(data.SeriesD, alpha);
-      EXPECT_EQ(data.SeriesA, runoff);
-      EXPECT_EQ(data.SeriesF, storage);
-    }
-    // Only the water-table graph takes the kind and the coefficients.
-    EXPECT_EQ(data.Drainage, drainage);
-    EXPECT_EQ(AlphaA, 0.5);
-    EXPECT_EQ(AlphaC, -0.1);
-    AlphaA = AlphaC = -99;
-    EXPECT_EQ(RSquare, -99);
-  }
-  EXPECT_TRUE(dialogs.messages.empty());
-}
-
-TEST_F(OutputFiles, GraphOfTheOtherKind) {
-  // The runoff graph of an analysis refuses a prediction results file.
-  Open("pred.out", CrLf(PredictionResultsLines(false)));
-  FillSlots(-1);
-  data.LoadGraphSeries(1);
-  EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"Please check the runoff/discharge data"}));
-  EXPECT_EQ(data.NrOfData, 2);
-  EXPECT_EQ(data.SerialNr, (DataArrayI{7, 8}));
-  EXPECT_EQ(data.SeriesT, (DataArrayR{-1, -1}));
-  EXPECT_EQ(AlphaA, -99);
-  EXPECT_EQ(RSquare, -99);
-  dialogs.messages.clear();
-
-  // Other graphs of the wrong kind find no table: empty series.
-  for (int kind : {3, 7, 8, 9}) {
-    FillSlots(-1);
-    RSquare = 0.5;
-    data.LoadGraphSeries(kind);
-    EXPECT_EQ(data.NrOfData, 0);
-    EXPECT_TRUE(data.SerialNr.empty() && data.SeriesT.empty() && data.SeriesD.empty());
-    EXPECT_EQ(RSquare, 0);
-  }
-  Open("basin.out", CrLf(AnalysisResultsLines()));
+  // Prediction graphs find no prediction table: empty series.
   for (int kind : {2, 4, 5}) {
-    FillSlots(-1);
+    FillSlots();
     data.LoadGraphSeries(kind);
     EXPECT_EQ(data.NrOfData, 0);
     EXPECT_TRUE(data.SerialNr.empty() && data.SeriesT.empty() && data.SeriesC.empty());
+    EXPECT_EQ(RSquare, 0);
   }
   EXPECT_TRUE(dialogs.messages.empty());
-
-  // A kind that does not exist reads nothing.
-  FillSlots(-1);
-  data.LoadGraphSeries(6);
-  EXPECT_EQ(data.NrOfData, 2);
-  EXPECT_EQ(data.SeriesT, (DataArrayR{-1, -1}));
 }
 
-TEST_F(OutputFiles, Inspection) {
-  Open("drain.out", CrLf(PredictionResultsLines(true)));
-  data.Analysis = true;
-  data.Drainage = false;
-  data.InspectOutputFile();
-  EXPECT_EQ(data.Title1, "Layout basin");
-  EXPECT_EQ(data.Title2, "hand-made records");
-  EXPECT_EQ(data.ResultsMarker, "PRED");
-  EXPECT_FALSE(data.Analysis);
-  EXPECT_TRUE(data.Drainage);
-
-  Open("runoff.out", CrLf(PredictionResultsLines(false)));
-  data.InspectOutputFile();
-  EXPECT_EQ(data.ResultsMarker, "PRED");
-  EXPECT_FALSE(data.Drainage);
-
-  // An analysis results file is told by its marker and leaves the mode of
-  // the data set alone, also right after a prediction.
-  Open("basin.out", CrLf(AnalysisResultsLines()));
-  data.Analysis = false;
-  data.Drainage = true;
-  data.InspectOutputFile();
-  EXPECT_EQ(data.Title1, "Basin A");
-  EXPECT_EQ(data.Title2, "analysis titles");
-  EXPECT_EQ(data.ResultsMarker, "RECO");
-  EXPECT_FALSE(data.Analysis);
-  EXPECT_TRUE(data.Drainage);
-
-  // A line beginning with PRED that is not the prediction title.
-  auto lines = AnalysisResultsLines();
-  lines[3] = "PREDICTED flows";
-  Open("odd.out", CrLf(lines));
-  data.InspectOutputFile();
-  EXPECT_EQ(data.ResultsMarker, "RECO");
-  EXPECT_TRUE(data.Drainage);
-  EXPECT_TRUE(dialogs.messages.empty());
-}
-
-TEST_F(OutputFiles, OutputLines) {
-  Open("basin.out", CrLf(AnalysisResultsLines()));
-  data.LoadOutputLines(data.FileName);
-  EXPECT_EQ(data.OutLines, AnalysisResultsLines());
-  EXPECT_EQ(data.OutLineCount, 29);
-
-  // Line ends of any kind; the last line without one still counts.
-  Open("mixed.out", "one\ntwo\r\n\r\nlast");
-  data.LoadOutputLines(data.FileName);
-  EXPECT_EQ(data.OutLines, (LineSet{"one", "two", "", "last"}));
-  EXPECT_EQ(data.OutLineCount, 4);
-
-  // An empty file: no lines, the earlier ones stay.
-  Open("empty.out", "");
-  data.LoadOutputLines(data.FileName);
-  EXPECT_EQ(data.OutLineCount, 0);
-  EXPECT_EQ(data.OutLines, (LineSet{"one", "two", "", "last"}));
-  EXPECT_TRUE(dialogs.messages.empty());
-}
-
-TEST_F(OutputFiles, FilesThatCannotBeOpened) {
-  const std::string name = dir.File("gone.out");
-  data.FileName = data.OutFileName = name;
-  data.OutLines = {"kept"};
-  data.OutLineCount = 1;
-  data.Title1 = "title";
-  data.ResultsMarker = "RECO";
-  FillSlots(-1);
-
-  data.LoadOutputLines(name);
-  data.InspectOutputFile();
-  data.LoadGraphSeries(2);
-  EXPECT_EQ(dialogs.messages,
-            (std::vector<std::string>{
-                "The file \"" + name +
-                    "\" could not be opened.  It may be damaged,  not created due to inadequate "
-                    "input data,  in use by another program.",
-                "The file \"" + name +
-                    "\"could not be opened. It may be damaged,  not created due to inadequateinput "
-                    "data, or in use by another program.",
-                "The file \"" + name +
-                    "\"could not be opened. It may be damaged,  not created due to inadequateinput "
-                    "data, or in use by another program."}));
-  EXPECT_EQ(data.OutLines, (LineSet{"kept"}));
-  EXPECT_EQ(data.OutLineCount, 1);
-  EXPECT_EQ(data.Title1, "title");
-  EXPECT_EQ(data.ResultsMarker, "RECO");
-  EXPECT_EQ(data.NrOfData, 2);
-  EXPECT_EQ(data.SeriesT, (DataArrayR{-1, -1}));
-  EXPECT_EQ(RSquare, -99);
-}
-
-// A damaged number in the table: the records before it stay, R square is 0.
-TEST_F(OutputFiles, ReadErrorKeepsTheRecordsReadSoFar) {
-  auto lines = AnalysisResultsLines();
-  lines[23] = " 4        4.00      3.00      x.xx      1.00     0.395      1.12";
-  Open("damaged.out", CrLf(lines));
-  data.LoadGraphSeries(7);
-  EXPECT_EQ(data.NrOfData, 3);
-  EXPECT_EQ(data.SerialNr, (DataArrayI{1, 2, 3}));
-  EXPECT_EQ(data.SeriesC, (DataArrayR{0.5, 3.15, 0.59}));
-  EXPECT_EQ(data.SeriesT, data.SeriesD);
-  EXPECT_EQ(RSquare, 0);
-
-  lines = AnalysisResultsLines();
-  lines[27] = "Coefficient of explanation R square is:   n.a.";
-  Open("nosquare.out", CrLf(lines));
-  RSquare = 0.5;
-  data.LoadGraphSeries(1);
-  EXPECT_EQ(data.NrOfData, 5);
-  EXPECT_EQ(AlphaA, 0.0995);
-  EXPECT_EQ(RSquare, 0);
-  EXPECT_TRUE(dialogs.messages.empty());
-}
-
-// Results files of the two runs of the program itself.
-class RunResults : public OutputFiles {
- protected:
-  // The analysis writer on a real data set, with a fixed alpha function in
-  // place of the search.
-  std::string AnalysisResults(const std::string& example) {
-    std::filesystem::copy_file(ExampleDataFile(example + ".inp"), dir.File(example + ".inp"));
-    TDMTevlora run;
-    run.Dialogs = &dialogs;
-    run.FileName = dir.File(example + ".inp");
-    RegressionOff = true;
-    ReadAndCheck(run);
-    EXPECT_TRUE(VariationOk && StorageOk && !TimeSequenceError);
-    CalcRunoff[1] = MeasRunoff[1];
-    RouteMainReservoir(0.05, 0.01);
-    BestA = 0.05;
-    BestC = 0.01;
-    SumSq = 2;
-    RSquare = 0.875;
-    WriteAnalysisResults(run);
-    return ReadFileBytes(dir.File(example + ".out"));
-  }
-
-  std::string PredictionResults(const std::string& example) {
-    for (const char* extension : {".inp", ".par"}) {
-      if (std::filesystem::exists(ExampleDataFile(example + extension))) {
-        std::filesystem::copy_file(ExampleDataFile(example + extension),
-                                   dir.File(example + extension));
-      }
-    }
-    TDMTevlora run;
-    run.Dialogs = &dialogs;
-    run.FileName = dir.File(example + ".inp");
-    EXPECT_TRUE(run.ReadInputFile());
-    PredictTimeError = false;
-    RunPrediction(run);
-    EXPECT_FALSE(PredictTimeError);
-    return ReadFileBytes(dir.File(example + ".out"));
-  }
-};
-
-TEST_F(RunResults, AnalysisWriter) {
-  const std::string text = AnalysisResults("hupsel_h_jan2011_storms");
+TEST_F(OutputFiles, AnalysisWriter) {
+  Open(AnalysisResults());
   const int n = RunCount;
-  ASSERT_GT(n, 10);
-  Open("storms.out", text);
   for (int kind : {1, 3, 7, 8, 9}) {
     SCOPED_TRACE(kind);
     AlphaA = AlphaC = RSquare = -99;
     data.LoadGraphSeries(kind);
     ASSERT_EQ(data.NrOfData, n);
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n; ++i) {  // two decimals in the file
       ASSERT_EQ(data.SerialNr[i], RunSerial[i + 1]);
-      // Two decimals in the file.
       ASSERT_NEAR(data.SeriesT[i], kind == 7 ? MeasRunoff[i + 1] : RunTime[i + 1], 0.0051);
-      ASSERT_NEAR(data.SeriesA[i], RunRain[i + 1], 0.0051);
       ASSERT_NEAR(data.SeriesB[i], Recharge[i + 1], 0.0051);
-      ASSERT_NEAR(data.SeriesD[i], MeasRunoff[i + 1], 0.0051);
       ASSERT_NEAR(data.SeriesC[i], CalcRunoff[i + 1], 0.0051);
     }
     EXPECT_EQ(AlphaA, kind == 1 ? 0.05 : -99);
     EXPECT_EQ(AlphaC, kind == 1 ? 0.01 : -99);
     EXPECT_EQ(RSquare, kind == 1 || kind == 7 ? 0.875 : -99);
   }
+  // Told by its marker; the run mode of the data set stays as it was.
+  data.Analysis = false;
+  data.Drainage = true;
   data.InspectOutputFile();
   EXPECT_EQ(data.ResultsMarker, "RECO");
-  data.LoadOutputLines(data.FileName);
-  EXPECT_EQ(data.OutLineCount, n + 24);
+  EXPECT_FALSE(data.Analysis);
+  EXPECT_TRUE(data.Drainage);
   EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST_F(RunResults, PredictionWriter) {
-  for (const std::string example : {"hupsel_h_dec2012_pred_runoff", "hupsel_h_dec2012_pred_drain"}) {
-    SCOPED_TRACE(example);
-    Open(example + "_copy.out", PredictionResults(example));
-    const bool drainage = example.ends_with("drain");
-    AlphaA = -99;
+TEST_F(OutputFiles, PredictionWriter) {
+  for (const std::string stem : {"hupsel_h_dec2012_pred_runoff", "hupsel_h_dec2012_pred_drain"}) {
+    SCOPED_TRACE(stem);
+    const bool drainage = stem.ends_with("drain");
+    Open(PredictionResults(stem));
+    AlphaA = AlphaC = -99;
+    data.Analysis = true;
+    data.Drainage = !drainage;
     for (int kind : {2, 4, 5}) {
       SCOPED_TRACE(kind);
+      FillSlots();
       data.LoadGraphSeries(kind);
       ASSERT_EQ(data.NrOfData, 480);
-      ASSERT_EQ(data.SerialNr.size(), 480u);
       EXPECT_EQ(data.SerialNr.back(), 480);
-      EXPECT_EQ(data.SeriesT.back(), 480);
+      // Order 1 (kind 2): rain A, runoff C; order 2: rain C, runoff A, level F.
+      const DataArrayR& rain = kind == 2 ? data.SeriesA : data.SeriesC;
+      const DataArrayR& runoff = kind == 2 ? data.SeriesC : data.SeriesA;
       for (int i = 0; i < 480; ++i) {
-        ASSERT_NEAR(kind == 2 ? data.SeriesC[i] : data.SeriesA[i], PredDischarge[i + 1], 0.0051);
+        ASSERT_EQ(data.SeriesT[i], PredTime[i + 1]);
+        ASSERT_NEAR(rain[i], PredRain[i + 1], 0.0051);
+        ASSERT_NEAR(data.SeriesB[i], PredRecharge[i + 1], 0.0051);
         ASSERT_NEAR(data.SeriesD[i], PredAlpha[i + 1], 0.00051);
+        ASSERT_NEAR(runoff[i], PredDischarge[i + 1], 0.0051);
         if (kind != 2) {
           ASSERT_NEAR(data.SeriesF[i], PredLevel[i + 1], 0.0051);
         }
       }
+      if (kind == 2) {
+        EXPECT_EQ(data.SeriesF, (DataArrayR{-1, -1}));
+      }
+      EXPECT_EQ(data.Drainage, kind == 5 ? drainage : !drainage);
     }
-    EXPECT_EQ(data.Drainage, drainage);
     EXPECT_EQ(AlphaA, drainage ? 0.05 : 0.0995);
+
+    FillSlots();
     data.LoadGraphSeries(1);
-    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"Please check the runoff/discharge data"}));
+    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{kRefusal}));
+    EXPECT_EQ(data.SerialNr, (DataArrayI{7, 8}));
     dialogs.messages.clear();
+    for (int kind : {3, 7, 8, 9}) {
+      data.LoadGraphSeries(kind);
+      EXPECT_EQ(data.NrOfData, 0);
+      EXPECT_TRUE(data.SeriesT.empty());
+    }
+
+    data.InspectOutputFile();
+    EXPECT_EQ(data.ResultsMarker, "PRED");
+    EXPECT_FALSE(data.Analysis);
+    EXPECT_EQ(data.Drainage, drainage);
+    EXPECT_EQ(data.Title1.substr(0, 22), "Hupsel Brook catchment");
     data.LoadOutputLines(data.FileName);
     EXPECT_EQ(data.OutLineCount, 480 + 21);
   }
 }
 
-// The reading never goes beyond what the file holds, whatever the file.
-void ExpectConsistent(const TDMTevlora& data) {
-  const auto n = static_cast<std::size_t>(data.NrOfData);
-  ASSERT_GE(data.NrOfData, 0);
-  ASSERT_EQ(data.SerialNr.size(), n);
-  for (const DataArrayR* slot :
-       {&data.SeriesT, &data.SeriesA, &data.SeriesB, &data.SeriesC, &data.SeriesD}) {
-    ASSERT_EQ(slot->size(), n);
-  }
+TEST_F(OutputFiles, OutputLines) {
+  Open(CrLf(AnalysisLines()));
+  data.LoadOutputLines(data.FileName);
+  EXPECT_EQ(data.OutLines, AnalysisLines());
+  EXPECT_EQ(data.OutLineCount, 29);
+  Open("one\ntwo\r\n\r\nlast");
+  data.LoadOutputLines(data.FileName);
+  EXPECT_EQ(data.OutLines, (LineSet{"one", "two", "", "last"}));
+  // An empty file: no lines, the earlier ones stay.
+  Open("");
+  data.LoadOutputLines(data.FileName);
+  EXPECT_EQ(data.OutLineCount, 0);
+  EXPECT_EQ(data.OutLines.size(), 4u);
 }
 
-// Every kind of reading on `text`; returns the most records any kind found.
+TEST_F(OutputFiles, FilesThatCannotBeOpened) {
+  const std::string name = dir.File("gone.out");
+  data.FileName = data.OutFileName = name;
+  data.OutLines = {"kept"};
+  data.Title1 = "title";
+  FillSlots();
+  data.LoadOutputLines(name);
+  data.InspectOutputFile();
+  data.LoadGraphSeries(2);
+  const std::string results = "The file \"" + name +
+                              "\"could not be opened. It may be damaged,  not created due to "
+                              "inadequateinput data, or in use by another program.";
+  EXPECT_EQ(dialogs.messages,
+            (std::vector<std::string>{"The file \"" + name +
+                                          "\" could not be opened.  It may be damaged,  not "
+                                          "created due to inadequate input data,  in use by "
+                                          "another program.",
+                                      results, results}));
+  EXPECT_EQ(data.OutLines, (LineSet{"kept"}));
+  EXPECT_EQ(data.Title1, "title");
+  EXPECT_EQ(data.NrOfData, 2);
+  EXPECT_EQ(data.SeriesT, (DataArrayR{-1, -1}));
+}
+
+// A damaged number: the records before it stay, R square is 0.
+TEST_F(OutputFiles, ReadErrorKeepsTheRecordsReadSoFar) {
+  auto lines = AnalysisLines();
+  lines[23] = " 4        4.00      3.00      x.xx      1.00     0.395      1.12";
+  Open(CrLf(lines));
+  data.LoadGraphSeries(7);
+  EXPECT_EQ(data.NrOfData, 3);
+  EXPECT_EQ(data.SeriesC, (DataArrayR{0.5, 3.15, 0.59}));
+  EXPECT_EQ(data.SeriesT, data.SeriesD);
+  EXPECT_EQ(RSquare, 0);
+
+  lines = AnalysisLines();
+  lines[27] = "Coefficient of explanation R square is:   n.a.";
+  Open(CrLf(lines));
+  RSquare = 0.5;
+  data.LoadGraphSeries(1);
+  EXPECT_EQ(data.NrOfData, 5);
+  EXPECT_EQ(AlphaA, 0.0995);
+  EXPECT_EQ(RSquare, 0);
+}
+
+// Every reading of `text`; returns the most records a graph kind found, and
+// checks that the series never claim more than they hold.
 int ReadEveryWay(TDMTevlora& data, const std::string& text) {
   WriteFileBytes(data.OutFileName, text);
   data.LoadOutputLines(data.OutFileName);
   data.InspectOutputFile();
   int most = 0;
-  for (int kind : kAllKinds) {
+  for (int kind : {1, 2, 3, 4, 5, 7, 8, 9}) {
     data.NrOfData = 0;
     data.SerialNr.clear();
-    for (DataArrayR* slot : {&data.SeriesT, &data.SeriesA, &data.SeriesB, &data.SeriesC,
-                             &data.SeriesD, &data.SeriesF}) {
-      slot->clear();
-    }
+    data.SeriesT.clear();
     data.LoadGraphSeries(kind);
-    ExpectConsistent(data);
+    EXPECT_EQ(data.SerialNr.size(), static_cast<std::size_t>(data.NrOfData));
+    for (const DataArrayR* slot :
+         {&data.SeriesT, &data.SeriesA, &data.SeriesB, &data.SeriesC, &data.SeriesD}) {
+      if (data.NrOfData > 0) {
+        EXPECT_EQ(slot->size(), static_cast<std::size_t>(data.NrOfData));
+      }
+    }
     most = std::max(most, data.NrOfData);
   }
   return most;
 }
 
-// Results files cut after every line and inside every line: never more
-// records than the cut file holds complete.
-TEST_F(RunResults, TruncatedFiles) {
-  struct TCase {
-    std::string text;
-    int records;
-  };
-  const TCase cases[] = {{AnalysisResults("hupsel_h_jan2011_storms"), RunCount},
-                         {PredictionResults("hupsel_h_dec2012_pred_runoff"), 480}};
-  const int firstRecordLine = 20;  // 0-based, in both layouts
-  data.FileName = data.OutFileName = dir.File("cut.out");
-  for (const TCase& c : cases) {
-    std::vector<std::size_t> lineEnds;
-    for (std::size_t at = c.text.find("\r\n"); at != std::string::npos;
-         at = c.text.find("\r\n", at + 2)) {
-      lineEnds.push_back(at + 2);
-    }
-    for (std::size_t line = 0; line < lineEnds.size(); ++line) {
-      const std::size_t start = line == 0 ? 0 : lineEnds[line - 1];
-      const int complete = std::clamp(static_cast<int>(line) - firstRecordLine, 0, c.records);
-      for (std::size_t cut : {start, (start + lineEnds[line]) / 2}) {
-        SCOPED_TRACE(cut);
+// Results files of both runs cut after and inside every line: never more
+// records than the cut file holds complete. Then empty and random files.
+TEST_F(OutputFiles, DamagedFilesNeverCrash) {
+  const std::pair<std::string, int> files[] = {{AnalysisResults(), RunCount},
+                                               {PredictionResults("hupsel_h_dec2012_pred_runoff"), 480}};
+  data.OutFileName = dir.File("cut.out");
+  for (const auto& [text, records] : files) {
+    std::size_t start = 0;
+    for (int line = 0; start < text.size(); ++line) {
+      const std::size_t end = text.find("\r\n", start) + 2;
+      const int complete = std::clamp(line - 20, 0, records);  // first record: line 21
+      for (std::size_t cut : {start, (start + end) / 2}) {
         RSquare = 0.5;
-        EXPECT_LE(ReadEveryWay(data, c.text.substr(0, cut)), complete);
-        if (static_cast<int>(line) <= firstRecordLine) {
-          EXPECT_EQ(RSquare, 0);
+        ASSERT_LE(ReadEveryWay(data, text.substr(0, cut)), complete) << cut;
+        if (line <= 20) {
+          ASSERT_EQ(RSquare, 0) << cut;
         }
       }
+      start = end;
     }
-    EXPECT_EQ(ReadEveryWay(data, c.text), c.records);
+    EXPECT_EQ(ReadEveryWay(data, text), records);
   }
-  EXPECT_TRUE(dialogs.messages.size() > 0);  // the refusals of kind 1
-  for (const auto& message : dialogs.messages) {
-    EXPECT_EQ(message, "Please check the runoff/discharge data");
-  }
-}
+  for (const auto& message : dialogs.messages) EXPECT_EQ(message, kRefusal);
 
-TEST_F(OutputFiles, EmptyAndRandomFiles) {
-  data.FileName = data.OutFileName = dir.File("noise.out");
   EXPECT_EQ(ReadEveryWay(data, ""), 0);
   EXPECT_EQ(data.OutLineCount, 0);
   EXPECT_EQ(RSquare, 0);
-
   std::mt19937 random(20240613);
-  const std::string alphabet = "0123456789 .-E\r\nPREDICTONabcquRSK";
-  const std::string real = CrLf(AnalysisResultsLines()) + CrLf(PredictionResultsLines(true));
+  const std::string alphabet = "0123456789 .-E\r\nPREDICTONRSquare";
+  const std::string real = CrLf(AnalysisLines()) + files[1].first.substr(0, 3000);
   for (int round = 0; round < 300; ++round) {
-    std::string text;
-    if (round % 3 == 0) {
-      text.resize(random() % 3000);
-      for (char& c : text) c = static_cast<char>(random() % 256);
-    } else if (round % 3 == 1) {
-      text.resize(random() % 3000);
-      for (char& c : text) c = alphabet[random() % alphabet.size()];
+    std::string text = real;
+    if (round % 3 == 2) {
+      for (int k = 0; k < 8; ++k) text[random() % text.size()] = alphabet[random() % alphabet.size()];
     } else {
-      // A real file with some bytes changed.
-      text = real;
-      for (int k = 0; k < 8; ++k) {
-        text[random() % text.size()] = alphabet[random() % alphabet.size()];
+      text.resize(random() % 3000);
+      for (char& c : text) {
+        c = round % 3 == 0 ? static_cast<char>(random() % 256) : alphabet[random() % alphabet.size()];
       }
     }
-    SCOPED_TRACE(round);
     ReadEveryWay(data, text);
   }
 }
