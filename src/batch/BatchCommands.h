@@ -12,6 +12,7 @@ using TArguments = std::vector<std::string>;
 
 int BatchRun(const TArguments& arguments);
 int BatchDrain(const TArguments& arguments);
+int BatchGraph(const TArguments& arguments);
 
 // Messages and progress lines go to stderr, exactly as the window shows them;
 // questions are answered No (the batch tool never overwrites on its own).

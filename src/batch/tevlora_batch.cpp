@@ -20,6 +20,15 @@ const char* kUsage =
     "                and below drain level (m/day), the depth below drain level (m),\n"
     "                the wet perimeter (m), the drainable porosity (%) and the drain\n"
     "                spacing (m). A failed check prints its message; exit status 1.\n"
+    "  graph FILE.out KIND [--bw] [-o FILE.bmp]\n"
+    "                draws one graph of a results file as the 623 x 465 bitmap of\n"
+    "                the graphics tab: for analysis results KIND 1 runoff in time,\n"
+    "                3 rain/recharge, 7 observed-calculated, 8 discharge-recharge\n"
+    "                (with the trend file .dat beside it), 9 recharge-runoff in\n"
+    "                time; for prediction results 2 runoff in time, 4 rain/recharge,\n"
+    "                5 water table or reservoir storage. --bw draws it in black and\n"
+    "                white. Default output FILE_graphKIND.bmp; a name ending in .png\n"
+    "                writes a PNG. A graph kind that does not fit the file: exit 1.\n"
     "  --help        shows this text.\n"
     "\n"
     "Exit status: 0 when every results file was written, 1 when a run stopped with\n"
@@ -33,6 +42,7 @@ struct TCommand {
 const TCommand kCommands[] = {
     {"run", BatchRun},
     {"drain", BatchDrain},
+    {"graph", BatchGraph},
 };
 }  // namespace
 

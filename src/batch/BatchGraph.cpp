@@ -1,0 +1,153 @@
+// tevlora-batch graph: one graph of a results file drawn and saved without a
+// window, in colour or black and white.
+#include <QGuiApplication>
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "BatchCommands.h"
+#include "TextFile.h"
+#include "UDMTevlora.h"
+#include "UGraphDraw.h"
+#include "UTevloraUtils.h"
+
+namespace {
+const char* kGraphUsage =
+    "usage: tevlora-batch graph FILE.out KIND [--bw] [-o FILE.bmp]\n"
+    "  KIND 1, 3, 7, 8, 9 for analysis results, 2, 4, 5 for prediction results\n";
+
+std::string AnalysisKindsOnlyText(int kind, const std::string& fileName) {
+  return "Graph kind " + std::to_string(kind) + " draws analysis results; \"" + fileName +
+         "\" holds prediction results.";
+}
+
+std::string PredictionKindsOnlyText(int kind, const std::string& fileName) {
+  return "Graph kind " + std::to_string(kind) + " draws prediction results; \"" + fileName +
+         "\" holds analysis results.";
+}
+
+std::string NotResultsFileText(const std::string& fileName) {
+  return "tevlora-batch graph: \"" + fileName + "\" is not a results file of TevloraT";
+}
+
+std::string SavedText(const std::string& fileName) { return "The graph was saved in  " + fileName; }
+
+struct TGraphOptions {
+  std::string ResultsFile;
+  int Kind = 0;
+  bool Colour = true;
+  std::string Output;
+};
+
+int UsageError(const std::string& complaint) {
+  std::fprintf(stderr, "tevlora-batch graph: %s\n%s", complaint.c_str(), kGraphUsage);
+  return 2;
+}
+
+std::optional<int> ParseKind(const std::string& text) {
+  if (text.size() != 1 || !std::isdigit(static_cast<unsigned char>(text[0]))) return std::nullopt;
+  const int kind = text[0] - '0';
+  if (!IsGraphKind(kind)) return std::nullopt;
+  return kind;
+}
+
+bool EndsWithPng(const std::string& fileName) {
+  if (fileName.size() < 4) return false;
+  std::string extension = fileName.substr(fileName.size() - 4);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".png";
+}
+
+// Fonts need a QGuiApplication; without a display the offscreen platform
+// draws just as well.
+std::unique_ptr<QGuiApplication> MakeGuiApplication() {
+  if (QCoreApplication::instance() != nullptr) return nullptr;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "tevlora-batch";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+int DrawAndSave(const TGraphOptions& options) {
+  TStderrDialogs dialogs;
+  TDMTevlora data;
+  data.Dialogs = &dialogs;
+
+  data.FileName = options.ResultsFile;
+  data.OutFileName = options.ResultsFile;
+  data.InspectOutputFile();
+  if (dialogs.MessageCount > 0) return 2;
+  const bool analysisFile = data.ResultsMarker == "RECO" || data.ResultsMarker == "----";
+  const bool predictionFile = data.ResultsMarker == "PRED";
+  if (!analysisFile && !predictionFile) {
+    std::fprintf(stderr, "%s\n", NotResultsFileText(options.ResultsFile).c_str());
+    return 2;
+  }
+  if (IsAnalysisGraphKind(options.Kind) && !analysisFile) {
+    dialogs.Message(AnalysisKindsOnlyText(options.Kind, options.ResultsFile));
+    return 1;
+  }
+  if (!IsAnalysisGraphKind(options.Kind) && !predictionFile) {
+    dialogs.Message(PredictionKindsOnlyText(options.Kind, options.ResultsFile));
+    return 1;
+  }
+  data.LoadGraphSeries(options.Kind);
+  if (dialogs.MessageCount > 0) return 1;
+
+  const auto application = MakeGuiApplication();
+  const QImage image = DrawGraph(data, options.Kind, options.Colour);
+  if (!SaveGraphBitmap(image, options.Output, EndsWithPng(options.Output) ? "PNG" : "BMP")) {
+    std::fprintf(stderr, "tevlora-batch graph: \"%s\" could not be written\n",
+                 options.Output.c_str());
+    return 2;
+  }
+  dialogs.Message(SavedText(options.Output));
+  return 0;
+}
+}  // namespace
+
+int BatchGraph(const TArguments& arguments) {
+  TGraphOptions options;
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--bw") {
+      options.Colour = false;
+    } else if (argument == "-o") {
+      if (i + 1 >= arguments.size()) return UsageError("-o needs a file name");
+      options.Output = arguments[++i];
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      return UsageError("unknown option \"" + argument + "\"");
+    } else {
+      positional.push_back(argument);
+    }
+  }
+  if (positional.size() != 2) return UsageError("a results file and a graph kind are needed");
+  options.ResultsFile = positional[0];
+  const std::optional<int> kind = ParseKind(positional[1]);
+  if (!kind) return UsageError("\"" + positional[1] + "\" is not a graph kind");
+  options.Kind = *kind;
+  if (options.Output.empty()) {
+    options.Output = ChangeFileExt(options.ResultsFile, "") + "_graph" + positional[1] + ".bmp";
+  }
+  if (!LoadTextFile(options.ResultsFile)) {
+    std::fprintf(stderr, "tevlora-batch graph: \"%s\" cannot be read\n",
+                 options.ResultsFile.c_str());
+    return 2;
+  }
+  try {
+    return DrawAndSave(options);
+  } catch (const TIOError& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    return 2;
+  } catch (const std::logic_error& error) {
+    std::fprintf(stderr, "tevlora-batch graph: %s\n", error.what());
+    return 2;
+  }
+}
