@@ -126,6 +126,19 @@ TEST_F(OutputFiles, AnalysisSlotsOfEveryKind) {
   EXPECT_EQ(AlphaA, 0.0995);
   EXPECT_EQ(data.NrOfData, 5);
 
+  // Titles are the user's text, even when they begin like a marker.
+  lines = AnalysisLines();
+  lines[2] = "PREDICTION drainage: basin A";
+  lines[3] = "RECONSTRUCTED flows";
+  Open(CrLf(lines));
+  data.Analysis = true;
+  data.InspectOutputFile();
+  EXPECT_EQ(data.ResultsMarker, "RECO");
+  EXPECT_TRUE(data.Analysis);
+  data.LoadGraphSeries(1);
+  EXPECT_EQ(data.SerialNr, (DataArrayI{1, 2, 3, 4, 5}));
+  EXPECT_EQ(RSquare, 0.95);
+
   // Prediction graphs find no prediction table: empty series.
   for (int kind : {2, 4, 5}) {
     FillSlots();

@@ -44,9 +44,12 @@ bool StartsWith(const std::string& text, const std::string& start) {
   return text.compare(0, start.size(), start) == 0;
 }
 
-// Moves `in` past the first line whose marker is `marker` and returns that
-// line; nullopt (with `in` at the end) when the file has none.
+// From the top of the file, moves `in` past the first line whose marker is
+// `marker` and returns that line; nullopt (with `in` at the end) when the file
+// has none. The search begins below the two title lines: they are the user's
+// own text and may well begin like a marker ("PREDICTED flows").
 std::optional<std::string> FindMarkerLine(TTextReader& in, const char* marker) {
+  in.SkipLines(4);
   while (!in.Eof()) {
     std::string line = in.ReadLine();
     if (Marker(line) == marker) return line;
