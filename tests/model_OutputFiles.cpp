@@ -1,9 +1,9 @@
 // Results files read back: lines for the output tab, the inspection of their
 // kind, and the graph series of every graph kind.
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <random>
-
-#include <gtest/gtest.h>
 
 #include "TestSupport.h"
 #include "TextFile.h"
@@ -19,12 +19,22 @@ const std::string kRefusal = "Please check the runoff/discharge data";
 // An analysis results file made by hand in the layout of the analysis run.
 std::vector<std::string> AnalysisLines() {
   const std::string pad8(8, ' ');
-  return {"THE RESULTS OF TevloraT PROGRAM", "", "Basin A", "analysis titles",
-          "Name of input file used: /data/basin.inp", "", "Maximum dead storage:   50.00 mm",
-          "Initial dead storage:    5.00 mm", "Max. escape/time unit:   0.10 --",
+  return {"THE RESULTS OF TevloraT PROGRAM",
+          "",
+          "Basin A",
+          "analysis titles",
+          "Name of input file used: /data/basin.inp",
+          "",
+          "Maximum dead storage:   50.00 mm",
+          "Initial dead storage:    5.00 mm",
+          "Max. escape/time unit:   0.10 --",
           "Equation: Q(n)=Q(n-1)*F+R(n)*(1-F) with Q=runoff, R=Rechargen=serial nr.",
-          "where F=exp[-Alpha(n)*{T(n)-T(n-1)}], T=time", "OPTIMIZATION: alpha = A * runoff + C",
-          "A = 0.0995  C = -0.5000", "", "RECONSTRUCTION:", kDashes,
+          "where F=exp[-Alpha(n)*{T(n)-T(n-1)}], T=time",
+          "OPTIMIZATION: alpha = A * runoff + C",
+          "A = 0.0995  C = -0.5000",
+          "",
+          "RECONSTRUCTION:",
+          kDashes,
           "Serial    Time      Rain    Recharge   Runoff    Alpha    Runoff",
           " No.                         calc.     meas.     calc.    calc. ",
           std::string(10, ' ') + "--" + pad8 + "--" + pad8 + "--" + pad8 + "--" +
@@ -34,9 +44,11 @@ std::vector<std::string> AnalysisLines() {
           " 2        2.00     10.00      5.76      3.00     0.600      3.15",
           " 3        3.00      0.00      0.00      0.90     1.674      0.59",
           " 4        4.00      3.00      2.22      1.00     0.395      1.12",
-          " 5        5.00      0.00      0.00      0.70     0.123      0.80", kDashes,
+          " 5        5.00      0.00      0.00      0.70     0.123      0.80",
+          kDashes,
           "Stand. dev. of calc. from meas. runoff:   0.123",
-          "Coefficient of explanation R square is:   0.950", ""};
+          "Coefficient of explanation R square is:   0.950",
+          ""};
 }
 
 class OutputFiles : public ::testing::Test {
@@ -58,8 +70,8 @@ class OutputFiles : public ::testing::Test {
     for (DataArrayR* slot : Slots()) *slot = {-1, -1};
   }
   std::vector<DataArrayR*> Slots() {
-    return {&data.SeriesT, &data.SeriesA, &data.SeriesB, &data.SeriesC, &data.SeriesD,
-            &data.SeriesF};
+    return {&data.SeriesT, &data.SeriesA, &data.SeriesB,
+            &data.SeriesC, &data.SeriesD, &data.SeriesF};
   }
 
   // The analysis writer on a real data set, with a fixed alpha function in
@@ -320,8 +332,8 @@ int ReadEveryWay(TDMTevlora& data, const std::string& text) {
 // Results files of both runs cut after and inside every line: never more
 // records than the cut file holds complete. Then empty and random files.
 TEST_F(OutputFiles, DamagedFilesNeverCrash) {
-  const std::pair<std::string, int> files[] = {{AnalysisResults(), RunCount},
-                                               {PredictionResults("hupsel_h_dec2012_pred_runoff"), 480}};
+  const std::pair<std::string, int> files[] = {
+      {AnalysisResults(), RunCount}, {PredictionResults("hupsel_h_dec2012_pred_runoff"), 480}};
   data.OutFileName = dir.File("cut.out");
   for (const auto& [text, records] : files) {
     std::size_t start = 0;
@@ -350,11 +362,13 @@ TEST_F(OutputFiles, DamagedFilesNeverCrash) {
   for (int round = 0; round < 300; ++round) {
     std::string text = real;
     if (round % 3 == 2) {
-      for (int k = 0; k < 8; ++k) text[random() % text.size()] = alphabet[random() % alphabet.size()];
+      for (int k = 0; k < 8; ++k)
+        text[random() % text.size()] = alphabet[random() % alphabet.size()];
     } else {
       text.resize(random() % 3000);
       for (char& c : text) {
-        c = round % 3 == 0 ? static_cast<char>(random() % 256) : alphabet[random() % alphabet.size()];
+        c = round % 3 == 0 ? static_cast<char>(random() % 256)
+                           : alphabet[random() % alphabet.size()];
       }
     }
     ReadEveryWay(data, text);

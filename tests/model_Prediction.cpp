@@ -1,9 +1,9 @@
 // The prediction run and its results file.
+#include <gtest/gtest.h>
+
 #include <clocale>
 #include <cmath>
 #include <filesystem>
-
-#include <gtest/gtest.h>
 
 #include "TestSupport.h"
 #include "TextFile.h"
@@ -58,15 +58,29 @@ class Prediction : public ::testing::Test {
 
 // Hand-made input: serial numbers of every prefix width, and a unit text.
 const std::vector<std::string> kLayoutInput = {
-    " Input data for Tevlora program", " Prediction runoff", "", "Layout basin", "hand-made",
-    "", " Filename: basin.txt", " Maximum dead storage:    10.00",
-    " Initial dead storage:     4.00", " Max.escape/time unit:  4.0E-0001 m m.",
-    " Linear reservoir function : Alpha = A * Runoff + C", " A coefficient : 5.0000E-001",
-    " Value of C is : 1.0000E-001", " Effective porosity (%) :   35.00",
-    " Initial runoff rate :     1.00", " Initial water level : -5.0E+0000", "",
-    " -----------------------------------------", " Serial    T i m e   Rainfall  Escape rate",
-    " -----------------------------------------", "    9         1.00       2.00  4.0E-0001",
-    "   10         2.00      10.00  4.0E-0001", "   99         3.00  0.0E+0000  4.0E-0001",
+    " Input data for Tevlora program",
+    " Prediction runoff",
+    "",
+    "Layout basin",
+    "hand-made",
+    "",
+    " Filename: basin.txt",
+    " Maximum dead storage:    10.00",
+    " Initial dead storage:     4.00",
+    " Max.escape/time unit:  4.0E-0001 m m.",
+    " Linear reservoir function : Alpha = A * Runoff + C",
+    " A coefficient : 5.0000E-001",
+    " Value of C is : 1.0000E-001",
+    " Effective porosity (%) :   35.00",
+    " Initial runoff rate :     1.00",
+    " Initial water level : -5.0E+0000",
+    "",
+    " -----------------------------------------",
+    " Serial    T i m e   Rainfall  Escape rate",
+    " -----------------------------------------",
+    "    9         1.00       2.00  4.0E-0001",
+    "   10         2.00      10.00  4.0E-0001",
+    "   99         3.00  0.0E+0000  4.0E-0001",
     "  100         4.00       3.00  4.0E-0001"};
 
 TEST_F(Prediction, DeadStorageBranchesAndBalance) {
@@ -150,7 +164,8 @@ TEST_F(Prediction, ChecksStopTheRunWithoutResults) {
   data.FileName = dir.File("basin.inp");
   auto lines = kLayoutInput;
   lines.resize(20);
-  for (const char* record : {"1 1 1 0", "2 5 1 0", "3 3 1 0", "4 3.0005 1 0"}) lines.push_back(record);
+  for (const char* record : {"1 1 1 0", "2 5 1 0", "3 3 1 0", "4 3.0005 1 0"})
+    lines.push_back(record);
   WriteFileBytes(data.FileName, CrLf(lines));
   RunPrediction(data);
   expectStopped(noVariation);
@@ -310,10 +325,12 @@ TEST_F(Prediction, Examples) {
       ASSERT_GE(PredDischarge[k], 0) << k;
     }
     // No rain into a free room of 5; the initial runoff and level.
-    EXPECT_NE(ReadFileBytes(dir.File(stem + ".out"))
-                  .find(drainage ? "\r\n   1      1.00      0.00      0.00     0.000      0.02     49.07\r\n"
-                                 : "\r\n   1      1.00      0.00      0.00     0.000      0.02      6.69\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        ReadFileBytes(dir.File(stem + ".out"))
+            .find(drainage
+                      ? "\r\n   1      1.00      0.00      0.00     0.000      0.02     49.07\r\n"
+                      : "\r\n   1      1.00      0.00      0.00     0.000      0.02      6.69\r\n"),
+        std::string::npos);
     EXPECT_EQ(PredStorage[1], 35);
   }
   EXPECT_TRUE(dialogs.messages.empty());

@@ -38,7 +38,9 @@ constexpr const char* kDrainageWord = " dra";
 // A closing line that an older analysis writer put under the table.
 constexpr const char* kOldRSquareLine = "(Coefficient of explanation R square is: ";
 
-std::string Marker(const std::string& line) { return line.substr(0, 4); }
+std::string Marker(const std::string& line) {
+  return line.substr(0, 4);
+}
 
 bool StartsWith(const std::string& text, const std::string& start) {
   return text.compare(0, start.size(), start) == 0;

@@ -235,7 +235,8 @@ void PredictionRouting(const TDMTevlora& data) {
     const double f = std::exp(-alpha * (PredTime[k] - PredTime[k - 1]));
     PredDischarge[k] = PredDischarge[k - 1] * f + (1 - f) * PredRecharge[k];
     if (data.Drainage) {
-      PredLevel[k] = PredLevel[k - 1] * f + (1 - f) * PredRecharge[k] / (0.8 * PredPorosity * alpha);
+      PredLevel[k] =
+          PredLevel[k - 1] * f + (1 - f) * PredRecharge[k] / (0.8 * PredPorosity * alpha);
       if (PredLevel[k] < 0) PredLevel[k] = 0;
     } else {
       // Water balance of the main reservoir, not limited.
@@ -277,11 +278,13 @@ std::string PredictionResultsText(const TDMTevlora& data, const std::string& inp
   out.Line(T::kUnits);
   out.Line(dashes);
   for (int k = 1; k <= PredCount; ++k) {
+    // Serial numbers up to 999 take four characters.
     const int serial = PredSerial[k];
-    out << (serial < 10 ? "   " : serial < 100 ? "  " : " ") << std::to_string(serial)
-        << FormatFixed(PredTime[k], 10, 2) << FormatFixed(PredRain[k], 10, 2)
-        << FormatFixed(PredRecharge[k], 10, 2) << FormatFixed(PredAlpha[k], 10, 3)
-        << FormatFixed(PredDischarge[k], 10, 2) << FormatFixed(PredLevel[k], 10, 2);
+    const int blanks = serial < 10 ? 3 : serial < 100 ? 2 : 1;
+    out << std::string(blanks, ' ') << std::to_string(serial) << FormatFixed(PredTime[k], 10, 2)
+        << FormatFixed(PredRain[k], 10, 2) << FormatFixed(PredRecharge[k], 10, 2)
+        << FormatFixed(PredAlpha[k], 10, 3) << FormatFixed(PredDischarge[k], 10, 2)
+        << FormatFixed(PredLevel[k], 10, 2);
     out.EndLine();
   }
   out.Line(std::string(63, '-'));

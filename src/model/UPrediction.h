@@ -21,21 +21,21 @@ extern bool PredictTimeError;
 
 // Working tables of the run, record n = 1 .. PredCount in file order. They
 // stay filled after a run.
-extern int PredSerial[kPredictionCapacity];         // serial number as read
-extern double PredTime[kPredictionCapacity];        // T(n)
-extern double PredRain[kPredictionCapacity];        // rain or irrigation of step n
-extern double PredStorage[kPredictionCapacity];     // S(n), dead storage after step n
-extern double PredDeficit[kPredictionCapacity];     // D(n), free room: S(n) + D(n) = MaxStor
-extern double PredRecharge[kPredictionCapacity];    // R(n), overflow of the dead storage
-extern double PredAlpha[kPredictionCapacity];       // alpha(n); alpha(1) stays 0
-extern double PredDischarge[kPredictionCapacity];   // Q(n), runoff or drain discharge
-extern double PredLevel[kPredictionCapacity];       // H(n), reservoir storage or head
-extern int PredCount;                               // N, the number of records read
+extern int PredSerial[kPredictionCapacity];        // serial number as read
+extern double PredTime[kPredictionCapacity];       // T(n)
+extern double PredRain[kPredictionCapacity];       // rain or irrigation of step n
+extern double PredStorage[kPredictionCapacity];    // S(n), dead storage after step n
+extern double PredDeficit[kPredictionCapacity];    // D(n), free room: S(n) + D(n) = MaxStor
+extern double PredRecharge[kPredictionCapacity];   // R(n), overflow of the dead storage
+extern double PredAlpha[kPredictionCapacity];      // alpha(n); alpha(1) stays 0
+extern double PredDischarge[kPredictionCapacity];  // Q(n), runoff or drain discharge
+extern double PredLevel[kPredictionCapacity];      // H(n), reservoir storage or head
+extern int PredCount;                              // N, the number of records read
 
 // Run values read from the input file.
-extern double PredMaxStorage;   // MaxStor
-extern double PredInitStorage;  // InitStor
-extern double PredMaxEscape;    // MaxEsc
+extern double PredMaxStorage;     // MaxStor
+extern double PredInitStorage;    // InitStor
+extern double PredMaxEscape;      // MaxEsc
 extern std::string PredUnitText;  // behind the maximum escape rate, normalised
 extern double PredPorosity;       // P, as a fraction
 // Set by an input file whose alpha-function line is the linear one; never
