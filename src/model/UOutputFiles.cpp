@@ -35,7 +35,7 @@ constexpr const char* kEquationMarker = "Equa";
 constexpr const char* kFunctionMarker = "line";
 constexpr const char* kPredictionWord = "PREDICTION";
 constexpr const char* kDrainageWord = " dra";
-// A closing line that an older analysis writer put under the table.
+// A closing line that older results files may carry under the table.
 constexpr const char* kOldRSquareLine = "(Coefficient of explanation R square is: ";
 
 std::string Marker(const std::string& line) {

@@ -28,6 +28,9 @@ bool LinearFunctionMark = false;
 
 namespace T = PredictionTexts;
 
+namespace {
+
+// Blanks and points removed; "mm", "cm", "dm" and "m" get "/t".
 std::string NormaliseUnitText(const std::string& text) {
   std::string unit;
   for (char c : text) {
@@ -36,8 +39,6 @@ std::string NormaliseUnitText(const std::string& text) {
   if (unit == "mm" || unit == "cm" || unit == "dm" || unit == "m") unit += "/t";
   return unit;
 }
-
-namespace {
 
 struct TInputRecord {
   int serial = 0;
@@ -245,6 +246,9 @@ void PredictionRouting(const TDMTevlora& data) {
   }
 }
 
+namespace {
+
+// The results file of the tables, naming `inputFileName` on its fifth line.
 std::string PredictionResultsText(const TDMTevlora& data, const std::string& inputFileName) {
   TTextWriter out;
   out.Line(T::kResultsHeader);
@@ -290,6 +294,8 @@ std::string PredictionResultsText(const TDMTevlora& data, const std::string& inp
   out.Line(std::string(63, '-'));
   return out.Text();
 }
+
+}  // namespace
 
 void WritePredictionResults(TDMTevlora& data) {
   const std::string outFileName = ChangeFileExt(data.FileName, ".out");

@@ -91,11 +91,6 @@ void RunPrediction(TDMTevlora& data);
 bool PredictionRecharge(TDMTevlora& data);
 // Routes the recharge through the main reservoir with alpha = AlphaA * Q + AlphaC.
 void PredictionRouting(const TDMTevlora& data);
-// The results file text of the tables (the name on its fifth line given).
-std::string PredictionResultsText(const TDMTevlora& data, const std::string& inputFileName);
 // Writes the results file beside the input file and leaves data.FileName
 // ending in ".inp". Throws TIOError when the file cannot be written.
 void WritePredictionResults(TDMTevlora& data);
-
-// Blanks and points removed; "mm", "cm", "dm" and "m" get "/t".
-std::string NormaliseUnitText(const std::string& text);
