@@ -5,10 +5,17 @@
 #include <QColor>
 #include <QGuiApplication>
 #include <QImage>
+#include <QSet>
+#include <filesystem>
 #include <ostream>
+#include <string>
 #include <vector>
 
+#include "TestSupport.h"
+#include "TextFile.h"
 #include "UDMTevlora.h"
+#include "UPrediction.h"
+#include "URainRun.h"
 
 // Text needs a QGuiApplication; one is made on first use (offscreen when no
 // platform is named) and lives until the test program ends.
@@ -82,4 +89,49 @@ inline int CountColour(const QImage& image, const QColor& colour, int x1, int y1
 
 inline int CountColour(const QImage& image, const QColor& colour) {
   return CountColour(image, colour, 0, 0, image.width() - 1, image.height() - 1);
+}
+
+// Pixels of a colour that the graph does not use: the palette of the colour
+// variant, or silver, white, black and grey in black and white.
+inline int ForeignPixels(const QImage& image, bool colourGraph) {
+  using namespace GraphColour;
+  const QSet<QRgb> colourSet = {kSilver.rgb(), kNavy.rgb(), kWhite.rgb(), kBlack.rgb(),
+                                kCyan.rgb(), kSkyBlue.rgb(), kYellow.rgb()};
+  const QSet<QRgb> blackAndWhiteSet = {kSilver.rgb(), kWhite.rgb(), kBlack.rgb(), kGrey.rgb()};
+  const QSet<QRgb>& allowed = colourGraph ? colourSet : blackAndWhiteSet;
+  int foreign = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (!allowed.contains(image.pixel(x, y) | 0xff000000u)) ++foreign;
+    }
+  }
+  return foreign;
+}
+
+// Copies an example input file of Data (with its drainage parameter file) into
+// `directory` and runs on it what Save/Run runs. Returns the results file and
+// the number of records of the input file.
+struct TExampleResults {
+  std::string ResultsFile;
+  int Records = 0;
+};
+
+inline TExampleResults RunExample(const TTemporaryDirectory& directory, const std::string& name) {
+  const std::string input = directory.File(name + ".inp");
+  WriteFileBytes(input, ReadFileBytes(ExampleDataFile(name + ".inp")));
+  if (std::filesystem::exists(ExampleDataFile(name + ".par"))) {
+    WriteFileBytes(directory.File(name + ".par"), ReadFileBytes(ExampleDataFile(name + ".par")));
+  }
+  TRecordingDialogs dialogs;
+  TDMTevlora data;
+  data.Dialogs = &dialogs;
+  data.FileName = input;
+  if (!data.ReadInputFile()) return {};
+  const int records = data.NrOfData;
+  if (data.Analysis) {
+    RunAnalysis(data);
+  } else {
+    RunPrediction(data);
+  }
+  return {ChangeFileExt(input, ".out"), records};
 }
