@@ -84,6 +84,7 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   Memo1 = new QPlainTextEdit(QString::fromUtf8(T::kReference), this);
   Memo1->setObjectName("Memo1");
   Memo1->setReadOnly(true);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
   auto* fields = new QGridLayout;
   QLabel* const labels[kDrainFieldCount] = {Label1, Label2, Label3, Label4, Label5, Label6};

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QImage>
 #include <QImageReader>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 // ---------------------------------------------------------------------------
@@ -271,9 +272,10 @@ TFigurePage::TFigurePage(TUserDialogs& dialogs, QWidget* parent) : QWidget(paren
   Reservoir_Image->setPixmap(LoadPicture(Pictures::kReservoir, dialogs));
 
   RefMemo = NewMemo("RefMemo", IntroTexts::kRefMemo, this);
-  RefMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
   RefMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  RefMemo->setFixedSize(513, 2 * RefMemo->fontMetrics().lineSpacing() + 14);
+  RefMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  const double margins = 2 * (RefMemo->frameWidth() + RefMemo->document()->documentMargin());
+  RefMemo->setFixedSize(513, 2 * RefMemo->fontMetrics().lineSpacing() + int(margins) + 4);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Reservoir_Image, 0, Qt::AlignHCenter);
