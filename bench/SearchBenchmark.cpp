@@ -18,7 +18,7 @@ double Seconds(const std::chrono::steady_clock::time_point start) {
 
 bool Measure(const char* name, const TSearchProblem& problem, bool withReference) {
   auto start = std::chrono::steady_clock::now();
-  const TSearchResult fast = FastSearch(problem);
+  const TSearchResult fast = FastSearch(problem, getenv("TTH") ? atoi(getenv("TTH")) : 0);
   const double fastSeconds = Seconds(start);
   if (!withReference) {
     std::printf("%-34s %5d records  fast %8.3f s  A=%.4f C=%.3f\n", name, problem.count,

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
-#include "AlphaSearchFilter.h"
+#include "AlphaSearchLanes.h"
 
 namespace {
 
@@ -172,56 +173,257 @@ TCandidate PreScan(const TSearchProblem& problem) {
 
 }  // namespace
 
+namespace {
+
+// Branch and bound over boxes of trials. A box is a range of outer indices
+// i0 .. i1 and inner indices j0 .. j1 that is walked through the records as
+// one: the runoff of every trial of the box stays inside [low, high], and
+// `lowerSum` never exceeds the sum of any of its trials. A box whose lower
+// sum passes the bound is dropped with all its trials; a box whose range of
+// runoff grows too wide is split in two, and the halves go on from where the
+// box was. The few trials that survive to the end are evaluated exactly.
+struct TBox {
+  int i0, i1, j0, j1;
+  int step;  // records 2 .. step are done
+  double low, high;
+  double lowerSum;
+};
+
+// Room for the rounding of the plain search and of this walk: far more than
+// a few units in the last place of any quantity involved.
+constexpr double kRelativeSlack = 1e-12;
+// The float sums of the plain search differ from the real sums of their terms
+// by less than this fraction (at most 1501 additions).
+constexpr double kSumSlack = 1e-11;
+
+class TBoxSearch {
+ public:
+  TBoxSearch(const TSearchProblem& problem, TSharedBound& bound, double width)
+      : problem_(problem), bound_(bound), splitWidth_(width), inverseStep_(problem.count + 1) {
+    for (int n = 2; n <= problem.count; ++n) {
+      inverseStep_[n] = problem.timeStep[n] > 0 ? 1 / problem.timeStep[n] : INFINITY;
+    }
+  }
+
+  // All trials of rows i0 .. i1 with inner index from j0 on.
+  void Run(int i0, int i1, int j0, int j1, TCandidate& best) {
+    std::vector<TBox> stack;
+    const double q1 = problem_.firstRunoff;
+    stack.push_back({i0, i1, j0, j1, 1, q1, q1, 0.0});
+    while (!stack.empty()) {
+      TBox box = stack.back();
+      stack.pop_back();
+      Walk(box, stack, best);
+    }
+  }
+
+ private:
+  static double Next(double q, double r, double a, double c, double dt) {
+    double alpha = a * q + c;
+    if (alpha < 0) alpha = 0;
+    return r + (q - r) * std::exp(-alpha * dt);
+  }
+
+  bool Pruned(double lowerSum) const { return lowerSum * (1 - kSumSlack) > bound_.Get(); }
+
+  // For one trial the next runoff, as a function of the runoff q, rises up to
+  // a peak and falls beyond it: alpha is 0 (and the runoff kept) up to
+  // q = -c / a, and where alpha is above 0 the slope has the sign of
+  // 1 - a dt (q - r). So the peak is the larger of those two points.
+  static double Peak(double r, double a, double c, double inverseDt) {
+    if (!(a > 0)) return INFINITY;
+    return std::max(r + inverseDt / a, c < 0 ? -c / a : 0.0);
+  }
+
+  void Walk(TBox box, std::vector<TBox>& stack, TCandidate& best) {
+    if (Size(box) <= kSearchLanes) {
+      WalkTrials(box, best);
+      return;
+    }
+    const int count = problem_.count;
+    // Alpha is least at (a0, c0) and greatest at (a1, c1) for every runoff.
+    const double a0 = TrialAOf(box.i0), a1 = TrialAOf(box.i1);
+    const double c0 = TrialCOf(box.j0), c1 = TrialCOf(box.j1);
+    for (int n = box.step + 1; n <= count; ++n) {
+      const double r = problem_.recharge[n];
+      const double dt = problem_.timeStep[n];
+      const double lo = box.low, hi = box.high;
+      double newLow = INFINITY, newHigh = -INFINITY;
+      if (lo < r) {
+        // Below the recharge a greater alpha lifts the runoff, and the next
+        // runoff rises with the runoff.
+        newLow = std::min(newLow, Next(lo, r, a0, c0, dt));
+        newHigh = std::max(newHigh, Next(std::min(hi, r), r, a1, c1, dt));
+      }
+      if (hi >= r) {
+        // Above it a greater alpha lowers the runoff.
+        const double from = std::max(lo, r);
+        newLow = std::min(newLow, Next(from, r, a1, c1, dt));
+        if (hi > Peak(r, a1, c1, inverseStep_[n])) {
+          newLow = std::min(newLow, Next(hi, r, a1, c1, dt));
+        }
+        const double peak = Peak(r, a0, c0, inverseStep_[n]);
+        if (hi <= peak) {
+          newHigh = std::max(newHigh, Next(hi, r, a0, c0, dt));
+        } else if (peak > from) {
+          newHigh = std::max(newHigh, Next(peak, r, a0, c0, dt));
+        } else {
+          newHigh = std::max(newHigh, Next(from, r, a0, c0, dt));
+        }
+      }
+      const double slack = kRelativeSlack * (hi + r + 1e-300) *
+                           (1 + dt * (1 + a1 * hi + std::fabs(c0) + std::fabs(c1)));
+      box.low = std::max(0.0, newLow - slack);
+      box.high = newHigh + slack;
+      box.step = n;
+      const double m = problem_.measured[n];
+      double distance = 0;
+      if (m < box.low) distance = box.low - m;
+      if (m > box.high) distance = m - box.high;
+      box.lowerSum += std::min(distance * distance, kPenalty);
+      if (Pruned(box.lowerSum)) return;
+      if (box.high - box.low > splitWidth_) break;
+    }
+    // Too wide, or at the end of the records with trials that may still win.
+    Split(box, stack);
+  }
+
+  // Halves the box along the side that spreads alpha more.
+  static void Split(const TBox& box, std::vector<TBox>& stack) {
+    const double spreadA = (box.i1 - box.i0) * 0.0005 * box.high;
+    const double spreadC = (box.j1 - box.j0) * 0.001;
+    TBox first = box, second = box;
+    if (box.i1 > box.i0 && (spreadA >= spreadC || box.j1 == box.j0)) {
+      const int middle = (box.i0 + box.i1) / 2;
+      first.i1 = middle;
+      second.i0 = middle + 1;
+    } else {
+      const int middle = (box.j0 + box.j1) / 2;
+      first.j1 = middle;
+      second.j0 = middle + 1;
+    }
+    stack.push_back(second);
+    stack.push_back(first);
+  }
+
+  // A box of a few trials goes on as that many single trials side by side.
+  void WalkTrials(const TBox& box, TCandidate& best) {
+    double a[kSearchLanes], c[kSearchLanes];
+    int index[kSearchLanes];
+    int lanes = 0;
+    for (int i = box.i0; i <= box.i1; ++i) {
+      for (int j = box.j0; j <= box.j1; ++j) {
+        a[lanes] = TrialAOf(i);
+        c[lanes] = TrialCOf(j);
+        index[lanes] = i * kInnerTrials + (j - 1);
+        ++lanes;
+      }
+    }
+    const unsigned survivors = WalkLanes(problem_, inverseStep_.data(), a, c, lanes, box.step,
+                                         box.low, box.high, box.lowerSum, bound_.Get());
+    for (int l = 0; l < lanes; ++l) {
+      if (!(survivors & (1u << l))) continue;
+      const double limit = bound_.Get();
+      const double sum = EvaluateTrial(problem_, a[l], c[l], limit);
+      if (sum > limit) continue;
+      const TCandidate candidate{sum, index[l]};
+      if (candidate.Beats(best)) best = candidate;
+      bound_.Offer(sum);
+    }
+  }
+
+  static int Size(const TBox& box) { return (box.i1 - box.i0 + 1) * (box.j1 - box.j0 + 1); }
+
+  const TSearchProblem& problem_;
+  TSharedBound& bound_;
+  double splitWidth_;
+  std::vector<double> inverseStep_;
+};
+
+// First inner index whose alpha is above 0 at record 2 (all before it are
+// frozen trials).
+int FirstLiveTrial(const TSearchProblem& problem, int i) {
+  const double a = TrialAOf(i);
+  int j = 1;
+  while (j <= kInnerTrials && !(a * problem.firstRunoff + TrialCOf(j) > 0)) ++j;
+  return j;
+}
+
+}  // namespace
+
 TSearchResult FastSearch(const TSearchProblem& problem, int threads,
                          const TSearchProgress& progress) {
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const TCandidate start = PreScan(problem);
   TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
-  const double frozenSum = FrozenSum(problem);
-  const TSearchFilter* filter = SelectSearchFilter();
-
   TCandidate overall = start;
-  std::mutex mergeLock;
+  // Trials whose alpha is 0 at once keep the first runoff for good and share
+  // one sum; the first of them is trial (0, 1).
+  const TCandidate frozen{FrozenSum(problem), 0};
+  if (frozen.sum < kNoTrialYet && frozen.Beats(overall)) overall = frozen;
+  bound.Offer(frozen.sum);
 
+  // The work: boxes of up to kBatchRows rows and kBoxColumns columns, in
+  // trial order. Workers take them in that order; this thread tells the
+  // progress as the boxes of each batch of rows are reached.
+  constexpr int kBoxColumns = 32;
+  struct TWork {
+    int i0, i1, j0, j1;
+  };
+  std::vector<TWork> work;
   for (int batch = 0; batch < kOuterTrials; batch += kBatchRows) {
-    if (progress && batch >= 150) progress(batch);
-    const int lastRow = std::min(kOuterTrials, batch + kBatchRows);
-    std::atomic<int> nextRow{batch};
-    const auto worker = [&]() {
-      TCandidate best;
-      std::vector<double> lowerBounds(kInnerTrials);
-      for (int i = nextRow++; i < lastRow; i = nextRow++) {
-        const double a = TrialAOf(i);
-        // Trials whose alpha is 0 at once all share one sum.
-        int firstLive = 1;
-        while (firstLive <= kInnerTrials && !(a * problem.firstRunoff + TrialCOf(firstLive) > 0)) {
-          ++firstLive;
-        }
-        if (firstLive > 1) {
-          const TCandidate frozen{frozenSum, i * kInnerTrials};
-          if (frozen.Beats(best)) best = frozen;
-          bound.Offer(frozenSum);
-        }
-        if (filter != nullptr) {
-          filter->LowerBounds(problem, a, firstLive, bound.Get(), lowerBounds.data());
-        }
-        for (int j = firstLive; j <= kInnerTrials; ++j) {
-          const double limit = bound.Get();
-          if (filter != nullptr && lowerBounds[j - 1] > limit) continue;
-          const double sum = EvaluateTrial(problem, a, TrialCOf(j), limit);
-          if (sum > limit) continue;
-          const TCandidate candidate{sum, i * kInnerTrials + (j - 1)};
-          if (candidate.Beats(best)) best = candidate;
-          bound.Offer(sum);
-        }
-      }
-      std::lock_guard<std::mutex> lock(mergeLock);
-      if (best.Beats(overall)) overall = best;
-    };
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
-    worker();
-    for (auto& thread : pool) thread.join();
+    const int lastRow = std::min(kOuterTrials, batch + kBatchRows) - 1;
+    for (int j = FirstLiveTrial(problem, lastRow); j <= kInnerTrials; j += kBoxColumns) {
+      work.push_back({batch, lastRow, j, std::min(kInnerTrials, j + kBoxColumns - 1)});
+    }
   }
+
+  std::mutex lock;
+  std::condition_variable reached;
+  int nextWork = 0;
+  int finishedWorkers = 0;
+  const auto worker = [&]() {
+    TCandidate best;
+    // Boxes split once their runoff range is wider than a typical residual
+    // of the best trial so far.
+    const double width = std::sqrt(bound.Get() / std::max(1, problem.count));
+    TBoxSearch search(problem, bound, width);
+    for (;;) {
+      int k;
+      {
+        std::lock_guard<std::mutex> guard(lock);
+        k = nextWork++;
+      }
+      reached.notify_one();
+      if (k >= static_cast<int>(work.size())) break;
+      search.Run(work[k].i0, work[k].i1, work[k].j0, work[k].j1, best);
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    if (best.Beats(overall)) overall = best;
+    ++finishedWorkers;
+    reached.notify_one();
+  };
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; ++t) pool.emplace_back(worker);
+  {
+    // Progress is told at outer indices 150, 200, ..., 1950.
+    int told = 150;
+    std::unique_lock<std::mutex> guard(lock);
+    for (;;) {
+      const int reachedRow =
+          nextWork >= static_cast<int>(work.size()) ? kOuterTrials : work[nextWork].i0;
+      while (told < kOuterTrials - 1 && told <= reachedRow) {
+        if (progress) {
+          guard.unlock();
+          progress(told);
+          guard.lock();
+        }
+        told += kBatchRows;
+      }
+      if (finishedWorkers == threads) break;
+      reached.wait(guard);
+    }
+  }
+  for (auto& thread : pool) thread.join();
   return ResultOf(overall);
 }
