@@ -36,9 +36,8 @@ class GraphBatch : public ::testing::Test {
   // Runs the tool with `arguments` (and `environment` before it).
   static TToolResult Run(const std::string& arguments, const std::string& environment = "") {
     const std::string errors = directory_->File("stderr.txt");
-    const std::string command =
-        environment + " \"" + std::string(BATCH_TOOL) + "\" graph " + arguments + " 2>\"" +
-        errors + "\"";
+    const std::string command = environment + " \"" + std::string(BATCH_TOOL) + "\" graph " +
+                                arguments + " 2>\"" + errors + "\"";
     const int status = std::system(command.c_str());
     TToolResult result;
     result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -54,15 +53,14 @@ class GraphBatch : public ::testing::Test {
 };
 
 TEST_F(GraphBatch, WritesEveryKindAsA623By465Bitmap) {
-  const std::pair<const std::string*, int> graphs[] = {{&analysis_, 1},   {&analysis_, 3},
-                                                       {&analysis_, 7},   {&analysis_, 8},
-                                                       {&analysis_, 9},   {&prediction_, 2},
-                                                       {&prediction_, 4}, {&prediction_, 5}};
+  const std::pair<const std::string*, int> graphs[] = {
+      {&analysis_, 1}, {&analysis_, 3},   {&analysis_, 7},   {&analysis_, 8},
+      {&analysis_, 9}, {&prediction_, 2}, {&prediction_, 4}, {&prediction_, 5}};
   for (const auto& [results, kind] : graphs) {
     SCOPED_TRACE("kind " + std::to_string(kind));
     const std::string output = directory_->File("kind" + std::to_string(kind) + ".bmp");
-    const TToolResult result = Run(Quoted(*results) + " " + std::to_string(kind) + " -o " +
-                                   Quoted(output));
+    const TToolResult result =
+        Run(Quoted(*results) + " " + std::to_string(kind) + " -o " + Quoted(output));
     EXPECT_EQ(result.ExitStatus, 0) << result.Errors;
     EXPECT_EQ(ReadFileBytes(output).substr(0, 2), "BM");
     const QImage image(QString::fromStdString(output), "BMP");

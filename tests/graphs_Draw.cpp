@@ -24,12 +24,12 @@ class GraphDraw : public ::testing::Test {
 
   // A trend file beside the results file, as the analysis writes it.
   void WriteTrendFile(bool quadraticValid) {
-    WriteFileBytes(directory_.File("basin.dat"),
-                   CrLf({"Linear: Runoff = A * Rain + C", "A=  0.3000 C=  0.1000", "",
-                         "Quadratic: Runoff = A * RainSq +  B * Rain + C",
-                         "A=  0.01000 B=  0.25000 C=  0.20000", "",
-                         quadraticValid ? "Q= 1" : "Q= 0", "",
-                         "Quadratic Aq =   0.0100 Bq =   0.0200 Cq =   0.0300"}));
+    WriteFileBytes(
+        directory_.File("basin.dat"),
+        CrLf({"Linear: Runoff = A * Rain + C", "A=  0.3000 C=  0.1000", "",
+              "Quadratic: Runoff = A * RainSq +  B * Rain + C",
+              "A=  0.01000 B=  0.25000 C=  0.20000", "", quadraticValid ? "Q= 1" : "Q= 0", "",
+              "Quadratic Aq =   0.0100 Bq =   0.0200 Cq =   0.0300"}));
   }
 
   // Twenty records at times 1 .. 20: the time axis runs 0 .. 24 and record i
@@ -142,8 +142,8 @@ TEST_F(GraphDraw, RainRechargeBarsInColour) {
   const QImage image = Draw(3, true);
   EXPECT_EQ(PixelAt(image, 121, 387), kSkyBlue);  // recharge bar of record 1
   EXPECT_EQ(PixelAt(image, 121, 250), kSkyBlue);
-  EXPECT_EQ(PixelAt(image, 121, 240), kNavy);      // above it, below the rain top
-  EXPECT_EQ(PixelAt(image, 101, 387), kNavy);      // record 0 has no recharge
+  EXPECT_EQ(PixelAt(image, 121, 240), kNavy);     // above it, below the rain top
+  EXPECT_EQ(PixelAt(image, 101, 387), kNavy);     // record 0 has no recharge
   EXPECT_EQ(PixelAt(image, 476, 387), kSkyBlue);  // the last two bars
   EXPECT_EQ(PixelAt(image, 497, 387), kSkyBlue);
   EXPECT_EQ(PixelAt(image, 515, 387), kNavy);  // nothing beyond the extrapolated edge
@@ -170,7 +170,7 @@ TEST_F(GraphDraw, IrrigationOutlinesHavePenWidthOne) {
   FillKind(4);
   const QImage colour = Draw(4, true);
   EXPECT_EQ(PixelAt(colour, 121, 387), kSkyBlue);
-  EXPECT_EQ(PixelAt(colour, 121, 260), kSkyBlue);  // recharge from row 257
+  EXPECT_EQ(PixelAt(colour, 121, 260), kSkyBlue);                 // recharge from row 257
   EXPECT_EQ(CountColour(colour, kWhite, 121, 125, 121, 133), 1);  // rain top at row 129
   const QImage blackAndWhite = Draw(4, false);
   EXPECT_EQ(PixelAt(blackAndWhite, 121, 387), kSilver);
@@ -182,8 +182,7 @@ TEST_F(GraphDraw, ObservedCirclesAreShiftedOneRecord) {
   // Times 1, 1.5, 2, 2.5 on 0 .. 3: columns 237, 320, 403, 487; one step
   // (of the first two records) beyond the last is 570. Measured 1 .. 4 on
   // 0 .. 5: rows 321, 257, 193, 129.
-  data_ = MakeGraphData(
-      {.T = {1, 1.5, 2, 2.5}, .C = {0.2, 0.3, 0.2, 0.3}, .D = {1, 2, 3, 4}});
+  data_ = MakeGraphData({.T = {1, 1.5, 2, 2.5}, .C = {0.2, 0.3, 0.2, 0.3}, .D = {1, 2, 3, 4}});
   const QImage image = DrawGraph(data_, 1, true);
   EXPECT_GT(CountColour(image, kCyan, 317, 318, 323, 324), 0);
   EXPECT_GT(CountColour(image, kCyan, 400, 254, 406, 260), 0);
@@ -240,7 +239,7 @@ TEST_F(GraphDraw, DischargeRechargeTrends) {
   const QImage valid = DrawGraph(data_, 8, true);
   EXPECT_TRUE(TrendComputed);
   EXPECT_GT(CountColour(valid, kYellow), 20);
-  EXPECT_GT(CountColour(valid, kWhite, 95, 90, 200, 104), 0);   // trend line legend
+  EXPECT_GT(CountColour(valid, kWhite, 95, 90, 200, 104), 0);    // trend line legend
   EXPECT_GT(CountColour(valid, kYellow, 95, 105, 220, 119), 0);  // quadratic legend
 
   WriteTrendFile(false);

@@ -7,8 +7,8 @@
 
 namespace {
 
-TDMTevlora Records(std::vector<double> time, std::vector<double> rain,
-                   std::vector<double> runoff, bool analysis = true) {
+TDMTevlora Records(std::vector<double> time, std::vector<double> rain, std::vector<double> runoff,
+                   bool analysis = true) {
   TDMTevlora data;
   data.Analysis = analysis;
   data.NrOfData = static_cast<int>(time.size());

@@ -74,7 +74,9 @@ inline const QColor kSkyBlue(166, 202, 240);
 inline const QColor kYellow(255, 255, 0);
 }  // namespace GraphColour
 
-inline QColor PixelAt(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
+inline QColor PixelAt(const QImage& image, int x, int y) {
+  return image.pixelColor(x, y);
+}
 
 // Number of pixels of `colour` in the rectangle [x1, x2] x [y1, y2].
 inline int CountColour(const QImage& image, const QColor& colour, int x1, int y1, int x2, int y2) {
@@ -95,8 +97,8 @@ inline int CountColour(const QImage& image, const QColor& colour) {
 // variant, or silver, white, black and grey in black and white.
 inline int ForeignPixels(const QImage& image, bool colourGraph) {
   using namespace GraphColour;
-  const QSet<QRgb> colourSet = {kSilver.rgb(), kNavy.rgb(), kWhite.rgb(), kBlack.rgb(),
-                                kCyan.rgb(), kSkyBlue.rgb(), kYellow.rgb()};
+  const QSet<QRgb> colourSet = {kSilver.rgb(), kNavy.rgb(),    kWhite.rgb(), kBlack.rgb(),
+                                kCyan.rgb(),   kSkyBlue.rgb(), kYellow.rgb()};
   const QSet<QRgb> blackAndWhiteSet = {kSilver.rgb(), kWhite.rgb(), kBlack.rgb(), kGrey.rgb()};
   const QSet<QRgb>& allowed = colourGraph ? colourSet : blackAndWhiteSet;
   int foreign = 0;

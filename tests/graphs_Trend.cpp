@@ -38,21 +38,19 @@ TEST(GraphComputeTrend, RecordOrderDoesNotMatterOnlyTime) {
   QuadA = 0.25;
   QuadB = -1;
   QuadC = 3;
-  const TDMTevlora inOrder =
-      MakeGraphData({.T = {1, 2, 3, 4, 5},
-                     .A = {0.3, 1.7, 2.9, 0.1, 4.4},
-                     .B = {0.1, 1.3, 2.2, 0.05, 3.9},
-                     .D = {0.7, 1.1, 2.6, 0.9, 3.3}});
+  const TDMTevlora inOrder = MakeGraphData({.T = {1, 2, 3, 4, 5},
+                                            .A = {0.3, 1.7, 2.9, 0.1, 4.4},
+                                            .B = {0.1, 1.3, 2.2, 0.05, 3.9},
+                                            .D = {0.7, 1.1, 2.6, 0.9, 3.3}});
   ComputeTrend(inOrder);
   const double slope = TrendSlope;
   const auto line = TrendLine;
   const auto quadY = QuadY;
   // The same records listed against time.
-  const TDMTevlora shuffled =
-      MakeGraphData({.T = {4, 2, 5, 1, 3},
-                     .A = {0.1, 1.7, 4.4, 0.3, 2.9},
-                     .B = {0.05, 1.3, 3.9, 0.1, 2.2},
-                     .D = {0.9, 1.1, 3.3, 0.7, 2.6}});
+  const TDMTevlora shuffled = MakeGraphData({.T = {4, 2, 5, 1, 3},
+                                             .A = {0.1, 1.7, 4.4, 0.3, 2.9},
+                                             .B = {0.05, 1.3, 3.9, 0.1, 2.2},
+                                             .D = {0.9, 1.1, 3.3, 0.7, 2.6}});
   ComputeTrend(shuffled);
   EXPECT_EQ(TrendSlope, slope);
   EXPECT_EQ(TrendLine[1].Y, line[1].Y);

@@ -34,7 +34,9 @@ std::string NotResultsFileText(const std::string& fileName) {
   return "tevlora-batch graph: \"" + fileName + "\" is not a results file of TevloraT";
 }
 
-std::string SavedText(const std::string& fileName) { return "The graph was saved in  " + fileName; }
+std::string SavedText(const std::string& fileName) {
+  return "The graph was saved in  " + fileName;
+}
 
 struct TGraphOptions {
   std::string ResultsFile;

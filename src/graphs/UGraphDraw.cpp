@@ -114,7 +114,8 @@ void BarOutline(TGraphCanvas& canvas, int x1, int x2, int top) {
 
 void DrawTitlesAndLegends(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind) {
   namespace T = GraphDrawTexts;
-  const QString rSquare = QString::fromUtf8(T::kRSquare) + QString::fromStdString(ShortestText(RSquare));
+  const QString rSquare =
+      QString::fromUtf8(T::kRSquare) + QString::fromStdString(ShortestText(RSquare));
   switch (graphKind) {
     case 1:
       canvas.TextOut(82, 60, YTitle);
@@ -352,9 +353,8 @@ TGraphColours TGraphColours::For(bool colourGraph) {
   const QColor white(255, 255, 255);
   if (colourGraph) {
     const QColor skyBlue(166, 202, 240);
-    return {silver,  QColor(0, 0, 139), white,   black,
-            QColor(0, 255, 255), white, skyBlue, skyBlue,
-            QColor(255, 255, 0)};
+    return {silver,  QColor(0, 0, 139),  white, black, QColor(0, 255, 255), white, skyBlue,
+            skyBlue, QColor(255, 255, 0)};
   }
   return {silver, white, black, black, black, QColor(128, 128, 128), silver, black, black};
 }

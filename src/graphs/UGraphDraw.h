@@ -19,9 +19,9 @@ namespace GraphDrawTexts {
 inline constexpr const char* kCreditLine =
     "TevloraT program - rainfall-runoff analysis with a two-reservoir model";
 inline constexpr const char* kRSquare = "R square = ";
-inline constexpr const char* kDischargePredicted[3] = {
-    "Discharge (predicted) in mm/t", "Discharge (predicted) in 0.1 mm/t",
-    "Discharge (predicted) *100 in 0.01 mm/t"};
+inline constexpr const char* kDischargePredicted[3] = {"Discharge (predicted) in mm/t",
+                                                       "Discharge (predicted) in 0.1 mm/t",
+                                                       "Discharge (predicted) *100 in 0.01 mm/t"};
 inline constexpr const char* kRainLegend = " Rain/irrigation in mm/t";
 inline constexpr const char* kRechargeLegend = " Recharge in mm/t";
 inline constexpr const char* kRechargeDerived = "Recharge derived (mm/t) ----------";
@@ -34,15 +34,15 @@ inline constexpr const char* kNoApplication =
 
 // The colours of a graph; black and white replaces some of them.
 struct TGraphColours {
-  QColor Frame;           // the whole bitmap around the plot area
-  QColor Plot;            // plot area
-  QColor Plain;           // axes, ticks, labels, titles on the plot, lines
-  QColor FrameText;       // first title and credit line
-  QColor Observed;        // kind 1 circles and legend, kind 7 points
-  QColor RainLegend;      // rain legend of the bar graphs
-  QColor Recharge;        // recharge bars and legend
-  QColor RechargeLast;    // the last two recharge bars and the legend
-  QColor Highlight;       // kind 8 quadratic trend, kind 9 measured runoff
+  QColor Frame;         // the whole bitmap around the plot area
+  QColor Plot;          // plot area
+  QColor Plain;         // axes, ticks, labels, titles on the plot, lines
+  QColor FrameText;     // first title and credit line
+  QColor Observed;      // kind 1 circles and legend, kind 7 points
+  QColor RainLegend;    // rain legend of the bar graphs
+  QColor Recharge;      // recharge bars and legend
+  QColor RechargeLast;  // the last two recharge bars and the legend
+  QColor Highlight;     // kind 8 quadratic trend, kind 9 measured runoff
   static TGraphColours For(bool colourGraph);
 };
 

@@ -182,7 +182,9 @@ TSlots SlotsOf(int graphKind) {
 }
 }  // namespace
 
-bool IsGraphKind(int graphKind) { return graphKind >= 1 && graphKind <= 9 && graphKind != 6; }
+bool IsGraphKind(int graphKind) {
+  return graphKind >= 1 && graphKind <= 9 && graphKind != 6;
+}
 
 bool IsAnalysisGraphKind(int graphKind) {
   return graphKind == 1 || graphKind == 3 || graphKind == 7 || graphKind == 8 || graphKind == 9;
@@ -192,7 +194,9 @@ std::string TrendFileNotReadText(const std::string& fileName) {
   return "The trend file \"" + fileName + "\" could not be read.";
 }
 
-int RoundToEven(double x) { return Saturate(std::nearbyint(x)); }
+int RoundToEven(double x) {
+  return Saturate(std::nearbyint(x));
+}
 
 int ScaleFactorFor(double maximum) {
   if (maximum < 0.01) return 1000;

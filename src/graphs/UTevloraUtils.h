@@ -21,18 +21,17 @@ bool IsAnalysisGraphKind(int graphKind);
 // Texts set by SetAxisTitles, kept together so they are easy to check.
 namespace GraphTitleTexts {
 inline constexpr const char* kTime[4] = {"Time", "Time * 10", "Time * 100", "Time * 1000"};
-inline constexpr const char* kDischarge[4] = {
-    "Discharge/runoff (mm/t)", "Discharge or runoff * 10", "Discharge or runoff * 100",
-    "Discharge or runoff * 1000"};
+inline constexpr const char* kDischarge[4] = {"Discharge/runoff (mm/t)", "Discharge or runoff * 10",
+                                              "Discharge or runoff * 100",
+                                              "Discharge or runoff * 1000"};
 inline constexpr const char* kWaterTable[3] = {"Water table height (predicted, mm)",
                                                "Water table height (mm) * 10",
                                                "Water table height (mm) * 100"};
 inline constexpr const char* kReservoirStorage[3] = {" Reservoir storage predicted (mm)",
                                                      " Reservoir storage (mm) * 10",
                                                      " Reservoir storage (mm) * 100"};
-inline constexpr const char* kRunoffObserved[4] = {"Runoff observed", "Runoff observed * 10",
-                                                   "Runoff observed * 100",
-                                                   "Runoff observed * 1000"};
+inline constexpr const char* kRunoffObserved[4] = {
+    "Runoff observed", "Runoff observed * 10", "Runoff observed * 100", "Runoff observed * 1000"};
 inline constexpr const char* kRunoffCalculated[4] = {
     "Runoff calculated (mm/t)", "Runoff calculated * 10", "Runoff calculated * 100",
     "Runoff calculated * 1000"};
