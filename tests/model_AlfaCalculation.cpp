@@ -1,11 +1,10 @@
 // The drainage calculator's arithmetic and checks, and `tevlora-batch drain`.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "TestSupport.h"
 #include "UAlfaCalculation.h"
@@ -109,19 +108,27 @@ TEST(AlfaCalculation, FieldChecks) {
     double stored;
   };
   const TCase cases[] = {
-      {TDrainField::Ka, 0, nullptr, 0},         {TDrainField::Ka, -1, T::kKaMessage, 0},
-      {TDrainField::Kb, 0, nullptr, 0},         {TDrainField::Kb, -0.5, T::kKbMessage, 0},
-      {TDrainField::D, 0, T::kDMessage, 0},     {TDrainField::D, 3, nullptr, 3},
-      {TDrainField::U, -2, T::kUMessage, 0},    {TDrainField::U, 0.4, nullptr, 0.4},
-      {TDrainField::P, 0, T::kPZeroMessage, 0}, {TDrainField::P, -3, T::kPZeroMessage, -3},
-      {TDrainField::P, 0.5, T::kPLowMessage, 0.5}, {TDrainField::P, 1, nullptr, 1},
-      {TDrainField::P, 30, nullptr, 30},        {TDrainField::P, 30.5, T::kPHighMessage, 30.5},
-      {TDrainField::L, 0, T::kLMessage, 0},     {TDrainField::L, -7, T::kLMessage, -7},
+      {TDrainField::Ka, 0, nullptr, 0},
+      {TDrainField::Ka, -1, T::kKaMessage, 0},
+      {TDrainField::Kb, 0, nullptr, 0},
+      {TDrainField::Kb, -0.5, T::kKbMessage, 0},
+      {TDrainField::D, 0, T::kDMessage, 0},
+      {TDrainField::D, 3, nullptr, 3},
+      {TDrainField::U, -2, T::kUMessage, 0},
+      {TDrainField::U, 0.4, nullptr, 0.4},
+      {TDrainField::P, 0, T::kPZeroMessage, 0},
+      {TDrainField::P, -3, T::kPZeroMessage, -3},
+      {TDrainField::P, 0.5, T::kPLowMessage, 0.5},
+      {TDrainField::P, 1, nullptr, 1},
+      {TDrainField::P, 30, nullptr, 30},
+      {TDrainField::P, 30.5, T::kPHighMessage, 30.5},
+      {TDrainField::L, 0, T::kLMessage, 0},
+      {TDrainField::L, -7, T::kLMessage, -7},
       {TDrainField::L, 25, nullptr, 25},
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "field " << static_cast<int>(c.field) << " value "
-                                    << c.value);
+    SCOPED_TRACE(testing::Message()
+                 << "field " << static_cast<int>(c.field) << " value " << c.value);
     const TFieldCheck check = CheckDrainageField(c.field, c.value);
     EXPECT_EQ(check.Accepted, c.message == nullptr);
     EXPECT_EQ(check.Message, c.message ? c.message : "");
@@ -141,8 +148,8 @@ struct TBatchResult {
 TBatchResult RunDrain(const std::string& arguments) {
   TTemporaryDirectory dir;
   const std::string err = dir.File("stderr.txt");
-  const std::string command = std::string("'") + BATCH_TOOL + "' drain " + arguments + " 2>'" +
-                              err + "'";
+  const std::string command =
+      std::string("'") + BATCH_TOOL + "' drain " + arguments + " 2>'" + err + "'";
   TBatchResult result;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return result;
@@ -172,8 +179,7 @@ TEST(BatchDrain, FailedChecksAndBadUsage) {
   const TBatchResult porosity = RunDrain("1 1 5 0.5 40 50");
   EXPECT_EQ(porosity.status, 1);
   EXPECT_EQ(porosity.out, "");
-  EXPECT_EQ(porosity.err,
-            "P should be less than 30%\nOne or more data values are incorrect\n");
+  EXPECT_EQ(porosity.err, "P should be less than 30%\nOne or more data values are incorrect\n");
   // Ka = 0 passes its field check but not Calculate.
   const TBatchResult ka = RunDrain("0 1 5 0.5 5 50");
   EXPECT_EQ(ka.status, 1);

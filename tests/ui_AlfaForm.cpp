@@ -1,11 +1,10 @@
 // The drainage calculator window: field checks, Calculate, the texts it puts
 // into the Input tab and the parameter file it writes.
-#include <filesystem>
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTest>
-
-#include <gtest/gtest.h>
+#include <filesystem>
 
 #include "TestSupport.h"
 #include "TextFile.h"
@@ -178,7 +177,7 @@ TEST_F(AlfaForm, FieldChecksShowTheirMessageAndEmptyTheField) {
   Enter(form->Edit4, "0");
   Enter(form->Edit2, "-2");
   EXPECT_EQ(dialogs.messages, (std::vector<std::string>{T::kPZeroMessage, T::kPHighMessage,
-                                                         T::kUMessage, T::kKbMessage}));
+                                                        T::kUMessage, T::kKbMessage}));
   // Accepted values are stored at once; Ka = 0 and P = 1 or 30 pass here.
   dialogs.messages.clear();
   Enter(form->Edit1, "0");
@@ -219,8 +218,7 @@ TEST_F(AlfaForm, CalculateRefusesInputsOutsideItsBounds) {
   EXPECT_FALSE(std::filesystem::exists(ParFile()));
 
   // A wet perimeter wider than the spacing gives no equivalent depth.
-  EXPECT_EQ(calculate({"1", "1", "5", "100", "5", "1"}),
-            std::vector<std::string>{T::kIncorrect});
+  EXPECT_EQ(calculate({"1", "1", "5", "100", "5", "1"}), std::vector<std::string>{T::kIncorrect});
   EXPECT_EQ(inputTab.calls, 0);
 
   // Just inside the bounds, and Kb = 0, calculate.

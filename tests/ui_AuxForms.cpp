@@ -1,13 +1,13 @@
 // The Intro and Figure pages, the pictures, and the help, comment and finish
 // windows.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QImageReader>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include "TestSupport.h"
 #include "UCommentForm.h"

@@ -4,9 +4,6 @@
 //   Drainage.jpg    400 x 187  the drained soil (drainage calculator)
 // Usage: tevlora-draw-pictures DIRECTORY   (normally resources/)
 // Run it with QT_QPA_PLATFORM=offscreen when no display is at hand.
-#include <cmath>
-#include <cstdio>
-
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -14,6 +11,8 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QPainterPath>
+#include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -38,8 +37,10 @@ void Arrow(QPainter& p, QPointF from, QPointF to, const QColor& colour, double w
   p.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap));
   p.drawLine(from, to);
   const double angle = std::atan2(to.y() - from.y(), to.x() - from.x());
-  const QPointF left(to.x() - head * std::cos(angle - 0.45), to.y() - head * std::sin(angle - 0.45));
-  const QPointF right(to.x() - head * std::cos(angle + 0.45), to.y() - head * std::sin(angle + 0.45));
+  const QPointF left(to.x() - head * std::cos(angle - 0.45),
+                     to.y() - head * std::sin(angle - 0.45));
+  const QPointF right(to.x() - head * std::cos(angle + 0.45),
+                      to.y() - head * std::sin(angle + 0.45));
   p.setBrush(colour);
   p.setPen(Qt::NoPen);
   p.drawPolygon(QPolygonF({to, left, right}));
@@ -211,11 +212,11 @@ void StickFigure(QPainter& p, QPointF head, double size, const QColor& colour, b
     p.drawPolyline(QPolygonF({shoulder + QPointF(-size * 0.28, size * 0.05), shoulder,
                               shoulder + QPointF(size * 0.22, -size * 0.12),
                               shoulder + QPointF(size * 0.34, -size * 0.02)}));
-    p.drawPolyline(QPolygonF({hip + QPointF(-size * 0.30, size * 0.20),
-                              hip + QPointF(-size * 0.18, size * 0.38)}));
+    p.drawPolyline(QPolygonF(
+        {hip + QPointF(-size * 0.30, size * 0.20), hip + QPointF(-size * 0.18, size * 0.38)}));
     p.drawLine(hip, hip + QPointF(-size * 0.30, size * 0.20));
-    p.drawPolyline(QPolygonF({hip, hip + QPointF(size * 0.22, size * 0.16),
-                              hip + QPointF(size * 0.30, size * 0.38)}));
+    p.drawPolyline(QPolygonF(
+        {hip, hip + QPointF(size * 0.22, size * 0.16), hip + QPointF(size * 0.30, size * 0.38)}));
   } else {
     // Arms spread wide: holding on.
     p.drawLine(shoulder, shoulder + QPointF(-size * 0.36, -size * 0.10));
@@ -271,20 +272,23 @@ QImage DrawDrainage() {
   const double pipeX = 38, ditchX = 262, middle = (pipeX + ditchX) / 2;
   const double fieldRight = 296;
 
-  CentredText(p, 200, 2, "Geometry subsurface drainage system by pipes or ditches",
-              Font(12, true));
+  CentredText(p, 200, 2, "Geometry subsurface drainage system by pipes or ditches", Font(12, true));
 
   // Soil above and below drain level, with the ditch cut out.
   p.fillRect(QRectF(6, surface, fieldRight - 6, drainLevel - surface), soilAbove);
   p.fillRect(QRectF(6, drainLevel, fieldRight - 6, base - drainLevel), soilBelow);
-  QPolygonF ditch({{ditchX - 18, surface}, {ditchX - 7, drainLevel + 6},
-                   {ditchX + 7, drainLevel + 6}, {ditchX + 18, surface}});
+  QPolygonF ditch({{ditchX - 18, surface},
+                   {ditchX - 7, drainLevel + 6},
+                   {ditchX + 7, drainLevel + 6},
+                   {ditchX + 18, surface}});
   p.setPen(Qt::NoPen);
   p.setBrush(Qt::white);
   p.drawPolygon(ditch);
   p.setBrush(kWater);
-  p.drawPolygon(QPolygonF({{ditchX - 9.6, drainLevel - 6}, {ditchX - 7, drainLevel + 6},
-                           {ditchX + 7, drainLevel + 6}, {ditchX + 9.6, drainLevel - 6}}));
+  p.drawPolygon(QPolygonF({{ditchX - 9.6, drainLevel - 6},
+                           {ditchX - 7, drainLevel + 6},
+                           {ditchX + 7, drainLevel + 6},
+                           {ditchX + 9.6, drainLevel - 6}}));
   p.setBrush(Qt::NoBrush);
   p.setPen(QPen(QColor(110, 80, 40), 1.4));
   p.drawPolyline(ditch);
@@ -331,8 +335,8 @@ QImage DrawDrainage() {
   p.setBrush(Qt::white);
   p.drawEllipse(QPointF(pipeX, drainLevel), 5, 5);
   p.setBrush(Qt::NoBrush);
-  Arrow(p, QPointF(pipeX + 30, drainLevel - 16), QPointF(pipeX + 8, drainLevel - 3), kRunoff,
-        1.4, 5);
+  Arrow(p, QPointF(pipeX + 30, drainLevel - 16), QPointF(pipeX + 8, drainLevel - 3), kRunoff, 1.4,
+        5);
   Arrow(p, QPointF(ditchX - 38, drainLevel - 16), QPointF(ditchX - 12, drainLevel - 3), kRunoff,
         1.4, 5);
   Arrow(p, QPointF(pipeX, drainLevel + 6), QPointF(pipeX, drainLevel + 24), kRunoff, 1.8, 6);

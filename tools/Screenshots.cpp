@@ -2,12 +2,11 @@
 // after a calculation with the parameters of the example .par file.
 // Usage: tevlora-screenshots DIRECTORY   (normally docs/), with
 // QT_QPA_PLATFORM=offscreen when no display is at hand.
-#include <cstdio>
-
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <cstdio>
 
 #include "UAlfaForm.h"
 #include "UIntroPages.h"

@@ -32,7 +32,9 @@ auto& Member(Inputs& inputs, TDrainField field) {
 }
 }  // namespace
 
-double& TDrainageInputs::operator[](TDrainField field) { return Member(*this, field); }
+double& TDrainageInputs::operator[](TDrainField field) {
+  return Member(*this, field);
+}
 
 double TDrainageInputs::operator[](TDrainField field) const {
   return Member(*this, field);
@@ -116,6 +118,10 @@ TAlfaResult CalculateAlpha(const TDrainageInputs& in) {
   return result;
 }
 
-std::string FormatAlfaResult(double value) { return FormatFixed(value, 8, 5); }
+std::string FormatAlfaResult(double value) {
+  return FormatFixed(value, 8, 5);
+}
 
-std::string FormatPorosityText(double percent) { return FormatFixed(percent, 5, 1); }
+std::string FormatPorosityText(double percent) {
+  return FormatFixed(percent, 5, 1);
+}

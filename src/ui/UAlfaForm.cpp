@@ -44,10 +44,7 @@ QLineEdit* NewEdit(const char* name, QWidget* parent) {
 
 TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFields* inputTab,
                      QWidget* parent)
-    : QWidget(parent, Qt::Window),
-      dataModule_(dataModule),
-      dialogs_(dialogs),
-      inputTab_(inputTab) {
+    : QWidget(parent, Qt::Window), dataModule_(dataModule), dialogs_(dialogs), inputTab_(inputTab) {
   namespace T = AlfaFormTexts;
   setObjectName("AlfaForm");
   setWindowTitle(T::kCaption);
@@ -123,7 +120,9 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   FormCreate();
 }
 
-TUserDialogs& TAlfaForm::Dialogs() const { return dialogs_ ? *dialogs_ : *dataModule_.Dialogs; }
+TUserDialogs& TAlfaForm::Dialogs() const {
+  return dialogs_ ? *dialogs_ : *dataModule_.Dialogs;
+}
 
 QLineEdit* TAlfaForm::FieldEdit(TDrainField field) const {
   return edits_[static_cast<int>(field)];
@@ -135,7 +134,9 @@ void TAlfaForm::ShowCalculator() {
   activateWindow();
 }
 
-void TAlfaForm::FormCreate() { StoreDrainageInputs(TDrainageInputs{}); }
+void TAlfaForm::FormCreate() {
+  StoreDrainageInputs(TDrainageInputs{});
+}
 
 void TAlfaForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -176,7 +177,9 @@ void TAlfaForm::EditExit(TDrainField field) {
   CheckInputs();
 }
 
-void TAlfaForm::CheckInputs() { InputsValid = ::CheckInputs(CurrentDrainageInputs()); }
+void TAlfaForm::CheckInputs() {
+  InputsValid = ::CheckInputs(CurrentDrainageInputs());
+}
 
 void TAlfaForm::ClearResults() {
   B = 0;
@@ -213,8 +216,7 @@ void TAlfaForm::Button1Click() {
   dataModule_.Porosity = DrainP;
   dataModule_.Drainage = true;
 
-  const QString parFileName =
-      QString::fromStdString(ChangeFileExt(dataModule_.FileName, ".par"));
+  const QString parFileName = QString::fromStdString(ChangeFileExt(dataModule_.FileName, ".par"));
   if (!WriteDrainageParameters(parFileName.toStdString())) {
     Dialogs().Message(T::ParNotWrittenText(parFileName).toStdString());
     return;

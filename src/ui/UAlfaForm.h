@@ -4,14 +4,13 @@
 // beside the input file.
 #pragma once
 
-#include <array>
-
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
+#include <array>
 
 #include "UAlfaCalculation.h"
 #include "UDMTevlora.h"

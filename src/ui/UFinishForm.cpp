@@ -39,7 +39,9 @@ void TFinishForm::ShowFinish() {
   activateWindow();
 }
 
-void TFinishForm::FormShow() { ShowStatus(FinishTexts::kStatus); }
+void TFinishForm::FormShow() {
+  ShowStatus(FinishTexts::kStatus);
+}
 
 void TFinishForm::showEvent(QShowEvent* event) {
   TBaseForm::showEvent(event);

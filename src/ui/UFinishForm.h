@@ -2,10 +2,9 @@
 // shows it; its Finish button, or closing it, ends the application.
 #pragma once
 
-#include <functional>
-
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <functional>
 
 #include "UBaseForm.h"
 

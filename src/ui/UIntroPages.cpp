@@ -173,8 +173,9 @@ QString PicturePath(const QString& name) {
 }  // namespace
 
 QString PictureNotShownText(const QString& name, const QString& reason) {
-  return QStringLiteral("The picture \"%1\" could not be shown (%2). The program goes on "
-                        "without it.")
+  return QStringLiteral(
+             "The picture \"%1\" could not be shown (%2). The program goes on "
+             "without it.")
       .arg(name, reason);
 }
 
@@ -254,11 +255,21 @@ void TIntroPage::ShowOnly(QPlainTextEdit* shown) {
   }
 }
 
-void TIntroPage::FirstButtonClick() { ShowOnly(FirstMemo); }
-void TIntroPage::SecondButtonClick() { ShowOnly(SecondMemo); }
-void TIntroPage::AlphaButtonClick() { ShowOnly(AlphaMemo); }
-void TIntroPage::HeadButtonClick() { ShowOnly(HeadMemo); }
-void TIntroPage::BackButtonClick() { ShowOnly(IntroMemo); }
+void TIntroPage::FirstButtonClick() {
+  ShowOnly(FirstMemo);
+}
+void TIntroPage::SecondButtonClick() {
+  ShowOnly(SecondMemo);
+}
+void TIntroPage::AlphaButtonClick() {
+  ShowOnly(AlphaMemo);
+}
+void TIntroPage::HeadButtonClick() {
+  ShowOnly(HeadMemo);
+}
+void TIntroPage::BackButtonClick() {
+  ShowOnly(IntroMemo);
+}
 
 // ---------------------------------------------------------------------------
 // Figure tab
