@@ -1,0 +1,61 @@
+// tevlora-batch run: Save/Run for saved input files, without a window.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "BatchCommands.h"
+#include "TextFile.h"
+#include "UDMTevlora.h"
+#include "URunModel.h"
+
+namespace {
+
+// The run mode is the one the file's second line states, even when a
+// drainage parameter file lies beside a runoff-prediction file.
+bool SecondLineSaysDrainage(const std::string& fileName) {
+  const auto text = LoadTextFile(fileName);
+  if (!text) return false;
+  TTextReader in(*text);
+  in.SkipLine();
+  return in.ReadLine().rfind(DataModuleTexts::kPredictionDrainageLine, 0) == 0;
+}
+
+// 0: results written; 1: the run stopped with its message; 2: unreadable.
+int RunOne(const std::string& argument, TStderrDialogs& dialogs) {
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::absolute(argument, error).lexically_normal();
+  if (error || !std::filesystem::is_regular_file(path, error)) {
+    std::fprintf(stderr, "tevlora-batch: %s: no such input file\n", argument.c_str());
+    return 2;
+  }
+  TDMTevlora data;
+  data.DataModuleCreate();
+  data.Dialogs = &dialogs;
+  data.FileName = path.string();
+  try {
+    if (!data.ReadInputFile()) return 2;
+    if (data.RunKind != " Ana" && data.RunKind != " Pre") {
+      std::fprintf(stderr, "tevlora-batch: %s: not an input file of this program\n",
+                   argument.c_str());
+      return 2;
+    }
+    if (!data.Analysis) data.Drainage = SecondLineSaysDrainage(data.FileName);
+    return RunModel(data) ? 0 : 1;
+  } catch (const TIOError& failure) {
+    std::fprintf(stderr, "%s\n", failure.what());
+    return 2;
+  }
+}
+
+}  // namespace
+
+int BatchRun(const TArguments& arguments) {
+  if (arguments.empty()) {
+    std::fputs("usage: tevlora-batch run FILE...\n", stderr);
+    return 2;
+  }
+  int status = 0;
+  TStderrDialogs dialogs;
+  for (const auto& argument : arguments) status = std::max(status, RunOne(argument, dialogs));
+  return status;
+}

@@ -1,0 +1,27 @@
+// What Save/Run does once the input file is written: the progress lines, the
+// analysis or the prediction of the file, and the verdict. The window and the
+// batch tool both run a saved input file through here.
+#pragma once
+
+#include <string>
+
+#include "UDMTevlora.h"
+
+namespace RunModelTexts {
+inline constexpr const char* kSaving = " Saving data .....";
+inline constexpr const char* kProgress10 = " Progress 10% ....";
+inline constexpr const char* kCalculating = " Calculating .....";
+inline constexpr const char* kProgress75 = " Progress 75% ....";
+inline constexpr const char* kFiling = " Filing results ..";
+}  // namespace RunModelTexts
+
+// "The input is saved in X.inp ; Calculations were done and the output is
+// saved in  X.out"
+std::string RunDoneText(const std::string& outFileName);
+
+// Runs the analysis (data.Analysis) or the prediction of data.FileName, which
+// was just written. Returns true when the results file was written: then
+// data.FileName names it (".out"), its lines are loaded (OutLines) and the
+// closing message has been shown. Returns false when the run stopped with
+// its own message. Throws TIOError for a file that cannot be read or written.
+bool RunModel(TDMTevlora& data);
