@@ -2,19 +2,13 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <QImage>
 #include <cstdlib>
-#include <filesystem>
 
+#include "UTevloraUtils.h"
 #include "graphs_Support.h"
 
 namespace {
 using namespace GraphColour;
-
-struct TToolResult {
-  int ExitStatus = -1;
-  std::string Errors;
-};
 
 class GraphBatch : public ::testing::Test {
  protected:
@@ -23,113 +17,69 @@ class GraphBatch : public ::testing::Test {
     analysis_ = RunExample(*directory_, "spotpy_d_flood2013_12d").ResultsFile;
     prediction_ = RunExample(*directory_, "hupsel_h_dec2012_pred_drain").ResultsFile;
   }
-  static void TearDownTestSuite() {
-    delete directory_;
-    directory_ = nullptr;
-  }
-  void SetUp() override {
-    EnsureGuiApplication();
-    ASSERT_TRUE(std::filesystem::exists(analysis_));
-    ASSERT_TRUE(std::filesystem::exists(prediction_));
-  }
+  static void TearDownTestSuite() { delete directory_; }
+  void SetUp() override { EnsureGuiApplication(); }
 
-  // Runs the tool with `arguments` (and `environment` before it).
-  static TToolResult Run(const std::string& arguments, const std::string& environment = "") {
-    const std::string errors = directory_->File("stderr.txt");
-    const std::string command = environment + " \"" + std::string(BATCH_TOOL) + "\" graph " +
-                                arguments + " 2>\"" + errors + "\"";
+  // Exit status of "tevlora-batch graph ARGUMENTS"; stderr in `errors_`.
+  int Run(const std::string& arguments, const std::string& environment = "") {
+    const std::string errorFile = directory_->File("stderr.txt");
+    const std::string command =
+        environment + " \"" + BATCH_TOOL + "\" graph " + arguments + " 2>\"" + errorFile + "\"";
     const int status = std::system(command.c_str());
-    TToolResult result;
-    result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Errors = ReadFileBytes(errors);
-    return result;
+    errors_ = ReadFileBytes(errorFile);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-
-  static std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+  static std::string Output(const std::string& name) { return directory_->File(name); }
+  static QImage Image(const std::string& name) {
+    return QImage(QString::fromStdString(Output(name)));
+  }
 
   static inline TTemporaryDirectory* directory_ = nullptr;
-  static inline std::string analysis_;
-  static inline std::string prediction_;
+  static inline std::string analysis_, prediction_;
+  std::string errors_;
 };
 
 TEST_F(GraphBatch, WritesEveryKindAsA623By465Bitmap) {
-  const std::pair<const std::string*, int> graphs[] = {
-      {&analysis_, 1}, {&analysis_, 3},   {&analysis_, 7},   {&analysis_, 8},
-      {&analysis_, 9}, {&prediction_, 2}, {&prediction_, 4}, {&prediction_, 5}};
-  for (const auto& [results, kind] : graphs) {
-    SCOPED_TRACE("kind " + std::to_string(kind));
-    const std::string output = directory_->File("kind" + std::to_string(kind) + ".bmp");
-    const TToolResult result =
-        Run(Quoted(*results) + " " + std::to_string(kind) + " -o " + Quoted(output));
-    EXPECT_EQ(result.ExitStatus, 0) << result.Errors;
-    EXPECT_EQ(ReadFileBytes(output).substr(0, 2), "BM");
-    const QImage image(QString::fromStdString(output), "BMP");
-    ASSERT_EQ(image.size(), QSize(623, 465));
-    EXPECT_EQ(PixelAt(image, 5, 5), kSilver);
-    EXPECT_EQ(PixelAt(image, 600, 440), kNavy);
-    EXPECT_EQ(PixelAt(image, 560, 390), kWhite);
+  for (const int kind : {1, 3, 7, 8, 9, 2, 4, 5}) {
+    const std::string name = "kind" + std::to_string(kind) + ".bmp";
+    const std::string& results = IsAnalysisGraphKind(kind) ? analysis_ : prediction_;
+    EXPECT_EQ(Run(results + " " + std::to_string(kind) + " -o " + Output(name)), 0) << errors_;
+    EXPECT_EQ(ReadFileBytes(Output(name)).substr(0, 2), "BM");
+    const QImage image = Image(name);
+    ASSERT_EQ(image.size(), QSize(623, 465)) << kind;
+    EXPECT_EQ(image.pixelColor(600, 440), kNavy);
+    EXPECT_EQ(image.pixelColor(560, 390), kWhite);
   }
 }
 
-TEST_F(GraphBatch, BlackAndWhitePngAndTheDefaultName) {
-  const std::string png = directory_->File("bw.png");
-  EXPECT_EQ(Run(Quoted(analysis_) + " 3 --bw -o " + Quoted(png)).ExitStatus, 0);
-  EXPECT_EQ(ReadFileBytes(png).substr(1, 3), "PNG");
-  const QImage image(QString::fromStdString(png));
-  ASSERT_EQ(image.size(), QSize(623, 465));
-  EXPECT_EQ(PixelAt(image, 600, 440), kWhite);
-  EXPECT_EQ(PixelAt(image, 560, 390), kBlack);
-  EXPECT_EQ(CountColour(image, kSkyBlue), 0);
-
-  EXPECT_EQ(Run(Quoted(analysis_) + " 1").ExitStatus, 0);
+TEST_F(GraphBatch, BlackAndWhitePngDefaultNameAndNoDisplay) {
+  EXPECT_EQ(Run(analysis_ + " 3 --bw -o " + Output("bw.png")), 0);
+  EXPECT_EQ(ReadFileBytes(Output("bw.png")).substr(1, 3), "PNG");
+  EXPECT_EQ(Image("bw.png").pixelColor(600, 440), kWhite);
+  EXPECT_EQ(CountColour(Image("bw.png"), kSkyBlue), 0);
+  EXPECT_EQ(Run(analysis_ + " 1", "env -u QT_QPA_PLATFORM -u DISPLAY"), 0) << errors_;
   const std::string byDefault = ChangeFileExt(analysis_, "") + "_graph1.bmp";
   EXPECT_EQ(QImage(QString::fromStdString(byDefault)).size(), QSize(623, 465));
 }
 
-TEST_F(GraphBatch, WorksWithoutADisplayOrPlatformSetting) {
-  const std::string output = directory_->File("plain.bmp");
-  const TToolResult result =
-      Run(Quoted(prediction_) + " 5 -o " + Quoted(output), "env -u QT_QPA_PLATFORM -u DISPLAY");
-  EXPECT_EQ(result.ExitStatus, 0) << result.Errors;
-  EXPECT_EQ(QImage(QString::fromStdString(output)).size(), QSize(623, 465));
-}
-
-TEST_F(GraphBatch, AGraphKindOfTheOtherRunIsRefused) {
-  const std::string output = directory_->File("refused.bmp");
-  TToolResult result = Run(Quoted(analysis_) + " 2 -o " + Quoted(output));
-  EXPECT_EQ(result.ExitStatus, 1);
-  EXPECT_NE(result.Errors.find("prediction results"), std::string::npos) << result.Errors;
-  result = Run(Quoted(prediction_) + " 1 -o " + Quoted(output));
-  EXPECT_EQ(result.ExitStatus, 1);
-  EXPECT_NE(result.Errors.find("analysis results"), std::string::npos) << result.Errors;
-  EXPECT_FALSE(std::filesystem::exists(output));
-}
-
-TEST_F(GraphBatch, MissingTrendFileIsReportedAndNothingWritten) {
-  TTemporaryDirectory own;
-  const std::string results = own.File("flood.out");
-  WriteFileBytes(results, ReadFileBytes(analysis_));
-  const std::string output = own.File("trend.bmp");
-  const TToolResult result = Run(Quoted(results) + " 8 -o " + Quoted(output));
-  EXPECT_EQ(result.ExitStatus, 2);
-  EXPECT_NE(result.Errors.find("flood.dat"), std::string::npos) << result.Errors;
-  EXPECT_FALSE(std::filesystem::exists(output));
-}
-
-TEST_F(GraphBatch, BadUsageAndUnreadableFiles) {
-  EXPECT_EQ(Run("").ExitStatus, 2);
-  EXPECT_EQ(Run(Quoted(analysis_)).ExitStatus, 2);
-  EXPECT_EQ(Run(Quoted(analysis_) + " 6").ExitStatus, 2);
-  EXPECT_EQ(Run(Quoted(analysis_) + " x").ExitStatus, 2);
-  EXPECT_EQ(Run(Quoted(analysis_) + " 1 --colour").ExitStatus, 2);
-  EXPECT_EQ(Run(Quoted(analysis_) + " 1 -o").ExitStatus, 2);
-  EXPECT_EQ(Run(Quoted(directory_->File("none.out")) + " 1").ExitStatus, 2);
-  // An input file is no results file.
-  EXPECT_EQ(Run(Quoted(ChangeFileExt(analysis_, ".inp")) + " 1").ExitStatus, 2);
-  // A directory that does not exist cannot take the picture.
-  EXPECT_EQ(
-      Run(Quoted(analysis_) + " 1 -o " + Quoted(directory_->File("no/such/dir.bmp"))).ExitStatus,
-      2);
+TEST_F(GraphBatch, RefusalsAndErrors) {
+  // A graph kind of the other run: the program's message, exit status 1.
+  EXPECT_EQ(Run(analysis_ + " 2 -o " + Output("refused.bmp")), 1);
+  EXPECT_NE(errors_.find("prediction results"), std::string::npos) << errors_;
+  EXPECT_EQ(Run(prediction_ + " 1 -o " + Output("refused.bmp")), 1);
+  EXPECT_FALSE(std::filesystem::exists(Output("refused.bmp")));
+  // No trend file beside the results file: reported, nothing written.
+  WriteFileBytes(Output("alone.out"), ReadFileBytes(analysis_));
+  EXPECT_EQ(Run(Output("alone.out") + " 8 -o " + Output("trend.bmp")), 2);
+  EXPECT_NE(errors_.find("alone.dat"), std::string::npos) << errors_;
+  EXPECT_FALSE(std::filesystem::exists(Output("trend.bmp")));
+  // Bad usage, unreadable or unsuitable files, an output that cannot be written.
+  for (const std::string& arguments :
+       {std::string(), analysis_, analysis_ + " 6", analysis_ + " x", analysis_ + " 1 --colour",
+        analysis_ + " 1 -o", Output("none.out") + " 1", ChangeFileExt(analysis_, ".inp") + " 1",
+        analysis_ + " 1 -o " + Output("no/such/graph.bmp")}) {
+    EXPECT_EQ(Run(arguments), 2) << arguments;
+  }
 }
 
 }  // namespace

@@ -20,40 +20,33 @@ TDMTevlora Records(std::vector<double> time, std::vector<double> rain, std::vect
   return data;
 }
 
-TEST(GraphInputCheck, AcceptsIncreasingTimesAndNonNegativeValues) {
+TEST(GraphInputCheck, TimesIncreaseAndRainAndRunoffAreNotNegative) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
   EXPECT_TRUE(InputCheck(Records({1, 2, 3.5}, {0, 4, 0.2}, {0.1, 0, 3})));
   EXPECT_TRUE(InputCheck(Records({}, {}, {})));
-}
-
-TEST(GraphInputCheck, RefusesEqualOrFallingTimesAndNegativeValues) {
   EXPECT_FALSE(InputCheck(Records({1, 2, 2}, {0, 0, 0}, {0, 0, 0})));
   EXPECT_FALSE(InputCheck(Records({1, 3, 2}, {0, 0, 0}, {0, 0, 0})));
   EXPECT_FALSE(InputCheck(Records({1, 2, 3}, {0, -0.1, 0}, {0, 0, 0})));
   EXPECT_FALSE(InputCheck(Records({1, 2, 3}, {0, 0, 0}, {0, 0, -1})));
-  // A prediction has no runoff column to check.
-  EXPECT_TRUE(InputCheck(Records({1, 2, 3}, {0, 0, 0}, {0, 0, -1}, false)));
-  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_TRUE(InputCheck(Records({1, 2, 3}, {0, 0, 0}, {0, 0, -1}, false)));  // prediction
   EXPECT_FALSE(InputCheck(Records({1, nan, 3}, {0, 0, 0}, {0, 0, 0})));
   EXPECT_FALSE(InputCheck(Records({1, 2, 3}, {0, nan, 0}, {0, 0, 0})));
 }
 
-TEST(GraphInputCheck, RowsLeftOutByTheSaveAreSkipped) {
-  // The left-out row keeps a stale time and a negative rain in its slot.
+TEST(GraphInputCheck, RowsLeftOutAreSkippedAndArraysBoundTheScan) {
+  // The left-out row keeps a stale time and a negative rain in its slot ...
   TDMTevlora data = Records({1, 99, 3, 4}, {0, -5, 0, 0}, {0, 0, 0, 0});
   data.Removed[1] = true;
   EXPECT_TRUE(InputCheck(data));
-  // And the rows around it are compared with each other.
+  // ... and the rows around it are compared with each other.
   data.Time = {3, 99, 2, 4};
   EXPECT_FALSE(InputCheck(data));
-}
 
-TEST(GraphInputCheck, CountBeyondTheArraysIsNotRead) {
-  TDMTevlora data = Records({1, 2, 3}, {0, 0, 0}, {0, 0, 0});
+  data = Records({1, 2, 3}, {0, 0, 0}, {-2});
   data.NrOfData = 50;
+  EXPECT_FALSE(InputCheck(data));  // record 0 is checked, nothing beyond is read
+  data.Runoff = {0, 0, 0};
   EXPECT_TRUE(InputCheck(data));
-  data.Runoff.resize(1);
-  data.Runoff[0] = -2;
-  EXPECT_FALSE(InputCheck(data));
 }
 
 }  // namespace

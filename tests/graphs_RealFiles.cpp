@@ -1,6 +1,5 @@
-// Graphs of real results files: the example data sets run through the
-// analysis and the prediction, read back as the graphics tab reads them, and
-// drawn in both variants.
+// Graphs of real results files: example data sets run through the analysis
+// and both predictions, read back as the graphics tab reads them, and drawn.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,116 +19,67 @@ class GraphRealFiles : public ::testing::Test {
     drainage_ = RunExample(*directory_, "hupsel_h_dec2012_pred_drain");
     runoff_ = RunExample(*directory_, "hupsel_h_dec2012_pred_runoff");
   }
-  static void TearDownTestSuite() {
-    delete directory_;
-    directory_ = nullptr;
-  }
-  void SetUp() override {
-    EnsureGuiApplication();
-    ASSERT_TRUE(std::filesystem::exists(analysis_.ResultsFile));
-    ASSERT_TRUE(std::filesystem::exists(drainage_.ResultsFile));
-    ASSERT_TRUE(std::filesystem::exists(runoff_.ResultsFile));
-  }
+  static void TearDownTestSuite() { delete directory_; }
+  void SetUp() override { EnsureGuiApplication(); }
 
-  // What "Make graph" and "Go" do before the drawing.
-  TDMTevlora Load(const std::string& resultsFile, int graphKind) {
-    TDMTevlora data;
-    data.Dialogs = &dialogs_;
-    data.FileName = resultsFile;
-    data.OutFileName = resultsFile;
-    data.InspectOutputFile();
-    if (graphKind == 8) ReadTrendFile(data.FileName);
-    data.LoadGraphSeries(graphKind);
-    return data;
-  }
-
-  static void ExpectGraphLayout(const QImage& image, bool colour) {
-    ASSERT_EQ(image.size(), QSize(623, 465));
-    const QColor plot = colour ? kNavy : kWhite;
-    const QColor plain = colour ? kWhite : kBlack;
-    EXPECT_EQ(PixelAt(image, 5, 5), kSilver);
-    EXPECT_EQ(PixelAt(image, 615, 200), kSilver);
-    EXPECT_EQ(PixelAt(image, 600, 440), plot);
-    EXPECT_EQ(PixelAt(image, 70, 85), plain);
-    EXPECT_EQ(PixelAt(image, 70, 389), plain);
-    EXPECT_EQ(PixelAt(image, 560, 390), plain);
+  // "Make graph" and "Go", then the drawing; checks what every graph shows.
+  QImage Graph(const TExampleResults& results, int kind, bool colour) {
+    data_ = TDMTevlora();
+    data_.Dialogs = &dialogs_;
+    data_.FileName = data_.OutFileName = results.ResultsFile;
+    data_.InspectOutputFile();
+    if (kind == 8) ReadTrendFile(data_.FileName);
+    data_.LoadGraphSeries(kind);
+    EXPECT_EQ(data_.NrOfData, results.Records);
+    const QImage image = DrawGraph(data_, kind, colour);
+    EXPECT_EQ(image.pixelColor(5, 5), kSilver);
+    EXPECT_EQ(image.pixelColor(600, 440), colour ? kNavy : kWhite);
+    EXPECT_EQ(image.pixelColor(70, 85), colour ? kWhite : kBlack);
+    EXPECT_EQ(image.pixelColor(560, 390), colour ? kWhite : kBlack);
     EXPECT_EQ(ForeignPixels(image, colour), 0);
+    EXPECT_TRUE(dialogs_.messages.empty());
+    return image;
   }
 
   static inline TTemporaryDirectory* directory_ = nullptr;
-  static inline TExampleResults analysis_;
-  static inline TExampleResults drainage_;
-  static inline TExampleResults runoff_;
+  static inline TExampleResults analysis_, drainage_, runoff_;
   TRecordingDialogs dialogs_;
+  TDMTevlora data_;
 };
 
-TEST_F(GraphRealFiles, AnalysisResultsInEveryAnalysisKind) {
-  for (const int kind : {1, 3, 7, 8, 9}) {
+TEST_F(GraphRealFiles, EveryKindOfBothResultsFiles) {
+  const std::pair<const TExampleResults*, int> graphs[] = {
+      {&analysis_, 1}, {&analysis_, 3}, {&analysis_, 7}, {&analysis_, 8},
+      {&analysis_, 9}, {&drainage_, 2}, {&drainage_, 4}, {&runoff_, 5}};
+  for (const auto& [results, kind] : graphs) {
     for (const bool colour : {true, false}) {
       SCOPED_TRACE("kind " + std::to_string(kind) + (colour ? " colour" : " black-and-white"));
-      const TDMTevlora data = Load(analysis_.ResultsFile, kind);
-      EXPECT_EQ(data.NrOfData, analysis_.Records);
-      const QImage image = DrawGraph(data, kind, colour);
-      ExpectGraphLayout(image, colour);
-      if (colour && (kind == 1 || kind == 7)) {
-        EXPECT_GT(CountColour(image, kCyan), 0);
-      }
-      if (colour && kind == 3) {
-        EXPECT_GT(CountColour(image, kSkyBlue), 0);
-      }
+      Graph(*results, kind, colour);
     }
   }
-  EXPECT_TRUE(dialogs_.messages.empty());
 }
 
-TEST_F(GraphRealFiles, RSquareOfTheFileIsShown) {
-  const TDMTevlora data = Load(analysis_.ResultsFile, 1);
-  ASSERT_GT(RSquare, 0.5);  // the storms are reconstructed well
-  const QImage image = DrawGraph(data, 1, true);
-  EXPECT_GT(CountColour(image, kWhite, 445, 60, 600, 74), 0);
-}
+TEST_F(GraphRealFiles, ValuesOfTheFileReachTheGraph) {
+  EXPECT_GT(CountColour(Graph(analysis_, 1, true), kCyan), 0);
+  ASSERT_GT(RSquare, 0.5);  // read back from the file; the storms fit well
+  EXPECT_GT(CountColour(Graph(analysis_, 1, true), kWhite, 445, 60, 600, 74), 0);
+  EXPECT_GT(CountColour(Graph(analysis_, 3, true), kSkyBlue), 0);
 
-TEST_F(GraphRealFiles, DischargeRechargeUsesTheTrendFileOfTheRun) {
-  const TDMTevlora data = Load(analysis_.ResultsFile, 8);
-  const QImage image = DrawGraph(data, 8, true);
-  EXPECT_TRUE(TrendComputed);
-  if (QuadTrendValid) {
-    EXPECT_GT(CountColour(image, kYellow), 0);
-  } else {
-    EXPECT_EQ(CountColour(image, kYellow), 0);
-  }
-  // The graph's regression is the analysis's linear trend (line 2 of the
+  // The regression of the graph is the analysis's linear trend (line 2 of the
   // trend file), up to the two decimals of the results table.
+  const QImage trend = Graph(analysis_, 8, true);
+  ASSERT_TRUE(TrendComputed);
+  EXPECT_EQ(CountColour(trend, kYellow) > 0, QuadTrendValid);
   TTextReader trendFile(ReadFileBytes(ChangeFileExt(analysis_.ResultsFile, ".dat")));
   trendFile.SkipLine();
   trendFile.ReadChars(3);
   const double linearA = trendFile.ReadReal();
   EXPECT_NEAR(TrendSlope, linearA, 0.02 * std::abs(linearA));
-}
 
-TEST_F(GraphRealFiles, PredictionResultsInEveryPredictionKind) {
-  for (const auto* results : {&drainage_, &runoff_}) {
-    for (const int kind : {2, 4, 5}) {
-      for (const bool colour : {true, false}) {
-        SCOPED_TRACE(results->ResultsFile + " kind " + std::to_string(kind) +
-                     (colour ? " colour" : " black-and-white"));
-        const TDMTevlora data = Load(results->ResultsFile, kind);
-        EXPECT_EQ(data.NrOfData, results->Records);
-        ExpectGraphLayout(DrawGraph(data, kind, colour), colour);
-      }
-    }
-  }
-  EXPECT_TRUE(dialogs_.messages.empty());
-}
-
-TEST_F(GraphRealFiles, WaterTableOrStorageFollowsTheResultsFile) {
-  const TDMTevlora drainage = Load(drainage_.ResultsFile, 5);
-  EXPECT_TRUE(drainage.Drainage);
-  DrawGraph(drainage, 5, true);
-  EXPECT_EQ(YTitle.rfind("Water table height", 0), 0u);
-  const TDMTevlora runoff = Load(runoff_.ResultsFile, 5);
-  EXPECT_FALSE(runoff.Drainage);
-  DrawGraph(runoff, 5, true);
+  // Water table for the drainage prediction, storage for the runoff one.
+  Graph(drainage_, 5, true);
+  EXPECT_EQ(YTitle, "Water table height (predicted, mm)");
+  Graph(runoff_, 5, true);
   EXPECT_EQ(YTitle.rfind(" Reservoir storage", 0), 0u);
 }
 
