@@ -12,10 +12,8 @@
 namespace AlfaFormTexts {
 const char* const kReference =
     "The equivalent depth d is calculated with the closed-form solution (x <= 1) and the "
-    "series solution (x > 1) of:\n"
-    "W.H. van der Molen and J. Wesseling (1991). A solution in closed form and a series "
-    "solution to replace the tables for the thickness of the equivalent layer in Hooghoudt's "
-    "drain spacing formula. Agricultural Water Management 19: 1-16.";
+    "series solution (x > 1) that were published in 1991 to replace the tables for the "
+    "thickness of the equivalent layer in Hooghoudt's drain spacing formula.";
 
 QString DoneText(const QString& parFileName) {
   return QString::fromUtf8(AlfaTexts::kDone) +
