@@ -22,9 +22,11 @@ bool SecondLineSaysDrainage(const std::string& fileName) {
 
 // 0: results written; 1: the run stopped with its message; 2: unreadable.
 int RunOne(const std::string& argument, TStderrDialogs& dialogs) {
+  // The file is named as the user named it, so results made from the
+  // project's folder say "Data/..." as the example input files do.
   std::error_code error;
-  const std::filesystem::path path = std::filesystem::absolute(argument, error).lexically_normal();
-  if (error || !std::filesystem::is_regular_file(path, error)) {
+  const std::filesystem::path path = std::filesystem::path(argument).lexically_normal();
+  if (!std::filesystem::is_regular_file(path, error)) {
     std::fprintf(stderr, "tevlora-batch: %s: no such input file\n", argument.c_str());
     return 2;
   }
