@@ -1,0 +1,396 @@
+// Main window: creation, menu and actions, tabs, companions and closing.
+#include "URainForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStringDecoder>
+#include <exception>
+
+#include "TextFile.h"
+#include "UDMTevlora.h"
+#include "UIntroPages.h"
+
+namespace T = RainFormTexts;
+
+namespace {
+constexpr int kDesignedWidth = 673;
+constexpr int kDesignedHeight = 623;
+constexpr int kWindowTop = 40;
+
+// Short and long part of a hint "Short|Long".
+void SetHint(QAction* action, const char* hint) {
+  const QString text = QString::fromUtf8(hint);
+  const int bar = text.indexOf('|');
+  action->setToolTip(bar < 0 ? text : text.left(bar));
+  action->setStatusTip(bar < 0 ? text : text.mid(bar + 1));
+}
+}  // namespace
+
+QString FileText(const std::string& text) {
+  auto decoder = QStringDecoder(QStringDecoder::Utf8);
+  QString result = decoder(QByteArray::fromStdString(text));
+  if (decoder.hasError()) return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
+  return result;
+}
+
+TWindowPlacement WindowPlacement(int screenWidth, int designedWidth) {
+  TWindowPlacement placement{100, designedWidth};
+  if (screenWidth >= 676) {
+    placement.Width = 675;
+  } else if (screenWidth < designedWidth) {
+    placement.Left = 10;
+    placement.Width = screenWidth - 10;
+  }
+  return placement;
+}
+
+// ---------------------------------------------------------------------------
+// Messages, questions and progress lines
+
+void TRainForm::TFormDialogs::Message(const std::string& text) {
+  form_->userDialogs_->Message(text);
+}
+
+bool TRainForm::TFormDialogs::ConfirmYesNo(const std::string& question) {
+  return form_->userDialogs_->ConfirmYesNo(question);
+}
+
+void TRainForm::TFormDialogs::Progress(const std::string& line) {
+  form_->WaitMemo->appendPlainText(FileText(line));
+  // The run blocks the event loop: paint the line now.
+  form_->WaitMemo->viewport()->repaint();
+  form_->userDialogs_->Progress(line);
+}
+
+void TRainForm::TFormDialogs::Pause(int milliseconds) {
+  form_->userDialogs_->Pause(milliseconds);
+}
+
+void TRainForm::Message(const std::string& text) { formDialogs_.Message(text); }
+
+void TRainForm::Guarded(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception& error) {
+    // A runtime error ends the command; the program goes on.
+    RestoreDecimalSeparator();
+    Message(error.what());
+  }
+}
+
+bool TRainForm::RunFileDialog(const TFileDialog& dialog, QString& fileName) {
+  QString chosen;
+  if (!fileDialogs_->Execute(dialog, chosen) || chosen.isEmpty()) return false;
+  fileName = WithDefaultExt(chosen, dialog.DefaultExt);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Creation
+
+TRainForm::TRainForm(TUserDialogs* userDialogs, TFileDialogs* fileDialogs, QWidget* parent)
+    : TBaseForm(parent), formDialogs_(this) {
+  if (userDialogs == nullptr) {
+    ownUserDialogs_ = std::make_unique<TQtUserDialogs>(this);
+    userDialogs = ownUserDialogs_.get();
+  }
+  if (fileDialogs == nullptr) {
+    ownFileDialogs_ = std::make_unique<TQtFileDialogs>(this);
+    fileDialogs = ownFileDialogs_.get();
+  }
+  userDialogs_ = userDialogs;
+  fileDialogs_ = fileDialogs;
+
+  setObjectName("RainForm");
+  setWindowTitle(T::kCaption);
+  resize(kDesignedWidth, kDesignedHeight);
+
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName("PageControl1");
+  setCentralWidget(PageControl1);
+
+  IntroTabSheet = new QWidget;
+  IntroTabSheet->setObjectName("IntroTabSheet");
+  FigureTabSheet = new QWidget;
+  FigureTabSheet->setObjectName("FigureTabSheet");
+  InputTabSheet = new QWidget;
+  InputTabSheet->setObjectName("InputTabSheet");
+  OutputTabSheet = new QWidget;
+  OutputTabSheet->setObjectName("OutputTabSheet");
+  GraphicsTabSheet = new QWidget;
+  GraphicsTabSheet->setObjectName("GraphicsTabSheet");
+
+  IntroPage = new TIntroPage(IntroTabSheet);
+  FigurePage = new TFigurePage(formDialogs_, FigureTabSheet);
+  for (QWidget* page : {static_cast<QWidget*>(IntroPage), static_cast<QWidget*>(FigurePage)}) {
+    page->move(0, 0);
+  }
+
+  PageControl1->addTab(IntroTabSheet, T::kIntroTab);
+  PageControl1->addTab(FigureTabSheet, T::kFigureTab);
+  PageControl1->addTab(InputTabSheet, T::kInputTab);
+  PageControl1->addTab(OutputTabSheet, T::kOutputTab);
+  PageControl1->addTab(GraphicsTabSheet, T::kGraphicsTab);
+
+  CreateMenuAndActions();
+  CreateInputTab();
+  CreateOutputTab();
+  CreateGraphicsTab();
+
+  // FormCreate: the first tab, whatever was active before.
+  PageControl1->setCurrentIndex(0);
+  shownTab_ = 0;
+
+  StartDir = QDir::currentPath().toStdString();
+  const QString start = QString::fromStdString(StartDir);
+  InputOpenDialog = {"InputOpenDialog", TFileDialogKind::Open, T::kInputFilter, "inp", start};
+  InputSaveDialog = {"InputSaveDialog", TFileDialogKind::Save, T::kInputFilter, "inp", start};
+  OutputOpenDialog = {"OutputOpenDialog", TFileDialogKind::Open, T::kOutputFilter, ".out", start};
+  GraphOpenDialog = {"GraphOpenDialog", TFileDialogKind::Open, T::kGraphOpenFilter, "bmp",
+                     QDir::currentPath()};
+  GraphSaveDialog = {"GraphSaveDialog", TFileDialogKind::Save, T::kGraphSaveFilter, "bmp",
+                     QDir::currentPath()};
+
+  GridHasData = false;
+  OutputShown = false;
+  GraphReady = false;
+  GraphShown = false;
+  ColourGraph = true;
+
+  FileNameLabel->hide();
+  FileNameEdit->hide();
+
+  StartDecimalSeparator = CurrentDecimalSeparator;
+
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    PlaceWindow(screen->geometry().width());
+  }
+
+  connect(PageControl1, &QTabWidget::currentChanged, this, &TRainForm::TabChanged);
+}
+
+TRainForm::~TRainForm() = default;
+
+void TRainForm::PlaceWindow(int screenWidth) {
+  const TWindowPlacement placement = WindowPlacement(screenWidth, kDesignedWidth);
+  setGeometry(placement.Left, kWindowTop, placement.Width, height());
+}
+
+void TRainForm::CreateMenuAndActions() {
+  auto makeAction = [this](const char* name, const char* caption) {
+    auto* action = new QAction(QString::fromUtf8(caption), this);
+    action->setObjectName(name);
+    addAction(action);  // short-cuts work wherever the focus is in the window
+    return action;
+  };
+  EditCut1 = makeAction("EditCut1", T::kEditCut);
+  EditCut1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+  SetHint(EditCut1, T::kEditCutHint);
+  EditCopy1 = makeAction("EditCopy1", T::kEditCopy);
+  EditCopy1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+  SetHint(EditCopy1, T::kEditCopyHint);
+  EditPaste1 = makeAction("EditPaste1", T::kEditPaste);
+  EditPaste1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+  SetHint(EditPaste1, T::kEditPasteHint);
+  EditDelete1 = makeAction("EditDelete1", T::kEditDelete);
+  EditDelete1->setShortcut(QKeySequence(Qt::Key_Delete));
+  SetHint(EditDelete1, T::kEditDeleteHint);
+  FileExit1 = makeAction("FileExit1", T::kFileExit);
+  SetHint(FileExit1, T::kFileExitHint);
+  InputSaveAction = makeAction("InputSaveAction", T::kInputSave);
+  InputOpenAction = makeAction("InputOpenAction", T::kInputOpen);
+  OutputOpenAction = makeAction("OutputOpenAction", T::kOutputOpen);
+  GraphOpenAction = makeAction("GraphOpenAction", T::kGraphOpen);
+  OutputOpenForGraphics = makeAction("OutputOpenForGraphics", T::kOutputOpenForGraphics);
+  GraphSaveAction = makeAction("GraphSaveAction", T::kGraphSave);
+
+  connect(EditCut1, &QAction::triggered, this, [this] { EditCut1Execute(); });
+  connect(EditCopy1, &QAction::triggered, this, [this] { EditCopy1Execute(); });
+  connect(EditPaste1, &QAction::triggered, this, [this] { EditPaste1Execute(); });
+  connect(EditDelete1, &QAction::triggered, this, [this] { EditDelete1Execute(); });
+  connect(FileExit1, &QAction::triggered, this, [this] { FileExit1Execute(); });
+  connect(InputSaveAction, &QAction::triggered, this, [this] { InputSaveActionExecute(); });
+  connect(InputOpenAction, &QAction::triggered, this, [this] { InputOpenActionExecute(); });
+  connect(OutputOpenAction, &QAction::triggered, this, [this] { OutputOpenActionExecute(); });
+  connect(GraphOpenAction, &QAction::triggered, this, [this] { GraphOpenActionExecute(); });
+  connect(OutputOpenForGraphics, &QAction::triggered, this,
+          [this] { OutputOpenForGraphicsExecute(); });
+  connect(GraphSaveAction, &QAction::triggered, this, [this] { GraphSaveActionExecute(); });
+
+  FileMenu = menuBar()->addMenu(T::kFileMenu);
+  FileMenu->setObjectName("FileMenu");
+  auto addItem = [](QMenu* menu, const char* name, QAction* action) {
+    menu->addAction(action);
+    // The menu item is the action itself; its name is kept for reference.
+    action->setProperty("menuItem", QString::fromUtf8(name));
+  };
+  addItem(FileMenu, "InputOpenMenu", InputOpenAction);
+  addItem(FileMenu, "OutputOpenMenu", OutputOpenAction);
+  addItem(FileMenu, "GraphOpenMenu", GraphOpenAction);
+  addItem(FileMenu, "InputSaveMenu", InputSaveAction);
+  addItem(FileMenu, "Savegraph", GraphSaveAction);
+  // "Program e&Xit" is the menu item's own caption; it runs FileExit1.
+  QAction* programExit = FileMenu->addAction(T::kProgramExit);
+  programExit->setObjectName("ProgramExit");
+  connect(programExit, &QAction::triggered, FileExit1, &QAction::trigger);
+  connect(FileExit1, &QAction::changed, programExit,
+          [programExit, this] { programExit->setEnabled(FileExit1->isEnabled()); });
+
+  EditMenu = menuBar()->addMenu(T::kEditMenu);
+  EditMenu->setObjectName("EditMenu");
+  addItem(EditMenu, "Copy", EditCopy1);
+  addItem(EditMenu, "Cut", EditCut1);
+  addItem(EditMenu, "Paste", EditPaste1);
+}
+
+void TRainForm::BindButton(QPushButton* button, QAction* action) {
+  if (button->text().isEmpty()) button->setText(action->text());
+  button->setEnabled(action->isEnabled());
+  connect(button, &QPushButton::clicked, action, &QAction::trigger);
+  connect(action, &QAction::changed, button,
+          [button, action] { button->setEnabled(action->isEnabled()); });
+}
+
+void TRainForm::OnExit(QWidget* widget, void (TRainForm::*handler)()) {
+  exitHandlers_.insert(widget, handler);
+  widget->installEventFilter(this);
+}
+
+bool TRainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut) {
+    const auto reason = static_cast<QFocusEvent*>(event)->reason();
+    // Leaving the field, not a message box or menu taking the focus for a
+    // moment.
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      const auto handler = exitHandlers_.value(watched, nullptr);
+      if (handler != nullptr) {
+        QMetaObject::invokeMethod(
+            this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); },
+            Qt::QueuedConnection);
+      }
+    }
+  }
+  return TBaseForm::eventFilter(watched, event);
+}
+
+void TRainForm::SetCompanions(QWidget* finishForm, QWidget* helpForm, QWidget* commentForm,
+                              QWidget* alfaForm) {
+  finishForm_ = finishForm;
+  helpForm_ = helpForm;
+  commentForm_ = commentForm;
+  alfaForm_ = alfaForm;
+}
+
+void TRainForm::SetDrainageFields(const QString& bCoefficient, const QString& fValue,
+                                  const QString& porosity) {
+  A1coeffEdit->setText(bCoefficient);
+  B1valueEdit->setText(fValue);
+  PorosityEdit->setText(porosity);
+}
+
+void TRainForm::HideCompanion(QWidget* window) {
+  if (window != nullptr) window->hide();
+}
+
+void TRainForm::ShowCompanion(QWidget* window) {
+  if (window == nullptr) return;
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
+void TRainForm::HideComment() {
+  HideCompanion(commentForm_);
+  CommentButton->setEnabled(false);
+}
+
+void TRainForm::SetDialogDirs(const std::string& dir) {
+  const QString directory = QString::fromStdString(dir);
+  for (TFileDialog* dialog :
+       {&InputOpenDialog, &InputSaveDialog, &OutputOpenDialog, &GraphOpenDialog, &GraphSaveDialog}) {
+    dialog->InitialDir = directory;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Tabs
+
+void TRainForm::showEvent(QShowEvent* event) {
+  TBaseForm::showEvent(event);
+  if (firstShow_) {
+    firstShow_ = false;
+    // The data module exists by now: the Intro tab is shown with its handler.
+    if (PageControl1->currentWidget() == IntroTabSheet) Guarded([this] { IntroTabSheetShow(); });
+  }
+}
+
+void TRainForm::TabChanged(int index) {
+  if (index == shownTab_) return;
+  shownTab_ = index;
+  QWidget* page = PageControl1->widget(index);
+  Guarded([this, page] {
+    if (page == IntroTabSheet) IntroTabSheetShow();
+    if (page == InputTabSheet) InputTabSheetShow();
+    if (page == OutputTabSheet) OutputTabSheetShow();
+    if (page == GraphicsTabSheet) GraphicsTabSheetShow();
+  });
+}
+
+void TRainForm::ShowTab(QWidget* page) {
+  if (PageControl1->currentWidget() != page) {
+    PageControl1->setCurrentWidget(page);
+    return;
+  }
+  if (page == IntroTabSheet) IntroTabSheetShow();
+  if (page == InputTabSheet) InputTabSheetShow();
+  if (page == OutputTabSheet) OutputTabSheetShow();
+  if (page == GraphicsTabSheet) GraphicsTabSheetShow();
+}
+
+void TRainForm::IntroTabSheetShow() {
+  TDMTevlora& d = *DMTevlora;
+  if (OptionComboBox->currentIndex() == 0) {
+    d.Analysis = true;
+    d.RunKind = " Ana";
+    d.AlphaKind = " Lin";
+    AlfaMemo->hide();
+    AlfaButton->hide();
+  } else {
+    d.Analysis = false;
+    d.RunKind = " Pre";
+    AlfaMemo->show();
+    AlfaButton->show();
+  }
+  ShowStatus(T::kIntroStatus);
+  InputSaveAction->setEnabled(false);
+  GraphSaveAction->setEnabled(false);
+  BlWhButton->setEnabled(false);
+  IntroPage->BackButtonClick();
+  HideComment();
+  GraphReady = false;
+  if (d.MaxStorage == 0) d.MaxStorage = 50;
+  if (d.InitStorage == 0) d.InitStorage = 50;
+  if (d.MaxEscape == 0) d.MaxEscape = 0.1;
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+
+void TRainForm::closeEvent(QCloseEvent* event) {
+  // Only the finish window ends the program.
+  event->ignore();
+  ShowCompanion(finishForm_);
+}
+
+void TRainForm::FileExit1Execute() { close(); }
+
+void TRainForm::HelpButtonClick() { ShowCompanion(helpForm_); }
+
+void TRainForm::AlfaButtonClick() { ShowCompanion(alfaForm_); }
+
+void TRainForm::CommentButtonClick() { ShowCompanion(commentForm_); }

@@ -1,0 +1,576 @@
+// The main window of TevloraT: five tabs (Intro, Figure, Input, Output,
+// Graphics), the menu and its actions, the five file dialogs and the state
+// the tabs share. The window's code is spread over URainForm.cpp (creation,
+// menu, navigation), URainFormInput.cpp (Input tab), URainFormRun.cpp (Open
+// input, Save/Run), URainFormOutput.cpp (Output tab) and URainFormGraphics.cpp
+// (Graphics tab).
+#pragma once
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "UAlfaForm.h"
+#include "UBaseForm.h"
+#include "UWindowDialogs.h"
+#include "UserDialogs.h"
+
+class TIntroPage;
+class TFigurePage;
+
+// The window's own texts, byte for byte.
+namespace RainFormTexts {
+inline constexpr const char* kApplicationTitle = "Tevlora rainfall runoff relations";
+inline constexpr const char* kCaption = "TevloraT, rainfall runoff relations";
+
+inline constexpr const char* kIntroTab = "  Intro  ";
+inline constexpr const char* kFigureTab = " Figure ";
+inline constexpr const char* kInputTab = "  Input  ";
+inline constexpr const char* kOutputTab = "  Output  ";
+inline constexpr const char* kGraphicsTab = " Graphics ";
+
+inline constexpr const char* kFileMenu = "&File";
+inline constexpr const char* kEditMenu = "&Edit";
+inline constexpr const char* kProgramExit = "Program e&Xit";
+
+inline constexpr const char* kEditCut = "Cu&t";
+inline constexpr const char* kEditCutHint = "Cut|Cuts the selection and puts it on the Clipboard";
+inline constexpr const char* kEditCopy = "&Copy";
+inline constexpr const char* kEditCopyHint =
+    "Copy|Copies the selection and puts it on the Clipboard";
+inline constexpr const char* kEditPaste = "&Paste";
+inline constexpr const char* kEditPasteHint = "Paste|Inserts Clipboard contents";
+inline constexpr const char* kEditDelete = "&Delete";
+inline constexpr const char* kEditDeleteHint = "Delete|Erases the selection";
+inline constexpr const char* kFileExit = "E&xit";
+inline constexpr const char* kFileExitHint = "Exit|Quits the application";
+inline constexpr const char* kInputSave = "Save i&Nput";
+inline constexpr const char* kInputOpen = "Open &Input";
+inline constexpr const char* kOutputOpen = "Open &Output";
+inline constexpr const char* kGraphOpen = "Open &Graph";
+inline constexpr const char* kOutputOpenForGraphics = "Open &Graph";
+inline constexpr const char* kGraphSave = "Save g&Raph";
+
+inline constexpr const char* kInputFilter = "Input files (*.inp)|*.inp";
+inline constexpr const char* kOutputFilter = "Output files (*.out)|*.out";
+inline constexpr const char* kGraphOpenFilter = "Graph files (*.bmp)|*.bmp";
+inline constexpr const char* kGraphSaveFilter = "Image files (*.bmp)|*.bmp";
+
+// Status lines.
+inline constexpr const char* kIntroStatus = "Click on the Input tab to proceed.";
+inline constexpr const char* kInputStatus =
+    "Enter data or use \"Open input\" to see examples under \"Data\" or to edit existing "
+    "files. Thereafter use \"Save/Run\".";
+inline constexpr const char* kOutputStatus =
+    "The output file can be inspected. Use \"Open output\" to see examples under \"Data\" or "
+    "to inspect any other output file.";
+inline constexpr const char* kOutputOpenedStatus =
+    "The output file can be imported into spreadsheets";
+inline constexpr const char* kGraphicsStatus =
+    "Graphics presentations of output data can be seen and saved. Use \"Make graph\" to open "
+    "an output file and make the graphs.";
+
+// Input tab.
+inline constexpr const char* kFileLabel = "File";
+inline constexpr const char* kTitle1Label = "Title1";
+inline constexpr const char* kTitle1Hint = "Description of the area";
+inline constexpr const char* kTitle2Label = "Title2";
+inline constexpr const char* kTitle2Hint = "Particulars and units used (e.g. mm, day)";
+inline constexpr const char* kOptionLabel = "Options";
+inline constexpr const char* kOptionAnalysis =
+    "Determine alpha from rainfall and runoff data and reconstruct runoff";
+inline constexpr const char* kOptionPrediction =
+    "Predict discharge or runoff from rainfall given the alpha function";
+inline constexpr const char* kNrOfDataLabel = "Nr. of Data";
+inline constexpr const char* kNrOfDataHint = "Between 15 and 500";
+inline constexpr const char* kTimeLabel = "Time";
+inline constexpr const char* kTimeHint = "Give time in units (hr, day), not dates";
+inline constexpr const char* kRainLabel = "Rain *)";
+inline constexpr const char* kRainHint = "Use mm per time unit";
+inline constexpr const char* kEvapLabel = "Max. Escape rate  *)";
+inline constexpr const char* kRunoffLabel = "Runoff *) Discharge";
+inline constexpr const char* kRunoffHint = "Use mm per time unit";
+inline constexpr const char* kStarLabel = "*) see Start help, units";
+inline constexpr const char* kFirstGroup = "First reservoir (see Figure)";
+inline constexpr const char* kMaxStorLabel = "Maximum storage";
+inline constexpr const char* kMaxStorHint = "> 0";
+inline constexpr const char* kInitStorLabel = "Initial storage";
+inline constexpr const char* kInitStorHint = "<= Maximum storage";
+inline constexpr const char* kEscapeLabel = "Maximum escape rate";
+inline constexpr const char* kEscapeHint = "< 0.1 * maximum storage";
+inline constexpr const char* kPredictGroup = "Initialize";
+inline constexpr const char* kInitRunLabel = "Initial runoff";
+inline constexpr const char* kInitLevelLabel = "Initial water level";
+inline constexpr const char* kPorosityLabel = "Drainable porosity (%)";
+inline constexpr const char* kAlphaGroup = "Alpha characteristics";
+inline constexpr const char* kAlphaRunoff = "Alpha=B*runoff+F";
+inline constexpr const char* kAlphaDischarge = "Alpha=B*discharge+F";
+inline constexpr const char* kA1Label = "B coefficient";
+inline constexpr const char* kB1Label = "F value";
+inline constexpr const char* kAlphaFieldHint = ">= 0";
+inline constexpr const char* kAlfaMemo =
+    "To calculate the B and C values for a\nsubsurface drainage system with\npipes or ditches "
+    "use button AlfaCalc";
+inline constexpr const char* kAlfaButton = "AlfaCalc";
+inline constexpr const char* kTryMemo = "Try various values of\ninitial storage to find\nthe best result.";
+inline constexpr const char* kInfoMemo =
+    "There is another version of this\nprogram with a quadratic alpha\nfunction. It sometimes "
+    "gives\nbetter results.";
+inline constexpr const char* kHelpButton = "Start help, units";
+inline constexpr const char* kClearButton = "Clear all";
+inline constexpr const char* kInputOpenButton = " Open input";
+inline constexpr const char* kInputSaveButton = " Save / Run";
+
+// Initial and reset texts of the fields.
+inline constexpr const char* kNrOfDataText = "20";
+inline constexpr const char* kMaxStorText = "100";
+inline constexpr const char* kInitStorText = "80";
+inline constexpr const char* kEscapeText = "2";
+inline constexpr const char* kZeroText = "0";
+inline constexpr const char* kPorosityText = "5";
+inline constexpr const char* kPorosityReset = " 5";
+inline constexpr const char* kPorosityCleared = " 5 ";
+inline constexpr const char* kMissing = "missing";
+
+// Input tab messages.
+inline constexpr const char* kNotInteger = "The number of data is not a valid integer";
+inline constexpr const char* kMinimumData = " The minimum number of data is 12";
+inline constexpr const char* kMaximumData =
+    " The maximum number of data is 1500. Not enough? Contact the author.";
+inline constexpr const char* kAddData = " Add data in the last cells at the end of the column";
+inline constexpr const char* kRemoveData = " To remove data make the relevant data cells empty";
+inline constexpr const char* kPasteFailed =
+    "An insufficient number of data has been pasted more data are needed.";
+inline constexpr const char* kKeepCount =
+    "The number of data is less than the original number. Do you want to maintain the original "
+    "number?";
+inline constexpr const char* kCheckPrediction =
+    "Please check the initial runoff and water level and the alpha parameters.";
+inline constexpr const char* kMaxStorNaN = "The maximum storage is not a valid real";
+inline constexpr const char* kMaxStorRange = "The maximum storage must be >= 0";
+inline constexpr const char* kInitStorNaN = "The initial storage is not a valid real";
+inline constexpr const char* kInitStorRange = "The initial storage must be >= 0";
+inline constexpr const char* kEscapeNaN = "The escape rate is not a valid real";
+inline constexpr const char* kA1NaN = "The A1 coefficient is not a valid real";
+inline constexpr const char* kInitRunNaN = "The initial runoff is not a valid real";
+inline constexpr const char* kInitRunRange = "The initial runoff must be >= 0";
+inline constexpr const char* kInitLevelNaN = "The initial level is not a valid real";
+inline constexpr const char* kInitLevelRange = "The initial level must be >= 0";
+inline constexpr const char* kPorosityNaN = "The porosity is not a valid real";
+inline constexpr const char* kPorosityNegative = "The porosity must be >= 0";
+inline constexpr const char* kPorosityTooLarge = "The porosity must be < 100%";
+
+// Open input and Save/Run.
+inline constexpr const char* kNoInputSelected = "No input file was selected";
+inline constexpr const char* kFileMissing = "File does not exist, please select another one,";
+inline constexpr const char* kOverwrite = "The file already exists, overwrite?";
+inline constexpr const char* kNotSaved = "The input data were not saved";
+inline constexpr const char* kNotAllReal = "Not all data values in the inputfile are real";
+inline constexpr const char* kInputErrors =
+    "The input data were not saved due to input errors like negative values or a "
+    "non-sequential time series";
+inline constexpr const char* kSaving = " Saving data .....";
+inline constexpr const char* kProgress10 = " Progress 10% ....";
+inline constexpr const char* kCalculating = " Calculating .....";
+inline constexpr const char* kProgress75 = " Progress 75% ....";
+inline constexpr const char* kFiling = " Filing results ..";
+inline constexpr const char* kSavedIn = "The input is saved in ";
+inline constexpr const char* kSavedSeparator = " ;";
+inline constexpr const char* kCalculationsDone =
+    " Calculations were done and the output is saved in  ";
+
+// Output tab.
+inline constexpr const char* kViewGraphButton = "View graph";
+inline constexpr const char* kNoOutputSelected = "No output file selected";
+
+// Graphics tab.
+inline constexpr const char* kSeeGraphButton = "Open graph";
+inline constexpr const char* kMakeGraphButton = "Make graph";
+inline constexpr const char* kSaveGraphButton = "Save color graph";
+inline constexpr const char* kBlWhButton = "Save Bl-Wh graph";
+inline constexpr const char* kSelectButton = "Select graph";
+inline constexpr const char* kCommentButton = "Comment";
+inline constexpr const char* kSelectGroup = "Select graph";
+inline constexpr const char* kRunoffInTime = "Runoff in time";
+inline constexpr const char* kRainRecharge = "Rain/Recharge";
+inline constexpr const char* kObservedCalculated = "Observed-calculated";
+inline constexpr const char* kDischargeRecharge = "Discharge-Recharge";
+inline constexpr const char* kRechargeRunoffInTime = "Recharge-Runoff in time";
+inline constexpr const char* kWatertableInTime = "Watertable in time";
+inline constexpr const char* kReservoirStorage = "Reservoir storage";
+inline constexpr const char* kGoButton = "Go";
+inline constexpr const char* kNoGraphicsSelected = "No graphics file selected";
+inline constexpr const char* kGraphFileMissing = "File does not exist, please select another one";
+inline constexpr const char* kGraphNotSaved = "The graph was not saved";
+inline constexpr const char* kGraphSavedIn = "The graph was saved in  ";
+inline constexpr const char* kPictureNotRead = "The picture file \"%1\" could not be read: %2";
+inline constexpr const char* kGraphNotWritten = "The graph could not be written to \"%1\"";
+}  // namespace RainFormTexts
+
+// Where the main window goes on a screen of the given width.
+struct TWindowPlacement {
+  int Left = 0;
+  int Width = 0;
+};
+TWindowPlacement WindowPlacement(int screenWidth, int designedWidth);
+
+// The in-place editor of the data grid. A paste of spreadsheet text (tabs or
+// line ends) is handed to the window as a whole instead of being squeezed
+// into the one cell.
+class TGridCellEditor : public QLineEdit {
+  Q_OBJECT
+ public:
+  explicit TGridCellEditor(QWidget* parent) : QLineEdit(parent) {}
+  // Pastes the clipboard as the user would with Ctrl+V.
+  void PasteClipboard();
+
+ signals:
+  void MultiCellPaste(const QString& text);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+};
+
+// The data grid: a string grid whose cells keep their text also in rows and
+// columns beyond the current counts, so that lowering a count hides cells
+// and raising it shows their earlier text again.
+class TStringGrid : public QTableWidget {
+  Q_OBJECT
+ public:
+  explicit TStringGrid(QWidget* parent = nullptr);
+
+  QString Cells(int column, int row) const;
+  void SetCells(int column, int row, const QString& text);
+  int RowCount() const { return rowCount(); }
+  int ColCount() const { return columnCount(); }
+  void SetRowCount(int rows);
+  void SetColCount(int columns);
+  // Forgets the text of every cell at or beyond `rows`.
+  void ForgetRowsFrom(int rows);
+
+  int CurrentColumn() const;
+  int CurrentRow() const;
+
+ signals:
+  // The user finished editing a cell, or pasted text into it (the text may
+  // then hold tabs and line ends).
+  void EditTextSet(int column, int row, const QString& text);
+
+ private:
+  void ShowCell(int column, int row);
+  std::vector<std::vector<QString>> cells_;  // [row][column]
+};
+
+class TGridDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+ public:
+  explicit TGridDelegate(TStringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override;
+  void setModelData(QWidget* editor, QAbstractItemModel* model,
+                    const QModelIndex& index) const override;
+
+ private:
+  TStringGrid* grid_;
+};
+
+class TRainForm : public TBaseForm, public TInputTabFields {
+  Q_OBJECT
+ public:
+  // Without dialogs objects the window uses message boxes and file dialogs;
+  // the tests give scripted ones.
+  explicit TRainForm(TUserDialogs* userDialogs = nullptr, TFileDialogs* fileDialogs = nullptr,
+                     QWidget* parent = nullptr);
+  ~TRainForm() override;
+
+  // What the data module and the other windows use to talk to the user: the
+  // messages and questions go to the user dialogs, the progress lines to
+  // WaitMemo as well.
+  TUserDialogs* Dialogs() { return &formDialogs_; }
+  // The long-lived windows that this window shows and hides.
+  void SetCompanions(QWidget* finishForm, QWidget* helpForm, QWidget* commentForm,
+                     QWidget* alfaForm);
+  // The calculator's results: B, F and the porosity as texts.
+  void SetDrainageFields(const QString& bCoefficient, const QString& fValue,
+                         const QString& porosity) override;
+  // Places the window for a screen of this width.
+  void PlaceWindow(int screenWidth);
+
+  // ---- Controls (named as in the program) ----
+  QTabWidget* PageControl1;
+  QWidget* IntroTabSheet;
+  QWidget* FigureTabSheet;
+  QWidget* InputTabSheet;
+  QWidget* OutputTabSheet;
+  QWidget* GraphicsTabSheet;
+  TIntroPage* IntroPage = nullptr;
+  TFigurePage* FigurePage = nullptr;
+
+  QMenu* FileMenu;
+  QMenu* EditMenu;
+  QAction* EditCut1;
+  QAction* EditCopy1;
+  QAction* EditPaste1;
+  QAction* EditDelete1;
+  QAction* FileExit1;
+  QAction* InputSaveAction;
+  QAction* InputOpenAction;
+  QAction* OutputOpenAction;
+  QAction* GraphOpenAction;
+  QAction* OutputOpenForGraphics;
+  QAction* GraphSaveAction;
+
+  TFileDialog InputOpenDialog;
+  TFileDialog InputSaveDialog;
+  TFileDialog OutputOpenDialog;
+  TFileDialog GraphOpenDialog;
+  TFileDialog GraphSaveDialog;
+
+  // Input tab.
+  QLabel* FileNameLabel;
+  QLineEdit* FileNameEdit;
+  QLabel* Title1Label;
+  QLineEdit* Title1Edit;
+  QLabel* Title2Label;
+  QLineEdit* Title2Edit;
+  QLabel* OptionLabel;
+  QComboBox* OptionComboBox;
+  QLabel* NrOfDataLabel;
+  QLineEdit* NrOfDataEdit;
+  TStringGrid* StringGrid1;
+  QLabel* TimeLabel;
+  QLabel* RainLabel;
+  QLabel* EvapLabel;
+  QLabel* RunoffLabel;
+  QLabel* StarLabel;
+  QGroupBox* FirstGroupBox;
+  QLabel* MaxStorLabel;
+  QLineEdit* MaxStorEdit;
+  QLabel* InitStorLabel;
+  QLineEdit* InitStorEdit;
+  QLabel* EscapeLabel;
+  QLineEdit* EscapeEdit;
+  QGroupBox* PredictGroupBox;
+  QLabel* InitRunLabel;
+  QLineEdit* InitRunEdit;
+  QLabel* InitLevelLabel;
+  QLineEdit* InitLevelEdit;
+  QLabel* PorosityLabel;
+  QLineEdit* PorosityEdit;
+  QGroupBox* AlphaGroupBox;
+  QLabel* AlphaLabel;
+  QLabel* A1Label;
+  QLineEdit* A1coeffEdit;
+  QLabel* B1Label;
+  QLineEdit* B1valueEdit;
+  QPlainTextEdit* AlfaMemo;
+  QPushButton* AlfaButton;
+  QPlainTextEdit* TryMemo;
+  QPlainTextEdit* InfoMemo;
+  QLabel* InputImage;
+  QPlainTextEdit* WaitMemo;
+  QPushButton* HelpButton;
+  QPushButton* ClearButton;
+  QPushButton* InputOpenButton;
+  QPushButton* InputSaveButton;
+
+  // Output tab.
+  QPlainTextEdit* OutputMemo;
+  QPushButton* SeeOutputButton;
+  QPushButton* ViewGraphButton;
+
+  // Graphics tab.
+  QLabel* GraphImage;
+  QLabel* PictureImage;
+  QPushButton* SeeGraphButton;
+  QPushButton* MakeGraphButton;
+  QPushButton* SaveGraphButton;
+  QPushButton* BlWhButton;
+  QPushButton* SelectButton;
+  QPushButton* CommentButton;
+  QWidget* Panel1;
+  QGroupBox* RadioGroup1;
+  QRadioButton* RunoffRadioButton;
+  QRadioButton* RechRadioButton;
+  QRadioButton* CalcObsRadioButton;
+  QRadioButton* RainRunRadioButton;
+  QRadioButton* RechRunRadioButton;
+  QPushButton* GoButton1;
+  QWidget* Panel3;
+  QGroupBox* RadioGroup3;
+  QRadioButton* RadioButton3;
+  QRadioButton* RadioButton4;
+  QRadioButton* RadioButton5;
+  QPushButton* GoButton3;
+
+  // ---- Run-time state ----
+  std::string StartDir;
+  bool SaveAborted = false;
+  bool GridHasData = false;
+  bool OutputShown = false;
+  bool GraphReady = false;
+  bool Pasting = false;
+  bool ColourGraph = true;
+  bool AnalysisOutFound = false;
+  int BaseCount = 0;
+  int TypedCount = 0;
+  // Graphics tab: whether a graph is shown, the graph kind and its bitmap.
+  bool GraphShown = false;
+  int GraphKind = 1;
+  QImage GraphBitmap;
+  // The decimal separator of the locale at start-up.
+  char StartDecimalSeparator = '.';
+
+  // ---- Handlers and operations ----
+  void IntroTabSheetShow();
+  void InputTabSheetShow();
+  void OutputTabSheetShow();
+  void GraphicsTabSheetShow();
+  void SetDialogDirs(const std::string& dir);
+  // Switches to a tab; when it is already shown its shown-handler runs again.
+  void ShowTab(QWidget* page);
+
+  void ShowDataSet();
+  void OptionComboBoxChange();
+  void OptionComboBoxExit();
+  void NrOfDataEditExit();
+  void StringGrid1SetEditText(int column, int row, const QString& text);
+  // False when the pasted text could not be read.
+  bool HandlePasteMultiCell(TStringGrid* grid, int column, const QString& text, int row);
+  void ClearButtonClick();
+  void HelpButtonClick();
+  void AlfaButtonClick();
+  void MaxStorEditExit();
+  void InitStorEditExit();
+  void EscapeEditExit();
+  void A1coeffEditExit();
+  void InitRunEditExit();
+  void InitLevelEditExit();
+  void PorosityEditExit();
+
+  void InputOpenActionExecute();
+  void InputSaveActionExecute();
+  bool AskInputFileName();
+  void RunModel();
+
+  void OutputOpenActionExecute();
+  void ViewGraphButtonClick();
+
+  void ShowGraphicsTab();
+  void SelectButtonClick();
+  void GoButton1Click();
+  void GoButton3Click();
+  void ShowGraphics();
+  void OutputOpenForGraphicsExecute();
+  void GraphOpenActionExecute();
+  void GraphSaveActionExecute();
+  void BlWhButtonClick();
+  void CommentButtonClick();
+
+  void EditCut1Execute();
+  void EditCopy1Execute();
+  void EditPaste1Execute();
+  void EditDelete1Execute();
+  void FileExit1Execute();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Passes messages and questions on, and writes progress lines into WaitMemo.
+  class TFormDialogs : public TUserDialogs {
+   public:
+    explicit TFormDialogs(TRainForm* form) : form_(form) {}
+    void Message(const std::string& text) override;
+    bool ConfirmYesNo(const std::string& question) override;
+    void Progress(const std::string& line) override;
+    void Pause(int milliseconds) override;
+
+   private:
+    TRainForm* form_;
+  };
+
+  void CreateMenuAndActions();
+  void CreateInputTab();
+  void CreateOutputTab();
+  void CreateGraphicsTab();
+  void BindButton(QPushButton* button, QAction* action);
+  void OnExit(QWidget* widget, void (TRainForm::*handler)());
+  void TabChanged(int index);
+  // Runs a command; a runtime input/output error ends it with its message.
+  void Guarded(const std::function<void()>& command);
+  void Message(const std::string& text);
+  void Message(const char* text) { Message(std::string(text)); }
+  bool RunFileDialog(const TFileDialog& dialog, QString& fileName);
+  void HideCompanion(QWidget* window);
+  void ShowCompanion(QWidget* window);
+  void HideComment();
+
+  // Input tab helpers.
+  void AnalysisLayout();
+  void PredictionLayout();
+  void SetOptionItem(int item);
+  void ResizeRecords(int size);
+  // Field check: reads `edit`, stores an accepted value; a rejected one
+  // shows its message, resets the field and stores the reset value.
+  struct TFieldRule {
+    const char* NotANumber;
+    const char* ResetText;
+    const char* BelowZero = nullptr;  // message when the value is < 0
+    const char* AboveHundred = nullptr;
+    const char* RangeResetText = nullptr;
+  };
+  bool CheckField(QLineEdit* edit, double& target, const TFieldRule& rule);
+  QString CellText(double value) const;
+  void RestoreDecimalSeparator();
+  // Refills the tab from the data set and puts back what the user had typed
+  // into the rows that stay.
+  void ShowDataSetKeepingTypedCells();
+  // What follows every change of grid cells: the count check, quietly.
+  void AfterGridEdit();
+  void GridCut();
+  void GridCopy();
+  void GridPaste();
+  void GridDelete();
+  void GridContextMenu(const QPoint& position);
+
+  // Output tab helper.
+  void ShowOutputLines();
+  // Graphics helpers.
+  void DrawCurrentGraph();
+  void SaveGraph(bool colour);
+
+  std::unique_ptr<TUserDialogs> ownUserDialogs_;
+  std::unique_ptr<TFileDialogs> ownFileDialogs_;
+  TUserDialogs* userDialogs_;
+  TFileDialogs* fileDialogs_;
+  TFormDialogs formDialogs_;
+  QMap<QObject*, void (TRainForm::*)()> exitHandlers_;
+  QWidget* finishForm_ = nullptr;
+  QWidget* helpForm_ = nullptr;
+  QWidget* commentForm_ = nullptr;
+  QWidget* alfaForm_ = nullptr;
+  bool firstShow_ = true;
+  int shownTab_ = -1;
+};
+
+// Text of a file (UTF-8, or Latin-1 when it is not valid UTF-8) for a field.
+QString FileText(const std::string& text);

@@ -1,0 +1,309 @@
+// Graphics tab: graphs of a results file, choosing among the kinds that fit
+// it, saving them as bitmaps in colour or black and white, and opening a
+// saved picture.
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPixmap>
+#include <filesystem>
+
+#include "TextFile.h"
+#include "UDMTevlora.h"
+#include "UGraphDraw.h"
+#include "URainForm.h"
+#include "UTevloraUtils.h"
+
+namespace T = RainFormTexts;
+
+namespace {
+bool FileExists(const std::string& name) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(name, error);
+}
+
+std::string DirectoryOf(const QString& fileName) {
+  return QFileInfo(fileName).absolutePath().toStdString();
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+  auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+  button->setObjectName(name);
+  button->setGeometry(geometry);
+  return button;
+}
+
+QRadioButton* MakeChoice(QWidget* parent, const char* name, const char* caption, int top) {
+  auto* choice = new QRadioButton(QString::fromUtf8(caption), parent);
+  choice->setObjectName(name);
+  choice->setGeometry(16, top, 200, 22);
+  return choice;
+}
+}  // namespace
+
+void TRainForm::CreateGraphicsTab() {
+  QWidget* page = GraphicsTabSheet;
+
+  GraphImage = new QLabel(page);
+  GraphImage->setObjectName("GraphImage");
+  GraphImage->setGeometry(16, 0, kGraphWidth, kGraphHeight);
+  GraphImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  GraphImage->hide();
+
+  // An opened picture is shown at its own size, cut off where it is larger.
+  PictureImage = new QLabel(page);
+  PictureImage->setObjectName("PictureImage");
+  PictureImage->setGeometry(24, 8, 609, 449);
+  PictureImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  PictureImage->setScaledContents(false);
+  PictureImage->hide();
+
+  constexpr int top = 472;
+  SeeGraphButton = MakeButton(page, "SeeGraphButton", T::kSeeGraphButton, QRect(16, top, 100, 26));
+  MakeGraphButton =
+      MakeButton(page, "MakeGraphButton", T::kMakeGraphButton, QRect(122, top, 100, 26));
+  SaveGraphButton =
+      MakeButton(page, "SaveGraphButton", T::kSaveGraphButton, QRect(228, top, 110, 26));
+  BlWhButton = MakeButton(page, "BlWhButton", T::kBlWhButton, QRect(344, top, 110, 26));
+  SelectButton = MakeButton(page, "SelectButton", T::kSelectButton, QRect(460, top, 95, 26));
+  CommentButton = MakeButton(page, "CommentButton", T::kCommentButton, QRect(561, top, 78, 26));
+  SelectButton->setEnabled(false);
+  CommentButton->setEnabled(false);
+
+  Panel1 = new QWidget(page);
+  Panel1->setObjectName("Panel1");
+  Panel1->setGeometry(200, 90, 250, 220);
+  RadioGroup1 = new QGroupBox(T::kSelectGroup, Panel1);
+  RadioGroup1->setObjectName("RadioGroup1");
+  RadioGroup1->setGeometry(0, 0, 250, 176);
+  RunoffRadioButton = MakeChoice(RadioGroup1, "RunoffRadioButton", T::kRunoffInTime, 26);
+  RechRadioButton = MakeChoice(RadioGroup1, "RechRadioButton", T::kRainRecharge, 54);
+  CalcObsRadioButton = MakeChoice(RadioGroup1, "CalcObsRadioButton", T::kObservedCalculated, 82);
+  RainRunRadioButton = MakeChoice(RadioGroup1, "RainRunRadioButton", T::kDischargeRecharge, 110);
+  RechRunRadioButton =
+      MakeChoice(RadioGroup1, "RechRunRadioButton", T::kRechargeRunoffInTime, 138);
+  RunoffRadioButton->setChecked(true);
+  GoButton1 = MakeButton(Panel1, "GoButton1", T::kGoButton, QRect(85, 186, 80, 26));
+
+  Panel3 = new QWidget(page);
+  Panel3->setObjectName("Panel3");
+  Panel3->setGeometry(200, 90, 250, 160);
+  RadioGroup3 = new QGroupBox(T::kSelectGroup, Panel3);
+  RadioGroup3->setObjectName("RadioGroup3");
+  RadioGroup3->setGeometry(0, 0, 250, 118);
+  RadioButton3 = MakeChoice(RadioGroup3, "RadioButton3", T::kRunoffInTime, 26);
+  RadioButton4 = MakeChoice(RadioGroup3, "RadioButton4", T::kWatertableInTime, 54);
+  RadioButton5 = MakeChoice(RadioGroup3, "RadioButton5", T::kRainRecharge, 82);
+  RadioButton3->setChecked(true);
+  GoButton3 = MakeButton(Panel3, "GoButton3", T::kGoButton, QRect(85, 128, 80, 26));
+
+  Panel1->hide();
+  Panel3->hide();
+
+  BindButton(SeeGraphButton, GraphOpenAction);
+  BindButton(MakeGraphButton, OutputOpenForGraphics);
+  BindButton(SaveGraphButton, GraphSaveAction);
+  connect(BlWhButton, &QPushButton::clicked, this, [this] { BlWhButtonClick(); });
+  connect(SelectButton, &QPushButton::clicked, this,
+          [this] { Guarded([this] { SelectButtonClick(); }); });
+  connect(CommentButton, &QPushButton::clicked, this, [this] { CommentButtonClick(); });
+  connect(GoButton1, &QPushButton::clicked, this, [this] { Guarded([this] { GoButton1Click(); }); });
+  connect(GoButton3, &QPushButton::clicked, this, [this] { Guarded([this] { GoButton3Click(); }); });
+}
+
+void TRainForm::GraphicsTabSheetShow() {
+  ShowStatus(T::kGraphicsStatus);
+  InputSaveAction->setEnabled(false);
+  GraphSaveAction->setEnabled(false);
+  BlWhButton->setEnabled(false);
+  SeeGraphButton->show();
+  GraphImage->hide();
+  PictureImage->hide();
+  HideComment();
+  ShowGraphicsTab();
+}
+
+void TRainForm::ShowGraphicsTab() {
+  TDMTevlora& d = *DMTevlora;
+  GraphSaveAction->setEnabled(false);
+  BlWhButton->setEnabled(false);
+  if (GraphReady) {
+    d.InspectOutputFile();
+    const bool analysisFile = d.ResultsMarker == "----" || d.ResultsMarker == "RECO";
+    Panel1->setVisible(analysisFile);
+    Panel3->setVisible(!analysisFile);
+  } else {
+    Panel1->hide();
+    Panel3->hide();
+    SelectButton->setEnabled(false);
+  }
+  SeeGraphButton->show();
+  if (!d.Analysis) {
+    RadioButton4->setText(d.Drainage ? T::kWatertableInTime : T::kReservoirStorage);
+  }
+}
+
+void TRainForm::SelectButtonClick() {
+  GraphImage->hide();
+  GraphShown = false;
+  SelectButton->setEnabled(false);
+  HideComment();
+  ShowGraphicsTab();
+}
+
+void TRainForm::GoButton1Click() {
+  TDMTevlora& d = *DMTevlora;
+  HideComment();
+  if (RunoffRadioButton->isChecked()) {
+    GraphKind = 1;
+  } else if (RechRadioButton->isChecked()) {
+    GraphKind = 3;
+  } else if (CalcObsRadioButton->isChecked()) {
+    GraphKind = 7;
+  } else if (RechRunRadioButton->isChecked()) {
+    GraphKind = 9;
+  } else if (RainRunRadioButton->isChecked()) {
+    GraphKind = 8;
+    CommentButton->setEnabled(true);
+    ReadTrendFile(d.OutFileName);
+  } else {
+    return;
+  }
+  d.LoadGraphSeries(GraphKind);
+  Panel1->hide();
+  Panel3->hide();
+  SelectButton->setEnabled(true);
+  ShowGraphics();
+}
+
+void TRainForm::GoButton3Click() {
+  TDMTevlora& d = *DMTevlora;
+  if (RadioButton3->isChecked()) {
+    GraphKind = 2;
+  } else if (RadioButton4->isChecked()) {
+    GraphKind = 5;
+  } else if (RadioButton5->isChecked()) {
+    GraphKind = 4;
+  } else {
+    return;
+  }
+  d.LoadGraphSeries(GraphKind);
+  Panel1->hide();
+  Panel3->hide();
+  SelectButton->setEnabled(true);
+  ShowGraphics();
+}
+
+void TRainForm::ShowGraphics() {
+  MakeGraphButton->show();
+  GraphSaveAction->setEnabled(true);
+  BlWhButton->setEnabled(true);
+  DrawCurrentGraph();
+}
+
+void TRainForm::DrawCurrentGraph() {
+  GraphBitmap = DrawGraph(*DMTevlora, GraphKind, ColourGraph);
+  GraphImage->setPixmap(QPixmap::fromImage(GraphBitmap));
+  GraphImage->show();
+  GraphImage->raise();
+  GraphShown = true;
+}
+
+void TRainForm::OutputOpenForGraphicsExecute() {
+  Guarded([this] {
+    TDMTevlora& d = *DMTevlora;
+    QString chosen;
+    if (!RunFileDialog(OutputOpenDialog, chosen)) {
+      Message(T::kNoOutputSelected);
+      return;
+    }
+    d.FileName = chosen.toStdString();
+    if (FileExists(d.FileName)) {
+      d.LoadOutputLines(d.FileName);
+    } else {
+      Message(T::kFileMissing);
+    }
+    ShowStatus(T::kOutputOpenedStatus);
+    ShowOutputLines();
+    d.OutFileName = d.FileName;
+    SetDialogDirs(DirectoryOf(chosen));
+    GraphImage->hide();
+    PictureImage->hide();
+    GraphShown = false;
+    CommentButton->setEnabled(false);
+    OutputShown = true;
+    ViewGraphButton->show();
+    GraphReady = true;
+    HideComment();
+    ShowGraphicsTab();
+  });
+}
+
+void TRainForm::ViewGraphButtonClick() {
+  DMTevlora->InspectOutputFile();
+  GraphReady = true;
+  SelectButton->setEnabled(false);
+  PictureImage->hide();
+  ShowTab(GraphicsTabSheet);
+}
+
+void TRainForm::GraphOpenActionExecute() {
+  Guarded([this] {
+    TDMTevlora& d = *DMTevlora;
+    GraphSaveAction->setEnabled(false);
+    BlWhButton->setEnabled(false);
+    Panel1->hide();
+    Panel3->hide();
+    SelectButton->setEnabled(false);
+    QString chosen;
+    if (!RunFileDialog(GraphOpenDialog, chosen)) {
+      Message(T::kNoGraphicsSelected);
+      return;
+    }
+    d.FileName = chosen.toStdString();
+    if (!FileExists(d.FileName)) {
+      Message(T::kGraphFileMissing);
+      return;
+    }
+    QImageReader reader(chosen);
+    const QImage picture = reader.read();
+    if (picture.isNull()) {
+      Message(QString::fromUtf8(T::kPictureNotRead).arg(chosen, reader.errorString()).toStdString());
+      return;
+    }
+    // Coming from another tab, the tab's own start-up runs first, so that it
+    // does not hide the picture again.
+    if (PageControl1->currentWidget() != GraphicsTabSheet) {
+      PageControl1->setCurrentWidget(GraphicsTabSheet);
+    }
+    PictureImage->setPixmap(QPixmap::fromImage(picture));
+    SetDialogDirs(DirectoryOf(chosen));
+    GraphImage->hide();
+    GraphShown = false;
+    PictureImage->show();
+    PictureImage->raise();
+    HideComment();
+  });
+}
+
+void TRainForm::SaveGraph(bool colour) {
+  Guarded([this, colour] {
+    TDMTevlora& d = *DMTevlora;
+    ColourGraph = colour;
+    ShowGraphics();
+    QString chosen;
+    if (!RunFileDialog(GraphSaveDialog, chosen)) {
+      Message(T::kGraphNotSaved);
+      return;
+    }
+    if (FileExists(chosen.toStdString()) && !d.ConfirmYesNo(T::kOverwrite)) return;
+    if (!SaveGraphBitmap(GraphBitmap, chosen.toStdString(), "BMP")) {
+      Message(QString::fromUtf8(T::kGraphNotWritten).arg(chosen).toStdString());
+      return;
+    }
+    Message(std::string(T::kGraphSavedIn) + chosen.toStdString());
+    SetDialogDirs(DirectoryOf(chosen));
+  });
+}
+
+void TRainForm::GraphSaveActionExecute() { SaveGraph(true); }
+
+void TRainForm::BlWhButtonClick() { SaveGraph(false); }

@@ -1,0 +1,781 @@
+// Input tab: controls, the two layouts, the data set shown in the grid and
+// fields, the option, the count and field checks, pasting and Clear all.
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <array>
+#include <filesystem>
+
+#include "TextFile.h"
+#include "UDMTevlora.h"
+#include "UIntroPages.h"
+#include "URainForm.h"
+
+namespace T = RainFormTexts;
+
+namespace {
+constexpr int kLabelsTop = 146;  // two lines above the grid
+constexpr int kStarTop = 180;
+constexpr int kGridTop = 198;
+constexpr int kGridHeight = 330;
+constexpr int kResetRows = 15;
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int left, int top) {
+  auto* label = new QLabel(QString::fromUtf8(caption), parent);
+  label->setObjectName(name);
+  label->move(left, top);
+  label->adjustSize();
+  return label;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* text, int left, int top,
+                    int width) {
+  auto* edit = new QLineEdit(QString::fromUtf8(text), parent);
+  edit->setObjectName(name);
+  edit->setGeometry(left, top, width, 22);
+  return edit;
+}
+
+QPlainTextEdit* MakeNote(QWidget* parent, const char* name, const char* text, QRect geometry) {
+  auto* note = new QPlainTextEdit(QString::fromUtf8(text), parent);
+  note->setObjectName(name);
+  note->setReadOnly(true);
+  note->setGeometry(geometry);
+  note->setFocusPolicy(Qt::NoFocus);
+  note->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  note->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  return note;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+  auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+  button->setObjectName(name);
+  button->setGeometry(geometry);
+  return button;
+}
+
+bool FileExists(const std::string& name) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(name, error);
+}
+
+// The integer value of a cell: digits with an optional leading minus.
+bool CellInteger(const QString& text, int& value) {
+  bool ok = false;
+  value = text.toInt(&ok);
+  return ok;
+}
+}  // namespace
+
+void TRainForm::CreateInputTab() {
+  QWidget* page = InputTabSheet;
+
+  FileNameLabel = MakeLabel(page, "FileNameLabel", T::kFileLabel, 8, 10);
+  FileNameEdit = MakeEdit(page, "FileNameEdit", "", 72, 6, 585);
+  FileNameEdit->setReadOnly(true);
+
+  Title1Label = MakeLabel(page, "Title1Label", T::kTitle1Label, 8, 36);
+  Title1Edit = MakeEdit(page, "Title1Edit", "", 72, 32, 585);
+  Title1Edit->setToolTip(T::kTitle1Hint);
+  Title2Label = MakeLabel(page, "Title2Label", T::kTitle2Label, 8, 62);
+  Title2Edit = MakeEdit(page, "Title2Edit", "", 72, 58, 585);
+  Title2Edit->setToolTip(T::kTitle2Hint);
+
+  OptionLabel = MakeLabel(page, "OptionLabel", T::kOptionLabel, 8, 88);
+  OptionComboBox = new QComboBox(page);
+  OptionComboBox->setObjectName("OptionComboBox");
+  OptionComboBox->addItem(T::kOptionAnalysis);
+  OptionComboBox->addItem(T::kOptionPrediction);
+  OptionComboBox->setCurrentIndex(0);
+  OptionComboBox->setGeometry(72, 84, 585, 24);
+
+  NrOfDataLabel = MakeLabel(page, "NrOfDataLabel", T::kNrOfDataLabel, 8, 118);
+  NrOfDataEdit = MakeEdit(page, "NrOfDataEdit", T::kNrOfDataText, 72, 114, 60);
+  NrOfDataEdit->setToolTip(T::kNrOfDataHint);
+
+  HelpButton = MakeButton(page, "HelpButton", T::kHelpButton, QRect(150, 112, 120, 26));
+  ClearButton = MakeButton(page, "ClearButton", T::kClearButton, QRect(280, 112, 80, 26));
+  InputOpenButton =
+      MakeButton(page, "InputOpenButton", T::kInputOpenButton, QRect(440, 112, 100, 26));
+  InputSaveButton =
+      MakeButton(page, "InputSaveButton", T::kInputSaveButton, QRect(550, 112, 107, 26));
+
+  TimeLabel = MakeLabel(page, "TimeLabel", T::kTimeLabel, 151, kLabelsTop);
+  TimeLabel->setToolTip(T::kTimeHint);
+  RainLabel = MakeLabel(page, "RainLabel", T::kRainLabel, 217, kLabelsTop);
+  RainLabel->setToolTip(T::kRainHint);
+  EvapLabel = MakeLabel(page, "EvapLabel", T::kEvapLabel, 281, kLabelsTop);
+  RunoffLabel = MakeLabel(page, "RunoffLabel", T::kRunoffLabel, 365, kLabelsTop);
+  RunoffLabel->setToolTip(T::kRunoffHint);
+  for (QLabel* label : {TimeLabel, RainLabel, EvapLabel, RunoffLabel}) {
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    label->resize(label == EvapLabel ? 82 : 62, 32);
+  }
+  StarLabel = MakeLabel(page, "StarLabel", T::kStarLabel, 432, kStarTop);
+
+  StringGrid1 = new TStringGrid(page);
+  StringGrid1->setObjectName("StringGrid1");
+  StringGrid1->SetColCount(4);
+  StringGrid1->SetRowCount(20);
+  StringGrid1->setGeometry(150, kGridTop, 282, kGridHeight);
+
+  FirstGroupBox = new QGroupBox(T::kFirstGroup, page);
+  FirstGroupBox->setObjectName("FirstGroupBox");
+  FirstGroupBox->setGeometry(445, 198, 212, 82);
+  MaxStorLabel = MakeLabel(FirstGroupBox, "MaxStorLabel", T::kMaxStorLabel, 8, 26);
+  MaxStorEdit = MakeEdit(FirstGroupBox, "MaxStorEdit", T::kMaxStorText, 130, 22, 72);
+  MaxStorEdit->setToolTip(T::kMaxStorHint);
+  InitStorLabel = MakeLabel(FirstGroupBox, "InitStorLabel", T::kInitStorLabel, 8, 52);
+  InitStorEdit = MakeEdit(FirstGroupBox, "InitStorEdit", T::kInitStorText, 130, 48, 72);
+  InitStorEdit->setToolTip(T::kInitStorHint);
+  // The escape rate is entered per record in the grid; the hidden field
+  // mirrors the data set's maximum escape rate.
+  EscapeLabel = MakeLabel(FirstGroupBox, "EscapeLabel", T::kEscapeLabel, 8, 78);
+  EscapeEdit = MakeEdit(FirstGroupBox, "EscapeEdit", T::kEscapeText, 130, 74, 72);
+  EscapeEdit->setToolTip(T::kEscapeHint);
+  EscapeLabel->hide();
+  EscapeEdit->hide();
+
+  TryMemo = MakeNote(page, "TryMemo", T::kTryMemo, QRect(445, 288, 212, 58));
+  InfoMemo = MakeNote(page, "InfoMemo", T::kInfoMemo, QRect(445, 352, 212, 76));
+
+  PredictGroupBox = new QGroupBox(T::kPredictGroup, page);
+  PredictGroupBox->setObjectName("PredictGroupBox");
+  PredictGroupBox->setGeometry(445, 288, 212, 106);
+  InitRunLabel = MakeLabel(PredictGroupBox, "InitRunLabel", T::kInitRunLabel, 8, 26);
+  InitRunEdit = MakeEdit(PredictGroupBox, "InitRunEdit", T::kZeroText, 152, 22, 52);
+  InitLevelLabel = MakeLabel(PredictGroupBox, "InitLevelLabel", T::kInitLevelLabel, 8, 52);
+  InitLevelEdit = MakeEdit(PredictGroupBox, "InitLevelEdit", T::kZeroText, 152, 48, 52);
+  PorosityLabel = MakeLabel(PredictGroupBox, "PorosityLabel", T::kPorosityLabel, 8, 78);
+  PorosityEdit = MakeEdit(PredictGroupBox, "PorosityEdit", T::kPorosityText, 152, 74, 52);
+
+  AlphaGroupBox = new QGroupBox(T::kAlphaGroup, page);
+  AlphaGroupBox->setObjectName("AlphaGroupBox");
+  AlphaGroupBox->setGeometry(445, 400, 212, 106);
+  AlphaLabel = MakeLabel(AlphaGroupBox, "AlphaLabel", T::kAlphaRunoff, 8, 24);
+  A1Label = MakeLabel(AlphaGroupBox, "A1Label", T::kA1Label, 8, 52);
+  A1coeffEdit = MakeEdit(AlphaGroupBox, "A1coeffEdit", "", 110, 48, 92);
+  A1coeffEdit->setToolTip(T::kAlphaFieldHint);
+  B1Label = MakeLabel(AlphaGroupBox, "B1Label", T::kB1Label, 8, 78);
+  B1valueEdit = MakeEdit(AlphaGroupBox, "B1valueEdit", "", 110, 74, 92);
+  B1valueEdit->setToolTip(T::kAlphaFieldHint);
+
+  AlfaMemo = MakeNote(page, "AlfaMemo", T::kAlfaMemo, QRect(300, 198, 138, 110));
+  AlfaMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  AlfaButton = MakeButton(page, "AlfaButton", T::kAlfaButton, QRect(300, 314, 100, 26));
+
+  InputImage = new QLabel(page);
+  InputImage->setObjectName("InputImage");
+  InputImage->setGeometry(8, 198, 137, 168);
+  InputImage->setPixmap(LoadPicture(Pictures::kInput, formDialogs_));
+
+  WaitMemo = new QPlainTextEdit(page);
+  WaitMemo->setObjectName("WaitMemo");
+  WaitMemo->setReadOnly(true);
+  WaitMemo->setGeometry(150, 260, 282, 160);
+  WaitMemo->setStyleSheet("QPlainTextEdit { background-color: blue; color: yellow; }");
+  WaitMemo->hide();
+
+  // Start layout: analysis, without the prediction groups.
+  PredictGroupBox->hide();
+  AlphaGroupBox->hide();
+  AlfaMemo->hide();
+  AlfaButton->hide();
+
+  BindButton(InputOpenButton, InputOpenAction);
+  BindButton(InputSaveButton, InputSaveAction);
+  connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
+  connect(AlfaButton, &QPushButton::clicked, this, [this] { AlfaButtonClick(); });
+  connect(ClearButton, &QPushButton::clicked, this, [this] { Guarded([this] { ClearButtonClick(); }); });
+  connect(OptionComboBox, &QComboBox::currentIndexChanged, this,
+          [this] { Guarded([this] { OptionComboBoxChange(); }); });
+  connect(StringGrid1, &TStringGrid::EditTextSet, this,
+          [this](int column, int row, const QString& text) {
+            Guarded([&] { StringGrid1SetEditText(column, row, text); });
+          });
+  connect(StringGrid1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& position) { GridContextMenu(position); });
+
+  OnExit(OptionComboBox, &TRainForm::OptionComboBoxExit);
+  OnExit(NrOfDataEdit, &TRainForm::NrOfDataEditExit);
+  OnExit(MaxStorEdit, &TRainForm::MaxStorEditExit);
+  OnExit(InitStorEdit, &TRainForm::InitStorEditExit);
+  OnExit(EscapeEdit, &TRainForm::EscapeEditExit);
+  OnExit(A1coeffEdit, &TRainForm::A1coeffEditExit);
+  OnExit(InitRunEdit, &TRainForm::InitRunEditExit);
+  OnExit(InitLevelEdit, &TRainForm::InitLevelEditExit);
+  OnExit(PorosityEdit, &TRainForm::PorosityEditExit);
+}
+
+// ---------------------------------------------------------------------------
+// Layouts
+
+void TRainForm::AnalysisLayout() {
+  StringGrid1->SetColCount(4);
+  StringGrid1->setGeometry(150, kGridTop, 282, kGridHeight);
+  TimeLabel->move(151, kLabelsTop);
+  RainLabel->move(217, kLabelsTop);
+  EvapLabel->move(281, kLabelsTop);
+  RunoffLabel->move(365, kLabelsTop);
+  RunoffLabel->show();
+  StarLabel->move(432, kStarTop);
+  AlphaGroupBox->hide();
+  PredictGroupBox->hide();
+  AlphaLabel->setText(T::kAlphaRunoff);
+  TryMemo->show();
+  AlfaMemo->hide();
+  AlfaButton->hide();
+}
+
+void TRainForm::PredictionLayout() {
+  StringGrid1->SetColCount(3);
+  StringGrid1->setGeometry(72, kGridTop, 219, kGridHeight);
+  TimeLabel->move(86, kLabelsTop);
+  RainLabel->move(142, kLabelsTop);
+  EvapLabel->move(204, kLabelsTop);
+  RunoffLabel->hide();
+  StarLabel->move(285, kStarTop);
+  AlphaGroupBox->show();
+  PredictGroupBox->show();
+  AlphaLabel->setText(T::kAlphaDischarge);
+  AlphaLabel->adjustSize();
+  TryMemo->hide();
+  AlfaMemo->show();
+  AlfaButton->show();
+}
+
+void TRainForm::SetOptionItem(int item) {
+  // Setting the item from the program is no option change by the user.
+  const QSignalBlocker blocker(OptionComboBox);
+  OptionComboBox->setCurrentIndex(item);
+}
+
+void TRainForm::ResizeRecords(int size) {
+  TDMTevlora& d = *DMTevlora;
+  const auto count = static_cast<std::size_t>(std::max(size, 0));
+  d.SerialNr.resize(count);
+  d.Time.resize(count);
+  d.Rain.resize(count);
+  d.EscRate.resize(count);
+  d.Runoff.resize(count);
+  d.Removed.resize(count);
+}
+
+QString TRainForm::CellText(double value) const {
+  return QString::fromStdString(ShortestText(value, CurrentDecimalSeparator));
+}
+
+void TRainForm::RestoreDecimalSeparator() { CurrentDecimalSeparator = StartDecimalSeparator; }
+
+// ---------------------------------------------------------------------------
+// Tab shown and the data set in the tab
+
+void TRainForm::InputTabSheetShow() {
+  TDMTevlora& d = *DMTevlora;
+  ShowStatus(T::kInputStatus);
+  InputSaveAction->setEnabled(true);
+  GraphSaveAction->setEnabled(false);
+  BlWhButton->setEnabled(false);
+  GraphReady = false;
+  HideComment();
+  if (d.ParLoaded) ShowCompanion(alfaForm_);
+  if (GridHasData) return;
+
+  // Reset the tab to its defaults.
+  FileNameLabel->hide();
+  FileNameEdit->hide();
+  d.Analysis = true;
+  d.RunKind = " Ana";  // the mode line of the file follows RunKind
+  SetOptionItem(0);
+  BaseCount = kResetRows;
+  d.NrOfData = kResetRows;
+  StringGrid1->SetColCount(4);
+  StringGrid1->SetRowCount(kResetRows);
+  ResizeRecords(kResetRows + 1);
+  AlphaGroupBox->hide();
+  PredictGroupBox->hide();
+  AlfaMemo->hide();
+  AlfaButton->hide();
+  d.Drainage = false;
+  AnalysisLayout();
+  ShowDataSet();
+  StarLabel->move(424, kStarTop);
+}
+
+void TRainForm::ShowDataSet() {
+  TDMTevlora& d = *DMTevlora;
+  const int n = std::max(d.NrOfData, 0);
+  NrOfDataEdit->setText(QString::number(n));
+  StringGrid1->SetRowCount(n);
+  ResizeRecords(n + 1);
+
+  auto showPredictionFields = [this, &d] {
+    if (d.Porosity == 0) d.Porosity = 10;
+    InitRunEdit->setText(CellText(d.InitRunoff));
+    InitLevelEdit->setText(CellText(d.InitLevel));
+    PorosityEdit->setText(CellText(d.Porosity));
+  };
+
+  if (GridHasData) {
+    MaxStorEdit->setText(CellText(d.MaxStorage));
+    InitStorEdit->setText(CellText(d.InitStorage));
+    EscapeEdit->setText(CellText(d.MaxEscape));
+    if (d.Analysis) {
+      SetOptionItem(0);
+      AnalysisLayout();
+    } else {
+      SetOptionItem(1);
+      PredictionLayout();
+      InfoMemo->hide();
+      if (d.AlphaMissing) {
+        A1coeffEdit->setText(T::kMissing);
+        B1valueEdit->setText(T::kMissing);
+      } else {
+        A1coeffEdit->setText(CellText(AlphaA));
+        B1valueEdit->setText(CellText(AlphaC));
+      }
+      showPredictionFields();
+    }
+  }
+
+  if (d.RunKind == " Ana") {
+    AnalysisOutFound = false;
+    d.OutFileName = ChangeFileExt(d.FileName, ".out");
+    if (FileExists(d.OutFileName)) {
+      AnalysisOutFound = true;
+      // Only the alpha coefficients of the earlier analysis are wanted here:
+      // the records shown are those of the input, whatever the results file
+      // holds.
+      const int count = d.NrOfData;
+      const DataArrayI serials = d.SerialNr;
+      d.LoadGraphSeries(1);
+      d.NrOfData = count;
+      d.SerialNr = serials;
+    }
+  }
+
+  if (AnalysisOutFound && d.RunKind == " Pre") {
+    A1coeffEdit->setText(CellText(AlphaA));
+    B1valueEdit->setText(CellText(AlphaC));
+    Message(T::kCheckPrediction);
+  }
+
+  if (!GridHasData) {
+    if (d.Analysis) {
+      SetOptionItem(0);
+      AnalysisLayout();
+      if (AnalysisOutFound) {
+        A1coeffEdit->setText(CellText(AlphaA));
+        B1valueEdit->setText(CellText(AlphaC));
+      }
+    } else {
+      SetOptionItem(1);
+      PredictionLayout();
+      A1coeffEdit->setText(CellText(AlphaA));
+      B1valueEdit->setText(CellText(AlphaC));
+      showPredictionFields();
+    }
+  }
+
+  if (d.Analysis) d.Runoff.resize(static_cast<std::size_t>(std::max(d.NrOfData, 0)) + 1);
+  std::fill(d.Removed.begin(), d.Removed.end(), false);
+
+  for (int r = 0; r < n; ++r) {
+    StringGrid1->setRowHeight(r, 20);
+    if (GridHasData) {
+      StringGrid1->SetCells(0, r, CellText(d.Time[r]));
+      StringGrid1->SetCells(1, r, CellText(d.Rain[r]));
+      StringGrid1->SetCells(2, r, CellText(d.EscRate[r]));
+      if (d.Analysis) StringGrid1->SetCells(3, r, CellText(d.Runoff[r]));
+    } else {
+      for (int c = 0; c < 4; ++c) StringGrid1->SetCells(c, r, T::kZeroText);
+    }
+  }
+  BaseCount = d.NrOfData;
+  TypedCount = d.NrOfData;
+}
+
+void TRainForm::ShowDataSetKeepingTypedCells() {
+  // What the user typed or pasted stays: the records are only brought up to
+  // date when Save/Run reads the grid. A runoff column hidden in the
+  // prediction layout gives back the values typed into it earlier.
+  const int rows = StringGrid1->RowCount();
+  const int shownColumns = StringGrid1->ColCount();
+  std::vector<std::array<QString, 4>> typed(static_cast<std::size_t>(rows));
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < 4; ++c) typed[r][c] = StringGrid1->Cells(c, r);
+  }
+  ShowDataSet();
+  const int kept = std::min(rows, StringGrid1->RowCount());
+  for (int r = 0; r < kept; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      if (c < shownColumns || !typed[r][c].isEmpty()) StringGrid1->SetCells(c, r, typed[r][c]);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Option
+
+void TRainForm::OptionComboBoxChange() {
+  TDMTevlora& d = *DMTevlora;
+  InputImage->hide();
+  InfoMemo->hide();
+  const int item = OptionComboBox->currentIndex();
+  d.Analysis = item == 0;
+  GridHasData = true;
+  d.RunKind = item == 0 ? " Ana" : " Pre";
+  if (item == 0) {
+    AlfaMemo->hide();
+    AlfaButton->hide();
+    TryMemo->show();
+    StarLabel->move(432, kStarTop);
+    EvapLabel->move(281, kLabelsTop);
+  } else {
+    AlfaMemo->show();
+    AlfaButton->show();
+    TryMemo->hide();
+    StarLabel->move(285, kStarTop);
+    EvapLabel->move(204, kLabelsTop);
+  }
+  ShowDataSetKeepingTypedCells();
+}
+
+void TRainForm::OptionComboBoxExit() {
+  TDMTevlora& d = *DMTevlora;
+  const bool prediction = OptionComboBox->currentIndex() == 1;
+  d.RunKind = prediction ? " Pre" : " Ana";
+  AlfaMemo->setVisible(prediction);
+  AlfaButton->setVisible(prediction);
+}
+
+// ---------------------------------------------------------------------------
+// Number of data
+
+void TRainForm::NrOfDataEditExit() {
+  TDMTevlora& d = *DMTevlora;
+  bool ok = false;
+  const int n = NrOfDataEdit->text().trimmed().toInt(&ok);
+  if (!ok) {
+    Message(T::kNotInteger);
+    return;
+  }
+  if (n < 12) {
+    Message(T::kMinimumData);
+    NrOfDataEdit->setText("12");
+    return;
+  }
+  if (n > 1500) {
+    Message(T::kMaximumData);
+    NrOfDataEdit->setText("1500");
+    return;
+  }
+  if (!Pasting && n > BaseCount) {
+    Message(T::kAddData);
+    ResizeRecords(std::max<int>(n + 1, static_cast<int>(d.Time.size())));
+    for (int i = std::max(BaseCount, 0); i < n; ++i) {
+      d.SerialNr[i] = i + 1;
+      d.Time[i] = 0;
+      d.Rain[i] = 0;
+      d.EscRate[i] = 0;
+      d.Runoff[i] = 0;
+    }
+    d.NrOfData = n;
+    ShowDataSetKeepingTypedCells();
+    return;
+  }
+  if (!Pasting && n < BaseCount) Message(T::kRemoveData);
+}
+
+// ---------------------------------------------------------------------------
+// Grid edits and pasting
+
+void TRainForm::StringGrid1SetEditText(int column, int row, const QString& text) {
+  if (text.contains('\t') || text.contains('\r') || text.contains('\n')) {
+    if (!HandlePasteMultiCell(StringGrid1, column, text, row)) {
+      Message(T::kPasteFailed);
+      PageControl1->setCurrentWidget(InputTabSheet);
+      return;
+    }
+  } else {
+    StringGrid1->SetCells(column, row, text);
+  }
+  AfterGridEdit();
+}
+
+void TRainForm::AfterGridEdit() {
+  Pasting = true;
+  struct TPastingOff {
+    bool& flag;
+    ~TPastingOff() { flag = false; }
+  } pastingOff{Pasting};
+  NrOfDataEditExit();
+  GridHasData = true;
+}
+
+bool TRainForm::HandlePasteMultiCell(TStringGrid* grid, int column, const QString& text,
+                                     int row) {
+  TDMTevlora& d = *DMTevlora;
+  const QChar separator = QChar::fromLatin1(CurrentDecimalSeparator);
+  int c = column;
+  int r = row;
+  grid->SetCells(c, r, "");
+  int lines = 0;
+  bool lineOpen = false;  // text after the last line end
+  const int length = static_cast<int>(text.size());
+  for (int i = 0; i < length; ++i) {
+    const QChar ch = text[i];
+    if (ch == '\t') {
+      lineOpen = true;
+      ++c;
+      if (i + 1 < length) grid->SetCells(c, r, "");
+    } else if (ch == '\r' || ch == '\n') {
+      // CR LF, LF or CR alone: each ends one row.
+      if (ch == '\r' && i + 1 < length && text[i + 1] == '\n') ++i;
+      ++lines;
+      lineOpen = false;
+      ++r;
+      c = column;
+      if (i + 1 < length) grid->SetCells(c, r, "");
+    } else {
+      lineOpen = true;
+      if (ch == '-' || (ch >= '0' && ch <= '9') || ch == separator) {
+        grid->SetCells(c, r, grid->Cells(c, r) + ch);
+      }
+    }
+  }
+  // A last line without a line end is a row as well.
+  if (lineOpen) ++lines;
+
+  int rows = lines + row;
+  grid->SetRowCount(rows);
+  NrOfDataEdit->setText(QString::number(rows));
+  d.NrOfData = rows;
+  if (rows < BaseCount && d.ConfirmYesNo(T::kKeepCount)) {
+    d.NrOfData = BaseCount;
+    grid->SetRowCount(BaseCount);
+  }
+  d.NrOfData = grid->RowCount();
+  NrOfDataEdit->setText(QString::number(d.NrOfData));
+  ResizeRecords(d.NrOfData + 1);
+
+  for (int i = 0; i < d.NrOfData; ++i) {
+    int time = 0;
+    if (!CellInteger(grid->Cells(0, i), time)) return false;
+    d.Time[i] = time;
+    const auto rain = TryStringToFloat(grid->Cells(1, i).toStdString());
+    RestoreDecimalSeparator();
+    if (!rain) return false;
+    d.Rain[i] = *rain;
+    if (grid->Cells(2, i).isEmpty()) grid->SetCells(2, i, T::kZeroText);
+    const auto escape = TryStringToFloat(grid->Cells(2, i).toStdString());
+    if (!escape) return false;
+    d.EscRate[i] = *escape;
+  }
+
+  for (int i = 0; i < d.NrOfData; ++i) d.Removed[i] = false;
+  d.Analysis = OptionComboBox->currentIndex() == 0;
+  if (d.Analysis) {
+    AnalysisLayout();
+    SetOptionItem(0);
+  } else {
+    PredictionLayout();
+    grid->resize(218, grid->height());
+    SetOptionItem(1);
+  }
+  BaseCount = d.NrOfData;
+  return true;
+}
+
+void TRainForm::GridContextMenu(const QPoint& position) {
+  const QModelIndex index = StringGrid1->indexAt(position);
+  if (index.isValid() && !StringGrid1->selectionModel()->isSelected(index)) {
+    StringGrid1->setCurrentCell(index.row(), index.column());
+  }
+  StringGrid1->setFocus(Qt::PopupFocusReason);
+  QMenu menu(StringGrid1);
+  QAction* cut = menu.addAction(EditCut1->text(), this, [this] { GridCut(); });
+  cut->setShortcut(EditCut1->shortcut());
+  QAction* copy = menu.addAction(EditCopy1->text(), this, [this] { GridCopy(); });
+  copy->setShortcut(EditCopy1->shortcut());
+  QAction* paste = menu.addAction(EditPaste1->text(), this, [this] { GridPaste(); });
+  paste->setShortcut(EditPaste1->shortcut());
+  paste->setEnabled(!QApplication::clipboard()->text().isEmpty());
+  QAction* erase = menu.addAction(EditDelete1->text(), this, [this] { GridDelete(); });
+  erase->setShortcut(EditDelete1->shortcut());
+  menu.exec(StringGrid1->viewport()->mapToGlobal(position));
+}
+
+void TRainForm::GridCopy() {
+  const auto ranges = StringGrid1->selectedRanges();
+  if (ranges.isEmpty()) {
+    QApplication::clipboard()->setText(
+        StringGrid1->Cells(StringGrid1->CurrentColumn(), StringGrid1->CurrentRow()));
+    return;
+  }
+  const QTableWidgetSelectionRange range = ranges.constFirst();
+  QString text;
+  for (int r = range.topRow(); r <= range.bottomRow(); ++r) {
+    for (int c = range.leftColumn(); c <= range.rightColumn(); ++c) {
+      if (c > range.leftColumn()) text += '\t';
+      text += StringGrid1->Cells(c, r);
+    }
+    text += '\n';
+  }
+  QApplication::clipboard()->setText(text);
+}
+
+void TRainForm::GridDelete() {
+  Guarded([this] {
+    const auto ranges = StringGrid1->selectedRanges();
+    if (ranges.isEmpty()) {
+      StringGrid1SetEditText(StringGrid1->CurrentColumn(), StringGrid1->CurrentRow(), "");
+      return;
+    }
+    for (const QTableWidgetSelectionRange& range : ranges) {
+      for (int r = range.topRow(); r <= range.bottomRow(); ++r) {
+        for (int c = range.leftColumn(); c <= range.rightColumn(); ++c) {
+          StringGrid1->SetCells(c, r, "");
+        }
+      }
+    }
+    AfterGridEdit();
+  });
+}
+
+void TRainForm::GridCut() {
+  GridCopy();
+  GridDelete();
+}
+
+void TRainForm::GridPaste() {
+  const QString text = QApplication::clipboard()->text();
+  if (text.isEmpty()) return;
+  Guarded([&] {
+    StringGrid1SetEditText(StringGrid1->CurrentColumn(), StringGrid1->CurrentRow(), text);
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Edit actions: on the focused field, or on the grid
+
+void TRainForm::EditCut1Execute() {
+  QWidget* focus = QApplication::focusWidget();
+  if (focus == StringGrid1) return GridCut();
+  if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
+    if (!edit->isReadOnly()) edit->cut();
+  } else if (auto* memo = qobject_cast<QPlainTextEdit*>(focus)) {
+    if (!memo->isReadOnly()) memo->cut();
+  }
+}
+
+void TRainForm::EditCopy1Execute() {
+  QWidget* focus = QApplication::focusWidget();
+  if (focus == StringGrid1) return GridCopy();
+  if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
+    edit->copy();
+  } else if (auto* memo = qobject_cast<QPlainTextEdit*>(focus)) {
+    memo->copy();
+  }
+}
+
+void TRainForm::EditPaste1Execute() {
+  QWidget* focus = QApplication::focusWidget();
+  if (auto* cellEditor = qobject_cast<TGridCellEditor*>(focus)) return cellEditor->PasteClipboard();
+  if (focus == StringGrid1) return GridPaste();
+  if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
+    if (!edit->isReadOnly()) edit->paste();
+  } else if (auto* memo = qobject_cast<QPlainTextEdit*>(focus)) {
+    if (!memo->isReadOnly()) memo->paste();
+  }
+}
+
+void TRainForm::EditDelete1Execute() {
+  QWidget* focus = QApplication::focusWidget();
+  if (focus == StringGrid1) return GridDelete();
+  if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
+    if (!edit->isReadOnly()) edit->del();
+  } else if (auto* memo = qobject_cast<QPlainTextEdit*>(focus)) {
+    if (!memo->isReadOnly()) memo->textCursor().removeSelectedText();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Clear all
+
+void TRainForm::ClearButtonClick() {
+  for (QLineEdit* edit : {A1coeffEdit, B1valueEdit, InitRunEdit, InitLevelEdit, MaxStorEdit,
+                          InitStorEdit, EscapeEdit, Title1Edit, Title2Edit}) {
+    edit->clear();
+  }
+  PorosityEdit->setText(T::kPorosityCleared);
+  NrOfDataEdit->setText(QString::number(kResetRows));
+  StringGrid1->SetRowCount(kResetRows);
+  if (DMTevlora->Analysis) {
+    AnalysisLayout();
+    SetOptionItem(0);
+  } else {
+    PredictionLayout();
+    SetOptionItem(1);
+  }
+  for (int r = 0; r < kResetRows; ++r) {
+    for (int c = 0; c < 3; ++c) StringGrid1->SetCells(c, r, T::kZeroText);
+  }
+  GridHasData = false;
+}
+
+// ---------------------------------------------------------------------------
+// Field checks
+
+bool TRainForm::CheckField(QLineEdit* edit, double& target, const TFieldRule& rule) {
+  const auto value = TryStringToFloat(edit->text().toStdString());
+  // A rejected value never reaches the data set: the field and the data set
+  // both take the reset value.
+  auto reset = [&](const char* message, const char* resetText) {
+    Message(message);
+    edit->setText(resetText);
+    RestoreDecimalSeparator();
+    target = TryStringToFloat(resetText).value_or(0);
+    return false;
+  };
+  if (!value) return reset(rule.NotANumber, rule.ResetText);
+  const char* rangeReset = rule.RangeResetText != nullptr ? rule.RangeResetText : rule.ResetText;
+  if (rule.BelowZero != nullptr && *value < 0) return reset(rule.BelowZero, rangeReset);
+  if (rule.AboveHundred != nullptr && *value > 100) return reset(rule.AboveHundred, rangeReset);
+  target = *value;
+  return true;
+}
+
+void TRainForm::MaxStorEditExit() {
+  CheckField(MaxStorEdit, DMTevlora->MaxStorage, {T::kMaxStorNaN, T::kZeroText, T::kMaxStorRange});
+}
+
+void TRainForm::InitStorEditExit() {
+  CheckField(InitStorEdit, DMTevlora->InitStorage,
+             {T::kInitStorNaN, T::kZeroText, T::kInitStorRange});
+}
+
+void TRainForm::EscapeEditExit() {
+  CheckField(EscapeEdit, DMTevlora->MaxEscape, {T::kEscapeNaN, T::kZeroText});
+}
+
+void TRainForm::A1coeffEditExit() { CheckField(A1coeffEdit, AlphaA, {T::kA1NaN, T::kZeroText}); }
+
+void TRainForm::InitRunEditExit() {
+  CheckField(InitRunEdit, DMTevlora->InitRunoff,
+             {T::kInitRunNaN, T::kZeroText, T::kInitRunRange});
+}
+
+void TRainForm::InitLevelEditExit() {
+  CheckField(InitLevelEdit, DMTevlora->InitLevel,
+             {T::kInitLevelNaN, T::kZeroText, T::kInitLevelRange});
+}
+
+void TRainForm::PorosityEditExit() {
+  CheckField(PorosityEdit, DMTevlora->Porosity,
+             {T::kPorosityNaN, T::kZeroText, T::kPorosityNegative, T::kPorosityTooLarge,
+              T::kPorosityReset});
+}

@@ -1,0 +1,87 @@
+// Output tab: the lines of a results file in a fixed-pitch memo.
+#include <QFileInfo>
+#include <QFont>
+#include <filesystem>
+
+#include "TextFile.h"
+#include "UDMTevlora.h"
+#include "URainForm.h"
+
+namespace T = RainFormTexts;
+
+void TRainForm::CreateOutputTab() {
+  QWidget* page = OutputTabSheet;
+  OutputMemo = new QPlainTextEdit(page);
+  OutputMemo->setObjectName("OutputMemo");
+  OutputMemo->setGeometry(8, 8, 651, 470);
+  QFont font("Courier New");
+  font.setStyleHint(QFont::Monospace);
+  font.setFixedPitch(true);
+  font.setPixelSize(13);
+  font.setBold(true);
+  OutputMemo->setFont(font);
+  OutputMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  OutputMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  OutputMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+  SeeOutputButton = new QPushButton(page);
+  SeeOutputButton->setObjectName("SeeOutputButton");
+  SeeOutputButton->setGeometry(8, 486, 120, 26);
+  BindButton(SeeOutputButton, OutputOpenAction);
+
+  ViewGraphButton = new QPushButton(T::kViewGraphButton, page);
+  ViewGraphButton->setObjectName("ViewGraphButton");
+  ViewGraphButton->setGeometry(140, 486, 120, 26);
+  ViewGraphButton->hide();
+  connect(ViewGraphButton, &QPushButton::clicked, this,
+          [this] { Guarded([this] { ViewGraphButtonClick(); }); });
+}
+
+void TRainForm::ShowOutputLines() {
+  const TDMTevlora& d = *DMTevlora;
+  const int count =
+      std::min(std::max(d.OutLineCount, 0), static_cast<int>(d.OutLines.size()));
+  QStringList lines;
+  lines.reserve(count);
+  for (int i = 0; i < count; ++i) lines.append(FileText(d.OutLines[i]));
+  OutputMemo->clear();
+  OutputMemo->setPlainText(lines.join('\n'));
+}
+
+void TRainForm::OutputTabSheetShow() {
+  ViewGraphButton->setVisible(OutputShown);
+  InputSaveAction->setEnabled(false);
+  GraphSaveAction->setEnabled(false);
+  BlWhButton->setEnabled(false);
+  GraphReady = false;
+  HideComment();
+  ShowStatus(T::kOutputStatus);
+}
+
+void TRainForm::OutputOpenActionExecute() {
+  Guarded([this] {
+    TDMTevlora& d = *DMTevlora;
+    QString chosen;
+    if (!RunFileDialog(OutputOpenDialog, chosen)) {
+      Message(T::kNoOutputSelected);
+      return;
+    }
+    d.FileName = chosen.toStdString();
+    std::error_code error;
+    if (std::filesystem::is_regular_file(d.FileName, error)) {
+      d.LoadOutputLines(d.FileName);
+    } else {
+      Message(T::kFileMissing);
+    }
+    ShowStatus(T::kOutputOpenedStatus);
+    ShowOutputLines();
+    d.OutFileName = d.FileName;
+    SetDialogDirs(QFileInfo(chosen).absolutePath().toStdString());
+    OutputShown = true;
+    ColourGraph = true;
+    ViewGraphButton->show();
+    SeeGraphButton->show();
+    HideComment();
+    ShowTab(OutputTabSheet);
+  });
+}

@@ -1,0 +1,286 @@
+// Open input and Save/Run: from the file to the tab, and from the tab to the
+// input file, the run and its results.
+#include <QFileInfo>
+#include <filesystem>
+
+#include "TextFile.h"
+#include "UDMTevlora.h"
+#include "UPrediction.h"
+#include "URainForm.h"
+#include "URainRun.h"
+#include "UTevloraUtils.h"
+
+namespace T = RainFormTexts;
+
+namespace {
+bool FileExists(const std::string& name) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(name, error);
+}
+
+std::string DirectoryOf(const std::string& fileName) {
+  return QFileInfo(QString::fromStdString(fileName)).absolutePath().toStdString();
+}
+
+// Puts the data set's record count back when a save stops before writing.
+class TCountGuard {
+ public:
+  explicit TCountGuard(TDMTevlora& data) : data_(data), count_(data.NrOfData) {}
+  ~TCountGuard() {
+    if (!committed_) data_.NrOfData = count_;
+  }
+  void Commit() { committed_ = true; }
+
+ private:
+  TDMTevlora& data_;
+  int count_;
+  bool committed_ = false;
+};
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Open input
+
+void TRainForm::InputOpenActionExecute() {
+  Guarded([this] {
+    TDMTevlora& d = *DMTevlora;
+    HideCompanion(alfaForm_);
+    d.ParLoaded = false;
+    QString chosen;
+    if (!RunFileDialog(InputOpenDialog, chosen)) {
+      Message(T::kNoInputSelected);
+      return;
+    }
+    d.FileName = chosen.toStdString();
+    if (!FileExists(d.FileName)) {
+      Message(T::kFileMissing);
+      return;
+    }
+    if (!d.ReadInputFile()) return;
+    // Drainage parameters beside the file: the calculator shows them.
+    if (d.ParLoaded) ShowCompanion(alfaForm_);
+
+    NrOfDataEdit->setText(QString::number(d.NrOfData));
+    AlfaMemo->setVisible(d.Drainage);
+    AlfaButton->setVisible(d.Drainage);
+    FileNameEdit->setText(QString::fromStdString(d.FileName));
+    FileNameEdit->show();
+    FileNameLabel->show();
+    InputImage->hide();
+    HideComment();
+    Title1Edit->setText(FileText(d.Title1));
+    Title2Edit->setText(FileText(d.Title2));
+    // Long titles and names show from their beginning.
+    for (QLineEdit* edit : {FileNameEdit, Title1Edit, Title2Edit}) edit->setCursorPosition(0);
+    NrOfDataEdit->setText(QString::number(d.NrOfData));
+    MaxStorEdit->setText(CellText(d.MaxStorage));
+    InitStorEdit->setText(CellText(d.InitStorage));
+    EscapeEdit->setText(CellText(d.MaxEscape));
+    GridHasData = true;
+    ColourGraph = true;
+    SetDialogDirs(DirectoryOf(d.FileName));
+    // A file just opened was not switched from an analysis by the user.
+    AnalysisOutFound = false;
+    ShowDataSet();
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Save / Run
+
+bool TRainForm::AskInputFileName() {
+  TDMTevlora& d = *DMTevlora;
+  SaveAborted = false;
+  QString chosen;
+  if (!RunFileDialog(InputSaveDialog, chosen)) {
+    SaveAborted = true;
+    return false;
+  }
+  d.FileName = chosen.toStdString();
+  if (FileExists(d.FileName)) return d.ConfirmYesNo(T::kOverwrite);
+  return true;
+}
+
+void TRainForm::InputSaveActionExecute() {
+  Guarded([this] {
+    TDMTevlora& d = *DMTevlora;
+    HideCompanion(alfaForm_);
+    if (!AskInputFileName() || SaveAborted) {
+      Message(T::kNotSaved);
+      return;
+    }
+    d.Title1 = Title1Edit->text().toStdString();
+    d.Title2 = Title2Edit->text().toStdString();
+
+    TCountGuard countGuard(d);
+    // Every row the grid shows is visited, and only those: hidden cells
+    // never reach the file.
+    const int rows = StringGrid1->RowCount();
+    const int m = std::max({rows, d.NrOfData, BaseCount});
+    ResizeRecords(m + 1);
+    const bool analysis = d.Analysis;
+    std::vector<int> kept;
+    bool rowLeftOut = false;
+    d.NrOfData = rows;
+    for (int r = 0; r < rows; ++r) {
+      const QString time = StringGrid1->Cells(0, r);
+      const QString rain = StringGrid1->Cells(1, r);
+      const QString escape = StringGrid1->Cells(2, r);
+      const bool complete = analysis ? !rain.isEmpty() && !escape.isEmpty() : !rain.isEmpty();
+      if (time.isEmpty() || !complete) {
+        d.Removed[r] = true;
+        --d.NrOfData;
+        rowLeftOut = true;
+        continue;
+      }
+      const auto timeValue = TryStringToFloat(time.toStdString());
+      const auto rainValue = TryStringToFloat(rain.toStdString());
+      const auto escapeValue = TryStringToFloat(escape.toStdString());
+      std::optional<double> runoffValue = 0.0;
+      if (analysis) runoffValue = TryStringToFloat(StringGrid1->Cells(3, r).toStdString());
+      if (!timeValue || !rainValue || !escapeValue || !runoffValue) {
+        RestoreDecimalSeparator();
+        Message(T::kNotAllReal);
+        return;
+      }
+      d.Time[r] = *timeValue;
+      d.Rain[r] = *rainValue;
+      d.EscRate[r] = *escapeValue;
+      if (analysis) d.Runoff[r] = *runoffValue;
+      d.Removed[r] = false;
+      kept.push_back(r);
+    }
+    RestoreDecimalSeparator();
+
+    const QString countText = NrOfDataEdit->text().trimmed();
+    bool countOk = false;
+    const int typed = countText.toInt(&countOk);
+    if (!countOk) {
+      throw TIOError("'" + NrOfDataEdit->text().toStdString() + "' is not a valid integer value");
+    }
+
+    // The check covers every row that will be written (left-out rows are
+    // skipped by it).
+    d.NrOfData = rows;
+    if (!InputCheck(d)) {
+      Message(T::kInputErrors);
+      return;
+    }
+    TypedCount = typed;
+
+    // What the fields show is what is written.
+    if (!CheckField(MaxStorEdit, d.MaxStorage,
+                    {T::kMaxStorNaN, T::kZeroText, T::kMaxStorRange}) ||
+        !CheckField(InitStorEdit, d.InitStorage,
+                    {T::kInitStorNaN, T::kZeroText, T::kInitStorRange})) {
+      return;
+    }
+    if (!analysis) {
+      AlphaA = StringToFloat(A1coeffEdit->text().toStdString());
+      AlphaC = StringToFloat(B1valueEdit->text().toStdString());
+      d.InitRunoff = StringToFloat(InitRunEdit->text().toStdString());
+      d.InitLevel = StringToFloat(InitLevelEdit->text().toStdString());
+      d.Porosity = StringToFloat(PorosityEdit->text().toStdString());
+    }
+
+    if (!d.WriteInputFile()) return;
+    countGuard.Commit();
+
+    // The grid and the records now hold exactly the rows written, in order.
+    const int written = static_cast<int>(kept.size());
+    for (int i = 0; i < written; ++i) {
+      const int r = kept[i];
+      d.Time[i] = d.Time[r];
+      d.Rain[i] = d.Rain[r];
+      d.EscRate[i] = d.EscRate[r];
+      d.Runoff[i] = d.Runoff[r];
+      d.SerialNr[i] = i + 1;
+    }
+    ResizeRecords(written + 1);
+    std::fill(d.Removed.begin(), d.Removed.end(), false);
+    d.NrOfData = written;
+    NrOfDataEdit->setText(QString::number(written));
+    StringGrid1->SetRowCount(written);
+    if (rowLeftOut) {
+      for (int i = 0; i < written; ++i) {
+        StringGrid1->SetCells(0, i, CellText(d.Time[i]));
+        StringGrid1->SetCells(1, i, CellText(d.Rain[i]));
+        StringGrid1->SetCells(2, i, CellText(d.EscRate[i]));
+        if (analysis) StringGrid1->SetCells(3, i, CellText(d.Runoff[i]));
+      }
+      StringGrid1->ForgetRowsFrom(written);
+    }
+    BaseCount = written;
+
+    WaitMemo->show();
+    WaitMemo->raise();
+    WaitMemo->clear();
+    formDialogs_.Progress(T::kSaving);
+    formDialogs_.Pause(500);
+    formDialogs_.Progress(T::kProgress10);
+
+    RegressionOff = true;
+    try {
+      RunModel();
+    } catch (...) {
+      WaitMemo->clear();
+      WaitMemo->hide();
+      throw;
+    }
+
+    if (!VariationOk) {
+      WaitMemo->clear();
+      WaitMemo->hide();
+      return;
+    }
+    // An analysis that met a time-sequence error wrote no results either.
+    if (!StorageOk || d.RunAborted || SaveAborted || (analysis && TimeSequenceError)) {
+      WaitMemo->clear();
+      WaitMemo->hide();
+      d.RunAborted = false;
+      PageControl1->setCurrentWidget(InputTabSheet);
+      return;
+    }
+
+    d.FileName = ChangeFileExt(d.FileName, ".out");
+    d.LoadOutputLines(d.FileName);
+    formDialogs_.Progress(T::kFiling);
+    formDialogs_.Pause(1000);
+    WaitMemo->hide();
+    Message(std::string(T::kSavedIn) + ChangeFileExt(d.FileName, ".inp") + T::kSavedSeparator +
+            T::kCalculationsDone + d.FileName);
+    ShowOutputLines();
+    d.OutFileName = d.FileName;
+    SetDialogDirs(DirectoryOf(d.FileName));
+    OutputMemo->show();
+    OutputShown = true;
+    GraphReady = true;
+    ShowTab(OutputTabSheet);
+  });
+}
+
+void TRainForm::RunModel() {
+  TDMTevlora& d = *DMTevlora;
+  if (d.Analysis) {
+    RunAnalysis(d);
+    // The analysis tells how many records it read.
+    NrOfDataEdit->setText(QString::number(RunCount));
+    if (!VariationOk) return;
+    RadioButton4->setText(T::kWatertableInTime);
+  } else {
+    StorageOk = true;
+    RadioButton4->setText(d.Drainage ? T::kWatertableInTime : T::kReservoirStorage);
+    RunPrediction(d);
+    VariationOk = !PredictTimeError;
+    if (!VariationOk) return;
+    formDialogs_.Progress(T::kCalculating);
+    formDialogs_.Pause(500);
+    formDialogs_.Progress(T::kProgress75);
+  }
+  if (d.RunAborted) {
+    SaveAborted = true;
+  } else {
+    formDialogs_.Pause(500);
+    SaveAborted = false;
+  }
+}

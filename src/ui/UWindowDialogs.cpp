@@ -1,0 +1,55 @@
+#include "UWindowDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QThread>
+
+QString DialogNameFilter(const QString& filter) {
+  const int bar = filter.indexOf('|');
+  return bar < 0 ? filter : filter.left(bar);
+}
+
+QString WithDefaultExt(const QString& fileName, const QString& defaultExt) {
+  QString extension = defaultExt;
+  while (extension.startsWith('.')) extension.remove(0, 1);
+  if (extension.isEmpty() || fileName.isEmpty()) return fileName;
+  if (!QFileInfo(fileName).suffix().isEmpty()) return fileName;
+  return fileName + '.' + extension;
+}
+
+bool TQtFileDialogs::Execute(const TFileDialog& dialog, QString& fileName) {
+  QFileDialog box(parent_);
+  box.setObjectName(dialog.Name);
+  box.setAcceptMode(dialog.Kind == TFileDialogKind::Save ? QFileDialog::AcceptSave
+                                                          : QFileDialog::AcceptOpen);
+  box.setFileMode(dialog.Kind == TFileDialogKind::Save ? QFileDialog::AnyFile
+                                                        : QFileDialog::ExistingFile);
+  // The program asks its own overwrite question.
+  box.setOption(QFileDialog::DontConfirmOverwrite, true);
+  box.setNameFilter(DialogNameFilter(dialog.Filter));
+  QString extension = dialog.DefaultExt;
+  while (extension.startsWith('.')) extension.remove(0, 1);
+  box.setDefaultSuffix(extension);
+  box.setDirectory(dialog.InitialDir);
+  if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return false;
+  fileName = box.selectedFiles().constFirst();
+  return true;
+}
+
+void TQtUserDialogs::Message(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
+                  QString::fromStdString(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+bool TQtUserDialogs::ConfirmYesNo(const std::string& question) {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                  QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No, parent_);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void TQtUserDialogs::Pause(int milliseconds) {
+  if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
+}

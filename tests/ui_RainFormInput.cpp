@@ -1,0 +1,460 @@
+// The Input tab: layouts, the option switch, the count and field checks,
+// typing and pasting into the grid, Clear all.
+#include <QClipboard>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+#include "TextFile.h"
+#include "ui_RainFormSupport.h"
+
+namespace {
+
+using std::vector;
+
+class RainFormInput : public RainFormTest {
+ protected:
+  void SetUp() override {
+    RainFormTest::SetUp();
+    ShowTab(form->InputTabSheet);
+  }
+  // Pastes clipboard text into the current cell as the user does with Ctrl+V.
+  void PasteWithKeys(int column, int row, const QString& text) {
+    QApplication::clipboard()->setText(text);
+    form->StringGrid1->setFocus();
+    form->StringGrid1->setCurrentCell(row, column);
+    QTest::keyClick(form->StringGrid1, Qt::Key_V, Qt::ControlModifier);
+    Settle();
+  }
+};
+
+const QString kThreeLines = "1\t2.5\t0.1\r\n2\t0\t0.2\r\n3\t4\t0.3\r\n";
+
+TEST_F(RainFormInput, OptionSwitchesLayouts) {
+  form->OptionComboBox->setCurrentIndex(1);
+  Settle();
+  EXPECT_FALSE(d().Analysis);
+  EXPECT_EQ(d().RunKind, " Pre");
+  EXPECT_TRUE(form->GridHasData);
+  EXPECT_EQ(form->StringGrid1->ColCount(), 3);
+  EXPECT_EQ(form->StringGrid1->x(), 72);
+  EXPECT_EQ(form->StringGrid1->width(), 219);
+  EXPECT_EQ(form->TimeLabel->x(), 86);
+  EXPECT_EQ(form->RainLabel->x(), 142);
+  EXPECT_EQ(form->EvapLabel->x(), 204);
+  EXPECT_FALSE(form->RunoffLabel->isVisible());
+  EXPECT_EQ(form->StarLabel->x(), 285);
+  EXPECT_TRUE(form->AlphaGroupBox->isVisible());
+  EXPECT_TRUE(form->PredictGroupBox->isVisible());
+  EXPECT_EQ(form->AlphaLabel->text(), "Alpha=B*discharge+F");
+  EXPECT_FALSE(form->TryMemo->isVisible());
+  EXPECT_TRUE(form->AlfaMemo->isVisible());
+  EXPECT_TRUE(form->AlfaButton->isVisible());
+  EXPECT_FALSE(form->InputImage->isVisible());
+  EXPECT_FALSE(form->InfoMemo->isVisible());
+  // A fresh data set has porosity 0, shown as 10 in a prediction.
+  EXPECT_EQ(d().Porosity, 10);
+  EXPECT_EQ(form->PorosityEdit->text(), "10");
+  // The reservoir fields now show the data set's values.
+  EXPECT_EQ(form->MaxStorEdit->text(), "50");
+  EXPECT_EQ(form->InitStorEdit->text(), "50");
+
+  form->OptionComboBox->setCurrentIndex(0);
+  Settle();
+  EXPECT_TRUE(d().Analysis);
+  EXPECT_EQ(d().RunKind, " Ana");
+  EXPECT_EQ(form->StringGrid1->ColCount(), 4);
+  EXPECT_EQ(form->StringGrid1->x(), 150);
+  EXPECT_EQ(form->EvapLabel->x(), 281);
+  EXPECT_EQ(form->StarLabel->x(), 432);
+  EXPECT_TRUE(form->RunoffLabel->isVisible());
+  EXPECT_FALSE(form->AlphaGroupBox->isVisible());
+  EXPECT_TRUE(form->TryMemo->isVisible());
+  EXPECT_FALSE(form->AlfaButton->isVisible());
+  EXPECT_FALSE(form->InputImage->isVisible());
+}
+
+TEST_F(RainFormInput, TypedValuesSurviveAnOptionSwitch) {
+  TypeCell(0, 0, "1");
+  TypeCell(1, 0, "2.5");
+  TypeCell(2, 1, "0.3");
+  TypeCell(3, 2, "7");
+  EXPECT_TRUE(form->GridHasData);
+  EXPECT_EQ(Cell(1, 0), "2.5");
+
+  form->OptionComboBox->setCurrentIndex(1);
+  Settle();
+  EXPECT_EQ(Cell(0, 0), "1");
+  EXPECT_EQ(Cell(1, 0), "2.5");
+  EXPECT_EQ(Cell(2, 1), "0.3");
+  form->OptionComboBox->setCurrentIndex(0);
+  Settle();
+  EXPECT_EQ(Cell(1, 0), "2.5");
+  EXPECT_EQ(Cell(3, 2), "7");
+  EXPECT_EQ(form->StringGrid1->RowCount(), 15);
+}
+
+TEST_F(RainFormInput, CountChecks) {
+  struct Case {
+    const char* typed;
+    const char* message;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"11", " The minimum number of data is 12", "12"},
+      {"1501", " The maximum number of data is 1500. Not enough? Contact the author.", "1500"},
+      {"abc", "The number of data is not a valid integer", "abc"},
+      {"12.5", "The number of data is not a valid integer", "12.5"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    dialogs.messages.clear();
+    TypeField(form->NrOfDataEdit, c.typed);
+    EXPECT_EQ(dialogs.messages, vector<std::string>{c.message});
+    EXPECT_EQ(form->NrOfDataEdit->text(), c.shown);
+    EXPECT_EQ(d().NrOfData, 15);
+    EXPECT_EQ(form->StringGrid1->RowCount(), 15);
+  }
+
+  // 1500 is accepted: more rows of zeros, with the message about adding data.
+  dialogs.messages.clear();
+  TypeField(form->NrOfDataEdit, "1500");
+  EXPECT_EQ(dialogs.messages,
+            vector<std::string>{" Add data in the last cells at the end of the column"});
+  EXPECT_EQ(form->StringGrid1->RowCount(), 1500);
+  EXPECT_EQ(d().NrOfData, 1500);
+}
+
+TEST_F(RainFormInput, RaisingAndLoweringTheCount) {
+  TypeCell(1, 3, "9");
+  dialogs.messages.clear();
+  TypeField(form->NrOfDataEdit, "20");
+  EXPECT_EQ(dialogs.messages,
+            vector<std::string>{" Add data in the last cells at the end of the column"});
+  EXPECT_EQ(form->StringGrid1->RowCount(), 20);
+  EXPECT_EQ(d().NrOfData, 20);
+  EXPECT_EQ(form->BaseCount, 20);
+  for (int r = 15; r < 20; ++r) {
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(Cell(c, r), "0") << c << "," << r;
+  }
+  EXPECT_EQ(d().SerialNr[19], 20);
+  // What was typed before stays.
+  EXPECT_EQ(Cell(1, 3), "9");
+
+  dialogs.messages.clear();
+  TypeField(form->NrOfDataEdit, "16");
+  EXPECT_EQ(dialogs.messages,
+            vector<std::string>{" To remove data make the relevant data cells empty"});
+  EXPECT_EQ(form->StringGrid1->RowCount(), 20);
+  EXPECT_EQ(d().NrOfData, 20);
+}
+
+TEST_F(RainFormInput, GridEditRunsTheCountCheckQuietly) {
+  // While typing in the grid the count check only watches the limits.
+  form->NrOfDataEdit->setText("30");
+  dialogs.messages.clear();
+  TypeCell(0, 0, "5");
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(form->StringGrid1->RowCount(), 15);
+  form->NrOfDataEdit->setText("3");
+  TypeCell(0, 1, "6");
+  EXPECT_EQ(dialogs.messages, vector<std::string>{" The minimum number of data is 12"});
+  EXPECT_EQ(form->NrOfDataEdit->text(), "12");
+}
+
+TEST_F(RainFormInput, ReservoirFieldChecks) {
+  TypeField(form->MaxStorEdit, "120.5");
+  EXPECT_EQ(d().MaxStorage, 120.5);
+  EXPECT_TRUE(dialogs.messages.empty());
+
+  // A comma or a point give the same value, whatever the separator.
+  TypeField(form->InitStorEdit, "60,25");
+  EXPECT_EQ(d().InitStorage, 60.25);
+  CurrentDecimalSeparator = ',';
+  form->StartDecimalSeparator = ',';
+  TypeField(form->InitStorEdit, "61.5");
+  EXPECT_EQ(d().InitStorage, 61.5);
+  TypeField(form->InitStorEdit, "62,5");
+  EXPECT_EQ(d().InitStorage, 62.5);
+  EXPECT_TRUE(dialogs.messages.empty());
+  CurrentDecimalSeparator = '.';
+  form->StartDecimalSeparator = '.';
+
+  // A rejected value resets the field, and the data set takes the reset value.
+  TypeField(form->MaxStorEdit, "-5");
+  EXPECT_EQ(dialogs.messages, vector<std::string>{"The maximum storage must be >= 0"});
+  EXPECT_EQ(form->MaxStorEdit->text(), "0");
+  EXPECT_EQ(d().MaxStorage, 0);
+
+  dialogs.messages.clear();
+  TypeField(form->InitStorEdit, "abc");
+  EXPECT_EQ(dialogs.messages, vector<std::string>{"The initial storage is not a valid real"});
+  EXPECT_EQ(form->InitStorEdit->text(), "0");
+  EXPECT_EQ(d().InitStorage, 0);
+}
+
+TEST_F(RainFormInput, PredictionFieldChecks) {
+  form->OptionComboBox->setCurrentIndex(1);
+  Settle();
+  struct Case {
+    QLineEdit* edit;
+    const char* typed;
+    const char* message;  // empty: accepted
+    const char* shown;
+    double* target;
+    double stored;
+  };
+  const Case cases[] = {
+      {form->PorosityEdit, "100", "", "100", &d().Porosity, 100},
+      {form->PorosityEdit, "100.5", "The porosity must be < 100%", " 5", &d().Porosity, 5},
+      {form->PorosityEdit, "-1", "The porosity must be >= 0", " 5", &d().Porosity, 5},
+      {form->PorosityEdit, "x", "The porosity is not a valid real", "0", &d().Porosity, 0},
+      {form->InitRunEdit, "0,5", "", "0,5", &d().InitRunoff, 0.5},
+      {form->InitRunEdit, "-0.5", "The initial runoff must be >= 0", "0", &d().InitRunoff, 0},
+      {form->InitRunEdit, "?", "The initial runoff is not a valid real", "0", &d().InitRunoff, 0},
+      {form->InitLevelEdit, "49.07", "", "49.07", &d().InitLevel, 49.07},
+      {form->InitLevelEdit, "-2", "The initial level must be >= 0", "0", &d().InitLevel, 0},
+      {form->InitLevelEdit, "", "The initial level is not a valid real", "0", &d().InitLevel, 0},
+      {form->A1coeffEdit, "-0.05", "", "-0.05", &AlphaA, -0.05},
+      {form->A1coeffEdit, "missing", "The A1 coefficient is not a valid real", "0", &AlphaA, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.edit->objectName().toStdString()) + " " + c.typed);
+    dialogs.messages.clear();
+    *c.target = 77;
+    TypeField(c.edit, c.typed);
+    if (*c.message == 0) {
+      EXPECT_TRUE(dialogs.messages.empty());
+    } else {
+      EXPECT_EQ(dialogs.messages, vector<std::string>{c.message});
+    }
+    EXPECT_EQ(c.edit->text(), c.shown);
+    EXPECT_DOUBLE_EQ(*c.target, c.stored);
+  }
+  // The F value has no check of its own.
+  dialogs.messages.clear();
+  TypeField(form->B1valueEdit, "anything");
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(RainFormInput, AlphaMissingShowsInBothFields) {
+  d().AlphaMissing = true;
+  d().Analysis = false;
+  d().RunKind = " Pre";
+  form->GridHasData = true;
+  form->ShowDataSet();
+  EXPECT_EQ(form->A1coeffEdit->text(), "missing");
+  EXPECT_EQ(form->B1valueEdit->text(), "missing");
+  EXPECT_EQ(form->OptionComboBox->currentIndex(), 1);
+}
+
+TEST_F(RainFormInput, PasteThreeLinesAskingToKeepTheCount) {
+  dialogs.answers = {false};
+  PasteWithKeys(0, 0, kThreeLines);
+  EXPECT_EQ(dialogs.questions,
+            vector<std::string>{"The number of data is less than the original number. Do you "
+                                "want to maintain the original number?"});
+  EXPECT_EQ(form->StringGrid1->RowCount(), 3);
+  EXPECT_EQ(d().NrOfData, 3);
+  EXPECT_EQ(form->BaseCount, 3);
+  // The count check after every grid change then finds fewer than 12.
+  EXPECT_EQ(dialogs.messages, vector<std::string>{" The minimum number of data is 12"});
+  EXPECT_EQ(form->NrOfDataEdit->text(), "12");
+  EXPECT_EQ(Column(0), (vector<QString>{"1", "2", "3"}));
+  EXPECT_EQ(Column(1), (vector<QString>{"2.5", "0", "4"}));
+  EXPECT_EQ(Column(2), (vector<QString>{"0.1", "0.2", "0.3"}));
+  EXPECT_EQ(d().Time[2], 3);
+  EXPECT_EQ(d().Rain[0], 2.5);
+  EXPECT_EQ(d().EscRate[2], 0.3);
+  EXPECT_TRUE(form->GridHasData);
+}
+
+TEST_F(RainFormInput, PasteKeepingTheCount) {
+  dialogs.answers = {true};
+  PasteWithKeys(0, 0, kThreeLines);
+  EXPECT_EQ(form->StringGrid1->RowCount(), 15);
+  EXPECT_EQ(form->NrOfDataEdit->text(), "15");
+  EXPECT_EQ(Cell(0, 2), "3");
+  EXPECT_EQ(Cell(0, 3), "0");
+  EXPECT_EQ(form->BaseCount, 15);
+}
+
+TEST_F(RainFormInput, PastedLineEnds) {
+  // LF alone, CR alone, and a last line without its line end all end a row.
+  const QString texts[] = {"1\t2\t3\n4\t5\t6\n7\t8\t9\n", "1\t2\t3\r4\t5\t6\r7\t8\t9\r",
+                           "1\t2\t3\r\n4\t5\t6\r\n7\t8\t9"};
+  for (const QString& text : texts) {
+    SCOPED_TRACE(text.toStdString());
+    dialogs.answers = {false};
+    form->BaseCount = 15;
+    form->StringGrid1SetEditText(0, 0, text);
+    EXPECT_EQ(form->StringGrid1->RowCount(), 3);
+    EXPECT_EQ(Column(0), (vector<QString>{"1", "4", "7"}));
+    EXPECT_EQ(Column(2), (vector<QString>{"3", "6", "9"}));
+  }
+}
+
+TEST_F(RainFormInput, PasteDropsWhatIsNoNumberAndStartsAtTheCell) {
+  // Blanks, letters and the other separator vanish; an empty escape cell
+  // becomes 0; rows above the start row stay and count.
+  dialogs.answers = {false};
+  form->StringGrid1SetEditText(1, 12, "1 2a\t\r\n3,5\t-4\r\n");
+  EXPECT_EQ(form->StringGrid1->RowCount(), 14);
+  EXPECT_EQ(Cell(1, 12), "12");
+  EXPECT_EQ(Cell(2, 12), "0");
+  EXPECT_EQ(Cell(1, 13), "35");
+  EXPECT_EQ(Cell(2, 13), "-4");
+  EXPECT_EQ(Cell(0, 0), "0");
+  EXPECT_EQ(d().NrOfData, 14);
+  EXPECT_EQ(d().Rain[13], 35);
+}
+
+TEST_F(RainFormInput, PastedTimeMustBeAnInteger) {
+  dialogs.answers = {false};
+  form->StringGrid1SetEditText(0, 0, "1.5\t2\t3\r\n");
+  EXPECT_EQ(dialogs.messages,
+            vector<std::string>{
+                "An insufficient number of data has been pasted more data are needed."});
+  EXPECT_EQ(form->PageControl1->currentWidget(), form->InputTabSheet);
+
+  // With a decimal comma the point is dropped: the time becomes 15.
+  dialogs.messages.clear();
+  CurrentDecimalSeparator = ',';
+  form->StartDecimalSeparator = ',';
+  dialogs.answers = {true};
+  form->StringGrid1SetEditText(0, 0, "1.5\t2\t3\r\n");
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(Cell(0, 0), "15");
+  EXPECT_EQ(d().Time[0], 15);
+
+  // An empty rain cell fails the paste.
+  dialogs.answers = {true};
+  form->StringGrid1SetEditText(0, 0, "1\t\t3\r\n");
+  EXPECT_EQ(dialogs.messages,
+            vector<std::string>{
+                "An insufficient number of data has been pasted more data are needed."});
+}
+
+TEST_F(RainFormInput, PasteInsideTheCellEditorAndFromTheMenus) {
+  dialogs.answers = {false, false, false};
+  // Ctrl+V while editing a cell.
+  QApplication::clipboard()->setText(kThreeLines);
+  TStringGrid* grid = form->StringGrid1;
+  grid->setFocus();
+  grid->setCurrentCell(0, 0);
+  grid->editItem(grid->item(0, 0));
+  auto* editor = qobject_cast<TGridCellEditor*>(QApplication::focusWidget());
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+  Settle();
+  Settle();
+  EXPECT_EQ(grid->RowCount(), 3);
+  EXPECT_EQ(Column(1), (vector<QString>{"2.5", "0", "4"}));
+
+  // The Edit menu's Paste on a selected cell.
+  QApplication::clipboard()->setText("5\t6\t7\r\n8\t9\t1\r\n");
+  grid->setFocus();
+  grid->setCurrentCell(0, 0);
+  form->EditPaste1->trigger();
+  EXPECT_EQ(grid->RowCount(), 2);
+  EXPECT_EQ(Column(0), (vector<QString>{"5", "8"}));
+
+  // The cell's right-click menu.
+  QApplication::clipboard()->setText("4\t4\t4\r\n");
+  QTimer::singleShot(0, [] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* action : menu->actions()) {
+      if (action->text() == "&Paste") action->trigger();
+    }
+    menu->close();
+  });
+  emit grid->customContextMenuRequested(grid->visualItemRect(grid->item(0, 0)).center());
+  EXPECT_EQ(grid->RowCount(), 1);
+  EXPECT_EQ(Cell(0, 0), "4");
+  EXPECT_EQ(dialogs.questions.size(), 3u);
+}
+
+TEST_F(RainFormInput, CopyAndDeleteCells) {
+  FillGrid({{"1", "2", "3", "4"}, {"5", "6", "7", "8"}});
+  TStringGrid* grid = form->StringGrid1;
+  grid->setFocus();
+  grid->setRangeSelected(QTableWidgetSelectionRange(0, 1, 1, 2), true);
+  grid->setCurrentCell(0, 1, QItemSelectionModel::NoUpdate);
+  form->EditCopy1->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), "2\t3\n6\t7\n");
+  form->EditDelete1->trigger();
+  EXPECT_EQ(Cell(1, 0), "");
+  EXPECT_EQ(Cell(2, 1), "");
+  EXPECT_EQ(Cell(0, 1), "5");
+  EXPECT_EQ(Cell(3, 0), "4");
+}
+
+TEST_F(RainFormInput, EditActionsOnFields) {
+  form->Title1Edit->setText("Hupsel");
+  form->Title1Edit->setFocus();
+  form->Title1Edit->selectAll();
+  form->EditCut1->trigger();
+  EXPECT_EQ(form->Title1Edit->text(), "");
+  EXPECT_EQ(QApplication::clipboard()->text(), "Hupsel");
+  form->Title2Edit->setFocus();
+  form->EditPaste1->trigger();
+  EXPECT_EQ(form->Title2Edit->text(), "Hupsel");
+}
+
+TEST_F(RainFormInput, ClearAll) {
+  FillGrid({{"1", "2", "3", "4"}});
+  form->Title1Edit->setText("t1");
+  form->A1coeffEdit->setText("0.5");
+  form->NrOfDataEdit->setText("40");
+  d().MaxStorage = 33;
+  form->ClearButtonClick();
+  for (QLineEdit* edit : {form->A1coeffEdit, form->B1valueEdit, form->InitRunEdit,
+                          form->InitLevelEdit, form->MaxStorEdit, form->InitStorEdit,
+                          form->EscapeEdit, form->Title1Edit, form->Title2Edit}) {
+    EXPECT_EQ(edit->text(), "") << edit->objectName().toStdString();
+  }
+  EXPECT_EQ(form->PorosityEdit->text(), " 5 ");
+  EXPECT_EQ(form->NrOfDataEdit->text(), "15");
+  EXPECT_EQ(form->StringGrid1->RowCount(), 15);
+  EXPECT_EQ(Cell(0, 0), "0");
+  EXPECT_EQ(Cell(2, 0), "0");
+  // The runoff column keeps its text, and the data set is not changed.
+  EXPECT_EQ(Cell(3, 0), "4");
+  EXPECT_EQ(d().MaxStorage, 33);
+  EXPECT_FALSE(form->GridHasData);
+}
+
+TEST_F(RainFormInput, GridKeepsHiddenCells) {
+  TStringGrid* grid = form->StringGrid1;
+  grid->SetCells(0, 14, "fourteen");
+  grid->SetRowCount(10);
+  EXPECT_EQ(grid->rowCount(), 10);
+  grid->SetRowCount(15);
+  EXPECT_EQ(grid->item(14, 0)->text(), "fourteen");
+  grid->SetColCount(3);
+  grid->SetCells(3, 0, "runoff");
+  grid->SetColCount(4);
+  EXPECT_EQ(grid->item(0, 3)->text(), "runoff");
+  grid->ForgetRowsFrom(14);
+  EXPECT_EQ(grid->Cells(0, 14), "");
+}
+
+TEST_F(RainFormInput, CellsShowTheCurrentSeparator) {
+  CurrentDecimalSeparator = ',';
+  d().NrOfData = 12;
+  d().Time.assign(13, 1.5);
+  d().Rain.assign(13, 0.25);
+  d().EscRate.assign(13, 2);
+  d().Runoff.assign(13, 1e-7);
+  form->GridHasData = true;
+  form->ShowDataSet();
+  EXPECT_EQ(Cell(0, 0), "1,5");
+  EXPECT_EQ(Cell(1, 11), "0,25");
+  EXPECT_EQ(Cell(3, 0), "1E-7");
+  EXPECT_EQ(form->StringGrid1->RowCount(), 12);
+  EXPECT_EQ(form->NrOfDataEdit->text(), "12");
+}
+
+}  // namespace

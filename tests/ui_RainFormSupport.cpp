@@ -1,0 +1,121 @@
+#include "ui_RainFormSupport.h"
+
+#include <QTest>
+#include <algorithm>
+
+#include "TextFile.h"
+
+bool TScriptedFileDialogs::Execute(const TFileDialog& dialog, QString& fileName) {
+  runs.push_back(dialog);
+  if (answers.empty()) return false;
+  const std::optional<QString> answer = answers.front();
+  answers.pop_front();
+  if (!answer) return false;
+  fileName = *answer;
+  return true;
+}
+
+QApplication& RainFormTestApplication() {
+  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    return *existing;
+  }
+  static int argc = 1;
+  static char name[] = "ui_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication application(argc, argv);
+  return application;
+}
+
+void RainFormTest::SetUp() {
+  RainFormTestApplication();
+  CurrentDecimalSeparator = '.';
+  AlphaA = 0;
+  AlphaC = 0;
+  // The program creates the main window before the data module: the
+  // window's creation must not need it.
+  DMTevlora = nullptr;
+  form = std::make_unique<TRainForm>(&dialogs, &files);
+  data = std::make_unique<TDMTevlora>();
+  data->DataModuleCreate();
+  data->Dialogs = form->Dialogs();
+  DMTevlora = data.get();
+  form->show();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+}
+
+void RainFormTest::TearDown() {
+  form.reset();
+  DMTevlora = nullptr;
+  data.reset();
+  CurrentDecimalSeparator = '.';
+}
+
+std::string RainFormTest::CopyExample(const std::string& name, bool withPar) {
+  const std::string target = directory.File(name);
+  std::filesystem::copy_file(ExampleDataFile(name), target,
+                             std::filesystem::copy_options::overwrite_existing);
+  if (withPar) {
+    const std::string par = ChangeFileExt(name, ".par");
+    std::filesystem::copy_file(ExampleDataFile(par), directory.File(par),
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+  return target;
+}
+
+void RainFormTest::OpenInput(const std::string& fileName) {
+  Choose(fileName);
+  form->InputOpenAction->trigger();
+}
+
+void RainFormTest::ShowTab(QWidget* page) {
+  form->PageControl1->setCurrentWidget(page);
+  Settle();
+}
+
+void RainFormTest::TypeCell(int column, int row, const QString& text) {
+  TStringGrid* grid = form->StringGrid1;
+  grid->setFocus();
+  grid->setCurrentCell(row, column);
+  grid->editItem(grid->item(row, column));
+  auto* editor = qobject_cast<TGridCellEditor*>(QApplication::focusWidget());
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, text);
+  if (text.isEmpty()) QTest::keyClick(editor, Qt::Key_Delete);
+  QTest::keyClick(editor, Qt::Key_Return);
+  Settle();
+}
+
+void RainFormTest::TypeField(QLineEdit* edit, const QString& text) {
+  edit->setFocus();
+  edit->selectAll();
+  if (text.isEmpty()) {
+    QTest::keyClick(edit, Qt::Key_Delete);
+  } else {
+    QTest::keyClicks(edit, text);
+  }
+  // Leave the field for the title field, as the user would with the mouse.
+  form->Title1Edit->setFocus(Qt::MouseFocusReason);
+  Settle();
+}
+
+void RainFormTest::FillGrid(const std::vector<std::vector<QString>>& rows) {
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    for (int c = 0; c < static_cast<int>(rows[r].size()); ++c) {
+      form->StringGrid1->SetCells(c, r, rows[r][c]);
+    }
+  }
+  form->GridHasData = true;
+}
+
+std::vector<QString> RainFormTest::Column(int column) const {
+  std::vector<QString> cells;
+  for (int r = 0; r < form->StringGrid1->RowCount(); ++r) cells.push_back(Cell(column, r));
+  return cells;
+}
+
+bool RainFormTest::Said(const std::string& text) const {
+  return std::find(dialogs.messages.begin(), dialogs.messages.end(), text) !=
+         dialogs.messages.end();
+}

@@ -1,0 +1,67 @@
+// Shared fixture of the main-window tests: a real TRainForm (offscreen) with
+// scripted answers to its messages and file dialogs, and a fresh data module.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "UDMTevlora.h"
+#include "URainForm.h"
+#include "UWindowDialogs.h"
+
+// Answers the file dialogs from a script (nullopt: the user cancels) and
+// remembers which dialogs ran with which settings.
+class TScriptedFileDialogs : public TFileDialogs {
+ public:
+  bool Execute(const TFileDialog& dialog, QString& fileName) override;
+  std::deque<std::optional<QString>> answers;
+  std::vector<TFileDialog> runs;
+};
+
+QApplication& RainFormTestApplication();
+
+class RainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Copies an example file (and its .par, if asked) into the temporary
+  // directory; returns the copy's path.
+  std::string CopyExample(const std::string& name, bool withPar = false);
+  // Scripts the next file dialog.
+  void Choose(const std::string& fileName) { files.answers.push_back(QString::fromStdString(fileName)); }
+  void Cancel() { files.answers.push_back(std::nullopt); }
+  // Opens an input file through the window's Open input.
+  void OpenInput(const std::string& fileName);
+  // Goes to a tab as the user does, by its tab.
+  void ShowTab(QWidget* page);
+  // Types `text` into a grid cell through the in-place editor and confirms.
+  void TypeCell(int column, int row, const QString& text);
+  // Types into a field and leaves it (the field's exit check runs).
+  void TypeField(QLineEdit* edit, const QString& text);
+  // Fills the grid rows 0 .. rows-1 with the given columns of text.
+  void FillGrid(const std::vector<std::vector<QString>>& rows);
+  QString Cell(int column, int row) const { return form->StringGrid1->Cells(column, row); }
+  std::vector<QString> Column(int column) const;
+  bool Said(const std::string& text) const;
+  void Settle() const {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+
+  TRecordingDialogs dialogs;
+  TScriptedFileDialogs files;
+  TTemporaryDirectory directory;
+  std::unique_ptr<TRainForm> form;
+  std::unique_ptr<TDMTevlora> data;
+  TDMTevlora& d() { return *data; }
+};
