@@ -33,15 +33,15 @@ struct TSeriesSpec {
 };
 
 // NrOfData is the length of SeriesT.
-inline TDMTevlora MakeGraphData(const TSeriesSpec& spec) {
+inline TDMTevlora MakeGraphData(const TSeriesSpec& series) {
   TDMTevlora data;
-  data.SeriesT = spec.T;
-  data.SeriesA = spec.A;
-  data.SeriesB = spec.B;
-  data.SeriesC = spec.C;
-  data.SeriesD = spec.D;
-  data.SeriesF = spec.F;
-  data.NrOfData = static_cast<int>(spec.T.size());
+  data.SeriesT = series.T;
+  data.SeriesA = series.A;
+  data.SeriesB = series.B;
+  data.SeriesC = series.C;
+  data.SeriesD = series.D;
+  data.SeriesF = series.F;
+  data.NrOfData = static_cast<int>(series.T.size());
   data.Title1 = "Hupsel brook";
   data.Title2 = "winter 2011-2012";
   return data;
