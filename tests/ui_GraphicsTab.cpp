@@ -1,0 +1,347 @@
+// The Graphics tab: graphs of analysis and prediction results files, the
+// choice panels, saving colour and black-and-white bitmaps, opening pictures.
+#include <QImage>
+#include <QSet>
+#include <QTest>
+
+#include "TextFile.h"
+#include "UGraphDraw.h"
+#include "ui_RainFormSupport.h"
+
+namespace {
+
+using std::string;
+using std::vector;
+
+// Distinct colours of a picture.
+int ColourCount(const QImage& image) {
+  QSet<QRgb> colours;
+  const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < rgb.height(); ++y) {
+    for (int x = 0; x < rgb.width(); ++x) colours.insert(rgb.pixel(x, y));
+  }
+  return colours.size();
+}
+
+class GraphicsTab : public RainFormTest {
+ protected:
+  void SetUp() override {
+    RainFormTest::SetUp();
+    ShowTab(form->GraphicsTabSheet);
+  }
+  // Copies a results file of the examples (and its trend file) and makes
+  // graphs of it with "Make graph".
+  string MakeGraph(const string& results, bool withTrend = false) {
+    const string copy = CopyExample(results);
+    if (withTrend) CopyExample(ChangeFileExt(results, ".dat"));
+    Choose(copy);
+    QTest::mouseClick(form->MakeGraphButton, Qt::LeftButton);
+    return copy;
+  }
+  void Go(QRadioButton* choice, QPushButton* go) {
+    choice->setChecked(true);
+    QTest::mouseClick(go, Qt::LeftButton);
+  }
+  // After "Go": one graph shown, the panels gone, the saves usable.
+  void ExpectGraphShown(int kind) {
+    EXPECT_EQ(form->GraphKind, kind);
+    EXPECT_TRUE(form->GraphImage->isVisible());
+    EXPECT_FALSE(form->Panel1->isVisible());
+    EXPECT_FALSE(form->Panel3->isVisible());
+    EXPECT_TRUE(form->SelectButton->isEnabled());
+    EXPECT_TRUE(form->SaveGraphButton->isEnabled());
+    EXPECT_TRUE(form->BlWhButton->isEnabled());
+    EXPECT_EQ(form->GraphBitmap.size(), QSize(623, 465));
+    EXPECT_EQ(form->GraphImage->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+              form->GraphBitmap.convertToFormat(QImage::Format_RGB32));
+  }
+};
+
+TEST_F(GraphicsTab, MakeGraphOfAnAnalysis) {
+  const string results = MakeGraph("spotpy_d_flood2013_12d.out", true);
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(files.runs.back().Name, "OutputOpenDialog");
+  EXPECT_EQ(d().FileName, results);
+  EXPECT_EQ(d().OutFileName, results);
+  EXPECT_EQ(form->StatusBar1->currentMessage(),
+            "The output file can be imported into spreadsheets");
+  EXPECT_TRUE(form->OutputMemo->toPlainText().startsWith("THE RESULTS OF TevloraT PROGRAM"));
+  EXPECT_TRUE(form->GraphReady);
+  EXPECT_TRUE(form->OutputShown);
+  EXPECT_TRUE(form->Panel1->isVisible());
+  EXPECT_FALSE(form->Panel3->isVisible());
+  EXPECT_FALSE(form->GraphImage->isVisible());
+  EXPECT_FALSE(form->SelectButton->isEnabled());
+  EXPECT_EQ(form->RadioGroup1->title(), "Select graph");
+  EXPECT_EQ(form->RunoffRadioButton->text(), "Runoff in time");
+  EXPECT_EQ(form->RechRadioButton->text(), "Rain/Recharge");
+  EXPECT_EQ(form->CalcObsRadioButton->text(), "Observed-calculated");
+  EXPECT_EQ(form->RainRunRadioButton->text(), "Discharge-Recharge");
+  EXPECT_EQ(form->RechRunRadioButton->text(), "Recharge-Runoff in time");
+  EXPECT_EQ(form->GoButton1->text(), "Go");
+
+  // Every analysis kind, each a picture of its own.
+  const std::pair<QRadioButton*, int> choices[] = {{form->RunoffRadioButton, 1},
+                                                   {form->RechRadioButton, 3},
+                                                   {form->CalcObsRadioButton, 7},
+                                                   {form->RechRunRadioButton, 9},
+                                                   {form->RainRunRadioButton, 8}};
+  vector<QImage> pictures;
+  for (const auto& [choice, kind] : choices) {
+    SCOPED_TRACE(kind);
+    Go(choice, form->GoButton1);
+    ExpectGraphShown(kind);
+    EXPECT_EQ(d().NrOfData, 12);
+    // The comment belongs to the discharge-recharge graph only.
+    EXPECT_EQ(form->CommentButton->isEnabled(), kind == 8);
+    for (const QImage& earlier : pictures) EXPECT_NE(earlier, form->GraphBitmap);
+    pictures.push_back(form->GraphBitmap);
+
+    QTest::mouseClick(form->SelectButton, Qt::LeftButton);
+    EXPECT_FALSE(form->GraphImage->isVisible());
+    EXPECT_FALSE(form->SelectButton->isEnabled());
+    EXPECT_FALSE(form->CommentButton->isEnabled());
+    EXPECT_TRUE(form->Panel1->isVisible());
+  }
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(GraphicsTab, DischargeRechargeNeedsTheTrendFile) {
+  MakeGraph("spotpy_d_flood2013_12d.out", false);
+  Go(form->RainRunRadioButton, form->GoButton1);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_NE(dialogs.messages[0].find(".dat"), string::npos);
+  EXPECT_FALSE(form->GraphImage->isVisible());
+  // The tab stays usable: another kind is drawn.
+  Go(form->RunoffRadioButton, form->GoButton1);
+  ExpectGraphShown(1);
+}
+
+TEST_F(GraphicsTab, MakeGraphOfPredictions) {
+  const std::pair<const char*, const char*> files[] = {
+      {"hupsel_h_dec2012_pred_runoff.out", "Reservoir storage"},
+      {"hupsel_h_dec2012_pred_drain.out", "Watertable in time"}};
+  for (const auto& [results, secondChoice] : files) {
+    SCOPED_TRACE(results);
+    MakeGraph(results);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(d().ResultsMarker, "PRED");
+    EXPECT_FALSE(d().Analysis);
+    EXPECT_FALSE(form->Panel1->isVisible());
+    EXPECT_TRUE(form->Panel3->isVisible());
+    EXPECT_EQ(form->RadioButton3->text(), "Runoff in time");
+    EXPECT_EQ(form->RadioButton4->text(), secondChoice);
+    EXPECT_EQ(form->RadioButton5->text(), "Rain/Recharge");
+    const std::pair<QRadioButton*, int> choices[] = {
+        {form->RadioButton3, 2}, {form->RadioButton4, 5}, {form->RadioButton5, 4}};
+    for (const auto& [choice, kind] : choices) {
+      SCOPED_TRACE(kind);
+      Go(choice, form->GoButton3);
+      ExpectGraphShown(kind);
+      EXPECT_EQ(d().NrOfData, 480);
+      QTest::mouseClick(form->SelectButton, Qt::LeftButton);
+      EXPECT_TRUE(form->Panel3->isVisible());
+    }
+  }
+}
+
+TEST_F(GraphicsTab, MakeGraphCancelledOrMissing) {
+  Cancel();
+  QTest::mouseClick(form->MakeGraphButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, vector<string>{"No output file selected"});
+  EXPECT_FALSE(form->GraphReady);
+  EXPECT_FALSE(form->Panel1->isVisible());
+
+  // A name that does not exist: the message with its comma, and still the
+  // choice of graphs (the results file itself cannot be read).
+  dialogs.messages.clear();
+  Choose(directory.File("none.out"));
+  QTest::mouseClick(form->MakeGraphButton, Qt::LeftButton);
+  ASSERT_GE(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0], "File does not exist, please select another one,");
+  EXPECT_TRUE(form->GraphReady);
+  EXPECT_TRUE(form->Panel1->isVisible() || form->Panel3->isVisible());
+}
+
+TEST_F(GraphicsTab, SaveColourAndBlackAndWhite) {
+  MakeGraph("spotpy_d_spring2013.out", true);
+  Go(form->CalcObsRadioButton, form->GoButton1);
+  ExpectGraphShown(7);
+
+  const string colour = directory.File("colour.bmp");
+  Choose(colour);
+  QTest::mouseClick(form->SaveGraphButton, Qt::LeftButton);
+  EXPECT_EQ(files.runs.back().Name, "GraphSaveDialog");
+  EXPECT_EQ(dialogs.messages, vector<string>{"The graph was saved in  " + colour});
+  EXPECT_EQ(ReadFileBytes(colour).substr(0, 2), "BM");
+  const QImage colourPicture(QString::fromStdString(colour));
+  EXPECT_EQ(colourPicture.size(), QSize(623, 465));
+  EXPECT_TRUE(form->ColourGraph);
+  EXPECT_EQ(form->GraphSaveDialog.InitialDir.toStdString(), directory.Path().string());
+
+  dialogs.messages.clear();
+  const string blackWhite = directory.File("bw");  // the dialog adds ".bmp"
+  Choose(blackWhite);
+  QTest::mouseClick(form->BlWhButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, vector<string>{"The graph was saved in  " + blackWhite + ".bmp"});
+  const QImage bwPicture(QString::fromStdString(blackWhite + ".bmp"));
+  EXPECT_EQ(bwPicture.size(), QSize(623, 465));
+  EXPECT_FALSE(form->ColourGraph);
+  EXPECT_LT(ColourCount(bwPicture), ColourCount(colourPicture));
+  // The graph on the tab was redrawn in black and white too.
+  EXPECT_EQ(form->GraphImage->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+            bwPicture.convertToFormat(QImage::Format_RGB32));
+
+  // Later graphs stay black and white until a colour save.
+  QTest::mouseClick(form->SelectButton, Qt::LeftButton);
+  Go(form->RunoffRadioButton, form->GoButton1);
+  EXPECT_EQ(form->GraphBitmap.convertToFormat(QImage::Format_RGB32),
+            DrawGraph(d(), 1, false).convertToFormat(QImage::Format_RGB32));
+  EXPECT_NE(form->GraphBitmap.convertToFormat(QImage::Format_RGB32),
+            DrawGraph(d(), 1, true).convertToFormat(QImage::Format_RGB32));
+
+  // The File menu's "Save g&Raph" saves in colour again.
+  dialogs.messages.clear();
+  Choose(directory.File("menu.bmp"));
+  form->GraphSaveAction->trigger();
+  EXPECT_TRUE(form->ColourGraph);
+  EXPECT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_GT(ColourCount(QImage(QString::fromStdString(directory.File("menu.bmp")))),
+            ColourCount(bwPicture));
+}
+
+TEST_F(GraphicsTab, SaveCancelledOrNotOverwritten) {
+  MakeGraph("spotpy_d_spring2013.out");
+  Go(form->RunoffRadioButton, form->GoButton1);
+
+  Cancel();
+  QTest::mouseClick(form->SaveGraphButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, vector<string>{"The graph was not saved"});
+
+  dialogs.messages.clear();
+  const string existing = directory.File("existing.bmp");
+  WriteFileBytes(existing, "old");
+  dialogs.answers = {false};
+  Choose(existing);
+  QTest::mouseClick(form->BlWhButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.questions, vector<string>{"The file already exists, overwrite?"});
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(ReadFileBytes(existing), "old");
+
+  dialogs.answers = {true};
+  Choose(existing);
+  QTest::mouseClick(form->SaveGraphButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, vector<string>{"The graph was saved in  " + existing});
+  EXPECT_EQ(QImage(QString::fromStdString(existing)).size(), QSize(623, 465));
+
+  // A file that cannot be written is reported, not announced as saved.
+  dialogs.messages.clear();
+  Choose(directory.File("no/such/folder/graph.bmp"));
+  QTest::mouseClick(form->SaveGraphButton, Qt::LeftButton);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].rfind("The graph could not be written", 0), 0u);
+}
+
+TEST_F(GraphicsTab, OpenBitmapAndJpegPictures) {
+  QImage picture(200, 120, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  const string bmp = directory.File("picture.bmp");
+  const string jpeg = directory.File("picture.jpg");
+  ASSERT_TRUE(picture.save(QString::fromStdString(bmp), "BMP"));
+  ASSERT_TRUE(picture.save(QString::fromStdString(jpeg), "JPEG"));
+
+  for (const string& file : {bmp, jpeg}) {
+    SCOPED_TRACE(file);
+    Choose(file);
+    QTest::mouseClick(form->SeeGraphButton, Qt::LeftButton);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(files.runs.back().Name, "GraphOpenDialog");
+    EXPECT_EQ(d().FileName, file);
+    EXPECT_TRUE(form->PictureImage->isVisible());
+    EXPECT_FALSE(form->GraphImage->isVisible());
+    // Shown at its own size, not stretched.
+    EXPECT_EQ(form->PictureImage->pixmap().size(), QSize(200, 120));
+    EXPECT_FALSE(form->PictureImage->hasScaledContents());
+    const QRgb middle = form->PictureImage->pixmap().toImage().pixel(100, 60);
+    EXPECT_GT(qRed(middle), 200);
+    EXPECT_LT(qGreen(middle), 50);
+    EXPECT_FALSE(form->SaveGraphButton->isEnabled());
+    EXPECT_FALSE(form->SelectButton->isEnabled());
+  }
+  EXPECT_EQ(form->GraphOpenDialog.InitialDir.toStdString(), directory.Path().string());
+}
+
+TEST_F(GraphicsTab, OpenGraphFailures) {
+  Cancel();
+  QTest::mouseClick(form->SeeGraphButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, vector<string>{"No graphics file selected"});
+
+  dialogs.messages.clear();
+  Choose(directory.File("gone.bmp"));
+  QTest::mouseClick(form->SeeGraphButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, vector<string>{"File does not exist, please select another one"});
+
+  // A file that is no picture: a clear message, and the tab goes on working.
+  dialogs.messages.clear();
+  const string broken = directory.File("broken.bmp");
+  WriteFileBytes(broken, "BM this is not a bitmap at all");
+  Choose(broken);
+  QTest::mouseClick(form->SeeGraphButton, Qt::LeftButton);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].rfind("The picture file \"" + broken + "\" could not be read", 0),
+            0u);
+  EXPECT_FALSE(form->PictureImage->isVisible());
+  MakeGraph("spotpy_d_flood2013_12d.out");
+  Go(form->RunoffRadioButton, form->GoButton1);
+  ExpectGraphShown(1);
+}
+
+TEST_F(GraphicsTab, OpenGraphFromTheMenuOnAnotherTab) {
+  QImage picture(50, 40, QImage::Format_RGB32);
+  picture.fill(Qt::blue);
+  const string bmp = directory.File("menu.bmp");
+  ASSERT_TRUE(picture.save(QString::fromStdString(bmp), "BMP"));
+  ShowTab(form->OutputTabSheet);
+  Choose(bmp);
+  form->GraphOpenAction->trigger();
+  EXPECT_EQ(form->PageControl1->currentWidget(), form->GraphicsTabSheet);
+  EXPECT_TRUE(form->PictureImage->isVisible());
+  EXPECT_EQ(form->PictureImage->pixmap().size(), QSize(50, 40));
+}
+
+TEST_F(GraphicsTab, ViewGraphFromTheOutputTab) {
+  const string results = CopyExample("spotpy_d_flood2013_12d.out");
+  ShowTab(form->OutputTabSheet);
+  Choose(results);
+  form->OutputOpenAction->trigger();
+  ASSERT_TRUE(form->ViewGraphButton->isVisible());
+  QTest::mouseClick(form->ViewGraphButton, Qt::LeftButton);
+  EXPECT_EQ(form->PageControl1->currentWidget(), form->GraphicsTabSheet);
+  EXPECT_TRUE(form->GraphReady);
+  EXPECT_TRUE(form->Panel1->isVisible());
+  EXPECT_FALSE(form->SelectButton->isEnabled());
+  EXPECT_EQ(d().ResultsMarker, "RECO");
+
+  // Leaving for the Output tab clears the graph readiness: back on the
+  // graphics tab only "Open graph" and "Make graph" are offered.
+  ShowTab(form->OutputTabSheet);
+  ShowTab(form->GraphicsTabSheet);
+  EXPECT_FALSE(form->Panel1->isVisible());
+  EXPECT_FALSE(form->Panel3->isVisible());
+}
+
+TEST_F(GraphicsTab, CommentButtonShowsTheCommentWindow) {
+  QWidget finish, help, comment, calculator;
+  form->SetCompanions(&finish, &help, &comment, &calculator);
+  MakeGraph("spotpy_d_flood2013_12d.out", true);
+  Go(form->RainRunRadioButton, form->GoButton1);
+  ASSERT_TRUE(form->CommentButton->isEnabled());
+  QTest::mouseClick(form->CommentButton, Qt::LeftButton);
+  EXPECT_TRUE(comment.isVisible());
+  // Showing another tab hides it again.
+  ShowTab(form->InputTabSheet);
+  EXPECT_FALSE(comment.isVisible());
+  EXPECT_FALSE(form->CommentButton->isEnabled());
+}
+
+}  // namespace
