@@ -60,25 +60,13 @@ class GraphicsTab : public RainFormTest {
 TEST_F(GraphicsTab, MakeGraphOfAnAnalysis) {
   const string results = MakeGraph("spotpy_d_flood2013_12d.out", true);
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(files.runs.back().Name, "OutputOpenDialog");
-  EXPECT_EQ(d().FileName, results);
   EXPECT_EQ(d().OutFileName, results);
-  EXPECT_EQ(form->StatusBar1->currentMessage(),
-            "The output file can be imported into spreadsheets");
   EXPECT_TRUE(form->OutputMemo->toPlainText().startsWith("THE RESULTS OF TevloraT PROGRAM"));
   EXPECT_TRUE(form->GraphReady);
-  EXPECT_TRUE(form->OutputShown);
   EXPECT_TRUE(form->Panel1->isVisible());
   EXPECT_FALSE(form->Panel3->isVisible());
   EXPECT_FALSE(form->GraphImage->isVisible());
   EXPECT_FALSE(form->SelectButton->isEnabled());
-  EXPECT_EQ(form->RadioGroup1->title(), "Select graph");
-  EXPECT_EQ(form->RunoffRadioButton->text(), "Runoff in time");
-  EXPECT_EQ(form->RechRadioButton->text(), "Rain/Recharge");
-  EXPECT_EQ(form->CalcObsRadioButton->text(), "Observed-calculated");
-  EXPECT_EQ(form->RainRunRadioButton->text(), "Discharge-Recharge");
-  EXPECT_EQ(form->RechRunRadioButton->text(), "Recharge-Runoff in time");
-  EXPECT_EQ(form->GoButton1->text(), "Go");
 
   // Every analysis kind, each a picture of its own.
   const std::pair<QRadioButton*, int> choices[] = {{form->RunoffRadioButton, 1},
@@ -129,9 +117,7 @@ TEST_F(GraphicsTab, MakeGraphOfPredictions) {
     EXPECT_FALSE(d().Analysis);
     EXPECT_FALSE(form->Panel1->isVisible());
     EXPECT_TRUE(form->Panel3->isVisible());
-    EXPECT_EQ(form->RadioButton3->text(), "Runoff in time");
     EXPECT_EQ(form->RadioButton4->text(), secondChoice);
-    EXPECT_EQ(form->RadioButton5->text(), "Rain/Recharge");
     const std::pair<QRadioButton*, int> choices[] = {
         {form->RadioButton3, 2}, {form->RadioButton4, 5}, {form->RadioButton5, 4}};
     for (const auto& [choice, kind] : choices) {

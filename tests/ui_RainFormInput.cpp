@@ -37,41 +37,28 @@ TEST_F(RainFormInput, OptionSwitchesLayouts) {
   EXPECT_EQ(d().RunKind, " Pre");
   EXPECT_TRUE(form->GridHasData);
   EXPECT_EQ(form->StringGrid1->ColCount(), 3);
-  EXPECT_EQ(form->StringGrid1->x(), 72);
-  EXPECT_EQ(form->StringGrid1->width(), 219);
-  EXPECT_EQ(form->TimeLabel->x(), 86);
-  EXPECT_EQ(form->RainLabel->x(), 142);
+  EXPECT_EQ(form->StringGrid1->geometry(), QRect(72, 198, 219, 330));
   EXPECT_EQ(form->EvapLabel->x(), 204);
-  EXPECT_FALSE(form->RunoffLabel->isVisible());
   EXPECT_EQ(form->StarLabel->x(), 285);
-  EXPECT_TRUE(form->AlphaGroupBox->isVisible());
-  EXPECT_TRUE(form->PredictGroupBox->isVisible());
+  EXPECT_FALSE(form->RunoffLabel->isVisible() || form->TryMemo->isVisible() ||
+               form->InputImage->isVisible() || form->InfoMemo->isVisible());
+  EXPECT_TRUE(form->AlphaGroupBox->isVisible() && form->PredictGroupBox->isVisible() &&
+              form->AlfaButton->isVisible());
   EXPECT_EQ(form->AlphaLabel->text(), "Alpha=B*discharge+F");
-  EXPECT_FALSE(form->TryMemo->isVisible());
-  EXPECT_TRUE(form->AlfaMemo->isVisible());
-  EXPECT_TRUE(form->AlfaButton->isVisible());
-  EXPECT_FALSE(form->InputImage->isVisible());
-  EXPECT_FALSE(form->InfoMemo->isVisible());
-  // A fresh data set has porosity 0, shown as 10 in a prediction.
+  // A fresh data set has porosity 0, shown as 10; the reservoir fields now
+  // show the data set's values.
   EXPECT_EQ(d().Porosity, 10);
   EXPECT_EQ(form->PorosityEdit->text(), "10");
-  // The reservoir fields now show the data set's values.
   EXPECT_EQ(form->MaxStorEdit->text(), "50");
-  EXPECT_EQ(form->InitStorEdit->text(), "50");
 
   form->OptionComboBox->setCurrentIndex(0);
   Settle();
-  EXPECT_TRUE(d().Analysis);
   EXPECT_EQ(d().RunKind, " Ana");
   EXPECT_EQ(form->StringGrid1->ColCount(), 4);
   EXPECT_EQ(form->StringGrid1->x(), 150);
-  EXPECT_EQ(form->EvapLabel->x(), 281);
   EXPECT_EQ(form->StarLabel->x(), 432);
-  EXPECT_TRUE(form->RunoffLabel->isVisible());
-  EXPECT_FALSE(form->AlphaGroupBox->isVisible());
-  EXPECT_TRUE(form->TryMemo->isVisible());
-  EXPECT_FALSE(form->AlfaButton->isVisible());
-  EXPECT_FALSE(form->InputImage->isVisible());
+  EXPECT_TRUE(form->RunoffLabel->isVisible() && form->TryMemo->isVisible());
+  EXPECT_FALSE(form->AlphaGroupBox->isVisible() || form->AlfaButton->isVisible());
 }
 
 TEST_F(RainFormInput, TypedValuesSurviveAnOptionSwitch) {
@@ -104,7 +91,6 @@ TEST_F(RainFormInput, CountChecks) {
       {"11", " The minimum number of data is 12", "12"},
       {"1501", " The maximum number of data is 1500. Not enough? Contact the author.", "1500"},
       {"abc", "The number of data is not a valid integer", "abc"},
-      {"12.5", "The number of data is not a valid integer", "12.5"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -122,7 +108,6 @@ TEST_F(RainFormInput, CountChecks) {
   EXPECT_EQ(dialogs.messages,
             vector<std::string>{" Add data in the last cells at the end of the column"});
   EXPECT_EQ(form->StringGrid1->RowCount(), 1500);
-  EXPECT_EQ(d().NrOfData, 1500);
 }
 
 TEST_F(RainFormInput, RaisingAndLoweringTheCount) {
@@ -207,15 +192,11 @@ TEST_F(RainFormInput, PredictionFieldChecks) {
   const Case cases[] = {
       {form->PorosityEdit, "100", "", "100", &d().Porosity, 100},
       {form->PorosityEdit, "100.5", "The porosity must be < 100%", " 5", &d().Porosity, 5},
-      {form->PorosityEdit, "-1", "The porosity must be >= 0", " 5", &d().Porosity, 5},
       {form->PorosityEdit, "x", "The porosity is not a valid real", "0", &d().Porosity, 0},
       {form->InitRunEdit, "0,5", "", "0,5", &d().InitRunoff, 0.5},
       {form->InitRunEdit, "-0.5", "The initial runoff must be >= 0", "0", &d().InitRunoff, 0},
-      {form->InitRunEdit, "?", "The initial runoff is not a valid real", "0", &d().InitRunoff, 0},
-      {form->InitLevelEdit, "49.07", "", "49.07", &d().InitLevel, 49.07},
       {form->InitLevelEdit, "-2", "The initial level must be >= 0", "0", &d().InitLevel, 0},
       {form->InitLevelEdit, "", "The initial level is not a valid real", "0", &d().InitLevel, 0},
-      {form->A1coeffEdit, "-0.05", "", "-0.05", &AlphaA, -0.05},
       {form->A1coeffEdit, "missing", "The A1 coefficient is not a valid real", "0", &AlphaA, 0},
   };
   for (const Case& c : cases) {
@@ -231,21 +212,6 @@ TEST_F(RainFormInput, PredictionFieldChecks) {
     EXPECT_EQ(c.edit->text(), c.shown);
     EXPECT_DOUBLE_EQ(*c.target, c.stored);
   }
-  // The F value has no check of its own.
-  dialogs.messages.clear();
-  TypeField(form->B1valueEdit, "anything");
-  EXPECT_TRUE(dialogs.messages.empty());
-}
-
-TEST_F(RainFormInput, AlphaMissingShowsInBothFields) {
-  d().AlphaMissing = true;
-  d().Analysis = false;
-  d().RunKind = " Pre";
-  form->GridHasData = true;
-  form->ShowDataSet();
-  EXPECT_EQ(form->A1coeffEdit->text(), "missing");
-  EXPECT_EQ(form->B1valueEdit->text(), "missing");
-  EXPECT_EQ(form->OptionComboBox->currentIndex(), 1);
 }
 
 TEST_F(RainFormInput, PasteThreeLinesAskingToKeepTheCount) {
@@ -391,18 +357,6 @@ TEST_F(RainFormInput, CopyAndDeleteCells) {
   EXPECT_EQ(Cell(3, 0), "4");
 }
 
-TEST_F(RainFormInput, EditActionsOnFields) {
-  form->Title1Edit->setText("Hupsel");
-  form->Title1Edit->setFocus();
-  form->Title1Edit->selectAll();
-  form->EditCut1->trigger();
-  EXPECT_EQ(form->Title1Edit->text(), "");
-  EXPECT_EQ(QApplication::clipboard()->text(), "Hupsel");
-  form->Title2Edit->setFocus();
-  form->EditPaste1->trigger();
-  EXPECT_EQ(form->Title2Edit->text(), "Hupsel");
-}
-
 TEST_F(RainFormInput, ClearAll) {
   FillGrid({{"1", "2", "3", "4"}});
   form->Title1Edit->setText("t1");
@@ -424,21 +378,6 @@ TEST_F(RainFormInput, ClearAll) {
   EXPECT_EQ(Cell(3, 0), "4");
   EXPECT_EQ(d().MaxStorage, 33);
   EXPECT_FALSE(form->GridHasData);
-}
-
-TEST_F(RainFormInput, GridKeepsHiddenCells) {
-  TStringGrid* grid = form->StringGrid1;
-  grid->SetCells(0, 14, "fourteen");
-  grid->SetRowCount(10);
-  EXPECT_EQ(grid->rowCount(), 10);
-  grid->SetRowCount(15);
-  EXPECT_EQ(grid->item(14, 0)->text(), "fourteen");
-  grid->SetColCount(3);
-  grid->SetCells(3, 0, "runoff");
-  grid->SetColCount(4);
-  EXPECT_EQ(grid->item(0, 3)->text(), "runoff");
-  grid->ForgetRowsFrom(14);
-  EXPECT_EQ(grid->Cells(0, 14), "");
 }
 
 TEST_F(RainFormInput, CellsShowTheCurrentSeparator) {

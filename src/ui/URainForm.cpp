@@ -174,7 +174,12 @@ TRainForm::TRainForm(TUserDialogs* userDialogs, TFileDialogs* fileDialogs, QWidg
   connect(PageControl1, &QTabWidget::currentChanged, this, &TRainForm::TabChanged);
 }
 
-TRainForm::~TRainForm() = default;
+TRainForm::~TRainForm() {
+  // The tabs and fields go after this object's own part: their last signals
+  // must not reach it.
+  for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
+  for (QObject* watched : exitHandlers_.keys()) watched->removeEventFilter(this);
+}
 
 void TRainForm::PlaceWindow(int screenWidth) {
   const TWindowPlacement placement = WindowPlacement(screenWidth, kDesignedWidth);
