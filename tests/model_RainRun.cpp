@@ -352,7 +352,7 @@ TEST_F(RainRun, WholeRunOnRealData) {
   ASSERT_TRUE(reference.Found());
   EXPECT_EQ(BestA, TrialAOf(reference.outer));
   EXPECT_EQ(BestC, TrialCOf(reference.inner));
-  EXPECT_EQ(dialogs.messages.back(),
+  EXPECT_EQ(RunDoneText(data.FileName),
             "The input is saved in " + dir.File("flood.inp") +
                 " ; Calculations were done and the output is saved in  " + dir.File("flood.out"));
   EXPECT_EQ(dialogs.progress.front(), " Saving data .....");

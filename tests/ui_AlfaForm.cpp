@@ -7,24 +7,13 @@
 #include <filesystem>
 
 #include "TestSupport.h"
+#include "ui_Application.h"
 #include "TextFile.h"
 #include "UAlfaForm.h"
 #include "UDMTevlora.h"
 
 namespace {
 
-// One application object for the whole test program, whichever test file
-// asks first.
-QApplication& AlfaTestApplication() {
-  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-    return *existing;
-  }
-  static int argc = 1;
-  static char name[] = "ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication application(argc, argv);
-  return application;
-}
 
 // Stands in for the main window's Input tab.
 class TFakeInputTab : public TInputTabFields {
@@ -43,7 +32,7 @@ class TFakeInputTab : public TInputTabFields {
 class AlfaForm : public ::testing::Test {
  protected:
   void SetUp() override {
-    AlfaTestApplication();
+    TestApplication();
     data.Dialogs = &dialogs;
     data.FileName = dir.File("basin.inp");
     form = std::make_unique<TAlfaForm>(data, nullptr, &inputTab);

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "TestSupport.h"
+#include "ui_Application.h"
 #include "UCommentForm.h"
 #include "UFinishForm.h"
 #include "UHelpForm.h"
@@ -17,22 +18,10 @@
 
 namespace {
 
-// One application object for the whole test program, whichever test file
-// asks first.
-QApplication& AuxTestApplication() {
-  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-    return *existing;
-  }
-  static int argc = 1;
-  static char name[] = "ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication application(argc, argv);
-  return application;
-}
 
 class AuxForms : public ::testing::Test {
  protected:
-  void SetUp() override { AuxTestApplication(); }
+  void SetUp() override { TestApplication(); }
   TRecordingDialogs dialogs;
 };
 

@@ -15,31 +15,8 @@ bool TScriptedFileDialogs::Execute(const TFileDialog& dialog, QString& fileName)
   return true;
 }
 
-QApplication& RainFormTestApplication() {
-  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-    return *existing;
-  }
-  static int argc = 1;
-  static char name[] = "ui_tests";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: taken down among the other static objects at exit, the
-  // application would delete input devices whose registry is already gone.
-  return *new QApplication(argc, argv);
-}
-
-namespace {
-// The one application object exists before the first test of any window, so
-// no test file makes one of its own that would be destroyed at exit.
-class TApplicationEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { RainFormTestApplication(); }
-};
-[[maybe_unused]] ::testing::Environment* const applicationEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
-}  // namespace
-
 void RainFormTest::SetUp() {
-  RainFormTestApplication();
+  TestApplication();
   CurrentDecimalSeparator = '.';
   AlphaA = 0;
   AlphaC = 0;

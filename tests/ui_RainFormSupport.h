@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QApplication>
+
+#include "ui_Application.h"
 #include <QString>
 #include <deque>
 #include <filesystem>
@@ -26,8 +28,6 @@ class TScriptedFileDialogs : public TFileDialogs {
   std::deque<std::optional<QString>> answers;
   std::vector<TFileDialog> runs;
 };
-
-QApplication& RainFormTestApplication();
 
 class RainFormTest : public ::testing::Test {
  protected:

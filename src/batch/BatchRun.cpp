@@ -42,7 +42,9 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs) {
       return 2;
     }
     if (!data.Analysis) data.Drainage = SecondLineSaysDrainage(data.FileName);
-    return RunModel(data) ? 0 : 1;
+    if (!RunModel(data)) return 1;
+    dialogs.Message(RunDoneText(data.FileName));
+    return 0;
   } catch (const TIOError& failure) {
     std::fprintf(stderr, "%s\n", failure.what());
     return 2;

@@ -41,6 +41,5 @@ bool RunModel(TDMTevlora& data) {
   data.LoadOutputLines(data.FileName);
   dialogs.Progress(T::kFiling);
   dialogs.Pause(1000);
-  dialogs.Message(RunDoneText(data.FileName));
   return true;
 }

@@ -21,7 +21,8 @@ std::string RunDoneText(const std::string& outFileName);
 
 // Runs the analysis (data.Analysis) or the prediction of data.FileName, which
 // was just written. Returns true when the results file was written: then
-// data.FileName names it (".out"), its lines are loaded (OutLines) and the
-// closing message has been shown. Returns false when the run stopped with
-// its own message. Throws TIOError for a file that cannot be read or written.
+// data.FileName names it (".out") and its lines are loaded (OutLines); the
+// caller closes with the message RunDoneText. Returns false when the run
+// stopped with its own message. Throws TIOError for a file that cannot be
+// read or written.
 bool RunModel(TDMTevlora& data);

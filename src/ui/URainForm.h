@@ -68,7 +68,9 @@ inline constexpr const char* kGraphSave = "Save g&Raph";
 
 inline constexpr const char* kInputFilter = "Input files (*.inp)|*.inp";
 inline constexpr const char* kOutputFilter = "Output files (*.out)|*.out";
-inline constexpr const char* kGraphOpenFilter = "Graph files (*.bmp)|*.bmp";
+// JPEG pictures open here too, so the dialog lists them with the bitmaps.
+inline constexpr const char* kGraphOpenFilter =
+    "Graph files (*.bmp *.jpg *.jpeg)|*.bmp;*.jpg;*.jpeg";
 inline constexpr const char* kGraphSaveFilter = "Image files (*.bmp)|*.bmp";
 
 // Status lines.
@@ -184,15 +186,7 @@ inline constexpr const char* kNotAllReal = "Not all data values in the inputfile
 inline constexpr const char* kInputErrors =
     "The input data were not saved due to input errors like negative values or a "
     "non-sequential time series";
-inline constexpr const char* kSaving = " Saving data .....";
-inline constexpr const char* kProgress10 = " Progress 10% ....";
-inline constexpr const char* kCalculating = " Calculating .....";
-inline constexpr const char* kProgress75 = " Progress 75% ....";
-inline constexpr const char* kFiling = " Filing results ..";
-inline constexpr const char* kSavedIn = "The input is saved in ";
 inline constexpr const char* kSavedSeparator = " ;";
-inline constexpr const char* kCalculationsDone =
-    " Calculations were done and the output is saved in  ";
 
 // Output tab.
 inline constexpr const char* kViewGraphButton = "View graph";
@@ -467,7 +461,6 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   void InputOpenActionExecute();
   void InputSaveActionExecute();
   bool AskInputFileName();
-  void RunModel();
 
   void OutputOpenActionExecute();
   void ViewGraphButtonClick();

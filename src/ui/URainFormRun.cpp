@@ -7,6 +7,8 @@
 #include "UDMTevlora.h"
 #include "UPrediction.h"
 #include "URainForm.h"
+
+#include "URunModel.h"
 #include "URainRun.h"
 #include "UTevloraUtils.h"
 
@@ -215,40 +217,34 @@ void TRainForm::InputSaveActionExecute() {
     WaitMemo->show();
     WaitMemo->raise();
     WaitMemo->clear();
-    formDialogs_.Progress(T::kSaving);
-    formDialogs_.Pause(500);
-    formDialogs_.Progress(T::kProgress10);
-
-    RegressionOff = true;
+    if (!analysis) {
+      RadioButton4->setText(d.Drainage ? T::kWatertableInTime : T::kReservoirStorage);
+    }
+    bool done = false;
     try {
-      RunModel();
+      done = RunModel(d);
     } catch (...) {
       WaitMemo->clear();
       WaitMemo->hide();
       throw;
     }
-
-    if (!VariationOk) {
+    if (analysis) {
+      // The analysis tells how many records it read.
+      NrOfDataEdit->setText(QString::number(RunCount));
+      if (VariationOk) RadioButton4->setText(T::kWatertableInTime);
+    }
+    SaveAborted = !done;
+    if (!done) {
       WaitMemo->clear();
       WaitMemo->hide();
-      return;
-    }
-    // An analysis that met a time-sequence error wrote no results either.
-    if (!StorageOk || d.RunAborted || SaveAborted || (analysis && TimeSequenceError)) {
-      WaitMemo->clear();
-      WaitMemo->hide();
-      d.RunAborted = false;
-      PageControl1->setCurrentWidget(InputTabSheet);
+      // After a check of the run's own (not a missing variation) the Input
+      // tab comes back.
+      if (VariationOk) PageControl1->setCurrentWidget(InputTabSheet);
       return;
     }
 
-    d.FileName = ChangeFileExt(d.FileName, ".out");
-    d.LoadOutputLines(d.FileName);
-    formDialogs_.Progress(T::kFiling);
-    formDialogs_.Pause(1000);
     WaitMemo->hide();
-    Message(std::string(T::kSavedIn) + ChangeFileExt(d.FileName, ".inp") + T::kSavedSeparator +
-            T::kCalculationsDone + d.FileName);
+    Message(RunDoneText(d.FileName));
     ShowOutputLines();
     d.OutFileName = d.FileName;
     SetDialogDirs(DirectoryOf(d.FileName));
@@ -259,28 +255,3 @@ void TRainForm::InputSaveActionExecute() {
   });
 }
 
-void TRainForm::RunModel() {
-  TDMTevlora& d = *DMTevlora;
-  if (d.Analysis) {
-    RunAnalysis(d);
-    // The analysis tells how many records it read.
-    NrOfDataEdit->setText(QString::number(RunCount));
-    if (!VariationOk) return;
-    RadioButton4->setText(T::kWatertableInTime);
-  } else {
-    StorageOk = true;
-    RadioButton4->setText(d.Drainage ? T::kWatertableInTime : T::kReservoirStorage);
-    RunPrediction(d);
-    VariationOk = !PredictTimeError;
-    if (!VariationOk) return;
-    formDialogs_.Progress(T::kCalculating);
-    formDialogs_.Pause(500);
-    formDialogs_.Progress(T::kProgress75);
-  }
-  if (d.RunAborted) {
-    SaveAborted = true;
-  } else {
-    formDialogs_.Pause(500);
-    SaveAborted = false;
-  }
-}
