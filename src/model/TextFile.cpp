@@ -241,7 +241,9 @@ std::string ShortestText(double x, char decimalSeparator) {
   if (exponent >= 15 || exponent < -5) {
     text += digits.substr(0, 1);
     if (count > 1) text += decimalSeparator + digits.substr(1);
-    text += "E" + std::string(exponent < 0 ? "-" : "") + std::to_string(std::abs(exponent));
+    text += 'E';
+    if (exponent < 0) text += '-';
+    text += std::to_string(std::abs(exponent));
   } else if (exponent < 0) {
     text += "0";
     text += decimalSeparator;
