@@ -547,6 +547,7 @@ class TRainForm : public TBaseForm, public TInputTabFields {
 
   // Output tab helper.
   void ShowOutputLines();
+  bool OpenOutputFile();
   // Graphics helpers.
   void DrawCurrentGraph();
   void SaveGraph(bool colour);

@@ -9,28 +9,13 @@
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UGraphDraw.h"
+#include "UFormHelpers.h"
 #include "URainForm.h"
 #include "UTevloraUtils.h"
 
 namespace T = RainFormTexts;
 
 namespace {
-bool FileExists(const std::string& name) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(name, error);
-}
-
-std::string DirectoryOf(const QString& fileName) {
-  return QFileInfo(fileName).absolutePath().toStdString();
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
-  auto* button = new QPushButton(QString::fromUtf8(caption), parent);
-  button->setObjectName(name);
-  button->setGeometry(geometry);
-  return button;
-}
-
 QRadioButton* MakeChoice(QWidget* parent, const char* name, const char* caption, int top) {
   auto* choice = new QRadioButton(QString::fromUtf8(caption), parent);
   choice->setObjectName(name);
@@ -209,22 +194,7 @@ void TRainForm::DrawCurrentGraph() {
 
 void TRainForm::OutputOpenForGraphicsExecute() {
   Guarded([this] {
-    TDMTevlora& d = *DMTevlora;
-    QString chosen;
-    if (!RunFileDialog(OutputOpenDialog, chosen)) {
-      Message(T::kNoOutputSelected);
-      return;
-    }
-    d.FileName = chosen.toStdString();
-    if (FileExists(d.FileName)) {
-      d.LoadOutputLines(d.FileName);
-    } else {
-      Message(T::kFileMissing);
-    }
-    ShowStatus(T::kOutputOpenedStatus);
-    ShowOutputLines();
-    d.OutFileName = d.FileName;
-    SetDialogDirs(DirectoryOf(chosen));
+    if (!OpenOutputFile()) return;
     GraphImage->hide();
     PictureImage->hide();
     GraphShown = false;
@@ -275,7 +245,7 @@ void TRainForm::GraphOpenActionExecute() {
       PageControl1->setCurrentWidget(GraphicsTabSheet);
     }
     PictureImage->setPixmap(QPixmap::fromImage(picture));
-    SetDialogDirs(DirectoryOf(chosen));
+    SetDialogDirs(DirectoryOf(chosen.toStdString()));
     GraphImage->hide();
     GraphShown = false;
     PictureImage->show();
@@ -300,7 +270,7 @@ void TRainForm::SaveGraph(bool colour) {
       return;
     }
     Message(std::string(T::kGraphSavedIn) + chosen.toStdString());
-    SetDialogDirs(DirectoryOf(chosen));
+    SetDialogDirs(DirectoryOf(chosen.toStdString()));
   });
 }
 

@@ -11,6 +11,7 @@
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UIntroPages.h"
+#include "UFormHelpers.h"
 #include "URainForm.h"
 
 namespace T = RainFormTexts;
@@ -47,18 +48,6 @@ QPlainTextEdit* MakeNote(QWidget* parent, const char* name, const char* text, QR
   note->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   note->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   return note;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
-  auto* button = new QPushButton(QString::fromUtf8(caption), parent);
-  button->setObjectName(name);
-  button->setGeometry(geometry);
-  return button;
-}
-
-bool FileExists(const std::string& name) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(name, error);
 }
 
 // The integer value of a cell: digits with an optional leading minus.

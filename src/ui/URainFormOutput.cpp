@@ -5,6 +5,7 @@
 
 #include "TextFile.h"
 #include "UDMTevlora.h"
+#include "UFormHelpers.h"
 #include "URainForm.h"
 
 namespace T = RainFormTexts;
@@ -58,25 +59,31 @@ void TRainForm::OutputTabSheetShow() {
   ShowStatus(T::kOutputStatus);
 }
 
+// What Open output does on both tabs: the dialog, the chosen file's lines
+// in the output memo, and the file names. False when the user cancelled.
+bool TRainForm::OpenOutputFile() {
+  TDMTevlora& d = *DMTevlora;
+  QString chosen;
+  if (!RunFileDialog(OutputOpenDialog, chosen)) {
+    Message(T::kNoOutputSelected);
+    return false;
+  }
+  d.FileName = chosen.toStdString();
+  if (FileExists(d.FileName)) {
+    d.LoadOutputLines(d.FileName);
+  } else {
+    Message(T::kFileMissing);
+  }
+  ShowStatus(T::kOutputOpenedStatus);
+  ShowOutputLines();
+  d.OutFileName = d.FileName;
+  SetDialogDirs(DirectoryOf(d.FileName));
+  return true;
+}
+
 void TRainForm::OutputOpenActionExecute() {
   Guarded([this] {
-    TDMTevlora& d = *DMTevlora;
-    QString chosen;
-    if (!RunFileDialog(OutputOpenDialog, chosen)) {
-      Message(T::kNoOutputSelected);
-      return;
-    }
-    d.FileName = chosen.toStdString();
-    std::error_code error;
-    if (std::filesystem::is_regular_file(d.FileName, error)) {
-      d.LoadOutputLines(d.FileName);
-    } else {
-      Message(T::kFileMissing);
-    }
-    ShowStatus(T::kOutputOpenedStatus);
-    ShowOutputLines();
-    d.OutFileName = d.FileName;
-    SetDialogDirs(QFileInfo(chosen).absolutePath().toStdString());
+    if (!OpenOutputFile()) return;
     OutputShown = true;
     ColourGraph = true;
     ViewGraphButton->show();

@@ -6,6 +6,7 @@
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UPrediction.h"
+#include "UFormHelpers.h"
 #include "URainForm.h"
 
 #include "URunModel.h"
@@ -15,15 +16,6 @@
 namespace T = RainFormTexts;
 
 namespace {
-bool FileExists(const std::string& name) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(name, error);
-}
-
-std::string DirectoryOf(const std::string& fileName) {
-  return QFileInfo(QString::fromStdString(fileName)).absolutePath().toStdString();
-}
-
 // Puts the data set's record count back when a save stops before writing.
 class TCountGuard {
  public:
