@@ -14,7 +14,7 @@ namespace IntroTexts {
 
 const char* const kIntroMemo =
     "INTRODUCTION TO THE TevloraT PROGRAM\n"
-    "Background documents on the model are supplied together with this program.\n"
+    "The Details buttons explain the model step by step; the Figure tab shows it.\n"
     "\n"
     "TevloraT calculates the runoff of rainfall on watersheds over which the rainfall is "
     "spread regularly. It serves equally for the discharge of a field drained by pipes or "
@@ -76,8 +76,7 @@ const char* const kFirstMemo =
     "abstraction of the US-SCS curve number method: rain first fills this deficit before any "
     "recharge occurs.\n"
     "\n"
-    "See the Figure tab for a picture of the reservoirs. The background documents supplied "
-    "with the program describe the model in more detail.";
+    "See the Figure tab for a picture of the reservoirs.";
 
 const char* const kSecondMemo =
     "CALCULATING RUNOFF FROM THE SECOND RESERVOIR\n"
@@ -120,8 +119,7 @@ const char* const kAlphaMemo =
     "measured and the calculated runoff. The combination with the smallest sum is the alpha "
     "function; the output shows it together with the coefficient of explanation R square.\n"
     "\n"
-    "See the Figure tab for a picture of the reservoirs, and the background documents supplied "
-    "with the program for the derivation.";
+    "See the Figure tab for a picture of the reservoirs.";
 
 const char* const kHeadMemo =
     "DETERMINING THE WATER LEVEL (HYDRAULIC HEAD)\n"
@@ -149,7 +147,7 @@ const char* const kHeadMemo =
 
 const char* const kRefMemo =
     "The equations of the two reservoirs are explained under the Details buttons of the Intro\n"
-    "tab and in the background documents supplied with the program.";
+    "tab; the README that comes with the program describes the model and its files.";
 
 }  // namespace IntroTexts
 
