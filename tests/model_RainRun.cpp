@@ -386,6 +386,29 @@ TEST_F(RainRun, BatchToolWritesWhatTheProgramWrites) {
   EXPECT_EQ(ReadFileBytes(dir.File("spring.out")), out);
   EXPECT_EQ(ReadFileBytes(dir.File("spring.dat")), trend);
 
+  // Predictions too; the mode is the one the file's second line states, so a
+  // parameter file beside a runoff prediction leaves it a runoff prediction.
+  for (const std::string name : {"hupsel_h_dec2012_pred_drain", "hupsel_h_dec2012_pred_runoff"}) {
+    SCOPED_TRACE(name);
+    const std::string prediction = dir.File(name + ".inp");
+    std::filesystem::copy_file(ExampleDataFile(name + ".inp"), prediction);
+    std::filesystem::copy_file(ExampleDataFile("hupsel_h_dec2012_pred_drain.par"),
+                               dir.File(name + ".par"));
+    TDMTevlora predicted;
+    predicted.Dialogs = &dialogs;
+    predicted.FileName = prediction;
+    ASSERT_TRUE(predicted.ReadInputFile());
+    predicted.Drainage = name.find("drain") != std::string::npos;
+    ASSERT_TRUE(RunModel(predicted));
+    const std::string expected = ReadFileBytes(dir.File(name + ".out"));
+    EXPECT_NE(expected.find(predicted.Drainage ? "PREDICTION drainage:" : "PREDICTION runoff:"),
+              std::string::npos);
+    std::filesystem::remove(dir.File(name + ".out"));
+    const std::string run = std::string(BATCH_TOOL) + " run " + prediction + " 2>/dev/null";
+    ASSERT_EQ(std::system(run.c_str()), 0);
+    EXPECT_EQ(ReadFileBytes(dir.File(name + ".out")), expected);
+  }
+
   // A run that stops with its message, and a file that is not there.
   WriteInput({{1, 0, 0, 2}, {2, 0, 0, 2}}, 10, 1, "flat.inp");
   const std::string flat = std::string(BATCH_TOOL) + " run " + data.FileName + " 2>/dev/null";
