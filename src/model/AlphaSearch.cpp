@@ -150,9 +150,10 @@ TCandidate PreScan(const TSearchProblem& problem) {
     }
     return false;
   };
+  // Positive C is where catchments usually are: a finer look there.
   for (int i = 0; i < kOuterTrials; i += 50) {
+    for (int j = 1; j < 1000; j += 100) consider(i, j);
     for (int j = 1000; j <= kInnerTrials; j += 25) consider(i, j);
-    for (int j = 1001; j <= kInnerTrials; j += 100) consider(i, j);
   }
   if (best.index < 0) return best;
   for (int step = 32; step >= 1; step /= 2) {
@@ -170,10 +171,6 @@ TCandidate PreScan(const TSearchProblem& problem) {
   }
   return best;
 }
-
-}  // namespace
-
-namespace {
 
 // Branch and bound over boxes of trials. A box is a range of outer indices
 // i0 .. i1 and inner indices j0 .. j1 that is walked through the records as
