@@ -53,12 +53,17 @@ void TRainForm::CreateGraphicsTab() {
   SelectButton->setEnabled(false);
   CommentButton->setEnabled(false);
 
-  Panel1 = new QWidget(page);
-  Panel1->setObjectName("Panel1");
-  Panel1->setGeometry(200, 90, 250, 220);
-  RadioGroup1 = new QGroupBox(T::kSelectGroup, Panel1);
-  RadioGroup1->setObjectName("RadioGroup1");
-  RadioGroup1->setGeometry(0, 0, 250, 176);
+  // A choice panel: the group of radio buttons with the Go button under it.
+  const auto makePanel = [page](const char* panelName, const char* groupName, int groupHeight,
+                                QWidget*& panel, QGroupBox*& group) {
+    panel = new QWidget(page);
+    panel->setObjectName(panelName);
+    panel->setGeometry(200, 90, 250, groupHeight + 44);
+    group = new QGroupBox(T::kSelectGroup, panel);
+    group->setObjectName(groupName);
+    group->setGeometry(0, 0, 250, groupHeight);
+  };
+  makePanel("Panel1", "RadioGroup1", 176, Panel1, RadioGroup1);
   RunoffRadioButton = MakeChoice(RadioGroup1, "RunoffRadioButton", T::kRunoffInTime, 26);
   RechRadioButton = MakeChoice(RadioGroup1, "RechRadioButton", T::kRainRecharge, 54);
   CalcObsRadioButton = MakeChoice(RadioGroup1, "CalcObsRadioButton", T::kObservedCalculated, 82);
@@ -68,12 +73,7 @@ void TRainForm::CreateGraphicsTab() {
   RunoffRadioButton->setChecked(true);
   GoButton1 = MakeButton(Panel1, "GoButton1", T::kGoButton, QRect(85, 186, 80, 26));
 
-  Panel3 = new QWidget(page);
-  Panel3->setObjectName("Panel3");
-  Panel3->setGeometry(200, 90, 250, 160);
-  RadioGroup3 = new QGroupBox(T::kSelectGroup, Panel3);
-  RadioGroup3->setObjectName("RadioGroup3");
-  RadioGroup3->setGeometry(0, 0, 250, 118);
+  makePanel("Panel3", "RadioGroup3", 118, Panel3, RadioGroup3);
   RadioButton3 = MakeChoice(RadioGroup3, "RadioButton3", T::kRunoffInTime, 26);
   RadioButton4 = MakeChoice(RadioGroup3, "RadioButton4", T::kWatertableInTime, 54);
   RadioButton5 = MakeChoice(RadioGroup3, "RadioButton5", T::kRainRecharge, 82);
