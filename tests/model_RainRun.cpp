@@ -222,6 +222,7 @@ TEST_F(RainRun, TrendFileLayout) {
   EXPECT_NEAR(QuadB, 3.2072864322, 1e-9);
   EXPECT_NEAR(QuadC, -0.3618090452, 1e-9);
   OptimiseAlpha(data);
+  ASSERT_TRUE(WriteAnalysisResults(data));
   const std::string trend = ReadFileBytes(ChangeFileExt(data.FileName, ".dat"));
   const auto lines = [&] {
     std::vector<std::string> result;
@@ -262,6 +263,7 @@ TEST_F(RainRun, NoRechargeKeepsThePreviousTrends) {
   EXPECT_EQ(LinA, 7);
   EXPECT_EQ(QuadA, 3);
   OptimiseAlpha(data);
+  ASSERT_TRUE(WriteAnalysisResults(data));
   const std::string trend = ReadFileBytes(ChangeFileExt(data.FileName, ".dat"));
   EXPECT_NE(trend.find("\r\nQ= 0\r\n"), std::string::npos);
 }

@@ -1,5 +1,6 @@
 // Number forms and the Pascal-style text reader shared by every file.
 #include <clocale>
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,52 @@ TEST(NumberForms, FixedWidthAndDecimals) {
   EXPECT_EQ(FormatFixed(12.5, 8, 2), "   12.50");
   EXPECT_EQ(FormatFixed(-0.5, 8, 4), " -0.5000");
   EXPECT_EQ(FormatFixed(123456.789, 6, 2), "123456.79");  // wider when needed
-  EXPECT_EQ(FormatFixed(-0.001, 6, 2), "  0.00");
   EXPECT_EQ(FormatFixed(0.0005, 7, 3), "  0.001");
   EXPECT_EQ(FormatFixed(42, 5, 0), "   42");
+}
+
+// A negative value keeps its sign when it rounds to zero; negative zero is
+// no negative value.
+TEST(NumberForms, MinusSignOfValuesThatRoundToZero) {
+  const struct {
+    double x;
+    int width, decimals;
+    const char* text;
+  } cases[] = {{-0.001, 6, 2, " -0.00"}, {-0.000001, 8, 5, "-0.00000"}, {-0.0, 6, 2, "  0.00"},
+               {0.001, 6, 2, "  0.00"}};
+  for (const auto& c : cases) EXPECT_EQ(FormatFixed(c.x, c.width, c.decimals), c.text) << c.x;
+}
+
+// A value that is not finite is the program's own input/output error in every
+// form; a results writer's check names the value and keeps the column width.
+TEST(NumberForms, NonFiniteValuesAreRefused) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (double x : {inf, -inf, nan}) {
+    EXPECT_THROW(FormatFixed(x, 10, 2), TIOError);
+    EXPECT_THROW(FormatInputNumber(x, 10), TIOError);
+    EXPECT_THROW(FormatInputExponent(x, 10), TIOError);
+    EXPECT_THROW(FormatAlphaCoefficient(x), TIOError);
+    EXPECT_THROW(ShortestText(x), TIOError);
+  }
+  const struct {
+    double x;
+    bool column;
+    const char* problem;
+  } cases[] = {{999999.99, true, ""},
+               {-99999.99, true, ""},
+               {1000000, true, "the time of record 3 is too large for its column"},
+               {-1e308, true, "the time of record 3 is too large for its column"},
+               {1e12, false, ""},
+               {nan, false, "the time is not a finite number"},
+               {-inf, true, "the time of record 3 is not a finite number"}};
+  for (const auto& c : cases) {
+    TValueCheck check;
+    const std::string text = c.column ? check.Column(c.x, 10, 2, "the time", 3)
+                                      : check.Fixed(c.x, 10, 2, "the time");
+    EXPECT_EQ(check.Problem(), c.problem) << c.x;
+    EXPECT_EQ(check.Ok(), *c.problem == '\0') << c.x;
+  }
 }
 
 TEST(NumberForms, InputFileFixedAndExponentForms) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <system_error>
 
@@ -42,6 +43,86 @@ bool SaveTextFileSafely(const std::string& path, const std::string& content) {
     return false;
   }
   return true;
+}
+
+namespace {
+
+// A temporary file beside `target`, created exclusively under a name of its
+// own, holding `content`. Empty when it could not be written in full.
+std::string WriteTemporaryBeside(const std::string& target, const std::string& content) {
+  static unsigned counter = 0;
+  std::random_device device;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = target + ".tmp" + std::to_string(device() % 1000000) + "-" +
+                             std::to_string(++counter) + "~";
+    std::FILE* file = std::fopen(name.c_str(), "wbx");
+    if (!file) {
+      std::error_code error;
+      if (std::filesystem::exists(name, error)) continue;  // taken: another name
+      return {};
+    }
+    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    const bool flushed = std::fflush(file) == 0;
+    const bool closed = std::fclose(file) == 0;
+    if (written && flushed && closed) return name;
+    std::error_code ignored;
+    std::filesystem::remove(name, ignored);
+    return {};
+  }
+  return {};
+}
+
+}  // namespace
+
+bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>>& files) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> temporaries;
+  const auto removeTemporaries = [&temporaries](std::size_t from) {
+    for (std::size_t i = from; i < temporaries.size(); ++i) {
+      std::error_code ignored;
+      fs::remove(temporaries[i], ignored);
+    }
+  };
+  for (const auto& [target, content] : files) {
+    const std::string temporary = WriteTemporaryBeside(target, content);
+    if (temporary.empty()) {
+      removeTemporaries(0);
+      return false;
+    }
+    temporaries.push_back(temporary);
+  }
+  // Everything is on disk; a rename that fails now puts the files already
+  // replaced back from their old contents.
+  std::vector<std::optional<std::string>> before;
+  for (const auto& file : files) before.push_back(LoadTextFile(file.first));
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    std::error_code error;
+    fs::rename(temporaries[i], files[i].first, error);
+    if (!error) continue;
+    removeTemporaries(i);
+    for (std::size_t k = 0; k < i; ++k) {
+      std::error_code ignored;
+      if (before[k]) {
+        SaveTextFileSafely(files[k].first, *before[k]);
+      } else {
+        fs::remove(files[k].first, ignored);
+      }
+    }
+    return false;
+  }
+  return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::exists(a, error) && fs::exists(b, error)) {
+    const bool same = fs::equivalent(a, b, error);
+    if (!error) return same;
+  }
+  const fs::path first = fs::weakly_canonical(fs::absolute(a, error), error);
+  const fs::path second = fs::weakly_canonical(fs::absolute(b, error), error);
+  return first.lexically_normal() == second.lexically_normal();
 }
 
 std::string ChangeFileExt(const std::string& path, const std::string& extension) {
@@ -192,18 +273,27 @@ std::string ExponentDigits(int exponent, int minimumDigits) {
 }
 }  // namespace
 
+namespace {
+void RequireFinite(double x) {
+  if (!std::isfinite(x)) {
+    throw TIOError(std::string("The value ") + (std::isnan(x) ? "NaN" : x < 0 ? "-inf" : "inf") +
+                   " cannot be written to a file");
+  }
+}
+}  // namespace
+
 std::string FormatFixed(double x, int width, int decimals) {
-  if (x == 0) x = 0;  // no "-0.00"
+  RequireFinite(x);
+  if (x == 0) x = 0;  // negative zero is no negative value: no "-0.00"
   char buffer[400];
   const auto result =
       std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, decimals);
-  std::string text(buffer, result.ptr);
-  // A value that rounds to zero is written without its sign.
-  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-  return PadLeft(std::move(text), width);
+  if (result.ec != std::errc()) throw TIOError("A number is too long to be written to a file");
+  return PadLeft(std::string(buffer, result.ptr), width);
 }
 
 std::string FormatInputExponent(double x, int width) {
+  RequireFinite(x);
   const int decimals = std::max(width - 8, 2) - 1;
   std::string mantissa;
   int exponent = 0;
@@ -218,6 +308,7 @@ std::string FormatInputNumber(double x, int width) {
 }
 
 std::string FormatAlphaCoefficient(double x) {
+  RequireFinite(x);
   std::string mantissa;
   int exponent = 0;
   Scientific(x, 4, mantissa, exponent);
@@ -227,6 +318,7 @@ std::string FormatAlphaCoefficient(double x) {
 }
 
 std::string ShortestText(double x, char decimalSeparator) {
+  RequireFinite(x);
   if (x == 0) return "0";
   std::string mantissa;
   int exponent = 0;
@@ -254,6 +346,41 @@ std::string ShortestText(double x, char decimalSeparator) {
     text += digits.substr(0, exponent + 1) + decimalSeparator + digits.substr(exponent + 1);
   }
   return text;
+}
+
+std::string TValueCheck::Fixed(double x, int width, int decimals, const char* what) {
+  return Checked(x, width, decimals, false, what, 0);
+}
+
+std::string TValueCheck::Column(double x, int width, int decimals, const char* what,
+                                int record) {
+  return Checked(x, width, decimals, true, what, record);
+}
+
+std::string TValueCheck::Checked(double x, int width, int decimals, bool column,
+                                 const char* what, int record) {
+  std::string text;
+  const char* fault = nullptr;
+  if (!std::isfinite(x)) {
+    fault = " is not a finite number";
+  } else {
+    text = FormatFixed(x, width, decimals);
+    // A column's value must leave a blank before it, or it runs into the
+    // column on its left.
+    if (column && text.front() != ' ') fault = " is too large for its column";
+  }
+  if (!fault) return text;
+  if (problem_.empty()) {
+    problem_ = what;
+    if (record > 0) problem_ += " of record " + std::to_string(record);
+    problem_ += fault;
+  }
+  return std::string(width, '*');
+}
+
+std::string ResultsNotWrittenText(const std::string& problem) {
+  return "The results were not written: " + problem +
+         ". Check the input data; no results file was changed.";
 }
 
 // ---------------------------------------------------------------------------

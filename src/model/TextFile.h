@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // A runtime input/output error: a file that cannot be opened, read or written,
 // or a number that cannot be converted. It ends the current command; the
@@ -26,6 +28,16 @@ std::optional<std::string> LoadTextFile(const std::string& path);
 // failed write never leaves a damaged file in place of a good one. Returns
 // false when the file could not be written; the old file is then untouched.
 bool SaveTextFileSafely(const std::string& path, const std::string& content);
+
+// Writes several files as one: every content to a temporary file beside its
+// target first, and only when all of them are complete are the targets
+// replaced. Returns false when any of them could not be written; the old
+// files are then all as they were.
+bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>>& files);
+
+// True when `a` and `b` name the same file: the same file on disk when both
+// exist, otherwise the same normalised absolute path.
+bool SameFile(const std::string& a, const std::string& b);
 
 // `path` with its extension replaced (or added) by `extension` (".out" ...).
 // Only the last path component is looked at.
@@ -88,9 +100,11 @@ class TTextWriter {
   std::string text_;
 };
 
-// Number forms of the files.
+// Number forms of the files. A value that is not finite cannot be written in
+// any of them: the formatters throw TIOError for it.
 
-// x:w:d — d decimals, right-aligned in at least w characters, point.
+// x:w:d — d decimals, right-aligned in at least w characters, point; a
+// negative value keeps its minus sign also when it rounds to zero ("-0.00").
 std::string FormatFixed(double x, int width, int decimals);
 // The input file's form of width w: fixed with two decimals when x >= 1,
 // otherwise the exponent form " 5.0E-0001" (at least 10 characters).
@@ -104,6 +118,29 @@ inline std::string Format6_2(double x) { return FormatFixed(x, 6, 2); }
 // Shortest decimal text of fields and grid cells: general format, up to 15
 // significant digits, no trailing zeros ("12.5", "0.001", "1E-6").
 std::string ShortestText(double x, char decimalSeparator = '.');
+
+// Formats the values of one results file and keeps the first one that cannot
+// be written: a value that is not finite, or a value of a table column so
+// wide that no blank is left between it and the column before, so that the
+// file could not be read back.
+class TValueCheck {
+ public:
+  // x:w:d of a single value, `what` naming it in the message.
+  std::string Fixed(double x, int width, int decimals, const char* what);
+  // x:w:d in a column of a table; `record` numbers the row in the message.
+  std::string Column(double x, int width, int decimals, const char* what, int record);
+  bool Ok() const { return problem_.empty(); }
+  // "the time of record 3 is too large for its column", ...
+  const std::string& Problem() const { return problem_; }
+
+ private:
+  std::string Checked(double x, int width, int decimals, bool column, const char* what,
+                      int record);
+  std::string problem_;
+};
+
+// "The results were not written: <problem>. ..."
+std::string ResultsNotWrittenText(const std::string& problem);
 
 // Free-format conversion of a whole token with a point; nullopt if it is not
 // a number. Accepts a leading sign and the exponent forms of the files.

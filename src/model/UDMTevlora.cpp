@@ -4,10 +4,15 @@
 
 #include "TextFile.h"
 
-double AlphaA = 0;
-double AlphaC = 0;
-double DrainKa = 0, DrainKb = 0, DrainD = 0, DrainU = 0, DrainP = 0, DrainL = 0;
-double RSquare = 0;
+double& AlphaA = Session.AlphaA;
+double& AlphaC = Session.AlphaC;
+double& DrainKa = Session.DrainKa;
+double& DrainKb = Session.DrainKb;
+double& DrainD = Session.DrainD;
+double& DrainU = Session.DrainU;
+double& DrainP = Session.DrainP;
+double& DrainL = Session.DrainL;
+double& RSquare = Session.RSquare;
 
 TDMTevlora* DMTevlora = nullptr;
 
@@ -68,8 +73,37 @@ void ReadDrainageParameters(const std::string& parFileName) {
   DrainL = values[5];
 }
 
+std::string ParNotUsedText(const std::string& parFileName, const std::string& fault) {
+  return "The drainage parameter file \"" + parFileName + "\" " + fault +
+         "; the input file was read without it.";
+}
+
 // ---------------------------------------------------------------------------
 // Input file
+
+bool ReadDrainageMark(TTextReader& in) {
+  in.ReadChars(8);
+  return in.ReadChars(3) == "dra";
+}
+
+bool InputFileSaysDrainage(const std::string& text) {
+  TTextReader in(text);
+  in.SkipLine();
+  return in.ReadChars(4) == " Pre" && ReadDrainageMark(in);
+}
+
+std::string ReadLastColumn(TTextReader& in) {
+  // At most 12 characters, and then the rest of a number that goes on
+  // beyond them: "   1.5000E+002" is 150, not 1.5.
+  std::string rest = in.ReadChars(12);
+  if (!rest.empty() && rest.back() != ' ' && rest.back() != '\t') {
+    for (std::string more = in.ReadChars(1); !more.empty() && more != " " && more != "\t";
+         more = in.ReadChars(1)) {
+      rest += more;
+    }
+  }
+  return Trim(rest);
+}
 
 bool TDMTevlora::WriteInputFile() {
   TTextWriter out;
@@ -190,8 +224,7 @@ bool TDMTevlora::ReadInputFileInto(TDMTevlora& d) const {
   if (d.RunKind == " Ana") {
     in.SkipLine();
   } else if (d.RunKind == " Pre") {
-    in.ReadChars(8);
-    d.Drainage = in.ReadChars(3) == "dra";
+    d.Drainage = ReadDrainageMark(in);
     in.SkipLine();
   }
   in.SkipLine();
@@ -270,7 +303,7 @@ bool TDMTevlora::ReadInputFileInto(TDMTevlora& d) const {
       bool useMaxEscape = false;
       if (d.Analysis) {
         escape = in.ReadReal();
-        const std::string rest = Trim(in.ReadChars(12));
+        const std::string rest = ReadLastColumn(in);
         in.SkipLine();
         if (!rest.empty()) {
           runoff = StringToFloat(rest);
@@ -279,7 +312,7 @@ bool TDMTevlora::ReadInputFileInto(TDMTevlora& d) const {
           useMaxEscape = true;
         }
       } else {
-        const std::string rest = Trim(in.ReadChars(12));
+        const std::string rest = ReadLastColumn(in);
         in.SkipLine();
         if (!rest.empty()) {
           escape = StringToFloat(rest);
@@ -310,10 +343,23 @@ bool TDMTevlora::ReadInputFileInto(TDMTevlora& d) const {
   d.NrOfData = n;
   d.Runoff.resize(n);
 
+  // The runs do not use the drainage parameters: a .par that cannot be read
+  // is reported and left aside, and the input file is read all the same.
   const std::string parFileName = ChangeFileExt(FileName, ".par");
   std::error_code error;
   if (std::filesystem::exists(parFileName, error)) {
-    ReadDrainageParameters(parFileName);
+    if (!std::filesystem::is_regular_file(parFileName, error)) {
+      Dialogs->Message(ParNotUsedText(parFileName, "is not a file"));
+      return true;
+    }
+    const TSharedValues before;
+    try {
+      ReadDrainageParameters(parFileName);
+    } catch (const TIOError& failure) {
+      before.Restore();
+      Dialogs->Message(ParNotUsedText(parFileName, std::string("is damaged (") + failure.what() + ")"));
+      return true;
+    }
     d.Drainage = true;
     d.ParLoaded = true;
   }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "USessionState.h"
 #include "UserDialogs.h"
 
 using DataArrayR = std::vector<double>;
@@ -13,11 +14,11 @@ using LineSet = std::vector<std::string>;
 using RemoveSet = std::vector<bool>;
 
 // Program-wide values shared by the input file, the calculator, the runs and
-// the graphs.
-extern double AlphaA;  // coefficient A (B) of alpha = A * runoff + C
-extern double AlphaC;  // constant C (F)
-extern double DrainKa, DrainKb, DrainD, DrainU, DrainP, DrainL;
-extern double RSquare;  // coefficient of explanation of the last analysis
+// the graphs (they live in the session state).
+extern double& AlphaA;  // coefficient A (B) of alpha = A * runoff + C
+extern double& AlphaC;  // constant C (F)
+extern double &DrainKa, &DrainKb, &DrainD, &DrainU, &DrainP, &DrainL;
+extern double& RSquare;  // coefficient of explanation of the last analysis
 
 // Texts of the data module, kept together so they are easy to check.
 namespace DataModuleTexts {
@@ -112,6 +113,7 @@ class TDMTevlora {
   // leaves the data set exactly as it was: it returns false after a
   // could-not-be-opened message or a corrupt record, and throws TIOError,
   // again with the data set unchanged, for an unreadable parameter number.
+  // A .par beside it that cannot be read is reported and left aside.
   bool ReadInputFile();
   // Returns false when nothing could be written (message shown; the old file
   // stays intact).
@@ -127,6 +129,19 @@ class TDMTevlora {
 
   TSilentDialogs silentDialogs_;
 };
+
+// "The drainage parameter file "X" <fault>; the input file was read without it."
+std::string ParNotUsedText(const std::string& parFileName, const std::string& fault);
+
+class TTextReader;
+// Line 2 of an input file as the reader takes it, from just after " Pre":
+// skips 8 characters and tells whether the next 3 are "dra".
+bool ReadDrainageMark(TTextReader& in);
+// The run mode line of the input file `text` names a drainage prediction.
+bool InputFileSaysDrainage(const std::string& text);
+// The last column of a record line: the number that starts within the next
+// 12 characters, read whole; empty when there is none.
+std::string ReadLastColumn(TTextReader& in);
 
 // The drainage parameter file: six lines of a 53-character label and "%6.2f".
 std::string DrainageParameterText();

@@ -1,30 +1,31 @@
 #include "UPrediction.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
 
 #include "TextFile.h"
 
-bool PredictTimeError = false;
+bool& PredictTimeError = Session.PredictTimeError;
 
-int PredSerial[kPredictionCapacity];
-double PredTime[kPredictionCapacity];
-double PredRain[kPredictionCapacity];
-double PredStorage[kPredictionCapacity];
-double PredDeficit[kPredictionCapacity];
-double PredRecharge[kPredictionCapacity];
-double PredAlpha[kPredictionCapacity];
-double PredDischarge[kPredictionCapacity];
-double PredLevel[kPredictionCapacity];
-int PredCount = 0;
+int (&PredSerial)[kPredictionCapacity] = Session.PredSerial;
+double (&PredTime)[kPredictionCapacity] = Session.PredTime;
+double (&PredRain)[kPredictionCapacity] = Session.PredRain;
+double (&PredStorage)[kPredictionCapacity] = Session.PredStorage;
+double (&PredDeficit)[kPredictionCapacity] = Session.PredDeficit;
+double (&PredRecharge)[kPredictionCapacity] = Session.PredRecharge;
+double (&PredAlpha)[kPredictionCapacity] = Session.PredAlpha;
+double (&PredDischarge)[kPredictionCapacity] = Session.PredDischarge;
+double (&PredLevel)[kPredictionCapacity] = Session.PredLevel;
+int& PredCount = Session.PredCount;
 
-double PredMaxStorage = 0;
-double PredInitStorage = 0;
-double PredMaxEscape = 0;
-std::string PredUnitText;
-double PredPorosity = 0;
-bool LinearFunctionMark = false;
+double& PredMaxStorage = Session.PredMaxStorage;
+double& PredInitStorage = Session.PredInitStorage;
+double& PredMaxEscape = Session.PredMaxEscape;
+std::string& PredUnitText = Session.PredUnitText;
+double& PredPorosity = Session.PredPorosity;
+bool& LinearFunctionMark = Session.LinearFunctionMark;
 
 namespace T = PredictionTexts;
 
@@ -177,12 +178,13 @@ bool PredictionRecharge(TDMTevlora& data) {
     }
   }
 
-  // The extremes are those reached by the last rise and the last fall.
+  // The true extremes, as the analysis compares them: times that rise and
+  // then fall back a little are a time-sequence fault, not a lack of variation.
   double timeMax = n > 0 ? PredTime[1] : 0;
   double timeMin = timeMax;
   for (int k = 2; k <= n; ++k) {
-    if (PredTime[k] > PredTime[k - 1]) timeMax = PredTime[k];
-    if (PredTime[k] < PredTime[k - 1]) timeMin = PredTime[k];
+    timeMax = std::max(timeMax, PredTime[k]);
+    timeMin = std::min(timeMin, PredTime[k]);
   }
   if (timeMax - timeMin < 0.001) return StopRun(data, T::kNoTimeVariation);
 
@@ -249,7 +251,8 @@ void PredictionRouting(const TDMTevlora& data) {
 namespace {
 
 // The results file of the tables, naming `inputFileName` on its fifth line.
-std::string PredictionResultsText(const TDMTevlora& data, const std::string& inputFileName) {
+std::string PredictionResultsText(const TDMTevlora& data, const std::string& inputFileName,
+                                  TValueCheck& check) {
   TTextWriter out;
   out.Line(T::kResultsHeader);
   out.Line("");
@@ -258,20 +261,23 @@ std::string PredictionResultsText(const TDMTevlora& data, const std::string& inp
   out << T::kInputFileUsed << inputFileName;
   out.EndLine();
   out.Line("");
-  out << T::kMaxStorageLabel << FormatFixed(PredMaxStorage, 6, 2) << T::kStorageUnit;
+  out << T::kMaxStorageLabel << check.Fixed(PredMaxStorage, 6, 2, "the maximum dead storage")
+      << T::kStorageUnit;
   out.EndLine();
-  out << T::kInitStorageLabel << FormatFixed(PredInitStorage, 6, 2) << T::kStorageUnit;
+  out << T::kInitStorageLabel << check.Fixed(PredInitStorage, 6, 2, "the initial dead storage")
+      << T::kStorageUnit;
   out.EndLine();
-  out << T::kMaxEscapeLabel << FormatFixed(PredMaxEscape, 6, 2) << " " << PredUnitText;
+  out << T::kMaxEscapeLabel << check.Fixed(PredMaxEscape, 6, 2, "the maximum escape rate") << " "
+      << PredUnitText;
   out.EndLine();
-  out << T::kPorosityResultLabel << FormatFixed(PredPorosity * 100, 6, 2);
+  out << T::kPorosityResultLabel << check.Fixed(PredPorosity * 100, 6, 2, "the porosity");
   out.EndLine();
   out.Line(T::kEquation);
   out.Line(T::kEquationF);
   if (LinearFunctionMark) {
     out.Line(data.Drainage ? T::kDrainageFunction : T::kRunoffFunction);
-    out << T::kCoefficientB << FormatFixed(AlphaA, 10, 5) << T::kCoefficientF
-        << FormatFixed(AlphaC, 10, 5);
+    out << T::kCoefficientB << check.Fixed(AlphaA, 10, 5, "B") << T::kCoefficientF
+        << check.Fixed(AlphaC, 10, 5, "F");
     out.EndLine();
   }
   out.Line("");
@@ -285,10 +291,13 @@ std::string PredictionResultsText(const TDMTevlora& data, const std::string& inp
     // Serial numbers up to 999 take four characters.
     const int serial = PredSerial[k];
     const int blanks = serial < 10 ? 3 : serial < 100 ? 2 : 1;
-    out << std::string(blanks, ' ') << std::to_string(serial) << FormatFixed(PredTime[k], 10, 2)
-        << FormatFixed(PredRain[k], 10, 2) << FormatFixed(PredRecharge[k], 10, 2)
-        << FormatFixed(PredAlpha[k], 10, 3) << FormatFixed(PredDischarge[k], 10, 2)
-        << FormatFixed(PredLevel[k], 10, 2);
+    out << std::string(blanks, ' ') << std::to_string(serial)
+        << check.Column(PredTime[k], 10, 2, "the time", k)
+        << check.Column(PredRain[k], 10, 2, "the rain", k)
+        << check.Column(PredRecharge[k], 10, 2, "the recharge", k)
+        << check.Column(PredAlpha[k], 10, 3, "the alpha", k)
+        << check.Column(PredDischarge[k], 10, 2, data.Drainage ? "the discharge" : "the runoff", k)
+        << check.Column(PredLevel[k], 10, 2, data.Drainage ? "the head" : "the storage", k);
     out.EndLine();
   }
   out.Line(std::string(63, '-'));
@@ -297,19 +306,26 @@ std::string PredictionResultsText(const TDMTevlora& data, const std::string& inp
 
 }  // namespace
 
-void WritePredictionResults(TDMTevlora& data) {
+bool WritePredictionResults(TDMTevlora& data) {
   const std::string outFileName = ChangeFileExt(data.FileName, ".out");
   // The data set is named by its ".inp" file from now on, whatever the
   // extension it was saved under, and also when the writing fails.
   data.FileName = ChangeFileExt(outFileName, ".inp");
-  if (!SaveTextFileSafely(outFileName, PredictionResultsText(data, data.FileName))) {
+  TValueCheck check;
+  const std::string text = PredictionResultsText(data, data.FileName, check);
+  if (!check.Ok()) {
+    data.Dialogs->Message(ResultsNotWrittenText(check.Problem()));
+    return false;
+  }
+  if (!SaveTextFileSafely(outFileName, text)) {
     throw TIOError("The results file \"" + outFileName + "\" could not be written");
   }
+  return true;
 }
 
 void RunPrediction(TDMTevlora& data) {
   PredictTimeError = false;
   if (!PredictionRecharge(data)) return;
   PredictionRouting(data);
-  WritePredictionResults(data);
+  if (!WritePredictionResults(data)) PredictTimeError = true;
 }

@@ -8,39 +8,34 @@
 
 #include "UDMTevlora.h"
 
-// Records a prediction can hold: as many as the input tab accepts.
-inline constexpr int kPredictionMaxRecords = 1500;
-// The tables count from 1; element 0 is not used.
-inline constexpr int kPredictionCapacity = kPredictionMaxRecords + 1;
-
 // Set when the run stopped on one of its checks (no variation in time, a
 // time not after its predecessor, a maximum storage or, for drainage, a
-// porosity that is not positive); the caller then skips its progress lines
+// porosity that is not positive, results that cannot be written); the caller then skips its progress lines
 // and the results display. Cleared at the start of every run.
-extern bool PredictTimeError;
+extern bool& PredictTimeError;
 
 // Working tables of the run, record n = 1 .. PredCount in file order. They
-// stay filled after a run.
-extern int PredSerial[kPredictionCapacity];        // serial number as read
-extern double PredTime[kPredictionCapacity];       // T(n)
-extern double PredRain[kPredictionCapacity];       // rain or irrigation of step n
-extern double PredStorage[kPredictionCapacity];    // S(n), dead storage after step n
-extern double PredDeficit[kPredictionCapacity];    // D(n), free room: S(n) + D(n) = MaxStor
-extern double PredRecharge[kPredictionCapacity];   // R(n), overflow of the dead storage
-extern double PredAlpha[kPredictionCapacity];      // alpha(n); alpha(1) stays 0
-extern double PredDischarge[kPredictionCapacity];  // Q(n), runoff or drain discharge
-extern double PredLevel[kPredictionCapacity];      // H(n), reservoir storage or head
-extern int PredCount;                              // N, the number of records read
+// stay filled after a run. All of these live in the session state.
+extern int (&PredSerial)[kPredictionCapacity];        // serial number as read
+extern double (&PredTime)[kPredictionCapacity];       // T(n)
+extern double (&PredRain)[kPredictionCapacity];       // rain or irrigation of step n
+extern double (&PredStorage)[kPredictionCapacity];    // S(n), dead storage after step n
+extern double (&PredDeficit)[kPredictionCapacity];    // D(n), free room: S(n) + D(n) = MaxStor
+extern double (&PredRecharge)[kPredictionCapacity];   // R(n), overflow of the dead storage
+extern double (&PredAlpha)[kPredictionCapacity];      // alpha(n); alpha(1) stays 0
+extern double (&PredDischarge)[kPredictionCapacity];  // Q(n), runoff or drain discharge
+extern double (&PredLevel)[kPredictionCapacity];      // H(n), reservoir storage or head
+extern int& PredCount;                                // N, the number of records read
 
 // Run values read from the input file.
-extern double PredMaxStorage;     // MaxStor
-extern double PredInitStorage;    // InitStor
-extern double PredMaxEscape;      // MaxEsc
-extern std::string PredUnitText;  // behind the maximum escape rate, normalised
-extern double PredPorosity;       // P, as a fraction
+extern double& PredMaxStorage;     // MaxStor
+extern double& PredInitStorage;    // InitStor
+extern double& PredMaxEscape;      // MaxEsc
+extern std::string& PredUnitText;  // behind the maximum escape rate, normalised
+extern double& PredPorosity;       // P, as a fraction
 // Set by an input file whose alpha-function line is the linear one; never
 // cleared (the results file then states the function and its coefficients).
-extern bool LinearFunctionMark;
+extern bool& LinearFunctionMark;
 
 // Texts of the prediction, kept together so they are easy to check.
 namespace PredictionTexts {
@@ -92,5 +87,7 @@ bool PredictionRecharge(TDMTevlora& data);
 // Routes the recharge through the main reservoir with alpha = AlphaA * Q + AlphaC.
 void PredictionRouting(const TDMTevlora& data);
 // Writes the results file beside the input file and leaves data.FileName
-// ending in ".inp". Throws TIOError when the file cannot be written.
-void WritePredictionResults(TDMTevlora& data);
+// ending in ".inp". Returns false, after a message and with nothing written,
+// when a value is not finite or does not fit its column (RunPrediction then
+// sets PredictTimeError). Throws TIOError when the file cannot be written.
+bool WritePredictionResults(TDMTevlora& data);

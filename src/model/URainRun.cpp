@@ -6,32 +6,46 @@
 #include "AlphaSearch.h"
 #include "TextFile.h"
 
-int RunSerial[kRunCapacity];
-std::string RunSerialText[kRunCapacity];
-double RunTime[kRunCapacity];
-double RunRain[kRunCapacity];
-double MeasRunoff[kRunCapacity];
-double AddedWater[kRunCapacity];
-double Recharge[kRunCapacity];
-double Alpha[kRunCapacity];
-double CalcRunoff[kRunCapacity];
-double RunEscRate[kRunCapacity];
-int RunCount = 0;
+int (&RunSerial)[kRunCapacity] = Session.RunSerial;
+std::string (&RunSerialText)[kRunCapacity] = Session.RunSerialText;
+double (&RunTime)[kRunCapacity] = Session.RunTime;
+double (&RunRain)[kRunCapacity] = Session.RunRain;
+double (&MeasRunoff)[kRunCapacity] = Session.MeasRunoff;
+double (&AddedWater)[kRunCapacity] = Session.AddedWater;
+double (&Recharge)[kRunCapacity] = Session.Recharge;
+double (&Alpha)[kRunCapacity] = Session.Alpha;
+double (&CalcRunoff)[kRunCapacity] = Session.CalcRunoff;
+double (&RunEscRate)[kRunCapacity] = Session.RunEscRate;
+int& RunCount = Session.RunCount;
 
-double RunMaxStorage = 0, RunInitStorage = 0, RunMaxEscape = 0;
-std::string TimeUnit, DepthUnit;
+double& RunMaxStorage = Session.RunMaxStorage;
+double& RunInitStorage = Session.RunInitStorage;
+double& RunMaxEscape = Session.RunMaxEscape;
+std::string& TimeUnit = Session.TimeUnit;
+std::string& DepthUnit = Session.DepthUnit;
 
-bool RegressionOff = false;
-bool VariationOk = false;
-bool TimeSequenceError = false;
-bool StorageOk = false;
-bool QuadTrendValid = false;
+bool& RegressionOff = Session.RegressionOff;
+bool& VariationOk = Session.VariationOk;
+bool& TimeSequenceError = Session.TimeSequenceError;
+bool& StorageOk = Session.StorageOk;
+bool& QuadTrendValid = Session.QuadTrendValid;
+bool& AlphaFitFound = Session.AlphaFitFound;
 
-double LinA = 0, LinC = 0;
-double QuadA = 0, QuadB = 0, QuadC = 0;
-double AlphaQuadA = 0, AlphaQuadB = 0, AlphaQuadC = 0;
+double& LinA = Session.LinA;
+double& LinC = Session.LinC;
+double& QuadA = Session.QuadA;
+double& QuadB = Session.QuadB;
+double& QuadC = Session.QuadC;
+double& AlphaQuadA = Session.AlphaQuadA;
+double& AlphaQuadB = Session.AlphaQuadB;
+double& AlphaQuadC = Session.AlphaQuadC;
 
-double TrialA = 0, TrialC = 0, BestA = 0, BestC = 0, BestSumSq = 0, SumSq = 0;
+double& TrialA = Session.TrialA;
+double& TrialC = Session.TrialC;
+double& BestA = Session.BestA;
+double& BestC = Session.BestC;
+double& BestSumSq = Session.BestSumSq;
+double& SumSq = Session.SumSq;
 
 int SearchThreads = 0;
 
@@ -205,7 +219,7 @@ struct TRegression {
   }
 };
 
-bool QuadraticComputedThisRun = false;
+bool& QuadraticComputedThisRun = Session.QuadraticComputedThisRun;
 
 const char* ProgressText(int k, int records) {
   struct TProgressLine {
@@ -324,24 +338,38 @@ void AlphaRunoffTrend() {
   regression.Quadratic(AlphaQuadA, AlphaQuadB, AlphaQuadC);
 }
 
-void WriteTrendFile(const TDMTevlora& data) {
+namespace {
+
+std::string TrendFileText(TValueCheck& check) {
   TTextWriter out;
   out.Line("Linear: Runoff = A * Rain + C");
-  out << "A= " << FormatFixed(LinA, 7, 4) << " C= " << FormatFixed(LinC, 7, 4);
+  out << "A= " << check.Fixed(LinA, 7, 4, "the linear trend coefficient A") << " C= "
+      << check.Fixed(LinC, 7, 4, "the linear trend constant C");
   out.EndLine();
   out.Line("");
   out.Line("Quadratic: Runoff = A * RainSq +  B * Rain + C");
-  out << "A= " << FormatFixed(QuadA, 8, 5) << " B= " << FormatFixed(QuadB, 8, 5)
-      << " C= " << FormatFixed(QuadC, 8, 5);
+  out << "A= " << check.Fixed(QuadA, 8, 5, "the quadratic trend coefficient A") << " B= "
+      << check.Fixed(QuadB, 8, 5, "the quadratic trend coefficient B") << " C= "
+      << check.Fixed(QuadC, 8, 5, "the quadratic trend constant C");
   out.EndLine();
   out.Line("");
   out.Line(QuadTrendValid ? "Q= 1" : "Q= 0");
   out.Line("");
-  out << "Quadratic Aq = " << FormatFixed(AlphaQuadA, 8, 4) << " Bq = "
-      << FormatFixed(AlphaQuadB, 8, 4) << " Cq = " << FormatFixed(AlphaQuadC, 8, 4);
+  out << "Quadratic Aq = " << check.Fixed(AlphaQuadA, 8, 4, "the alpha trend coefficient Aq")
+      << " Bq = " << check.Fixed(AlphaQuadB, 8, 4, "the alpha trend coefficient Bq")
+      << " Cq = " << check.Fixed(AlphaQuadC, 8, 4, "the alpha trend constant Cq");
   out.EndLine();
+  return out.Text();
+}
+
+}  // namespace
+
+void WriteTrendFile(const TDMTevlora& data) {
+  TValueCheck check;
+  const std::string text = TrendFileText(check);
+  if (!check.Ok()) throw TIOError(check.Problem());
   const std::string name = ChangeFileExt(data.FileName, ".dat");
-  if (!SaveTextFileSafely(name, out.Text())) {
+  if (!SaveTextFileSafely(name, text)) {
     throw TIOError("The trend file \"" + name + "\" could not be written");
   }
 }
@@ -369,13 +397,18 @@ void OptimiseAlpha(TDMTevlora& data) {
   const TSearchResult result = FastSearch(problem, SearchThreads, [&](int k) {
     if (const char* text = ProgressText(k, records)) data.Dialogs->Progress(text);
   });
-  if (result.Found()) {
-    BestA = TrialAOf(result.outer);
-    BestC = TrialCOf(result.inner);
-    BestSumSq = result.sum;
-  }
   TrialA = TrialAOf(kOuterTrials - 1);
   TrialC = TrialCOf(kInnerTrials);
+  AlphaFitFound = result.Found();
+  if (!AlphaFitFound) {
+    // An optimum of an earlier run (or 0 and 0) must not pass for this one.
+    data.Dialogs->Message(T::kNoFit);
+    data.RunAborted = true;
+    return;
+  }
+  BestA = TrialAOf(result.outer);
+  BestC = TrialCOf(result.inner);
+  BestSumSq = result.sum;
 
   // Final reconstruction with the optimum, and its fit.
   SumSq = 0;
@@ -397,10 +430,10 @@ void OptimiseAlpha(TDMTevlora& data) {
   if (RSquare >= 1) RSquare = 0.99;
 
   AlphaRunoffTrend();
-  WriteTrendFile(data);
 }
 
-void WriteAnalysisResults(TDMTevlora& data) {
+bool WriteAnalysisResults(TDMTevlora& data) {
+  TValueCheck check;
   data.FileName = ChangeFileExt(data.FileName, ".out");
   const std::string outName = data.FileName;
   TTextWriter out;
@@ -411,16 +444,19 @@ void WriteAnalysisResults(TDMTevlora& data) {
   data.FileName = ChangeFileExt(data.FileName, ".inp");
   out.Line("Name of input file used: " + data.FileName);
   out.Line("");
-  out << "Maximum dead storage:  " << FormatFixed(RunMaxStorage, 6, 2) << " mm";
+  out << "Maximum dead storage:  " << check.Fixed(RunMaxStorage, 6, 2, "the maximum dead storage")
+      << " mm";
   out.EndLine();
-  out << "Initial dead storage:  " << FormatFixed(RunInitStorage, 6, 2) << " mm";
+  out << "Initial dead storage:  " << check.Fixed(RunInitStorage, 6, 2, "the initial dead storage")
+      << " mm";
   out.EndLine();
-  out << "Max. escape/time unit: " << FormatFixed(RunMaxEscape, 6, 2) << " " << DepthUnit;
+  out << "Max. escape/time unit: " << check.Fixed(RunMaxEscape, 6, 2, "the maximum escape rate")
+      << " " << DepthUnit;
   out.EndLine();
   out.Line("Equation: Q(n)=Q(n-1)*F+R(n)*(1-F) with Q=runoff, R=Rechargen=serial nr.");
   out.Line("where F=exp[-Alpha(n)*{T(n)-T(n-1)}], T=time");
   out.Line("OPTIMIZATION: alpha = A * runoff + C");
-  out << "A =" << FormatFixed(BestA, 7, 4) << "  C =" << FormatFixed(BestC, 8, 4);
+  out << "A =" << check.Fixed(BestA, 7, 4, "A") << "  C =" << check.Fixed(BestC, 8, 4, "C");
   out.EndLine();
   AlphaA = BestA;
   AlphaC = BestC;
@@ -452,21 +488,34 @@ void WriteAnalysisResults(TDMTevlora& data) {
     } else if (RunSerial[n] < 100) {
       out << " ";
     }
-    out << FormatFixed(RunTime[n], 10, 2) << FormatFixed(RunRain[n], 10, 2)
-        << FormatFixed(Recharge[n], 10, 2) << FormatFixed(MeasRunoff[n], 10, 2)
-        << FormatFixed(Alpha[n], 10, 3) << FormatFixed(CalcRunoff[n], 10, 2);
+    out << check.Column(RunTime[n], 10, 2, "the time", n)
+        << check.Column(RunRain[n], 10, 2, "the rain", n)
+        << check.Column(Recharge[n], 10, 2, "the recharge", n)
+        << check.Column(MeasRunoff[n], 10, 2, "the measured runoff", n)
+        << check.Column(Alpha[n], 10, 3, "the alpha", n)
+        << check.Column(CalcRunoff[n], 10, 2, "the calculated runoff", n);
     out.EndLine();
   }
   out.Line(dashes);
   const double deviation = RunCount > 1 ? std::sqrt(SumSq / (RunCount - 1)) : 0.0;
-  out << "Stand. dev. of calc. from meas. runoff:" << FormatFixed(deviation, 8, 3);
+  out << "Stand. dev. of calc. from meas. runoff:"
+      << check.Fixed(deviation, 8, 3, "the standard deviation");
   out.EndLine();
-  out << "Coefficient of explanation R square is:" << FormatFixed(RSquare, 8, 3);
+  out << "Coefficient of explanation R square is:" << check.Fixed(RSquare, 8, 3, "R square");
   out.EndLine();
   out.Line("");
-  if (!SaveTextFileSafely(outName, out.Text())) {
-    throw TIOError("The results file \"" + outName + "\" could not be written");
+  const std::string trendName = ChangeFileExt(outName, ".dat");
+  const std::string trend = TrendFileText(check);
+  if (!check.Ok()) {
+    data.Dialogs->Message(ResultsNotWrittenText(check.Problem()));
+    return false;
   }
+  // The trend file belongs to these results: both change, or neither.
+  if (!SaveTextFilesTogether({{trendName, trend}, {outName, out.Text()}})) {
+    throw TIOError("The results file \"" + outName + "\" and the trend file \"" + trendName +
+                   "\" could not be written; both were left as they were");
+  }
+  return true;
 }
 
 void RunAnalysis(TDMTevlora& data) {
@@ -476,5 +525,6 @@ void RunAnalysis(TDMTevlora& data) {
   RegressionOff = false;
   ReadAndCheck(data);
   OptimiseAlpha(data);
-  WriteAnalysisResults(data);
+  if (!AlphaFitFound) return;
+  if (!WriteAnalysisResults(data)) data.RunAborted = true;
 }

@@ -6,12 +6,36 @@
 
 namespace T = RunModelTexts;
 
+std::string RunOverInputText(const std::string& kind, const std::string& target,
+                             const std::string& inputFileName) {
+  return "The run was not started: its " + kind + " \"" + target +
+         "\" would overwrite the input file \"" + inputFileName +
+         "\". Save the input data under a name ending in .inp.";
+}
+
 std::string RunDoneText(const std::string& outFileName) {
   return "The input is saved in " + ChangeFileExt(outFileName, ".inp") + " ;" +
          " Calculations were done and the output is saved in  " + outFileName;
 }
 
-bool RunModel(TDMTevlora& data) {
+bool RunWouldOverwriteInput(const TDMTevlora& data, const std::string& inputFileName) {
+  const std::pair<const char*, const char*> files[] = {{".out", "results file"},
+                                                       {".dat", "trend file"}};
+  for (const auto& [extension, kind] : files) {
+    if (!data.Analysis && std::string(extension) == ".dat") continue;
+    const std::string target = ChangeFileExt(data.FileName, extension);
+    if (SameFile(target, inputFileName)) {
+      data.Dialogs->Message(RunOverInputText(kind, target, inputFileName));
+      return true;
+    }
+  }
+  return false;
+}
+
+bool RunModel(TDMTevlora& data, const std::string& inputFileName) {
+  if (RunWouldOverwriteInput(data, inputFileName.empty() ? data.FileName : inputFileName)) {
+    return false;
+  }
   TUserDialogs& dialogs = *data.Dialogs;
   dialogs.Progress(T::kSaving);
   dialogs.Pause(500);
@@ -20,6 +44,11 @@ bool RunModel(TDMTevlora& data) {
   if (data.Analysis) {
     RunAnalysis(data);
     if (!VariationOk) return false;
+    // No fit, or results that cannot be written: stopped with its message.
+    if (data.RunAborted) {
+      data.RunAborted = false;
+      return false;
+    }
     // A negative time step stops the analysis with its message too; it must
     // not be taken for a finished run.
     if (TimeSequenceError) return false;
