@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -14,6 +18,31 @@ TTemporaryDirectory::TTemporaryDirectory() {
 TTemporaryDirectory::~TTemporaryDirectory() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+TFileSizeLimit::TFileSizeLimit(unsigned long bytes) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  old_ = limit.rlim_cur;
+  limit.rlim_cur = bytes;
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TFileSizeLimit::~TFileSizeLimit() {
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = old_;
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::string ReadFileBytes(const std::string& path) {

@@ -44,6 +44,22 @@ class TTemporaryDirectory {
   std::filesystem::path path_;
 };
 
+// A full disk for this process while the object lives: no file may grow
+// beyond `bytes` (writes past it fail instead of raising a signal).
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(unsigned long bytes);
+  ~TFileSizeLimit();
+  TFileSizeLimit(const TFileSizeLimit&) = delete;
+  TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+ private:
+  unsigned long old_ = 0;
+};
+
+// The names in a folder, sorted.
+std::vector<std::string> FolderEntries(const std::filesystem::path& folder);
+
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Joins lines with CR LF after every line.

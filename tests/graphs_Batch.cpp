@@ -82,4 +82,46 @@ TEST_F(GraphBatch, RefusalsAndErrors) {
   }
 }
 
+TEST_F(GraphBatch, NothingIsWrittenOverAnExistingFileUnasked) {
+  ASSERT_EQ(Run(analysis_ + " 1 -o " + Output("first.bmp")), 0);
+  const std::string oldPicture = ReadFileBytes(Output("first.bmp"));
+  struct TCase {
+    std::string name, bytes, options;
+    int status;
+    bool replaced;
+  };
+  const std::string inp = ReadFileBytes(ChangeFileExt(analysis_, ".inp"));
+  const std::string dat = ReadFileBytes(ChangeFileExt(analysis_, ".dat"));
+  const std::string out = ReadFileBytes(analysis_);
+  const TCase cases[] = {
+      {"copy.out", out, "", 1, false},
+      {"copy.out", out, "--force", 1, false},
+      {"copy.dat", dat, "--force", 1, false},
+      {"copy.inp", inp, "--force", 1, false},
+      {"BMW.bmp", "BM title of a text file\r\n", "--force", 1, false},
+      {"old.bmp", oldPicture, "", 1, false},
+      {"old.bmp", oldPicture, "--force", 0, true},
+  };
+  for (const TCase& c : cases) {
+    WriteFileBytes(Output(c.name), c.bytes);
+    EXPECT_EQ(Run(analysis_ + " 3 -o " + Output(c.name) + " " + c.options), c.status)
+        << c.name << " " << c.options << ": " << errors_;
+    EXPECT_EQ(ReadFileBytes(Output(c.name)) == c.bytes, !c.replaced) << c.name << " " << c.options;
+  }
+  // The default name, and a folder in the way.
+  const std::string byDefault = ChangeFileExt(analysis_, "") + "_graph9.bmp";
+  WriteFileBytes(byDefault, oldPicture);
+  EXPECT_EQ(Run(analysis_ + " 9"), 1);
+  EXPECT_EQ(ReadFileBytes(byDefault), oldPicture);
+  std::filesystem::create_directory(Output("folder.bmp"));
+  EXPECT_EQ(Run(analysis_ + " 3 --force -o " + Output("folder.bmp")), 1);
+}
+
+TEST_F(GraphBatch, ANameThatIsNotUtf8IsWrittenAsGiven) {
+  const std::string name = Output("d\xE9" "bit.bmp");  // Latin-1 e acute
+  EXPECT_EQ(Run(analysis_ + " 1 -o \"" + name + "\""), 0) << errors_;
+  EXPECT_EQ(ReadFileBytes(name).substr(0, 2), "BM");
+  EXPECT_NE(errors_.find(name), std::string::npos) << errors_;
+}
+
 }  // namespace

@@ -193,4 +193,16 @@ TEST_F(GraphDraw, SavedAsAWindowsBitmap) {
   EXPECT_FALSE(SaveGraphBitmap(image, directory_.File("missing/graph.bmp")));
 }
 
+TEST_F(GraphDraw, AFailedSaveKeepsTheOldPicture) {
+  const std::string bmp = directory_.File("kept.bmp");
+  ASSERT_TRUE(SaveGraphBitmap(QImage(20, 20, QImage::Format_RGB32), bmp));
+  const std::string old = ReadFileBytes(bmp);
+  {
+    TFileSizeLimit full(old.size() + 1000);  // room for the old picture, not the new
+    EXPECT_FALSE(SaveGraphBitmap(DrawGraph(Data(3), 3, true), bmp));
+  }
+  EXPECT_EQ(ReadFileBytes(bmp), old);
+  EXPECT_EQ(FolderEntries(directory_.Path()), (std::vector<std::string>{"basin.dat", "kept.bmp"}));
+}
+
 }  // namespace

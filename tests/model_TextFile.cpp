@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "TextFile.h"
 
 TEST(NumberForms, FixedWidthAndDecimals) {
@@ -162,4 +163,57 @@ TEST(FileNames, ExtensionIsReplacedOnTheLastComponent) {
   // A directory name (the start-up state of the data module) gets the
   // extension added: the name lies beside the directory.
   EXPECT_EQ(ChangeFileExt("/home/user/work", ".par"), "/home/user/work.par");
+}
+
+namespace fs = std::filesystem;
+
+TEST(SafeWrite, NothingFoundUnderATemporaryNameIsFollowedOrReplaced) {
+  // Whatever lies beside the target under the name a temporary file once
+  // had: a link to another file, or another writer's temporary file.
+  for (const bool link : {true, false}) {
+    TTemporaryDirectory dir;
+    const std::string target = dir.File("basin.out");
+    const std::string victim = dir.File("basin.inp");
+    const std::string planted = target + ".tmp~";
+    WriteFileBytes(victim, "measured data\r\n");
+    if (link) {
+      fs::create_symlink(victim, planted);
+    } else {
+      WriteFileBytes(planted, "another writer\r\n");
+    }
+    ASSERT_TRUE(SaveTextFileSafely(target, "results\r\n"));
+    EXPECT_EQ(ReadFileBytes(target), "results\r\n");
+    EXPECT_EQ(ReadFileBytes(victim), "measured data\r\n") << link;
+    EXPECT_EQ(ReadFileBytes(planted), link ? "measured data\r\n" : "another writer\r\n");
+    EXPECT_EQ(FolderEntries(dir.Path()).size(), 3u);
+  }
+}
+
+TEST(SafeWrite, ALinkStaysALinkAndThePermissionsStay) {
+  TTemporaryDirectory dir;
+  fs::create_directory(dir.Path() / "shared");
+  const std::string real = dir.File("shared/basin.out");
+  const std::string link = dir.File("basin.out");
+  WriteFileBytes(real, "old\r\n");
+  fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("shared/basin.out", link);
+
+  ASSERT_TRUE(SaveTextFileSafely(link, "new\r\n"));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadFileBytes(real), "new\r\n");
+  EXPECT_EQ(fs::status(real).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(FolderEntries(dir.Path() / "shared"), std::vector<std::string>{"basin.out"});
+}
+
+TEST(SafeWrite, AFullDiskKeepsTheOldFileAndLeavesNothing) {
+  TTemporaryDirectory dir;
+  const std::string target = dir.File("basin.out");
+  WriteFileBytes(target, "old\r\n");
+  {
+    TFileSizeLimit full(1000);
+    EXPECT_FALSE(SaveTextFileSafely(target, std::string(5000, 'x')));
+  }
+  EXPECT_EQ(ReadFileBytes(target), "old\r\n");
+  EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"basin.out"});
 }

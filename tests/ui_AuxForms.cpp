@@ -120,7 +120,7 @@ TEST_F(AuxForms, PicturesAreJpegOfTheirSizes) {
 TEST_F(AuxForms, PictureThatCannotBeDecoded) {
   TTemporaryDirectory dir;
   const std::string broken = dir.File("broken.jpg");
-  WriteFileBytes(broken, std::string("\xFF\xD8\xFF\xE0 not really a picture", 27));
+  WriteFileBytes(broken, std::string("\xFF\xD8\xFF\xE0 not really a picture"));
   const QPixmap pixmap = LoadPicture(QString::fromStdString(broken), dialogs);
   EXPECT_TRUE(pixmap.isNull());
   ASSERT_EQ(dialogs.messages.size(), 1u);

@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "BatchCommands.h"
 #include "TextFile.h"
@@ -17,7 +20,7 @@
 
 namespace {
 const char* kGraphUsage =
-    "usage: tevlora-batch graph FILE.out KIND [--bw] [-o FILE.bmp]\n"
+    "usage: tevlora-batch graph FILE.out KIND [--bw] [-o FILE.bmp] [--force]\n"
     "  KIND 1, 3, 7, 8, 9 for analysis results, 2, 4, 5 for prediction results\n";
 
 std::string AnalysisKindsOnlyText(int kind, const std::string& fileName) {
@@ -38,11 +41,22 @@ std::string SavedText(const std::string& fileName) {
   return "The graph was saved in  " + fileName;
 }
 
+std::string ExistsText(const std::string& fileName) {
+  return "tevlora-batch graph: \"" + fileName +
+         "\" exists and is not replaced; --force replaces a picture";
+}
+
+std::string NotAPictureText(const std::string& fileName) {
+  return "tevlora-batch graph: \"" + fileName +
+         "\" exists and is not a picture; a graph is never written over it";
+}
+
 struct TGraphOptions {
   std::string ResultsFile;
   int Kind = 0;
   bool Colour = true;
   std::string Output;
+  bool Force = false;
 };
 
 int UsageError(const std::string& complaint) {
@@ -55,6 +69,50 @@ std::optional<int> ParseKind(const std::string& text) {
   const int kind = text[0] - '0';
   if (!IsGraphKind(kind)) return std::nullopt;
   return kind;
+}
+
+// A bitmap, PNG, JPEG or GIF picture by its first bytes. A bitmap needs more
+// than "BM", which a title line may start with: its reserved bytes are zero
+// and its information header has one of the known sizes.
+bool StartsLikeAPicture(const std::string& bytes) {
+  const auto startsWith = [&bytes](std::string_view prefix) {
+    return bytes.compare(0, prefix.size(), prefix) == 0;
+  };
+  if (startsWith("\x89PNG\r\n\x1a\n") || startsWith("\xFF\xD8\xFF") || startsWith("GIF87a") ||
+      startsWith("GIF89a")) {
+    return true;
+  }
+  if (!startsWith("BM") || bytes.size() < 18) return false;
+  if (bytes.compare(6, 4, std::string(4, '\0')) != 0) return false;
+  const unsigned header = static_cast<unsigned char>(bytes[14]) |
+                          static_cast<unsigned char>(bytes[15]) << 8 |
+                          static_cast<unsigned>(static_cast<unsigned char>(bytes[16])) << 16 |
+                          static_cast<unsigned>(static_cast<unsigned char>(bytes[17])) << 24;
+  return header == 12 || header == 40 || header == 52 || header == 56 || header == 108 ||
+         header == 124;
+}
+
+// Nothing is written over a file the user did not offer: an existing picture
+// only with --force, anything else (results, input, a folder) never.
+// Returns the exit status of a refusal, or 0.
+int RefusedOutput(const TGraphOptions& options) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::file_status status = fs::status(options.Output, error);
+  if (!fs::exists(status)) return 0;
+  std::string start(32, '\0');
+  std::ifstream in(options.Output, std::ios::binary);
+  in.read(start.data(), static_cast<std::streamsize>(start.size()));
+  start.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  if (!fs::is_regular_file(status) || !StartsLikeAPicture(start)) {
+    std::fprintf(stderr, "%s\n", NotAPictureText(options.Output).c_str());
+    return 1;
+  }
+  if (!options.Force) {
+    std::fprintf(stderr, "%s\n", ExistsText(options.Output).c_str());
+    return 1;
+  }
+  return 0;
 }
 
 bool EndsWithPng(const std::string& fileName) {
@@ -101,6 +159,7 @@ int DrawAndSave(const TGraphOptions& options) {
   }
   data.LoadGraphSeries(options.Kind);
   if (dialogs.MessageCount > 0) return 1;
+  if (const int refused = RefusedOutput(options)) return refused;
 
   const auto application = MakeGuiApplication();
   const QImage image = DrawGraph(data, options.Kind, options.Colour);
@@ -121,6 +180,8 @@ int BatchGraph(const TArguments& arguments) {
     const std::string& argument = arguments[i];
     if (argument == "--bw") {
       options.Colour = false;
+    } else if (argument == "--force") {
+      options.Force = true;
     } else if (argument == "-o") {
       if (i + 1 >= arguments.size()) return UsageError("-o needs a file name");
       options.Output = arguments[++i];

@@ -1,5 +1,6 @@
 #include "UGraphDraw.h"
 
+#include <QBuffer>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -410,5 +411,11 @@ QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph) {
 }
 
 bool SaveGraphBitmap(const QImage& image, const std::string& fileName, const char* format) {
-  return image.save(QString::fromStdString(fileName), format);
+  // Encoded in memory and written as every file of the program is: the old
+  // picture is replaced only by a complete new one, under exactly the bytes
+  // of the name (a name that is not UTF-8 has no faithful QString).
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, format)) return false;
+  return SaveFileSafely(fileName, bytes.toStdString());
 }

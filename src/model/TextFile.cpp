@@ -2,14 +2,20 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 std::optional<std::string> LoadTextFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -20,27 +26,73 @@ std::optional<std::string> LoadTextFile(const std::string& path) {
   return buffer.str();
 }
 
-bool SaveTextFileSafely(const std::string& path, const std::string& content) {
+namespace {
+// The file a write to `path` must replace: a symbolic link is followed to the
+// file it points to, so the link itself stays a link.
+std::filesystem::path ReplacedFile(const std::filesystem::path& path) {
   namespace fs = std::filesystem;
-  const std::string temporary = path + ".tmp~";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
+  fs::path target = path;
+  for (int depth = 0; depth < 40; ++depth) {
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(target, error))) break;
+    const fs::path link = fs::read_symlink(target, error);
+    if (error) break;
+    target = link.is_absolute() ? link : target.parent_path() / link;
+  }
+  return target;
+}
+
+bool WriteAll(int descriptor, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(descriptor, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
       return false;
     }
+    data += written;
+    size -= static_cast<std::size_t>(written);
   }
-  std::error_code error;
-  fs::rename(temporary, path, error);
-  if (error) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
+  return true;
+}
+
+mode_t CreationMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+}  // namespace
+
+bool SaveFileSafely(const std::string& path, const std::string& content) {
+  namespace fs = std::filesystem;
+  const fs::path target = ReplacedFile(path);
+  // A fresh name in the target's own folder, created exclusively: nothing
+  // planted there is followed, and two writers never share it; the rename
+  // then stays within one file system.
+  std::string name = target.string() + ".XXXXXX";
+  const int descriptor = ::mkstemp(name.data());
+  if (descriptor < 0) return false;
+  struct stat old {};
+  const bool replacing = ::stat(target.c_str(), &old) == 0;
+  // The owner and group stay where the user may keep them (the owner only
+  // for root); the permissions always stay.
+  if (replacing && ::fchown(descriptor, old.st_uid, old.st_gid) != 0) {
+    [[maybe_unused]] const int groupOnly = ::fchown(descriptor, static_cast<uid_t>(-1), old.st_gid);
+  }
+  const mode_t mode = replacing ? (old.st_mode & 07777) : CreationMode();
+  bool written =
+      ::fchmod(descriptor, mode) == 0 && WriteAll(descriptor, content.data(), content.size());
+  // On disk before it replaces the old file, so a crash leaves one or the other.
+  written = written && ::fsync(descriptor) == 0;
+  written = ::close(descriptor) == 0 && written;
+  if (!written || ::rename(name.c_str(), target.c_str()) != 0) {
+    ::unlink(name.c_str());
     return false;
+  }
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const int directory = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (directory >= 0) {
+    ::fsync(directory);
+    ::close(directory);
   }
   return true;
 }

@@ -25,9 +25,15 @@ class TIOError : public std::runtime_error {
 std::optional<std::string> LoadTextFile(const std::string& path);
 
 // Writes `content` to `path` through a temporary file beside it, so that a
-// failed write never leaves a damaged file in place of a good one. Returns
-// false when the file could not be written; the old file is then untouched.
-bool SaveTextFileSafely(const std::string& path, const std::string& content);
+// failed write never leaves a damaged file in place of a good one. The
+// temporary file has a fresh name and is created exclusively; it reaches the
+// disk before it replaces the old file, whose permissions it keeps; a
+// symbolic link is kept and the file it points to replaced. Returns false
+// when the file could not be written; the old file is then untouched.
+bool SaveFileSafely(const std::string& path, const std::string& content);
+inline bool SaveTextFileSafely(const std::string& path, const std::string& content) {
+  return SaveFileSafely(path, content);
+}
 
 // Writes several files as one: every content to a temporary file beside its
 // target first, and only when all of them are complete are the targets

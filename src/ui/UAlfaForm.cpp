@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "TextFile.h"
+#include "UFormHelpers.h"
 #include "UIntroPages.h"
 
 namespace AlfaFormTexts {
@@ -144,7 +145,7 @@ void TAlfaForm::showEvent(QShowEvent* event) {
 
 void TAlfaForm::FormShow() {
   const std::string parFileName = ChangeFileExt(dataModule_.FileName, ".par");
-  if (!QFileInfo::exists(QString::fromStdString(parFileName))) return;
+  if (!QFileInfo::exists(QtFileName(parFileName))) return;
   const TDrainageInputs inputs = CurrentDrainageInputs();
   for (int i = 0; i < kDrainFieldCount; ++i) {
     const double value = inputs[static_cast<TDrainField>(i)];
@@ -214,8 +215,9 @@ void TAlfaForm::Button1Click() {
   dataModule_.Porosity = DrainP;
   dataModule_.Drainage = true;
 
-  const QString parFileName = QString::fromStdString(ChangeFileExt(dataModule_.FileName, ".par"));
-  if (!WriteDrainageParameters(parFileName.toStdString())) {
+  const std::string parFile = ChangeFileExt(dataModule_.FileName, ".par");
+  const QString parFileName = QtFileName(parFile);
+  if (!WriteDrainageParameters(parFile)) {
     Dialogs().Message(T::ParNotWrittenText(parFileName).toStdString());
     return;
   }

@@ -13,6 +13,7 @@
 
 #include "TextFile.h"
 #include "UDMTevlora.h"
+#include "UFormHelpers.h"
 #include "UIntroPages.h"
 
 namespace T = RainFormTexts;
@@ -146,8 +147,8 @@ TRainForm::TRainForm(TUserDialogs* userDialogs, TFileDialogs* fileDialogs, QWidg
   PageControl1->setCurrentIndex(0);
   shownTab_ = 0;
 
-  StartDir = QDir::currentPath().toStdString();
-  const QString start = QString::fromStdString(StartDir);
+  StartDir = LocalFileName(QDir::currentPath());
+  const QString start = QtFileName(StartDir);
   InputOpenDialog = {"InputOpenDialog", TFileDialogKind::Open, T::kInputFilter, "inp", start};
   InputSaveDialog = {"InputSaveDialog", TFileDialogKind::Save, T::kInputFilter, "inp", start};
   OutputOpenDialog = {"OutputOpenDialog", TFileDialogKind::Open, T::kOutputFilter, ".out", start};
@@ -315,7 +316,7 @@ void TRainForm::HideComment() {
 }
 
 void TRainForm::SetDialogDirs(const std::string& dir) {
-  const QString directory = QString::fromStdString(dir);
+  const QString directory = QtFileName(dir);
   for (TFileDialog* dialog :
        {&InputOpenDialog, &InputSaveDialog, &OutputOpenDialog, &GraphOpenDialog, &GraphSaveDialog}) {
     dialog->InitialDir = directory;

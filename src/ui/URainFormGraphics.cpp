@@ -228,7 +228,7 @@ void TRainForm::GraphOpenActionExecute() {
       Message(T::kNoGraphicsSelected);
       return;
     }
-    d.FileName = chosen.toStdString();
+    d.FileName = LocalFileName(chosen);
     if (!FileExists(d.FileName)) {
       Message(T::kGraphFileMissing);
       return;
@@ -245,7 +245,7 @@ void TRainForm::GraphOpenActionExecute() {
       PageControl1->setCurrentWidget(GraphicsTabSheet);
     }
     PictureImage->setPixmap(QPixmap::fromImage(picture));
-    SetDialogDirs(DirectoryOf(chosen.toStdString()));
+    SetDialogDirs(DirectoryOf(LocalFileName(chosen)));
     GraphImage->hide();
     GraphShown = false;
     PictureImage->show();
@@ -264,13 +264,13 @@ void TRainForm::SaveGraph(bool colour) {
       Message(T::kGraphNotSaved);
       return;
     }
-    if (FileExists(chosen.toStdString()) && !d.ConfirmYesNo(T::kOverwrite)) return;
-    if (!SaveGraphBitmap(GraphBitmap, chosen.toStdString(), "BMP")) {
+    if (FileExists(LocalFileName(chosen)) && !d.ConfirmYesNo(T::kOverwrite)) return;
+    if (!SaveGraphBitmap(GraphBitmap, LocalFileName(chosen), "BMP")) {
       Message(QString::fromUtf8(T::kGraphNotWritten).arg(chosen).toStdString());
       return;
     }
     Message(std::string(T::kGraphSavedIn) + chosen.toStdString());
-    SetDialogDirs(DirectoryOf(chosen.toStdString()));
+    SetDialogDirs(DirectoryOf(LocalFileName(chosen)));
   });
 }
 

@@ -68,7 +68,7 @@ bool TRainForm::OpenOutputFile() {
     Message(T::kNoOutputSelected);
     return false;
   }
-  d.FileName = chosen.toStdString();
+  d.FileName = LocalFileName(chosen);
   if (FileExists(d.FileName)) {
     d.LoadOutputLines(d.FileName);
   } else {

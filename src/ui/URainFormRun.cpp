@@ -45,7 +45,7 @@ void TRainForm::InputOpenActionExecute() {
       Message(T::kNoInputSelected);
       return;
     }
-    d.FileName = chosen.toStdString();
+    d.FileName = LocalFileName(chosen);
     if (!FileExists(d.FileName)) {
       Message(T::kFileMissing);
       return;
@@ -57,7 +57,7 @@ void TRainForm::InputOpenActionExecute() {
     NrOfDataEdit->setText(QString::number(d.NrOfData));
     AlfaMemo->setVisible(d.Drainage);
     AlfaButton->setVisible(d.Drainage);
-    FileNameEdit->setText(QString::fromStdString(d.FileName));
+    FileNameEdit->setText(QtFileName(d.FileName));
     FileNameEdit->show();
     FileNameLabel->show();
     InputImage->hide();
@@ -90,7 +90,7 @@ bool TRainForm::AskInputFileName() {
     SaveAborted = true;
     return false;
   }
-  d.FileName = chosen.toStdString();
+  d.FileName = LocalFileName(chosen);
   if (FileExists(d.FileName)) return d.ConfirmYesNo(T::kOverwrite);
   return true;
 }
