@@ -14,8 +14,6 @@ namespace {
 constexpr double kPenalty = 100000.0;
 constexpr int kBatchRows = 50;  // progress is told once per 50 outer indices
 
-inline double Term(double d) { return std::fabs(d) < 1000 ? d * d : kPenalty; }
-
 // Lexicographic (sum, trial index) order: ties go to the first trial.
 struct TCandidate {
   double sum = kNoTrialYet;
@@ -53,86 +51,25 @@ class TSharedBound {
 };
 
 // Sum of a trial whose alpha is 0 from record 2 on: the runoff then stays at
-// its first value for good, whatever A and C are.
+// its first value for good, whatever A and C are. Trial (0, 1) is one of them.
 double FrozenSum(const TSearchProblem& problem) {
-  double sum = 0;
-  const double q = problem.firstRunoff;
-  for (int n = 2; n <= problem.count; ++n) sum += Term(problem.measured[n] - q);
-  return sum;
+  return EvaluateTrial(problem, TrialAOf(0), TrialCOf(1), INFINITY);
 }
 
-}  // namespace
-
-double EvaluateTrial(const TSearchProblem& problem, double a, double c, double bound) {
-  const double* dt = problem.timeStep.data();
-  const double* recharge = problem.recharge.data();
-  const double* measured = problem.measured.data();
-  double q = problem.firstRunoff;
-  double sum = 0;
+// The box walk encloses the runoff in ranges whose ends move the way they do
+// only while recharge and runoff are at least 0 (and the steps are), and it
+// needs finite values throughout. Other data go to the pruned search.
+bool BoxWalkApplies(const TSearchProblem& problem) {
+  if (!(problem.firstRunoff >= 0) || !std::isfinite(problem.firstRunoff)) return false;
   for (int n = 2; n <= problem.count; ++n) {
-    double alpha = a * q + c;
-    if (alpha < 0) alpha = 0;
-    if (alpha == 0) {
-      // exp(-0) is exactly 1: the runoff keeps its value from here on and
-      // alpha with it, so the rest of the trial needs no exponential.
-      for (; n <= problem.count; ++n) {
-        sum += Term(measured[n] - q);
-        if (sum > bound) return sum;
-      }
-      return sum;
-    }
-    const double f = std::exp(-alpha * dt[n]);
-    const double kept = q * f;
-    const double added = recharge[n] * (1 - f);
-    q = kept + added;
-    sum += Term(measured[n] - q);
-    if (sum > bound) return sum;
-  }
-  return sum;
-}
-
-TSearchResult ReferenceSearch(const TSearchProblem& problem, const TSearchProgress& progress) {
-  double bestSum = kNoTrialYet;
-  int bestI = -1, bestJ = -1;
-  const double* dt = problem.timeStep.data();
-  const double* recharge = problem.recharge.data();
-  const double* measured = problem.measured.data();
-  for (int i = 0; i < kOuterTrials; ++i) {
-    for (int j = 1; j <= kInnerTrials; ++j) {
-      const double a = TrialAOf(i);
-      const double c = TrialCOf(j);
-      double q = problem.firstRunoff;
-      double sum = 0;
-      for (int n = 2; n <= problem.count; ++n) {
-        double alpha = a * q + c;
-        if (alpha < 0) alpha = 0;
-        const double f = std::exp(-alpha * dt[n]);
-        q = q * f + recharge[n] * (1 - f);
-        const double d = measured[n] - q;
-        if (std::fabs(d) < 1000) {
-          sum += d * d;
-        } else {
-          sum += kPenalty;
-        }
-      }
-      if (sum < bestSum) {
-        bestSum = sum;
-        bestI = i;
-        bestJ = j;
-      }
-      if (progress && i == j && i >= 150 && i % 50 == 0) progress(i);
+    const double r = problem.recharge[n], dt = problem.timeStep[n], m = problem.measured[n];
+    if (!(r >= 0) || !(dt >= 0) || !std::isfinite(r) || !std::isfinite(dt) ||
+        !std::isfinite(m)) {
+      return false;
     }
   }
-  TSearchResult result;
-  if (bestI >= 0) {
-    result.sum = bestSum;
-    result.outer = bestI;
-    result.inner = bestJ;
-  }
-  return result;
+  return true;
 }
-
-namespace {
 
 // Finds a good bound cheaply: a coarse grid, then a pattern search around its
 // best point. Every sum here is exact, so the bound is a value that a trial
@@ -346,45 +283,41 @@ int FirstLiveTrial(const TSearchProblem& problem, int i) {
   return j;
 }
 
-}  // namespace
+// A piece of the grid: rows i0 .. i1, columns j0 .. j1.
+struct TWork {
+  int i0, i1, j0, j1;
+};
 
-TSearchResult FastSearch(const TSearchProblem& problem, int threads,
-                         const TSearchProgress& progress) {
-  if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const TCandidate start = PreScan(problem);
-  TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
-  TCandidate overall = start;
-  // Trials whose alpha is 0 at once keep the first runoff for good and share
-  // one sum; the first of them is trial (0, 1).
-  const TCandidate frozen{FrozenSum(problem), 0};
-  if (frozen.sum < kNoTrialYet && frozen.Beats(overall)) overall = frozen;
-  bound.Offer(frozen.sum);
-
-  // The work: boxes of up to kBatchRows rows and kBoxColumns columns, in
-  // trial order. Workers take them in that order; this thread tells the
-  // progress as the boxes of each batch of rows are reached.
+// Pieces of up to kBatchRows rows and kBoxColumns columns, in trial order,
+// from the column `firstColumn(last row of the batch)` on.
+template <class FirstColumn>
+std::vector<TWork> WorkPieces(FirstColumn firstColumn) {
   constexpr int kBoxColumns = 32;
-  struct TWork {
-    int i0, i1, j0, j1;
-  };
   std::vector<TWork> work;
   for (int batch = 0; batch < kOuterTrials; batch += kBatchRows) {
     const int lastRow = std::min(kOuterTrials, batch + kBatchRows) - 1;
-    for (int j = FirstLiveTrial(problem, lastRow); j <= kInnerTrials; j += kBoxColumns) {
+    for (int j = firstColumn(lastRow); j <= kInnerTrials; j += kBoxColumns) {
       work.push_back({batch, lastRow, j, std::min(kInnerTrials, j + kBoxColumns - 1)});
     }
   }
+  return work;
+}
 
+// Runs the pieces on `threads` workers, which take them in order; each
+// worker gets its own state from makeWorker() and calls it as
+// state(piece, best). This thread tells the progress as the pieces of each
+// batch of rows are reached. Returns the best of `start` and the workers'.
+template <class MakeWorker>
+TCandidate RunPieces(const std::vector<TWork>& work, int threads, TCandidate start,
+                     const TSearchProgress& progress, MakeWorker makeWorker) {
   std::mutex lock;
   std::condition_variable reached;
   int nextWork = 0;
   int finishedWorkers = 0;
+  TCandidate overall = start;
   const auto worker = [&]() {
     TCandidate best;
-    // Boxes split once their runoff range is wider than a typical residual
-    // of the best trial so far.
-    const double width = std::sqrt(bound.Get() / std::max(1, problem.count));
-    TBoxSearch search(problem, bound, width);
+    auto state = makeWorker();
     for (;;) {
       int k;
       {
@@ -393,7 +326,7 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
       }
       reached.notify_one();
       if (k >= static_cast<int>(work.size())) break;
-      search.Run(work[k].i0, work[k].i1, work[k].j0, work[k].j1, best);
+      state(work[k], best);
     }
     std::lock_guard<std::mutex> guard(lock);
     if (best.Beats(overall)) overall = best;
@@ -422,5 +355,62 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
     }
   }
   for (auto& thread : pool) thread.join();
+  return overall;
+}
+
+int ThreadsToUse(int threads) {
+  return threads > 0 ? threads
+                     : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+}  // namespace
+
+TSearchResult PrunedSearch(const TSearchProblem& problem, int threads,
+                           const TSearchProgress& progress) {
+  const TCandidate start = PreScan(problem);
+  TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
+  const auto work = WorkPieces([](int) { return 1; });
+  const TCandidate overall =
+      RunPieces(work, ThreadsToUse(threads), start, progress, [&]() {
+        return [&](const TWork& piece, TCandidate& best) {
+          for (int i = piece.i0; i <= piece.i1; ++i) {
+            for (int j = piece.j0; j <= piece.j1; ++j) {
+              // A trial is dropped once its partial sum passes the best sum
+              // so far: every term is at least 0.
+              const double limit = bound.Get();
+              const double sum = EvaluateTrial(problem, TrialAOf(i), TrialCOf(j), limit);
+              if (sum > limit) continue;
+              const TCandidate candidate{sum, i * kInnerTrials + (j - 1)};
+              if (candidate.Beats(best)) best = candidate;
+              bound.Offer(sum);
+            }
+          }
+        };
+      });
+  return ResultOf(overall);
+}
+
+TSearchResult FastSearch(const TSearchProblem& problem, int threads,
+                         const TSearchProgress& progress) {
+  if (!BoxWalkApplies(problem)) return PrunedSearch(problem, threads, progress);
+  const TCandidate start = PreScan(problem);
+  TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
+  TCandidate overall = start;
+  // Trials whose alpha is 0 at once keep the first runoff for good and share
+  // one sum; the first of them is trial (0, 1).
+  const TCandidate frozen{FrozenSum(problem), 0};
+  if (frozen.sum < kNoTrialYet && frozen.Beats(overall)) overall = frozen;
+  bound.Offer(frozen.sum);
+
+  const auto work = WorkPieces([&](int lastRow) { return FirstLiveTrial(problem, lastRow); });
+  overall = RunPieces(work, ThreadsToUse(threads), overall, progress, [&]() {
+    // Boxes split once their runoff range is wider than twice a typical
+    // residual of the best trial so far.
+    const double width = 2 * std::sqrt(bound.Get() / std::max(1, problem.count));
+    return [search = TBoxSearch(problem, bound, width)](
+               const TWork& piece, TCandidate& best) mutable {
+      search.Run(piece.i0, piece.i1, piece.j0, piece.j1, best);
+    };
+  });
   return ResultOf(overall);
 }

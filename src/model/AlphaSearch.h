@@ -46,6 +46,17 @@ double EvaluateTrial(const TSearchProblem& problem, double a, double c, double b
 TSearchResult ReferenceSearch(const TSearchProblem& problem,
                               const TSearchProgress& progress = nullptr);
 
+// The plain search over the outer indices firstRow, firstRow + rowStep, ...
+// only: for timing the plain search on a sample of rows.
+TSearchResult ReferenceSearchOfRows(const TSearchProblem& problem, int firstRow, int rowStep,
+                                    const TSearchProgress& progress = nullptr);
+
+// The same result as the plain search by the simplest exact shortcut: after a
+// coarse pre-scan, every trial is abandoned once its partial sum passes the
+// best sum so far. All cores (threads = 0) or the given number of threads.
+TSearchResult PrunedSearch(const TSearchProblem& problem, int threads = 0,
+                           const TSearchProgress& progress = nullptr);
+
 // The same result with all cores (threads = 0) or the given number of threads.
 TSearchResult FastSearch(const TSearchProblem& problem, int threads = 0,
                          const TSearchProgress& progress = nullptr);

@@ -1,119 +1,261 @@
 #include "AlphaSearchLanes.h"
 
+#include <atomic>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TEVLORA_X86_LANES 1
+#endif
+
+#ifdef __FAST_MATH__
+#error "The lane walk's rounding room assumes IEEE arithmetic: build it without -ffast-math."
+#endif
 
 namespace {
 
-typedef double v8d __attribute__((vector_size(64)));
-typedef long long v8l __attribute__((vector_size(64)));
-
-constexpr double kPenalty = 100000.0;
+constexpr double kPenaltyLanes = 100000.0;
 // Room for rounding: far more than the few units in the last place that the
 // plain search and this walk can each be off by in one record.
-constexpr double kRelativeSlack = 1e-12;
-// The exponential below is off by less than this fraction.
-constexpr double kExpError = 1e-14;
-constexpr double kSumSlack = 1e-11;
+constexpr double kRelativeSlackLanes = 1e-12;
+constexpr double kSumSlackLanes = 1e-11;
+// Lanes walk on from their box's range for at least this many records before
+// they start again from record 1 (see WalkPack).
+constexpr int kRestartWindow = 64;
 
-[[gnu::always_inline]] inline v8d Splat(double x) { return v8d{x, x, x, x, x, x, x, x}; }
-[[gnu::always_inline]] inline v8d Min(v8d x, v8d y) { return x < y ? x : y; }
-[[gnu::always_inline]] inline v8d Max(v8d x, v8d y) { return x > y ? x : y; }
+// Plain code: one double per "vector", for any processor.
+namespace plain {
+using N = double;
+using NM = bool;
+constexpr int kPart = 1;
+constexpr int kParts = kSearchLanes;
+#define LANES_FN [[gnu::always_inline]] inline
+LANES_FN N NSplat(double x) { return x; }
+LANES_FN N NLoad(const double* x) { return *x; }
+LANES_FN void NStore(double* x, N v) { *x = v; }
+LANES_FN N NAdd(N x, N y) { return x + y; }
+LANES_FN N NSub(N x, N y) { return x - y; }
+LANES_FN N NMul(N x, N y) { return x * y; }
+LANES_FN N NMulAdd(N x, N y, N z) { return x * y + z; }
+LANES_FN N NMin(N x, N y) { return y < x ? y : x; }
+LANES_FN N NMax(N x, N y) { return y > x ? y : x; }
+LANES_FN NM NLe(N x, N y) { return x <= y; }
+LANES_FN NM NLt(N x, N y) { return x < y; }
+LANES_FN NM NAnd(NM x, NM y) { return x && y; }
+LANES_FN unsigned NBits(NM m) { return m ? 1u : 0u; }
+LANES_FN N NScale(N p, N t, N magic) {
+  const std::int64_t k = std::bit_cast<std::int64_t>(t) - std::bit_cast<std::int64_t>(magic);
+  return std::bit_cast<double>(std::bit_cast<std::int64_t>(p) +
+                               static_cast<std::int64_t>(static_cast<std::uint64_t>(k) << 52));
+}
+#include "AlphaSearchLanesKernel.h"
+#undef LANES_FN
+}  // namespace plain
 
-// exp(x) for x <= 0: x = k ln 2 + r with |r| <= ln 2 / 2, exp(r) by its
-// Taylor polynomial of degree 12 (truncation below 2e-16), scaled by 2^k.
-// Below -700 the result stays at exp(-700), some 1e-304.
-[[gnu::always_inline]] inline v8d Exp(v8d x) {
-  const v8d magic = Splat(6755399441055744.0);  // 1.5 * 2^52: rounds to an integer
-  x = Max(x, Splat(-700.0));
-  const v8d t = x * Splat(1.4426950408889634) + magic;
-  const v8d k = t - magic;
-  const v8d r = (x - k * Splat(0.693145751953125)) - k * Splat(1.4286068203094172e-06);
-  v8d p = Splat(1.0 / 479001600.0);
-  p = p * r + Splat(1.0 / 39916800.0);
-  p = p * r + Splat(1.0 / 3628800.0);
-  p = p * r + Splat(1.0 / 362880.0);
-  p = p * r + Splat(1.0 / 40320.0);
-  p = p * r + Splat(1.0 / 5040.0);
-  p = p * r + Splat(1.0 / 720.0);
-  p = p * r + Splat(1.0 / 120.0);
-  p = p * r + Splat(1.0 / 24.0);
-  p = p * r + Splat(1.0 / 6.0);
-  p = p * r + Splat(0.5);
-  p = p * r + Splat(1.0);
-  p = p * r + Splat(1.0);
-  const v8l power = ((v8l)t - (v8l)magic) << 52;
-  const v8l bits = (v8l)p + power;
-  return (v8d)bits;
+#ifdef TEVLORA_X86_LANES
+
+// Two doubles a vector; every x86-64 processor has them.
+namespace sse2 {
+using N = __m128d;
+using NM = __m128d;
+constexpr int kPart = 2;
+constexpr int kParts = kSearchLanes / kPart;
+#define LANES_FN [[gnu::always_inline]] inline __attribute__((target("sse2")))
+LANES_FN N NSplat(double x) { return _mm_set1_pd(x); }
+LANES_FN N NLoad(const double* x) { return _mm_load_pd(x); }
+LANES_FN void NStore(double* x, N v) { _mm_store_pd(x, v); }
+LANES_FN N NAdd(N x, N y) { return _mm_add_pd(x, y); }
+LANES_FN N NSub(N x, N y) { return _mm_sub_pd(x, y); }
+LANES_FN N NMul(N x, N y) { return _mm_mul_pd(x, y); }
+LANES_FN N NMulAdd(N x, N y, N z) { return _mm_add_pd(_mm_mul_pd(x, y), z); }
+LANES_FN N NMin(N x, N y) { return _mm_min_pd(x, y); }
+LANES_FN N NMax(N x, N y) { return _mm_max_pd(x, y); }
+LANES_FN NM NLe(N x, N y) { return _mm_cmple_pd(x, y); }
+LANES_FN NM NLt(N x, N y) { return _mm_cmplt_pd(x, y); }
+LANES_FN NM NAnd(NM x, NM y) { return _mm_and_pd(x, y); }
+LANES_FN unsigned NBits(NM m) { return static_cast<unsigned>(_mm_movemask_pd(m)); }
+LANES_FN N NScale(N p, N t, N magic) {
+  const __m128i k = _mm_sub_epi64(_mm_castpd_si128(t), _mm_castpd_si128(magic));
+  return _mm_castsi128_pd(_mm_add_epi64(_mm_castpd_si128(p), _mm_slli_epi64(k, 52)));
+}
+#include "AlphaSearchLanesKernel.h"
+#undef LANES_FN
+}  // namespace sse2
+
+// Four doubles a vector and fused multiply-adds.
+namespace avx2 {
+using N = __m256d;
+using NM = __m256d;
+constexpr int kPart = 4;
+constexpr int kParts = kSearchLanes / kPart;
+#define LANES_FN [[gnu::always_inline]] inline __attribute__((target("avx2,fma")))
+LANES_FN N NSplat(double x) { return _mm256_set1_pd(x); }
+LANES_FN N NLoad(const double* x) { return _mm256_load_pd(x); }
+LANES_FN void NStore(double* x, N v) { _mm256_store_pd(x, v); }
+LANES_FN N NAdd(N x, N y) { return _mm256_add_pd(x, y); }
+LANES_FN N NSub(N x, N y) { return _mm256_sub_pd(x, y); }
+LANES_FN N NMul(N x, N y) { return _mm256_mul_pd(x, y); }
+LANES_FN N NMulAdd(N x, N y, N z) { return _mm256_fmadd_pd(x, y, z); }
+LANES_FN N NMin(N x, N y) { return _mm256_min_pd(x, y); }
+LANES_FN N NMax(N x, N y) { return _mm256_max_pd(x, y); }
+LANES_FN NM NLe(N x, N y) { return _mm256_cmp_pd(x, y, _CMP_LE_OQ); }
+LANES_FN NM NLt(N x, N y) { return _mm256_cmp_pd(x, y, _CMP_LT_OQ); }
+LANES_FN NM NAnd(NM x, NM y) { return _mm256_and_pd(x, y); }
+LANES_FN unsigned NBits(NM m) { return static_cast<unsigned>(_mm256_movemask_pd(m)); }
+LANES_FN N NScale(N p, N t, N magic) {
+  const __m256i k = _mm256_sub_epi64(_mm256_castpd_si256(t), _mm256_castpd_si256(magic));
+  return _mm256_castsi256_pd(_mm256_add_epi64(_mm256_castpd_si256(p), _mm256_slli_epi64(k, 52)));
+}
+#include "AlphaSearchLanesKernel.h"
+#undef LANES_FN
+}  // namespace avx2
+
+// Eight doubles a vector, compares into mask registers.
+namespace avx512 {
+using N = __m512d;
+using NM = __mmask8;
+constexpr int kPart = 8;
+constexpr int kParts = kSearchLanes / kPart;
+#define LANES_FN [[gnu::always_inline]] inline __attribute__((target("avx512f")))
+LANES_FN N NSplat(double x) { return _mm512_set1_pd(x); }
+LANES_FN N NLoad(const double* x) { return _mm512_load_pd(x); }
+LANES_FN void NStore(double* x, N v) { _mm512_store_pd(x, v); }
+LANES_FN N NAdd(N x, N y) { return _mm512_add_pd(x, y); }
+LANES_FN N NSub(N x, N y) { return _mm512_sub_pd(x, y); }
+LANES_FN N NMul(N x, N y) { return _mm512_mul_pd(x, y); }
+LANES_FN N NMulAdd(N x, N y, N z) { return _mm512_fmadd_pd(x, y, z); }
+// The masked forms with every lane set: the plain ones start from an
+// undefined vector, which some compilers warn about.
+LANES_FN N NMin(N x, N y) { return _mm512_mask_min_pd(x, 0xFF, x, y); }
+LANES_FN N NMax(N x, N y) { return _mm512_mask_max_pd(x, 0xFF, x, y); }
+LANES_FN NM NLe(N x, N y) { return _mm512_cmp_pd_mask(x, y, _CMP_LE_OQ); }
+LANES_FN NM NLt(N x, N y) { return _mm512_cmp_pd_mask(x, y, _CMP_LT_OQ); }
+LANES_FN NM NAnd(NM x, NM y) { return static_cast<NM>(x & y); }
+LANES_FN unsigned NBits(NM m) { return m; }
+LANES_FN N NScale(N p, N t, N magic) {
+  const __m512i k = _mm512_sub_epi64(_mm512_castpd_si512(t), _mm512_castpd_si512(magic));
+  return _mm512_castsi512_pd(_mm512_add_epi64(_mm512_castpd_si512(p), _mm512_mask_slli_epi64(k, 0xFF, k, 52)));
+}
+#include "AlphaSearchLanesKernel.h"
+#undef LANES_FN
+}  // namespace avx512
+
+#endif  // TEVLORA_X86_LANES
+
+// The entry points of each width: the only functions that are not inlined,
+// each built for its own instruction set.
+#define TEVLORA_LANES_ENTRIES(space, target)                                                     \
+  target void Exp##space(const double* x, double* result) {                                      \
+    space::Store(result, space::ExpPack(space::Load(x)));                                               \
+  }                                                                                              \
+  target unsigned Walk##space(const TSearchProblem& problem, const double* inverseStep,          \
+                              const double* a, const double* c, int lanes, int step, double low, \
+                              double high, double lowerSum, double bound) {                      \
+    return space::WalkPack(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,  \
+                           kRestartWindow);                                                      \
+  }
+
+TEVLORA_LANES_ENTRIES(plain, )
+#ifdef TEVLORA_X86_LANES
+TEVLORA_LANES_ENTRIES(sse2, __attribute__((target("sse2"))))
+TEVLORA_LANES_ENTRIES(avx2, __attribute__((target("avx2,fma"))))
+TEVLORA_LANES_ENTRIES(avx512, __attribute__((target("avx512f"))))
+#endif
+#undef TEVLORA_LANES_ENTRIES
+
+TSearchPath WidestPath() {
+#ifdef TEVLORA_X86_LANES
+  if (SearchPathAvailable(TSearchPath::Avx512)) return TSearchPath::Avx512;
+  if (SearchPathAvailable(TSearchPath::Avx2)) return TSearchPath::Avx2;
+  if (SearchPathAvailable(TSearchPath::Sse2)) return TSearchPath::Sse2;
+#endif
+  return TSearchPath::Plain;
 }
 
-// Next runoff of each lane from runoff q.
-[[gnu::always_inline]] inline v8d Next(v8d q, v8d r, v8d a, v8d c, v8d dt) {
-  const v8d alpha = Max(a * q + c, Splat(0.0));
-  return r + (q - r) * Exp(-alpha * dt);
+TSearchPath StartPath() {
+  const char* named = std::getenv("TEVLORA_SEARCH_PATH");
+  if (named) {
+    for (TSearchPath path : {TSearchPath::Plain, TSearchPath::Sse2, TSearchPath::Avx2,
+                             TSearchPath::Avx512}) {
+      if (std::strcmp(named, SearchPathName(path)) == 0 && SearchPathAvailable(path)) return path;
+    }
+  }
+  return WidestPath();
 }
 
-[[gnu::always_inline]] inline bool Any(v8l mask) {
-  long long any = 0;
-  for (int l = 0; l < kSearchLanes; ++l) any |= mask[l];
-  return any != 0;
+std::atomic<int>& ChosenPath() {
+  static std::atomic<int> chosen(static_cast<int>(StartPath()));
+  return chosen;
 }
 
 }  // namespace
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void ExpLanes(const double* x,
-                                                                            double* result) {
-  v8d v;
-  for (int l = 0; l < kSearchLanes; ++l) v[l] = x[l];
-  const v8d e = Exp(v);
-  for (int l = 0; l < kSearchLanes; ++l) result[l] = e[l];
+const char* SearchPathName(TSearchPath path) {
+  switch (path) {
+    case TSearchPath::Avx512: return "avx512";
+    case TSearchPath::Avx2: return "avx2";
+    case TSearchPath::Sse2: return "sse2";
+    case TSearchPath::Plain: break;
+  }
+  return "plain";
 }
 
-// For one trial the next runoff rises with the runoff up to a peak (the
-// larger of r + 1 / (a dt) and -c / a, below which alpha is 0) and falls
-// beyond it, so over [low, high] its least value is at an end and its
-// greatest at the peak clamped into the range.
-__attribute__((target_clones("avx512f", "avx2", "default"))) unsigned WalkLanes(
-    const TSearchProblem& problem, const double* inverseStep, const double* a, const double* c,
-    int lanes, int step, double low, double high, double lowerSum, double bound) {
-  v8d va, vc, inverseA, cSize, clampEnd;
-  for (int l = 0; l < kSearchLanes; ++l) {
-    const int from = l < lanes ? l : 0;
-    va[l] = a[from];
-    vc[l] = c[from];
-    inverseA[l] = a[from] > 0 ? 1 / a[from] : INFINITY;
-    cSize[l] = std::fabs(c[from]);
-    // Up to q = -c / a alpha is 0 and the runoff is kept: rising there too.
-    clampEnd[l] = c[from] < 0 ? (a[from] > 0 ? -c[from] / a[from] : INFINITY) : 0.0;
+bool SearchPathAvailable(TSearchPath path) {
+  switch (path) {
+#ifdef TEVLORA_X86_LANES
+    case TSearchPath::Avx512: return __builtin_cpu_supports("avx512f");
+    case TSearchPath::Avx2:
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    case TSearchPath::Sse2: return __builtin_cpu_supports("sse2");
+#else
+    case TSearchPath::Avx512:
+    case TSearchPath::Avx2:
+    case TSearchPath::Sse2: return false;
+#endif
+    case TSearchPath::Plain: break;
   }
-  v8d lo = Splat(low), hi = Splat(high), sum = Splat(lowerSum);
-  const v8d limit = Splat(bound);
-  const v8d keep = Splat(1 - kSumSlack);
-  v8l alive = sum * keep <= limit;
-  const double* recharge = problem.recharge.data();
-  const double* dts = problem.timeStep.data();
-  const double* measured = problem.measured.data();
-  for (int n = step + 1; n <= problem.count && Any(alive); ++n) {
-    const v8d r = Splat(recharge[n]);
-    const v8d dt = Splat(dts[n]);
-    const v8d m = Splat(measured[n]);
-    const v8d atLow = Next(lo, r, va, vc, dt);
-    const v8d atHigh = Next(hi, r, va, vc, dt);
-    v8d newHigh = Max(atLow, atHigh);
-    const v8d peak = Max(r + inverseA * Splat(inverseStep[n]), clampEnd);
-    if (Any(peak < hi)) newHigh = Max(newHigh, Next(Max(lo, Min(peak, hi)), r, va, vc, dt));
-    const v8d scale = hi + r;
-    const v8d slack = Splat(kRelativeSlack) * scale *
-                          (Splat(1.0) + dt * (Splat(1.0) + va * hi + cSize)) +
-                      Splat(kExpError) * scale + Splat(1e-300);
-    lo = Max(Min(atLow, atHigh) - slack, Splat(0.0));
-    hi = newHigh + slack;
-    const v8d distance = Max(Max(lo - m, m - hi), Splat(0.0));
-    sum += Min(distance * distance, Splat(kPenalty));
-    alive &= sum * keep <= limit;
+  return true;
+}
+
+TSearchPath ActiveSearchPath() { return static_cast<TSearchPath>(ChosenPath().load()); }
+
+bool UseSearchPath(TSearchPath path) {
+  if (!SearchPathAvailable(path)) return false;
+  ChosenPath().store(static_cast<int>(path));
+  return true;
+}
+
+void ExpLanes(const double* x, double* result) {
+  alignas(64) double in[kSearchLanes], out[kSearchLanes];
+  std::memcpy(in, x, sizeof in);
+  switch (ActiveSearchPath()) {
+#ifdef TEVLORA_X86_LANES
+    case TSearchPath::Avx512: Expavx512(in, out); break;
+    case TSearchPath::Avx2: Expavx2(in, out); break;
+    case TSearchPath::Sse2: Expsse2(in, out); break;
+#endif
+    default: Expplain(in, out); break;
   }
-  unsigned survivors = 0;
-  for (int l = 0; l < lanes; ++l) {
-    if (alive[l]) survivors |= 1u << l;
+  std::memcpy(result, out, sizeof out);
+}
+
+unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, const double* a,
+                   const double* c, int lanes, int step, double low, double high,
+                   double lowerSum, double bound) {
+  switch (ActiveSearchPath()) {
+#ifdef TEVLORA_X86_LANES
+    case TSearchPath::Avx512:
+      return Walkavx512(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound);
+    case TSearchPath::Avx2:
+      return Walkavx2(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound);
+    case TSearchPath::Sse2:
+      return Walksse2(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound);
+#endif
+    default: break;
   }
-  return survivors;
+  return Walkplain(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound);
 }

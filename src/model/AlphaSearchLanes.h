@@ -1,13 +1,34 @@
 // Walks a handful of trials side by side in the processor's vector unit, each
 // with the range of runoff it may have, to find which of them can still win.
+//
+// One kernel per vector width (AVX-512, AVX2 with FMA, SSE2, and plain code
+// for any processor), picked at run time from what the processor has. The
+// environment variable TEVLORA_SEARCH_PATH (avx512, avx2, sse2 or plain)
+// forces a narrower one, for measuring and testing the paths a machine does
+// not pick by itself.
 #pragma once
 
 #include "AlphaSearch.h"
 
 inline constexpr int kSearchLanes = 8;
 
-// Accurate to about one unit in the last place, for x <= 0 (used only where
-// its error is allowed for). Exposed for the tests.
+enum class TSearchPath { Plain, Sse2, Avx2, Avx512 };
+
+const char* SearchPathName(TSearchPath path);
+// Whether this processor (and this build) can run the path.
+bool SearchPathAvailable(TSearchPath path);
+// The path the search uses: the one set last by UseSearchPath, else the one
+// TEVLORA_SEARCH_PATH names (when available), else the widest available.
+TSearchPath ActiveSearchPath();
+// Makes the search use `path` from now on; false (and no change) when the
+// processor lacks it.
+bool UseSearchPath(TSearchPath path);
+
+// The lanes' exponential is off by less than this fraction of exp(x) for
+// -700 <= x <= 0; below -700 it gives exp(-700).
+inline constexpr double kLaneExpError = 4e-15;
+
+// exp of kSearchLanes values x <= 0 on the active path. Exposed for the tests.
 void ExpLanes(const double* x, double* result);
 
 // Walks the trials (a[l], c[l]), l < lanes <= kSearchLanes, from record
@@ -15,6 +36,7 @@ void ExpLanes(const double* x, double* result);
 // lowerSum, while a lower bound of their sums stays within `bound`. Returns
 // the lanes whose lower bound never passed it as bits (bit l for lane l).
 // inverseStep[n] is 1 / (T(n) - T(n-1)), infinite for a step of 0.
+// Requires recharge >= 0 and low >= 0: the runoff then never goes below 0.
 unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, const double* a,
                    const double* c, int lanes, int step, double low, double high,
                    double lowerSum, double bound);

@@ -50,6 +50,43 @@ TSearchProblem GeneratedSearchProblem(int count, unsigned seed, TGeneratedKind k
   return problem;
 }
 
+TSearchProblem NoisySearchProblem(int count, unsigned seed, double noise, bool slow) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  TSearchProblem problem;
+  problem.count = count;
+  problem.timeStep.assign(count + 1, 0.0);
+  problem.recharge.assign(count + 1, 0.0);
+  problem.measured.assign(count + 1, 0.0);
+  const double trueA = slow ? 0.01 + 0.03 * uniform(random) : 0.05 + 0.4 * uniform(random);
+  const double trueC = slow ? 0.05 + 0.1 * uniform(random) : -0.2 + 0.6 * uniform(random);
+  double q = 2 + 3 * uniform(random);
+  problem.measured[1] = q;
+  int stormLeft = 0;
+  double stormRate = 0;
+  for (int n = 2; n <= count; ++n) {
+    const double dt = 1.0;
+    problem.timeStep[n] = dt;
+    if (stormLeft == 0 && uniform(random) < (slow ? 0.15 : 0.06)) {
+      stormLeft = 1 + static_cast<int>((slow ? 3 : 10) * uniform(random));
+      stormRate = 4 + 12 * uniform(random);
+    }
+    double recharge = 0.5 * uniform(random);
+    if (stormLeft > 0) {
+      --stormLeft;
+      recharge += stormRate * (0.3 + uniform(random));
+    }
+    problem.recharge[n] = recharge;
+    const double alpha = std::max(0.0, trueA * q + trueC);
+    const double f = std::exp(-alpha * dt);
+    q = q * f + recharge * (1 - f);
+    problem.measured[n] = std::max(0.001, q * (1 + noise * normal(random)));
+  }
+  problem.firstRunoff = problem.measured[1];
+  return problem;
+}
+
 TSearchProblem SearchProblemFromInputFile(const std::string& fileName, int count) {
   TDMTevlora data;
   data.FileName = fileName;

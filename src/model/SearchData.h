@@ -16,6 +16,12 @@ enum class TGeneratedKind {
 TSearchProblem GeneratedSearchProblem(int count, unsigned seed,
                                       TGeneratedKind kind = TGeneratedKind::Catchment);
 
+// Noisy runoff of several mm from a known alpha function well inside the
+// grid: measured = runoff * (1 + noise * a standard normal deviate). With
+// `slow`, daily-like records whose reservoir contracts slowly (alpha * dt of
+// about 0.1 to 0.3) - the hard kinds for the search.
+TSearchProblem NoisySearchProblem(int count, unsigned seed, double noise, bool slow = false);
+
 // The first `count` records of an analysis input file, prepared and routed
 // through the dead storage as the run does. count 0 on a read failure.
 TSearchProblem SearchProblemFromInputFile(const std::string& fileName, int count);
