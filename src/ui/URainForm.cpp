@@ -14,6 +14,7 @@
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UIntroPages.h"
+#include "UWindowLayout.h"
 
 namespace T = RainFormTexts;
 
@@ -164,11 +165,13 @@ TRainForm::TRainForm(TUserDialogs* userDialogs, TFileDialogs* fileDialogs, QWidg
 
   FileNameLabel->hide();
   FileNameEdit->hide();
+  ArrangeTabs();
 
   StartDecimalSeparator = CurrentDecimalSeparator;
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     PlaceWindow(screen->geometry().width());
+    FitIntoScreen();
   }
 
   connect(PageControl1, &QTabWidget::currentChanged, this, &TRainForm::TabChanged);
@@ -304,6 +307,8 @@ void TRainForm::HideCompanion(QWidget* window) {
 
 void TRainForm::ShowCompanion(QWidget* window) {
   if (window == nullptr) return;
+  // Opened where the user looks: on the main window, inside the screen.
+  if (!window->isVisible()) CentreOnOwner(window, this);
   window->show();
   window->raise();
   window->activateWindow();
