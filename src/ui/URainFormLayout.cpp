@@ -29,6 +29,8 @@ void SetMnemonic(QAbstractButton* button, char letter) {
 }  // namespace
 
 void TRainForm::ArrangeTabs() {
+  AssignMnemonics();
+
   // The fields of the top block start right of the widest of their labels.
   int fieldLeft = FileNameEdit->x();
   for (QLabel* label : {FileNameLabel, Title1Label, Title2Label, OptionLabel, NrOfDataLabel}) {
@@ -58,7 +60,15 @@ void TRainForm::ArrangeTabs() {
   output->Anchor(SeeOutputButton, kBottom);
   output->Anchor(ViewGraphButton, kBottom);
 
-  // Graphics tab: the graph grows, the buttons stay under it.
+  // Graphics tab: the buttons in one row, each as wide as its caption needs;
+  // the graph grows, the buttons stay under it.
+  int left = SeeGraphButton->x();
+  for (QPushButton* button : {SeeGraphButton, MakeGraphButton, SaveGraphButton, BlWhButton,
+                              SelectButton, CommentButton}) {
+    button->setGeometry(left, button->y(), std::max(button->width(), button->sizeHint().width()),
+                        button->height());
+    left = button->geometry().right() + 1 + kLabelGap;
+  }
   TAnchorPanel* graphics = MoveIntoAnchorPanel(GraphicsTabSheet, kGraphicsDesign);
   graphics->Anchor(GraphImage, kAll);
   graphics->Anchor(PictureImage, kAll);
@@ -71,8 +81,6 @@ void TRainForm::ArrangeTabs() {
   // Intro and Figure lay themselves out; they scroll when the window is small.
   PutInScrollArea(IntroTabSheet, IntroPage);
   PutInScrollArea(FigureTabSheet, FigurePage);
-
-  AssignMnemonics();
 }
 
 void TRainForm::AssignMnemonics() {
