@@ -68,7 +68,7 @@ TEST_F(AlfaForm, WindowAndControls) {
   EXPECT_EQ(form->size(), QSize(497, 591));
   EXPECT_EQ(form->Label3->text(), "Depth of soil layer below drain level (D = D1-Dd in m)");
   EXPECT_EQ(form->Label5->text(), "Drainable (effective) porosity of top soil (P in %)");
-  EXPECT_EQ(form->Button1->text(), "Calculate");
+  EXPECT_EQ(form->Button1->text(), "&Calculate");
   EXPECT_EQ(form->TxTLabel->text(), "Linear response fuction Alfa = B.Q + F");
   EXPECT_EQ(form->Label7->text(), "B =");
   EXPECT_EQ(form->Label8->text(), "F =");

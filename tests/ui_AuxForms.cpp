@@ -139,7 +139,7 @@ TEST_F(AuxForms, FinishWindow) {
   finish.Terminate = [&] { ++terminations; };
   EXPECT_EQ(finish.windowTitle(), "Tevlora finish");
   EXPECT_EQ(finish.size(), QSize(270, 237));
-  EXPECT_EQ(finish.FinishButton->text(), "Finish");
+  EXPECT_EQ(finish.FinishButton->text(), "&Finish");
   EXPECT_TRUE(finish.FinishMemo->toPlainText().startsWith(" Thank you for using TevloraT\n"));
 
   // Closing the main window twice shows the same finish window again; the

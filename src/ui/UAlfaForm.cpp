@@ -9,6 +9,7 @@
 #include "TextFile.h"
 #include "UFormHelpers.h"
 #include "UIntroPages.h"
+#include "UWindowLayout.h"
 
 namespace AlfaFormTexts {
 const char* const kReference =
@@ -68,7 +69,7 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   Edit6 = NewEdit("Edit6", this);
   edits_ = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6};
 
-  Button1 = new QPushButton(T::kButton, this);
+  Button1 = new QPushButton(WithMnemonic(T::kButton, 'c'), this);
   Button1->setObjectName("Button1");
   TxTLabel = NewLabel("TxTLabel", T::kFunction, this);
   Label7 = NewLabel("Label7", T::kBLabel, this);

@@ -4,6 +4,24 @@
 #include <QMainWindow>
 #include <QStatusBar>
 
+// A status bar whose one text wraps onto more lines when the window is too
+// narrow for it, instead of being cut off.
+class TStatusBar : public QStatusBar {
+  Q_OBJECT
+ public:
+  explicit TStatusBar(QWidget* parent = nullptr);
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override;
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+  // Where the text goes in a bar of this width.
+  QRect TextRect(int width) const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+};
+
 class TBaseForm : public QMainWindow {
   Q_OBJECT
  public:
@@ -11,7 +29,7 @@ class TBaseForm : public QMainWindow {
   // Puts `text` into the status bar and repaints the window at once.
   void ShowStatus(const QString& text);
 
-  QStatusBar* StatusBar1;
+  TStatusBar* StatusBar1;
 
  protected:
   // A menu hint shows for as long as the pointer rests on the item; then the

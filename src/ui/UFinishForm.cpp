@@ -5,6 +5,8 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "UWindowLayout.h"
+
 namespace FinishTexts {
 const char* const kFinishMemo =
     " Thank you for using TevloraT\n"
@@ -24,7 +26,7 @@ TFinishForm::TFinishForm(QWidget* parent)
   FinishMemo = new QPlainTextEdit(QString::fromUtf8(FinishTexts::kFinishMemo), central);
   FinishMemo->setObjectName("FinishMemo");
   FinishMemo->setReadOnly(true);
-  FinishButton = new QPushButton(FinishTexts::kButton, central);
+  FinishButton = new QPushButton(WithMnemonic(FinishTexts::kButton, 'f'), central);
   FinishButton->setObjectName("FinishButton");
   auto* layout = new QVBoxLayout(central);
   layout->addWidget(FinishMemo);

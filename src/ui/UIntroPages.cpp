@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // ---------------------------------------------------------------------------
 // Texts of the Intro and Figure tabs
@@ -283,8 +284,16 @@ TFigurePage::TFigurePage(TUserDialogs& dialogs, QWidget* parent) : QWidget(paren
   RefMemo = NewMemo("RefMemo", IntroTexts::kRefMemo, this);
   RefMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   RefMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  const double margins = 2 * (RefMemo->frameWidth() + RefMemo->document()->documentMargin());
-  RefMemo->setFixedSize(513, 2 * RefMemo->fontMetrics().lineSpacing() + int(margins) + 4);
+  // The note's two lines read whole: the note is as wide as the picture or
+  // as its longer line, whichever is wider.
+  const int margins =
+      2 * (RefMemo->frameWidth() + int(RefMemo->document()->documentMargin())) + 4;
+  int widest = 0;
+  for (const QString& line : RefMemo->toPlainText().split('\n')) {
+    widest = std::max(widest, RefMemo->fontMetrics().horizontalAdvance(line));
+  }
+  RefMemo->setFixedSize(std::max(513, widest + margins + 4),
+                        2 * RefMemo->fontMetrics().lineSpacing() + margins);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Reservoir_Image, 0, Qt::AlignHCenter);

@@ -15,6 +15,7 @@
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
 #include "UIntroPages.h"
+#include "UWindowLayout.h"
 
 namespace T = RainFormTexts;
 
@@ -165,11 +166,13 @@ TRainForm::TRainForm(TUserDialogs* userDialogs, TFileDialogs* fileDialogs, QWidg
 
   FileNameLabel->hide();
   FileNameEdit->hide();
+  ArrangeTabs();
 
   StartDecimalSeparator = CurrentDecimalSeparator;
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     PlaceWindow(screen->geometry().width());
+    FitIntoScreen();
   }
 
   connect(PageControl1, &QTabWidget::currentChanged, this, &TRainForm::TabChanged);
@@ -305,6 +308,8 @@ void TRainForm::HideCompanion(QWidget* window) {
 
 void TRainForm::ShowCompanion(QWidget* window) {
   if (window == nullptr) return;
+  // Opened where the user looks: on the main window, inside the screen.
+  if (!window->isVisible()) CentreOnOwner(window, this);
   window->show();
   window->raise();
   window->activateWindow();

@@ -261,12 +261,23 @@ class TStringGrid : public QTableWidget {
   int CurrentColumn() const;
   int CurrentRow() const;
 
+  // Moves the focus out of the grid, to the next or the previous control.
+  void LeaveGrid(bool next);
+
  signals:
   // The user finished editing a cell, or pasted text into it (the text may
   // then hold tabs and line ends).
   void EditTextSet(int column, int row, const QString& text);
 
+ protected:
+  // Tab and Shift+Tab move from cell to cell and leave the grid after its
+  // last and before its first cell; Ctrl+Tab leaves it from any cell.
+  bool focusNextPrevChild(bool next) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
  private:
+  bool AtEdge(bool next) const;
   void ShowCell(int column, int row);
   std::vector<std::vector<QString>> cells_;  // [row][column]
 };
@@ -279,6 +290,10 @@ class TGridDelegate : public QStyledItemDelegate {
                         const QModelIndex& index) const override;
   void setModelData(QWidget* editor, QAbstractItemModel* model,
                     const QModelIndex& index) const override;
+
+ protected:
+  // Ctrl+Tab in the cell editor keeps the text and leaves the grid.
+  bool eventFilter(QObject* editor, QEvent* event) override;
 
  private:
   TStringGrid* grid_;
@@ -505,6 +520,12 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   void CreateInputTab();
   void CreateOutputTab();
   void CreateGraphicsTab();
+  // The tabs grow with the window and scroll when it is smaller than their
+  // design; labels get room for their texts, buttons their mnemonics.
+  void ArrangeTabs();
+  void AssignMnemonics();
+  // Keeps the window inside the screen's available area.
+  void FitIntoScreen();
   void BindButton(QPushButton* button, QAction* action);
   void OnExit(QWidget* widget, void (TRainForm::*handler)());
   void TabChanged(int index);

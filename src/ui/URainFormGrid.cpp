@@ -90,6 +90,22 @@ void TGridDelegate::setModelData(QWidget* editor, QAbstractItemModel*,
       Qt::QueuedConnection);
 }
 
+bool TGridDelegate::eventFilter(QObject* editor, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    if (tab && (key->modifiers() & Qt::ControlModifier) != 0) {
+      auto* widget = static_cast<QWidget*>(editor);
+      const bool next = key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier) == 0;
+      emit commitData(widget);
+      emit closeEditor(widget, QAbstractItemDelegate::NoHint);
+      grid_->LeaveGrid(next);
+      return true;
+    }
+  }
+  return QStyledItemDelegate::eventFilter(editor, event);
+}
+
 // ---------------------------------------------------------------------------
 // Grid
 
@@ -163,6 +179,43 @@ void TStringGrid::ForgetRowsFrom(int rows) {
   for (int row = rows; row < rowCount(); ++row) {
     for (int column = 0; column < columnCount(); ++column) ShowCell(column, row);
   }
+}
+
+bool TStringGrid::AtEdge(bool next) const {
+  const QModelIndex current = currentIndex();
+  if (!current.isValid() || rowCount() == 0 || columnCount() == 0) return true;
+  if (next) return current.row() == rowCount() - 1 && current.column() == columnCount() - 1;
+  return current.row() == 0 && current.column() == 0;
+}
+
+void TStringGrid::LeaveGrid(bool next) {
+  // The window's own focus order, not the grid's move to another cell.
+  QWidget::focusNextPrevChild(next);
+}
+
+bool TStringGrid::focusNextPrevChild(bool next) {
+  if (tabKeyNavigation() && AtEdge(next)) return QWidget::focusNextPrevChild(next);
+  return QTableWidget::focusNextPrevChild(next);
+}
+
+void TStringGrid::keyPressEvent(QKeyEvent* event) {
+  const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+  if (tab && (event->modifiers() & Qt::ControlModifier) != 0) {
+    LeaveGrid(event->key() == Qt::Key_Tab && (event->modifiers() & Qt::ShiftModifier) == 0);
+    event->accept();
+    return;
+  }
+  QTableWidget::keyPressEvent(event);
+}
+
+void TStringGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  const bool next = hint == QAbstractItemDelegate::EditNextItem;
+  if ((next || hint == QAbstractItemDelegate::EditPreviousItem) && AtEdge(next)) {
+    QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    LeaveGrid(next);
+    return;
+  }
+  QTableWidget::closeEditor(editor, hint);
 }
 
 int TStringGrid::CurrentColumn() const { return std::max(currentColumn(), 0); }

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "UWindowLayout.h"
+
 QString DialogNameFilter(const QString& filter) {
   const int bar = filter.indexOf('|');
   return bar < 0 ? filter : filter.left(bar);
@@ -41,12 +43,14 @@ bool TQtFileDialogs::Execute(const TFileDialog& dialog, QString& fileName) {
 void TQtUserDialogs::Message(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
                   QString::fromStdString(text), QMessageBox::Ok, parent_);
+  WidenForCaption(box);
   box.exec();
 }
 
 bool TQtUserDialogs::ConfirmYesNo(const std::string& question) {
   QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
                   QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No, parent_);
+  WidenForCaption(box);
   return box.exec() == QMessageBox::Yes;
 }
 
