@@ -333,7 +333,9 @@ void TRainForm::ShowDataSet() {
   if (d.RunKind == " Ana") {
     AnalysisOutFound = false;
     d.OutFileName = ChangeFileExt(d.FileName, ".out");
-    if (FileExists(d.OutFileName)) {
+    // A prediction switched to analysis has no analysis results: the results
+    // file beside it is the prediction's.
+    if (fileIsAnalysis_ && FileExists(d.OutFileName)) {
       AnalysisOutFound = true;
       // Only the alpha coefficients of the earlier analysis are wanted here:
       // the records shown are those of the input, whatever the results file
@@ -411,6 +413,7 @@ void TRainForm::ShowDataSetKeepingTypedCells() {
 
 void TRainForm::OptionComboBoxChange() {
   TDMTevlora& d = *DMTevlora;
+  const bool fromPrediction = !d.Analysis;
   InputImage->hide();
   InfoMemo->hide();
   const int item = OptionComboBox->currentIndex();
@@ -431,6 +434,19 @@ void TRainForm::OptionComboBoxChange() {
     EvapLabel->move(204, kLabelsTop);
   }
   ShowDataSetKeepingTypedCells();
+  // Records that came without runoff need it before an analysis can run.
+  if (item == 0 && fromPrediction) {
+    bool records = false;
+    bool runoff = false;
+    for (int r = 0; r < StringGrid1->RowCount(); ++r) {
+      auto nonZero = [this, r](int column) {
+        return TryStringToFloat(StringGrid1->Cells(column, r).toStdString()).value_or(0) != 0;
+      };
+      records = records || nonZero(0) || nonZero(1);
+      runoff = runoff || nonZero(3);
+    }
+    if (records && !runoff) Message(T::kFillRunoff);
+  }
 }
 
 void TRainForm::OptionComboBoxExit() {

@@ -51,6 +51,11 @@ void TRainForm::InputOpenActionExecute() {
       return;
     }
     if (!d.ReadInputFile()) return;
+    // Nothing of an earlier file stays behind: a prediction has no runoff of
+    // its own, and the grid forgets every cell it held.
+    if (!d.Analysis) d.Runoff.assign(d.Runoff.size(), 0.0);
+    StringGrid1->ForgetRowsFrom(0);
+    fileIsAnalysis_ = d.Analysis;
     // Drainage parameters beside the file: the calculator shows them.
     if (d.ParLoaded) ShowCompanion(alfaForm_);
 
@@ -179,6 +184,7 @@ void TRainForm::InputSaveActionExecute() {
 
     if (!d.WriteInputFile()) return;
     countGuard.Commit();
+    fileIsAnalysis_ = analysis;
 
     // The grid and the records now hold exactly the rows written, in order.
     const int written = static_cast<int>(kept.size());
