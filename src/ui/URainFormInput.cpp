@@ -718,6 +718,12 @@ void TRainForm::ClearButtonClick() {
   }
   PorosityEdit->setText(T::kPorosityCleared);
   NrOfDataEdit->setText(QString::number(kResetRows));
+  // The old data set must not come back through an option switch, a count
+  // change or Save/Run, nor its file be shown as the current one.
+  ClearDataSet();
+  FileNameEdit->clear();
+  FileNameLabel->hide();
+  FileNameEdit->hide();
   StringGrid1->SetRowCount(kResetRows);
   if (DMTevlora->Analysis) {
     AnalysisLayout();
@@ -726,10 +732,51 @@ void TRainForm::ClearButtonClick() {
     PredictionLayout();
     SetOptionItem(1);
   }
+  // The runoff column is cleared too: its old values would be saved again.
+  StringGrid1->ForgetRowsFrom(0);
   for (int r = 0; r < kResetRows; ++r) {
-    for (int c = 0; c < 3; ++c) StringGrid1->SetCells(c, r, T::kZeroText);
+    for (int c = 0; c < 4; ++c) StringGrid1->SetCells(c, r, T::kZeroText);
   }
+  BaseCount = kResetRows;
+  TypedCount = kResetRows;
   GridHasData = false;
+}
+
+void TRainForm::ClearDataSet() {
+  TDMTevlora& d = *DMTevlora;
+  d.FileName = StartDir;
+  d.Title1.clear();
+  d.Title2.clear();
+  // The fields are empty (the porosity field shows 5): the data set holds
+  // no value of the old one either.
+  d.MaxStorage = 0;
+  d.InitStorage = 0;
+  d.MaxEscape = 0;
+  d.InitRunoff = 0;
+  d.InitLevel = 0;
+  d.Porosity = TryStringToFloat(T::kPorosityCleared).value_or(0);
+  AlphaA = 0;
+  AlphaC = 0;
+  d.AlphaMissing = false;
+  d.Drainage = false;
+  d.NrOfData = kResetRows;
+  ResizeRecords(0);
+  ResizeRecords(kResetRows + 1);
+  for (int i = 0; i <= kResetRows; ++i) d.SerialNr[i] = i + 1;
+  AnalysisOutFound = false;
+  fileIsAnalysis_ = false;
+  DropDrainageParameters();
+  if (auto* calculator = qobject_cast<TAlfaForm*>(alfaForm_)) calculator->ClearInputs();
+}
+
+void TRainForm::DropDrainageParameters() {
+  DMTevlora->ParLoaded = false;
+  HideCompanion(alfaForm_);
+}
+
+bool TRainForm::DrainageParametersShown() const {
+  const TDMTevlora& d = *DMTevlora;
+  return d.ParLoaded && !d.Analysis && d.Drainage;
 }
 
 // ---------------------------------------------------------------------------
