@@ -103,4 +103,41 @@ TEST_F(RainFormLeftovers, SaveAfterClearAllWritesOnlyWhatIsShown) {
   EXPECT_FALSE(std::filesystem::exists(directory.File("typed.par")));
 }
 
+TEST_F(RainFormLeftovers, SaveChecksEveryShownFieldFirst) {
+  struct Case {
+    const char* what;
+    int option;
+    std::vector<std::pair<QLineEdit*, const char*>> fields;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"reservoir emptied by Clear all", 0, {},
+       "The maximum storage is not a valid real\nThe initial storage is not a valid real\n"
+       "The input data were not saved"},
+      {"prediction fields", 1,
+       {{form->MaxStorEdit, "30"}, {form->InitStorEdit, "30"}, {form->InitLevelEdit, "-1"},
+        {form->A1coeffEdit, "missing"}, {form->B1valueEdit, "missing"},
+        {form->NrOfDataEdit, "twelve"}},
+       "The number of data is not a valid integer\nThe initial level must be >= 0\n"
+       "The A1 coefficient is not a valid real\nThe F value is not a valid real\n"
+       "The input data were not saved"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Switch(c.option);
+    QTest::mouseClick(form->ClearButton, Qt::LeftButton);
+    TypeDataSet(15);
+    form->MaxStorEdit->clear();
+    form->InitStorEdit->clear();
+    for (const auto& [edit, text] : c.fields) edit->setText(text);
+    dialogs.messages.clear();
+    files.runs.clear();
+    SaveAs(directory.File("checked.inp"));
+    // One message, and no file dialog to go through first.
+    EXPECT_EQ(dialogs.messages, vector<string>{c.message});
+    EXPECT_TRUE(files.runs.empty());
+    files.answers.clear();
+  }
+}
+
 }  // namespace

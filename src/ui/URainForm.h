@@ -543,6 +543,8 @@ class TRainForm : public TBaseForm, public TInputTabFields {
     const char* RangeResetText = nullptr;
   };
   bool CheckField(QLineEdit* edit, double& target, const TFieldRule& rule);
+  // The rule of a checked field (null edit: none).
+  TFieldRule RuleOf(const QLineEdit* edit) const;
   // The message of the rule that the field's text breaks; null when it holds.
   static const char* FieldProblem(const QLineEdit* edit, const TFieldRule& rule);
   // Save/Run's check of every shown field that it reads: the messages of

@@ -801,33 +801,71 @@ bool TRainForm::CheckField(QLineEdit* edit, double& target, const TFieldRule& ru
   return true;
 }
 
+TRainForm::TFieldRule TRainForm::RuleOf(const QLineEdit* edit) const {
+  if (edit == MaxStorEdit) return {T::kMaxStorNaN, T::kZeroText, T::kMaxStorRange};
+  if (edit == InitStorEdit) return {T::kInitStorNaN, T::kZeroText, T::kInitStorRange};
+  if (edit == EscapeEdit) return {T::kEscapeNaN, T::kZeroText};
+  if (edit == A1coeffEdit) return {T::kA1NaN, T::kZeroText};
+  if (edit == B1valueEdit) return {T::kB1NaN, T::kZeroText};
+  if (edit == InitRunEdit) return {T::kInitRunNaN, T::kZeroText, T::kInitRunRange};
+  if (edit == InitLevelEdit) return {T::kInitLevelNaN, T::kZeroText, T::kInitLevelRange};
+  if (edit == PorosityEdit) {
+    return {T::kPorosityNaN, T::kZeroText, T::kPorosityNegative, T::kPorosityTooLarge,
+            T::kPorosityReset};
+  }
+  return {};
+}
+
+const char* TRainForm::FieldProblem(const QLineEdit* edit, const TFieldRule& rule) {
+  const auto value = TryStringToFloat(edit->text().toStdString());
+  if (!value) return rule.NotANumber;
+  if (rule.BelowZero != nullptr && *value < 0) return rule.BelowZero;
+  if (rule.AboveHundred != nullptr && *value > 100) return rule.AboveHundred;
+  return nullptr;
+}
+
+std::string TRainForm::ShownFieldProblems() const {
+  std::string problems;
+  auto add = [&problems](const char* problem) {
+    if (problem == nullptr) return;
+    if (!problems.empty()) problems += '\n';
+    problems += problem;
+  };
+  bool countOk = false;
+  NrOfDataEdit->text().trimmed().toInt(&countOk);
+  if (!countOk) add(T::kNotInteger);
+  std::vector<const QLineEdit*> shown = {MaxStorEdit, InitStorEdit};
+  if (!DMTevlora->Analysis) {
+    shown.insert(shown.end(), {InitRunEdit, InitLevelEdit, PorosityEdit, A1coeffEdit, B1valueEdit});
+  }
+  for (const QLineEdit* edit : shown) add(FieldProblem(edit, RuleOf(edit)));
+  return problems;
+}
+
 void TRainForm::MaxStorEditExit() {
-  CheckField(MaxStorEdit, DMTevlora->MaxStorage, {T::kMaxStorNaN, T::kZeroText, T::kMaxStorRange});
+  CheckField(MaxStorEdit, DMTevlora->MaxStorage, RuleOf(MaxStorEdit));
 }
 
 void TRainForm::InitStorEditExit() {
-  CheckField(InitStorEdit, DMTevlora->InitStorage,
-             {T::kInitStorNaN, T::kZeroText, T::kInitStorRange});
+  CheckField(InitStorEdit, DMTevlora->InitStorage, RuleOf(InitStorEdit));
 }
 
 void TRainForm::EscapeEditExit() {
-  CheckField(EscapeEdit, DMTevlora->MaxEscape, {T::kEscapeNaN, T::kZeroText});
+  CheckField(EscapeEdit, DMTevlora->MaxEscape, RuleOf(EscapeEdit));
 }
 
-void TRainForm::A1coeffEditExit() { CheckField(A1coeffEdit, AlphaA, {T::kA1NaN, T::kZeroText}); }
+void TRainForm::A1coeffEditExit() {
+  CheckField(A1coeffEdit, AlphaA, RuleOf(A1coeffEdit));
+}
 
 void TRainForm::InitRunEditExit() {
-  CheckField(InitRunEdit, DMTevlora->InitRunoff,
-             {T::kInitRunNaN, T::kZeroText, T::kInitRunRange});
+  CheckField(InitRunEdit, DMTevlora->InitRunoff, RuleOf(InitRunEdit));
 }
 
 void TRainForm::InitLevelEditExit() {
-  CheckField(InitLevelEdit, DMTevlora->InitLevel,
-             {T::kInitLevelNaN, T::kZeroText, T::kInitLevelRange});
+  CheckField(InitLevelEdit, DMTevlora->InitLevel, RuleOf(InitLevelEdit));
 }
 
 void TRainForm::PorosityEditExit() {
-  CheckField(PorosityEdit, DMTevlora->Porosity,
-             {T::kPorosityNaN, T::kZeroText, T::kPorosityNegative, T::kPorosityTooLarge,
-              T::kPorosityReset});
+  CheckField(PorosityEdit, DMTevlora->Porosity, RuleOf(PorosityEdit));
 }

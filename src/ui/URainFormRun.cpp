@@ -104,6 +104,13 @@ void TRainForm::InputSaveActionExecute() {
   Guarded([this] {
     TDMTevlora& d = *DMTevlora;
     HideCompanion(alfaForm_);
+    // Every field that the save reads is checked before the file name is
+    // asked for, and all that fail are named at once.
+    const std::string problems = ShownFieldProblems();
+    if (!problems.empty()) {
+      Message(problems + "\n" + T::kNotSaved);
+      return;
+    }
     if (!AskInputFileName() || SaveAborted) {
       Message(T::kNotSaved);
       return;
@@ -168,10 +175,8 @@ void TRainForm::InputSaveActionExecute() {
     TypedCount = typed;
 
     // What the fields show is what is written.
-    if (!CheckField(MaxStorEdit, d.MaxStorage,
-                    {T::kMaxStorNaN, T::kZeroText, T::kMaxStorRange}) ||
-        !CheckField(InitStorEdit, d.InitStorage,
-                    {T::kInitStorNaN, T::kZeroText, T::kInitStorRange})) {
+    if (!CheckField(MaxStorEdit, d.MaxStorage, RuleOf(MaxStorEdit)) ||
+        !CheckField(InitStorEdit, d.InitStorage, RuleOf(InitStorEdit))) {
       return;
     }
     if (!analysis) {
