@@ -140,4 +140,19 @@ TEST_F(RainFormLeftovers, SaveChecksEveryShownFieldFirst) {
   }
 }
 
+TEST_F(RainFormLeftovers, FileFieldFollowsSaveRun) {
+  // Typed data saved, then an opened file saved under a new name.
+  TypeDataSet(15);
+  const string typed = directory.File("typed.inp");
+  SaveAs(typed);
+  ShowTab(form->InputTabSheet);
+  EXPECT_TRUE(form->FileNameEdit->isVisible());
+  EXPECT_EQ(form->FileNameEdit->text().toStdString(), typed);
+
+  OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
+  const string renamed = directory.File("renamed.inp");
+  SaveAs(renamed);
+  EXPECT_EQ(form->FileNameEdit->text().toStdString(), renamed);
+}
+
 }  // namespace

@@ -62,15 +62,13 @@ void TRainForm::InputOpenActionExecute() {
     NrOfDataEdit->setText(QString::number(d.NrOfData));
     AlfaMemo->setVisible(d.Drainage);
     AlfaButton->setVisible(d.Drainage);
-    FileNameEdit->setText(QString::fromStdString(d.FileName));
-    FileNameEdit->show();
-    FileNameLabel->show();
+    ShowFileName();
     InputImage->hide();
     HideComment();
     Title1Edit->setText(FileText(d.Title1));
     Title2Edit->setText(FileText(d.Title2));
-    // Long titles and names show from their beginning.
-    for (QLineEdit* edit : {FileNameEdit, Title1Edit, Title2Edit}) edit->setCursorPosition(0);
+    // Long titles show from their beginning.
+    for (QLineEdit* edit : {Title1Edit, Title2Edit}) edit->setCursorPosition(0);
     NrOfDataEdit->setText(QString::number(d.NrOfData));
     MaxStorEdit->setText(CellText(d.MaxStorage));
     InitStorEdit->setText(CellText(d.InitStorage));
@@ -82,6 +80,14 @@ void TRainForm::InputOpenActionExecute() {
     AnalysisOutFound = false;
     ShowDataSet();
   });
+}
+
+void TRainForm::ShowFileName() {
+  FileNameEdit->setText(QString::fromStdString(DMTevlora->FileName));
+  // A long name shows from its beginning.
+  FileNameEdit->setCursorPosition(0);
+  FileNameEdit->show();
+  FileNameLabel->show();
 }
 
 // ---------------------------------------------------------------------------
@@ -190,6 +196,8 @@ void TRainForm::InputSaveActionExecute() {
     if (!d.WriteInputFile()) return;
     countGuard.Commit();
     fileIsAnalysis_ = analysis;
+    // The file just written is the current one, whatever the run does next.
+    ShowFileName();
 
     // The grid and the records now hold exactly the rows written, in order.
     const int written = static_cast<int>(kept.size());
