@@ -378,9 +378,9 @@ TEST_F(RainFormInput, ClearAll) {
   EXPECT_EQ(form->StringGrid1->RowCount(), 15);
   EXPECT_EQ(Cell(0, 0), "0");
   EXPECT_EQ(Cell(2, 0), "0");
-  // The runoff column keeps its text, and the data set is not changed.
-  EXPECT_EQ(Cell(3, 0), "4");
-  EXPECT_EQ(d().MaxStorage, 33);
+  // The runoff column is cleared too, and so is the data set.
+  EXPECT_EQ(Cell(3, 0), "0");
+  EXPECT_EQ(d().MaxStorage, 0);
   EXPECT_FALSE(form->GridHasData);
 }
 

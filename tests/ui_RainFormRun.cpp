@@ -392,25 +392,29 @@ TEST_F(RainFormRun, UnreadableFieldsStopBeforeWriting) {
   TypePrediction(12);
   form->A1coeffEdit->setText("missing");
   SaveAs(directory.File("alpha.inp"));
-  EXPECT_EQ(dialogs.messages, vector<string>{"'missing' is not a valid floating point value"});
+  EXPECT_EQ(dialogs.messages, vector<string>{"The A1 coefficient is not a valid real\n" +
+                                             string(kNotSaved)});
   EXPECT_FALSE(Exists(directory.File("alpha.inp")));
 
   form->A1coeffEdit->setText("0.05");
   form->NrOfDataEdit->setText("twelve");
   dialogs.messages.clear();
   SaveAs(directory.File("count.inp"));
-  EXPECT_EQ(dialogs.messages, vector<string>{"'twelve' is not a valid integer value"});
+  EXPECT_EQ(dialogs.messages, vector<string>{"The number of data is not a valid integer\n" +
+                                             string(kNotSaved)});
   EXPECT_FALSE(Exists(directory.File("count.inp")));
 
-  // A reservoir field that its check rejects is reset, and nothing is written.
+  // A reservoir field that its check rejects stops the save as it is shown.
   form->NrOfDataEdit->setText("12");
   form->InitStorEdit->setText("-3");
   dialogs.messages.clear();
   SaveAs(directory.File("storage.inp"));
-  EXPECT_EQ(dialogs.messages, vector<string>{"The initial storage must be >= 0"});
-  EXPECT_EQ(form->InitStorEdit->text(), "0");
+  EXPECT_EQ(dialogs.messages,
+            vector<string>{"The initial storage must be >= 0\n" + string(kNotSaved)});
+  EXPECT_EQ(form->InitStorEdit->text(), "-3");
   EXPECT_FALSE(Exists(directory.File("storage.inp")));
-  // Saved again, the reset value is what is written.
+  form->InitStorEdit->setText("0");
+  files.answers.clear();
   SaveAs(directory.File("storage.inp"));
   EXPECT_EQ(FileLines(directory.File("storage.inp"))[8], " Initial dead storage:  0.0E+0000");
 }

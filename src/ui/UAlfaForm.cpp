@@ -134,6 +134,13 @@ void TAlfaForm::ShowCalculator() {
   activateWindow();
 }
 
+void TAlfaForm::ClearInputs() {
+  StoreDrainageInputs(TDrainageInputs{});
+  for (QLineEdit* edit : edits_) edit->clear();
+  ClearResults();
+  InputsValid = false;
+}
+
 void TAlfaForm::FormCreate() {
   StoreDrainageInputs(TDrainageInputs{});
 }

@@ -62,6 +62,9 @@ class TAlfaForm : public QWidget {
   // Shows the window (or brings it to the front when it is open already);
   // what AlfaButton does and what the Input tab does when ParLoaded is set.
   void ShowCalculator();
+  // Forgets the six parameters and the results: the data set they belonged
+  // to is gone.
+  void ClearInputs();
 
   QLabel* Image1;
   QLabel* Label1;

@@ -163,12 +163,15 @@ inline constexpr const char* kKeepCount =
     "number?";
 inline constexpr const char* kCheckPrediction =
     "Please check the initial runoff and water level and the alpha parameters.";
+inline constexpr const char* kFillRunoff =
+    "Please enter the measured runoff of each record in the Runoff column.";
 inline constexpr const char* kMaxStorNaN = "The maximum storage is not a valid real";
 inline constexpr const char* kMaxStorRange = "The maximum storage must be >= 0";
 inline constexpr const char* kInitStorNaN = "The initial storage is not a valid real";
 inline constexpr const char* kInitStorRange = "The initial storage must be >= 0";
 inline constexpr const char* kEscapeNaN = "The escape rate is not a valid real";
 inline constexpr const char* kA1NaN = "The A1 coefficient is not a valid real";
+inline constexpr const char* kB1NaN = "The F value is not a valid real";
 inline constexpr const char* kInitRunNaN = "The initial runoff is not a valid real";
 inline constexpr const char* kInitRunRange = "The initial runoff must be >= 0";
 inline constexpr const char* kInitLevelNaN = "The initial level is not a valid real";
@@ -215,6 +218,14 @@ inline constexpr const char* kGraphSavedIn = "The graph was saved in  ";
 inline constexpr const char* kPictureNotRead = "The picture file \"%1\" could not be read: %2";
 inline constexpr const char* kGraphNotWritten = "The graph could not be written to \"%1\"";
 }  // namespace RainFormTexts
+
+// The one set of pre-reservoir defaults: what a fresh window shows and what
+// its data set holds.
+namespace ReservoirDefaults {
+inline constexpr double kMaxStorage = 100;
+inline constexpr double kInitStorage = 80;
+inline constexpr double kMaxEscape = 0.1;
+}  // namespace ReservoirDefaults
 
 // Where the main window goes on a screen of the given width.
 struct TWindowPlacement {
@@ -553,6 +564,21 @@ class TRainForm : public TBaseForm, public TInputTabFields {
     const char* RangeResetText = nullptr;
   };
   bool CheckField(QLineEdit* edit, double& target, const TFieldRule& rule);
+  // The rule of a checked field (null edit: none).
+  TFieldRule RuleOf(const QLineEdit* edit) const;
+  // The message of the rule that the field's text breaks; null when it holds.
+  static const char* FieldProblem(const QLineEdit* edit, const TFieldRule& rule);
+  // Save/Run's check of every shown field that it reads: the messages of
+  // all that fail, one per line; empty when all hold.
+  std::string ShownFieldProblems() const;
+  // Forgets the data set of the Input tab (file, titles, records, parameters
+  // and the drainage parameters loaded with it); the Output tab keeps its
+  // results.
+  void ClearDataSet();
+  // The .par parameters belong to a drainage prediction only.
+  void DropDrainageParameters();
+  bool DrainageParametersShown() const;
+  void ShowFileName();
   QString CellText(double value) const;
   void RestoreDecimalSeparator();
   // Refills the tab from the data set and puts back what the user had typed
@@ -584,6 +610,9 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   QWidget* commentForm_ = nullptr;
   QWidget* alfaForm_ = nullptr;
   bool firstShow_ = true;
+  // The current file was opened or saved as an analysis, so a results file
+  // beside it holds an analysis.
+  bool fileIsAnalysis_ = false;
   int shownTab_ = -1;
 };
 

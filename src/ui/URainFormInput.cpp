@@ -333,7 +333,9 @@ void TRainForm::ShowDataSet() {
   if (d.RunKind == " Ana") {
     AnalysisOutFound = false;
     d.OutFileName = ChangeFileExt(d.FileName, ".out");
-    if (FileExists(d.OutFileName)) {
+    // A prediction switched to analysis has no analysis results: the results
+    // file beside it is the prediction's.
+    if (fileIsAnalysis_ && FileExists(d.OutFileName)) {
       AnalysisOutFound = true;
       // Only the alpha coefficients of the earlier analysis are wanted here:
       // the records shown are those of the input, whatever the results file
@@ -411,6 +413,7 @@ void TRainForm::ShowDataSetKeepingTypedCells() {
 
 void TRainForm::OptionComboBoxChange() {
   TDMTevlora& d = *DMTevlora;
+  const bool fromPrediction = !d.Analysis;
   InputImage->hide();
   InfoMemo->hide();
   const int item = OptionComboBox->currentIndex();
@@ -431,6 +434,19 @@ void TRainForm::OptionComboBoxChange() {
     EvapLabel->move(204, kLabelsTop);
   }
   ShowDataSetKeepingTypedCells();
+  // Records that came without runoff need it before an analysis can run.
+  if (item == 0 && fromPrediction) {
+    bool records = false;
+    bool runoff = false;
+    for (int r = 0; r < StringGrid1->RowCount(); ++r) {
+      auto nonZero = [this, r](int column) {
+        return TryStringToFloat(StringGrid1->Cells(column, r).toStdString()).value_or(0) != 0;
+      };
+      records = records || nonZero(0) || nonZero(1);
+      runoff = runoff || nonZero(3);
+    }
+    if (records && !runoff) Message(T::kFillRunoff);
+  }
 }
 
 void TRainForm::OptionComboBoxExit() {
@@ -702,6 +718,12 @@ void TRainForm::ClearButtonClick() {
   }
   PorosityEdit->setText(T::kPorosityCleared);
   NrOfDataEdit->setText(QString::number(kResetRows));
+  // The old data set must not come back through an option switch, a count
+  // change or Save/Run, nor its file be shown as the current one.
+  ClearDataSet();
+  FileNameEdit->clear();
+  FileNameLabel->hide();
+  FileNameEdit->hide();
   StringGrid1->SetRowCount(kResetRows);
   if (DMTevlora->Analysis) {
     AnalysisLayout();
@@ -710,10 +732,51 @@ void TRainForm::ClearButtonClick() {
     PredictionLayout();
     SetOptionItem(1);
   }
+  // The runoff column is cleared too: its old values would be saved again.
+  StringGrid1->ForgetRowsFrom(0);
   for (int r = 0; r < kResetRows; ++r) {
-    for (int c = 0; c < 3; ++c) StringGrid1->SetCells(c, r, T::kZeroText);
+    for (int c = 0; c < 4; ++c) StringGrid1->SetCells(c, r, T::kZeroText);
   }
+  BaseCount = kResetRows;
+  TypedCount = kResetRows;
   GridHasData = false;
+}
+
+void TRainForm::ClearDataSet() {
+  TDMTevlora& d = *DMTevlora;
+  d.FileName = StartDir;
+  d.Title1.clear();
+  d.Title2.clear();
+  // The fields are empty (the porosity field shows 5): the data set holds
+  // no value of the old one either.
+  d.MaxStorage = 0;
+  d.InitStorage = 0;
+  d.MaxEscape = 0;
+  d.InitRunoff = 0;
+  d.InitLevel = 0;
+  d.Porosity = TryStringToFloat(T::kPorosityCleared).value_or(0);
+  AlphaA = 0;
+  AlphaC = 0;
+  d.AlphaMissing = false;
+  d.Drainage = false;
+  d.NrOfData = kResetRows;
+  ResizeRecords(0);
+  ResizeRecords(kResetRows + 1);
+  for (int i = 0; i <= kResetRows; ++i) d.SerialNr[i] = i + 1;
+  AnalysisOutFound = false;
+  fileIsAnalysis_ = false;
+  DropDrainageParameters();
+  if (auto* calculator = qobject_cast<TAlfaForm*>(alfaForm_)) calculator->ClearInputs();
+}
+
+void TRainForm::DropDrainageParameters() {
+  DMTevlora->ParLoaded = false;
+  HideCompanion(alfaForm_);
+}
+
+bool TRainForm::DrainageParametersShown() const {
+  const TDMTevlora& d = *DMTevlora;
+  return d.ParLoaded && !d.Analysis && d.Drainage;
 }
 
 // ---------------------------------------------------------------------------
@@ -738,33 +801,71 @@ bool TRainForm::CheckField(QLineEdit* edit, double& target, const TFieldRule& ru
   return true;
 }
 
+TRainForm::TFieldRule TRainForm::RuleOf(const QLineEdit* edit) const {
+  if (edit == MaxStorEdit) return {T::kMaxStorNaN, T::kZeroText, T::kMaxStorRange};
+  if (edit == InitStorEdit) return {T::kInitStorNaN, T::kZeroText, T::kInitStorRange};
+  if (edit == EscapeEdit) return {T::kEscapeNaN, T::kZeroText};
+  if (edit == A1coeffEdit) return {T::kA1NaN, T::kZeroText};
+  if (edit == B1valueEdit) return {T::kB1NaN, T::kZeroText};
+  if (edit == InitRunEdit) return {T::kInitRunNaN, T::kZeroText, T::kInitRunRange};
+  if (edit == InitLevelEdit) return {T::kInitLevelNaN, T::kZeroText, T::kInitLevelRange};
+  if (edit == PorosityEdit) {
+    return {T::kPorosityNaN, T::kZeroText, T::kPorosityNegative, T::kPorosityTooLarge,
+            T::kPorosityReset};
+  }
+  return {};
+}
+
+const char* TRainForm::FieldProblem(const QLineEdit* edit, const TFieldRule& rule) {
+  const auto value = TryStringToFloat(edit->text().toStdString());
+  if (!value) return rule.NotANumber;
+  if (rule.BelowZero != nullptr && *value < 0) return rule.BelowZero;
+  if (rule.AboveHundred != nullptr && *value > 100) return rule.AboveHundred;
+  return nullptr;
+}
+
+std::string TRainForm::ShownFieldProblems() const {
+  std::string problems;
+  auto add = [&problems](const char* problem) {
+    if (problem == nullptr) return;
+    if (!problems.empty()) problems += '\n';
+    problems += problem;
+  };
+  bool countOk = false;
+  NrOfDataEdit->text().trimmed().toInt(&countOk);
+  if (!countOk) add(T::kNotInteger);
+  std::vector<const QLineEdit*> shown = {MaxStorEdit, InitStorEdit};
+  if (!DMTevlora->Analysis) {
+    shown.insert(shown.end(), {InitRunEdit, InitLevelEdit, PorosityEdit, A1coeffEdit, B1valueEdit});
+  }
+  for (const QLineEdit* edit : shown) add(FieldProblem(edit, RuleOf(edit)));
+  return problems;
+}
+
 void TRainForm::MaxStorEditExit() {
-  CheckField(MaxStorEdit, DMTevlora->MaxStorage, {T::kMaxStorNaN, T::kZeroText, T::kMaxStorRange});
+  CheckField(MaxStorEdit, DMTevlora->MaxStorage, RuleOf(MaxStorEdit));
 }
 
 void TRainForm::InitStorEditExit() {
-  CheckField(InitStorEdit, DMTevlora->InitStorage,
-             {T::kInitStorNaN, T::kZeroText, T::kInitStorRange});
+  CheckField(InitStorEdit, DMTevlora->InitStorage, RuleOf(InitStorEdit));
 }
 
 void TRainForm::EscapeEditExit() {
-  CheckField(EscapeEdit, DMTevlora->MaxEscape, {T::kEscapeNaN, T::kZeroText});
+  CheckField(EscapeEdit, DMTevlora->MaxEscape, RuleOf(EscapeEdit));
 }
 
-void TRainForm::A1coeffEditExit() { CheckField(A1coeffEdit, AlphaA, {T::kA1NaN, T::kZeroText}); }
+void TRainForm::A1coeffEditExit() {
+  CheckField(A1coeffEdit, AlphaA, RuleOf(A1coeffEdit));
+}
 
 void TRainForm::InitRunEditExit() {
-  CheckField(InitRunEdit, DMTevlora->InitRunoff,
-             {T::kInitRunNaN, T::kZeroText, T::kInitRunRange});
+  CheckField(InitRunEdit, DMTevlora->InitRunoff, RuleOf(InitRunEdit));
 }
 
 void TRainForm::InitLevelEditExit() {
-  CheckField(InitLevelEdit, DMTevlora->InitLevel,
-             {T::kInitLevelNaN, T::kZeroText, T::kInitLevelRange});
+  CheckField(InitLevelEdit, DMTevlora->InitLevel, RuleOf(InitLevelEdit));
 }
 
 void TRainForm::PorosityEditExit() {
-  CheckField(PorosityEdit, DMTevlora->Porosity,
-             {T::kPorosityNaN, T::kZeroText, T::kPorosityNegative, T::kPorosityTooLarge,
-              T::kPorosityReset});
+  CheckField(PorosityEdit, DMTevlora->Porosity, RuleOf(PorosityEdit));
 }

@@ -51,21 +51,24 @@ void TRainForm::InputOpenActionExecute() {
       return;
     }
     if (!d.ReadInputFile()) return;
+    // Nothing of an earlier file stays behind: a prediction has no runoff of
+    // its own, and the grid forgets every cell it held.
+    if (!d.Analysis) d.Runoff.assign(d.Runoff.size(), 0.0);
+    StringGrid1->ForgetRowsFrom(0);
+    fileIsAnalysis_ = d.Analysis;
     // Drainage parameters beside the file: the calculator shows them.
     if (d.ParLoaded) ShowCompanion(alfaForm_);
 
     NrOfDataEdit->setText(QString::number(d.NrOfData));
     AlfaMemo->setVisible(d.Drainage);
     AlfaButton->setVisible(d.Drainage);
-    FileNameEdit->setText(QtFileName(d.FileName));
-    FileNameEdit->show();
-    FileNameLabel->show();
+    ShowFileName();
     InputImage->hide();
     HideComment();
     Title1Edit->setText(FileText(d.Title1));
     Title2Edit->setText(FileText(d.Title2));
-    // Long titles and names show from their beginning.
-    for (QLineEdit* edit : {FileNameEdit, Title1Edit, Title2Edit}) edit->setCursorPosition(0);
+    // Long titles show from their beginning.
+    for (QLineEdit* edit : {Title1Edit, Title2Edit}) edit->setCursorPosition(0);
     NrOfDataEdit->setText(QString::number(d.NrOfData));
     MaxStorEdit->setText(CellText(d.MaxStorage));
     InitStorEdit->setText(CellText(d.InitStorage));
@@ -77,6 +80,14 @@ void TRainForm::InputOpenActionExecute() {
     AnalysisOutFound = false;
     ShowDataSet();
   });
+}
+
+void TRainForm::ShowFileName() {
+  FileNameEdit->setText(QtFileName(DMTevlora->FileName));
+  // A long name shows from its beginning.
+  FileNameEdit->setCursorPosition(0);
+  FileNameEdit->show();
+  FileNameLabel->show();
 }
 
 // ---------------------------------------------------------------------------
@@ -99,6 +110,13 @@ void TRainForm::InputSaveActionExecute() {
   Guarded([this] {
     TDMTevlora& d = *DMTevlora;
     HideCompanion(alfaForm_);
+    // Every field that the save reads is checked before the file name is
+    // asked for, and all that fail are named at once.
+    const std::string problems = ShownFieldProblems();
+    if (!problems.empty()) {
+      Message(problems + "\n" + T::kNotSaved);
+      return;
+    }
     if (!AskInputFileName() || SaveAborted) {
       Message(T::kNotSaved);
       return;
@@ -163,10 +181,8 @@ void TRainForm::InputSaveActionExecute() {
     TypedCount = typed;
 
     // What the fields show is what is written.
-    if (!CheckField(MaxStorEdit, d.MaxStorage,
-                    {T::kMaxStorNaN, T::kZeroText, T::kMaxStorRange}) ||
-        !CheckField(InitStorEdit, d.InitStorage,
-                    {T::kInitStorNaN, T::kZeroText, T::kInitStorRange})) {
+    if (!CheckField(MaxStorEdit, d.MaxStorage, RuleOf(MaxStorEdit)) ||
+        !CheckField(InitStorEdit, d.InitStorage, RuleOf(InitStorEdit))) {
       return;
     }
     if (!analysis) {
@@ -179,6 +195,9 @@ void TRainForm::InputSaveActionExecute() {
 
     if (!d.WriteInputFile()) return;
     countGuard.Commit();
+    fileIsAnalysis_ = analysis;
+    // The file just written is the current one, whatever the run does next.
+    ShowFileName();
 
     // The grid and the records now hold exactly the rows written, in order.
     const int written = static_cast<int>(kept.size());
