@@ -129,10 +129,10 @@ TEST(GraphAxes, PrepareAxesHorizontalAndPerKind) {
   const struct {
     int kind;
     double yMin, yMax, xMin, xMax;
-  } kinds[] = {{1, 1, 12 * 1.1, 2, 9},  {3, 5, 30 * 1.1, 2, 9}, {5, 40, 42 * 1.1, 2, 9},
-               {7, 1, 12 * 1.1, 1, 12},  // both axes cover observed and calculated
-               {8, 2, 9 * 1.1, 10, 30},
-               {9, 2, 9 * 1.1, 2, 9}};  // recharge and the runoff drawn with it
+  } kinds[] = {
+      {1, 1, 12 * 1.1, 2, 9},  {3, 5, 30 * 1.1, 2, 9},
+      {5, 40, 42 * 1.1, 2, 9}, {7, 1, 12 * 1.1, 1, 12},  // both axes cover observed and calculated
+      {8, 2, 9 * 1.1, 10, 30}, {9, 2, 9 * 1.1, 2, 9}};   // recharge and the runoff drawn with it
   for (const auto& k : kinds) {
     SCOPED_TRACE("kind " + std::to_string(k.kind));
     PrepareAxes(data, k.kind);

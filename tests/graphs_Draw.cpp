@@ -182,8 +182,7 @@ TEST_F(GraphDraw, FewerThanFourRecordsDrawWhatTheyCan) {
   EXPECT_GT(CountColour(bars, kBlack, 330, 380, 440, 388), 0);
   EXPECT_EQ(CountColour(bars, kBlack, 450, 250, 565, 388), 116 * 139);  // all of it
   // Two records: the circles of both and the line between them.
-  const QImage two =
-      DrawGraph(MakeGraphData({.T = {1, 2}, .C = {1, 2}, .D = {1, 2}}), 1, true);
+  const QImage two = DrawGraph(MakeGraphData({.T = {1, 2}, .C = {1, 2}, .D = {1, 2}}), 1, true);
   EXPECT_GT(CountColour(two, kCyan, 71, 70, 570, 389), 10);
   EXPECT_GT(CountColour(two, kWhite, 71, 70, 570, 389), 10);
   EXPECT_GT(CountColour(DrawGraph(MakeGraphData({.T = {1, 2}, .C = {1, 2}}), 2, true), kWhite, 71,

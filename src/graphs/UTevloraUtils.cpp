@@ -51,8 +51,8 @@ int Saturate(double x) {
 // A pixel position held within +-kPixelLimit (NaN gives 0).
 int PixelPosition(double x) {
   if (std::isnan(x)) return 0;
-  return static_cast<int>(std::clamp(x, static_cast<double>(-kPixelLimit),
-                                     static_cast<double>(kPixelLimit)));
+  return static_cast<int>(
+      std::clamp(x, static_cast<double>(-kPixelLimit), static_cast<double>(kPixelLimit)));
 }
 
 int SaturatedDifference(int high, int low) {
@@ -266,7 +266,8 @@ int GraphRecordCount(const TDMTevlora& data, int graphKind) {
 
 int MapX(double scaledValue) {
   const double span = static_cast<double>(XAxisRight) - XAxisLeft;
-  return PixelPosition(kLeftColumn + std::nearbyint((scaledValue - XAxisLeft) * XAxisPixels / span));
+  return PixelPosition(kLeftColumn +
+                       std::nearbyint((scaledValue - XAxisLeft) * XAxisPixels / span));
 }
 
 int MapY(double scaledValue) {
