@@ -129,9 +129,10 @@ TEST(GraphAxes, PrepareAxesHorizontalAndPerKind) {
   const struct {
     int kind;
     double yMin, yMax, xMin, xMax;
-  } kinds[] = {{1, 1, 12 * 1.1, 2, 9},  {3, 5, 30 * 1.1, 2, 9}, {5, 40, 42 * 1.1, 2, 9},
-               {7, 1, 12 * 1.1, 1, 12},  // both axes cover observed and calculated
-               {8, 2, 9 * 1.1, 10, 30}, {9, 5, 7 * 1.1, 2, 9}};
+  } kinds[] = {
+      {1, 1, 12 * 1.1, 2, 9},  {3, 5, 30 * 1.1, 2, 9},
+      {5, 40, 42 * 1.1, 2, 9}, {7, 1, 12 * 1.1, 1, 12},  // both axes cover observed and calculated
+      {8, 2, 9 * 1.1, 10, 30}, {9, 2, 9 * 1.1, 2, 9}};   // recharge and the runoff drawn with it
   for (const auto& k : kinds) {
     SCOPED_TRACE("kind " + std::to_string(k.kind));
     PrepareAxes(data, k.kind);
@@ -204,20 +205,47 @@ TEST(GraphAxes, TitlesFollowTheScaleFactors) {
       {1, 1, 1, false, "Time", "Discharge/runoff (mm/t)", " o  observed"},
       {1, 10, 1000, false, "Time * 10", "Discharge or runoff * 1000", " o  observed"},
       {7, 100, 10, false, "Runoff observed * 100", "Runoff calculated * 10", " ---  Obs = Calc"},
-      {8, 10, 10, false, "Recharge calculated", "Discharge observed", " o   observed"},
-      {2, 1000, 1, false, "Time * 1000", "", ""},
+      {8, 1, 1, false, "Recharge calculated", "Discharge observed", " o   observed"},
+      {8, 10, 10, false, "Recharge calculated * 10", "Discharge observed * 10", " o   observed"},
+      {2, 1000, 1, false, "Time * 1000", "Discharge (predicted) in mm/t", ""},
+      {2, 1, 1000, false, "Time", "Discharge (predicted) *1000 in 0.001 mm/t", ""},
+      {3, 1, 1, false, "Time", "", " Rain/irrigation in mm/t"},
+      {4, 1, 100, false, "Time", "", " Rain/irrigation in mm/t * 100"},
       {5, 1, 100, true, "Time", "Water table height (mm) * 100", ""},
       {5, 1, 1, false, "Time", " Reservoir storage predicted (mm)", ""},
-      {5, 1, 1000, true, "Time", "", ""},  // no text for 1000: none, not the last one
-      {9, 1, 1, false, "", "", ""},
+      {5, 1, 1000, true, "Time", "Water table height (mm) * 1000", ""},
+      {5, 1, 1000, false, "Time", " Reservoir storage (mm) * 1000", ""},
+      {9, 1, 1, false, "Time", "", "Recharge derived (mm/t) ----------"},
+      {9, 10, 10, false, "Time * 10", "", "Recharge derived (mm/t) * 10 ----------"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE("kind " + std::to_string(c.kind) + ", factors " + std::to_string(c.xFactor) +
+                 " and " + std::to_string(c.yFactor));
     XScaleFactor = c.xFactor;
     YScaleFactor = c.yFactor;
     SetAxisTitles(c.kind, c.drainage);
     EXPECT_EQ(XTitle, c.xTitle);
     EXPECT_EQ(YTitle, c.yTitle);
     EXPECT_EQ(Legend1, c.legend1);
+  }
+  // The second legends carry the factor too.
+  YScaleFactor = 10;
+  SetAxisTitles(3, false);
+  EXPECT_EQ(Legend2, " Recharge in mm/t * 10");
+  SetAxisTitles(9, false);
+  EXPECT_EQ(Legend2, "RunOff measured  (mm/t) * 10 - - - - -");
+}
+
+// Tick labels show their tick exactly: a step of 0.75 needs two decimals.
+TEST(GraphAxes, TickDecimalsFollowTheStep) {
+  const int cases[][5] = {
+      // low, high, intervals, decimals before, after
+      {0, 3, 4, 1, 2},     {100, 125, 4, 1, 2}, {0, 2, 4, 1, 1},  {0, 10, 10, 1, 1},
+      {-52, 28, 10, 2, 2}, {0, 13, 6, 1, 3},    {0, 25, 4, 0, 2}, {0, 60000, 6, 0, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TickDecimals(c[0], c[1], c[2], c[3]), c[4])
+        << c[0] << " .. " << c[1] << " in " << c[2];
   }
 }
 

@@ -127,11 +127,11 @@ TEST_F(GraphDraw, TitlesThatDependOnTheValues) {
   EXPECT_EQ(CountColour(DrawGraph(Data(1), 1, true), kWhite, 445, 60, 600, 74), 0);
   RSquare = 0.51;
   EXPECT_GT(CountColour(DrawGraph(Data(1), 1, true), kWhite, 445, 60, 600, 74), 0);
-  // Predicted discharge: a title for the factor 1, none for 1000.
+  // Predicted discharge: a title for the factor 1, and for 1000 as well.
   TDMTevlora discharge = Data(2);
   EXPECT_GT(CountColour(DrawGraph(discharge, 2, true), kWhite, 80, 50, 400, 64), 0);
   discharge.SeriesC = Ramp(0.0001, 0.0002, 20);
-  EXPECT_EQ(CountColour(DrawGraph(discharge, 2, true), kWhite, 80, 50, 400, 64), 0);
+  EXPECT_GT(CountColour(DrawGraph(discharge, 2, true), kWhite, 80, 50, 400, 64), 0);
   EXPECT_EQ(YScaleFactor, 1000);
 }
 
@@ -174,12 +174,20 @@ TEST_F(GraphDraw, FewerThanFourRecordsDrawWhatTheyCan) {
       EXPECT_EQ(image.pixelColor(560, 390), kBlack) << kind << ", " << n;
     }
   }
-  // Three records at 195, 320, 445: silver bar 0, black bar 1, no extrapolated bar 2.
+  // Three records at 195, 320, 445: silver bar 0, black bar 1, and bar 2 one
+  // step (the last there is) beyond the last record.
   const QImage bars =
       DrawGraph(MakeGraphData({.T = {1, 2, 3}, .A = {8, 8, 0}, .B = {4, 4, 4}}), 3, false);
   EXPECT_GT(CountColour(bars, kSilver, 200, 380, 315, 388), 0);
   EXPECT_GT(CountColour(bars, kBlack, 330, 380, 440, 388), 0);
-  EXPECT_EQ(CountColour(bars, kBlack, 450, 250, 565, 388), 0);
+  EXPECT_EQ(CountColour(bars, kBlack, 450, 250, 565, 388), 116 * 139);  // all of it
+  // Two records: the circles of both and the line between them.
+  const QImage two = DrawGraph(MakeGraphData({.T = {1, 2}, .C = {1, 2}, .D = {1, 2}}), 1, true);
+  EXPECT_GT(CountColour(two, kCyan, 71, 70, 570, 389), 10);
+  EXPECT_GT(CountColour(two, kWhite, 71, 70, 570, 389), 10);
+  EXPECT_GT(CountColour(DrawGraph(MakeGraphData({.T = {1, 2}, .C = {1, 2}}), 2, true), kWhite, 71,
+                        70, 570, 389),
+            10);
 }
 
 TEST_F(GraphDraw, SavedAsAWindowsBitmap) {

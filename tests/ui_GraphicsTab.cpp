@@ -1,6 +1,8 @@
 // The Graphics tab: graphs of analysis and prediction results files, the
 // choice panels, saving colour and black-and-white bitmaps, opening pictures.
 #include <QImage>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSet>
 #include <QTest>
 
@@ -255,6 +257,32 @@ TEST_F(GraphicsTab, OpenBitmapAndJpegPictures) {
     EXPECT_FALSE(form->SelectButton->isEnabled());
   }
   EXPECT_EQ(form->GraphOpenDialog.InitialDir.toStdString(), directory.Path().string());
+}
+
+// A saved graph opened again is seen whole; a larger picture can be scrolled
+// to its far corner. The dialog offers every kind of picture that opens.
+TEST_F(GraphicsTab, OpenedPicturesAreSeenWhole) {
+  const std::pair<QSize, bool> pictures[] = {{QSize(623, 465), true}, {QSize(900, 700), false}};
+  for (const auto& [size, allInView] : pictures) {
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    const string png = directory.File("picture.png");
+    ASSERT_TRUE(picture.save(QString::fromStdString(png), "PNG"));
+    Choose(png);
+    QTest::mouseClick(form->SeeGraphButton, Qt::LeftButton);
+    ASSERT_TRUE(form->PictureImage->isVisible());
+    const auto* box = form->GraphicsTabSheet->findChild<QScrollArea*>("PictureBox");
+    ASSERT_NE(box, nullptr);
+    // What is in view, plus how far it scrolls, is all of the picture.
+    const QSize inView = form->PictureImage->visibleRegion().boundingRect().size();
+    EXPECT_EQ(
+        inView + QSize(box->horizontalScrollBar()->maximum(), box->verticalScrollBar()->maximum()),
+        size);
+    EXPECT_EQ(inView == size, allInView);
+  }
+  for (const char* pattern : {"*.bmp", "*.jpg", "*.jpeg", "*.png"}) {
+    EXPECT_TRUE(files.runs.back().Filter.contains(pattern)) << pattern;
+  }
 }
 
 TEST_F(GraphicsTab, OpenGraphFailures) {

@@ -123,10 +123,19 @@ bool EndsWithPng(const std::string& fileName) {
   return extension == ".png";
 }
 
+// Qt's own notes (such as a missing runtime directory) are not messages of
+// this tool; only critical and fatal ones reach stderr.
+void DropQtNotes(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  }
+}
+
 // Fonts need a QGuiApplication; without a display the offscreen platform
 // draws just as well.
 std::unique_ptr<QGuiApplication> MakeGuiApplication() {
   if (QCoreApplication::instance() != nullptr) return nullptr;
+  qInstallMessageHandler(DropQtNotes);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   static int argc = 1;
   static char name[] = "tevlora-batch";

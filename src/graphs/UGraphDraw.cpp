@@ -8,6 +8,7 @@
 #include <QPen>
 #include <QPolygon>
 #include <QStringDecoder>
+#include <algorithm>
 #include <stdexcept>
 
 #include "TextFile.h"
@@ -51,8 +52,18 @@ class TGraphCanvas {
   }
   void SetPenColour(const QColor& colour) { penColour_ = colour; }
   void SetPenWidth(int width) { penWidth_ = width; }
+  int PenWidth() const { return penWidth_; }
   void SetFill(const QColor& colour) { fill_ = colour; }
   void SetFontColour(const QColor& colour) { fontColour_ = colour; }
+
+  // While on, everything drawn is clipped to the area of the data marks.
+  void ClipToMarks(bool on) {
+    if (on) {
+      painter_.setClipRect(QRect(QPoint(kMarksLeft, kMarksTop), QPoint(kMarksRight, kMarksBottom)));
+    } else {
+      painter_.setClipping(false);
+    }
+  }
 
   void FillRect(int x1, int y1, int x2, int y2) {
     if (x2 <= x1 || y2 <= y1) return;
@@ -69,10 +80,10 @@ class TGraphCanvas {
     painter_.drawPolyline(points);
   }
 
-  // Outline in the pen, inside in the fill colour.
-  void Ellipse(int x1, int y1, int x2, int y2) {
+  // Outline in the pen, inside in the fill colour unless `filled` is false.
+  void Ellipse(int x1, int y1, int x2, int y2, bool filled = true) {
     painter_.setPen(Pen());
-    painter_.setBrush(fill_);
+    painter_.setBrush(filled ? QBrush(fill_) : QBrush(Qt::NoBrush));
     painter_.drawEllipse(QRect(x1, y1, x2 - x1, y2 - y1));
     painter_.setBrush(Qt::NoBrush);
   }
@@ -81,14 +92,22 @@ class TGraphCanvas {
     if (text.isEmpty()) return;
     const QFontMetrics metrics(font_);
     painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()), fill_);
-    painter_.setPen(fontColour_);
-    painter_.drawText(QPoint(x, y + metrics.ascent()), text);
+    TextOnly(x, y, text);
   }
   void TextOut(int x, int y, const std::string& text) { TextOut(x, y, FileText(text)); }
   void TextOut(int x, int y, const char* text) { TextOut(x, y, QString::fromUtf8(text)); }
+  // The glyphs alone, without the background box.
+  void TextOnly(int x, int y, const QString& text) {
+    painter_.setPen(fontColour_);
+    painter_.drawText(QPoint(x, y + QFontMetrics(font_).ascent()), text);
+  }
 
   int TextWidth(const QString& text) const { return QFontMetrics(font_).horizontalAdvance(text); }
   int TextHeight(const QString&) const { return QFontMetrics(font_).height(); }
+  // The text as it fits in `width` pixels: shortened with an ellipsis when too long.
+  QString Fitted(const std::string& text, int width) const {
+    return QFontMetrics(font_).elidedText(FileText(text), Qt::ElideRight, width);
+  }
 
  private:
   QPen Pen() const {
@@ -113,6 +132,23 @@ void BarOutline(TGraphCanvas& canvas, int x1, int x2, int top) {
   canvas.Line(x2, top, x2, 389);
 }
 
+// The step the drawing takes beyond the last record, from record b to record
+// b + 1; with too few records for that, the last step there is (none for a
+// single record).
+int StepAfterLast(int b, int n) {
+  if (b >= 0) return PixX[b + 1] - PixX[b];
+  if (n >= 2) return PixX[n - 1] - PixX[n - 2];
+  return 0;
+}
+
+// A circle of kind 1 in the box x - 2 .. x + 2, y - 2 .. y + 2, filled with the
+// plot colour except where it sits on an axis, which it would cut.
+void ObservedCircle(TGraphCanvas& canvas, int x, int y) {
+  const bool onVerticalAxis = x - 2 <= 70 && 70 <= x + 2 && y + 2 >= 70 && y - 2 <= 390;
+  const bool onHorizontalAxis = y - 2 <= 390 && 390 <= y + 2 && x + 2 >= 70 && x - 2 <= 570;
+  canvas.Ellipse(x - 2, y - 2, x + 2, y + 2, !onVerticalAxis && !onHorizontalAxis);
+}
+
 void DrawTitlesAndLegends(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind) {
   namespace T = GraphDrawTexts;
   const QString rSquare =
@@ -127,26 +163,14 @@ void DrawTitlesAndLegends(TGraphCanvas& canvas, const TGraphColours& colours, in
       canvas.TextOut(95, 90, Legend2);
       break;
     case 2:
-      switch (YScaleFactor) {
-        case 1:
-          canvas.TextOut(80, 50, T::kDischargePredicted[0]);
-          break;
-        case 10:
-          canvas.TextOut(80, 50, T::kDischargePredicted[1]);
-          break;
-        case 100:
-          canvas.TextOut(80, 50, T::kDischargePredicted[2]);
-          break;
-        default:
-          break;
-      }
+      canvas.TextOut(80, 50, YTitle);
       break;
     case 3:
     case 4:
       canvas.SetFontColour(colours.RainLegend);
-      canvas.TextOut(85, 60, T::kRainLegend);
+      canvas.TextOut(85, 60, Legend1);
       canvas.SetFontColour(colours.RechargeLast);
-      canvas.TextOut(86, 75, T::kRechargeLegend);
+      canvas.TextOut(86, 75, Legend2);
       canvas.SetFontColour(colours.Plain);
       break;
     case 5:
@@ -162,9 +186,9 @@ void DrawTitlesAndLegends(TGraphCanvas& canvas, const TGraphColours& colours, in
       break;
     case 9:
       canvas.SetFontColour(colours.Plain);
-      canvas.TextOut(82, 40, T::kRechargeDerived);
+      canvas.TextOut(82, 40, Legend1);
       canvas.SetFontColour(colours.Highlight);
-      canvas.TextOut(82, 55, T::kRunoffMeasured);
+      canvas.TextOut(82, 55, Legend2);
       canvas.SetFontColour(colours.Plain);
       break;
     default:
@@ -196,21 +220,24 @@ void DrawTicks(TGraphCanvas& canvas) {
 }
 
 // Kinds 3 and 4: recharge as filled bars from each record to the next; the
-// last bar reaches one step (of the records before) beyond the last record.
-void DrawRechargeBars(TGraphCanvas& canvas, const TGraphColours& colours, int n) {
+// last bar reaches one step beyond the last record. A bar too narrow to show
+// between the rain outlines (of the pen width) is drawn after them, over
+// them (`narrow`); the others before them, so that the outlines frame them.
+void DrawRechargeBars(TGraphCanvas& canvas, const TGraphColours& colours, int n, int rainPen,
+                      bool narrow) {
+  const auto bar = [&](int x1, int x2, int top) {
+    const bool isNarrow = x2 - x1 < rainPen + 2;
+    if (isNarrow != narrow || top >= 385) return;
+    // Records closer than a pixel still show their recharge.
+    canvas.FillRect(x1, top, narrow ? std::max(x2, x1 + 1) : x2, 389);
+  };
   const int j = n - 2;
   const int k = n - 1;
   canvas.SetFill(colours.Recharge);
-  for (int i = 0; i <= n - 3; ++i) {
-    if (PixB[i] < 385) canvas.FillRect(PixX[i], PixB[i], PixX[i + 1], 389);
-  }
+  for (int i = 0; i <= n - 3; ++i) bar(PixX[i], PixX[i + 1], PixB[i]);
   canvas.SetFill(colours.RechargeLast);
-  if (n >= 2 && PixB[j] < 385) canvas.FillRect(PixX[j], PixB[j], PixX[k], 389);
-  // The extrapolated bar looks back to record n - 3; with fewer than four
-  // records, as every other extrapolated step, it is left out.
-  if (n >= 4 && PixB[k] < 385) {
-    canvas.FillRect(PixX[k], PixB[k], PixX[k] + (PixX[k - 1] - PixX[k - 2]), 389);
-  }
+  if (n >= 2) bar(PixX[j], PixX[k], PixB[j]);
+  if (n >= 1) bar(PixX[k], PixX[k] + StepAfterLast(k - 2, n), PixB[k]);
 }
 
 void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind, int n) {
@@ -220,10 +247,8 @@ void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKi
       case 1:
         // The value of record i is drawn at the horizontal position of record i + 1.
         canvas.SetPenColour(colours.Observed);
-        canvas.Ellipse(PixX[i + 1] - 2, PixD[i] - 2, PixX[i + 1] + 2, PixD[i] + 2);
-        if (i == n - 3) {
-          canvas.Ellipse(PixX[i + 2] - 2, PixD[i + 1] - 2, PixX[i + 2] + 2, PixD[i + 1] + 2);
-        }
+        ObservedCircle(canvas, PixX[i + 1], PixD[i]);
+        if (i == n - 3) ObservedCircle(canvas, PixX[i + 2], PixD[i + 1]);
         canvas.SetPenColour(colours.Plain);
         canvas.Line(PixX[i + 1], PixC[i], PixX[i + 2], PixC[i + 1]);
         break;
@@ -258,9 +283,9 @@ void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKi
       if (n >= 2) canvas.Line(PixX[j], PixF[j], PixX[k], PixF[k]);
       break;
     case 7:
-      // A scatter of every record.
+      // A scatter of every record; a bullet does not erase what lies around it.
       canvas.SetFontColour(colours.Observed);
-      for (int i = 0; i < n; ++i) canvas.TextOut(PixX[i], PixC[i] - 5, bullet);
+      for (int i = 0; i < n; ++i) canvas.TextOnly(PixX[i], PixC[i] - 5, bullet);
       canvas.SetFontColour(colours.Plain);
       break;
     case 9:
@@ -276,29 +301,29 @@ void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKi
   }
 }
 
-// The steps of the last records. Those that extrapolate one step beyond the
-// last record look back to record n - 4 and need at least four records.
+// The steps of the last records, some of which reach one step beyond the
+// last record.
 void DrawLastRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind, int n) {
   const int j = n - 2;
   const int k = n - 1;
-  const bool canExtrapolate = n >= 4;
+  if (n < 1) return;
   switch (graphKind) {
-    case 1:
-      if (canExtrapolate) {
-        const int s = PixX[j - 1] - PixX[j - 2];
-        const int e1 = PixX[j] + s;
-        const int e2 = PixX[k] + s;
-        canvas.Line(e1, PixC[j], e2, PixC[k]);
-        // An observed value, so in the colour of the observed circles.
-        canvas.SetPenColour(colours.Observed);
-        canvas.Ellipse(e2 - 2, PixD[k] - 2, e2 + 2, PixD[k] + 2);
-        canvas.SetPenColour(colours.Plain);
-      }
+    case 1: {
+      const int end = PixX[k] + StepAfterLast(j - 2, n);
+      canvas.SetPenColour(colours.Observed);
+      // From three records on the per-record steps draw this circle.
+      if (n == 2) ObservedCircle(canvas, PixX[k], PixD[j]);
+      canvas.SetPenColour(colours.Plain);
+      // On from where the line of the records before ended.
+      if (n >= 2) canvas.Line(PixX[k], PixC[j], end, PixC[k]);
+      // An observed value, so in the colour of the observed circles.
+      canvas.SetPenColour(colours.Observed);
+      ObservedCircle(canvas, end, PixD[k]);
+      canvas.SetPenColour(colours.Plain);
       break;
+    }
     case 2:
-      if (canExtrapolate) {
-        canvas.Line(PixX[j], PixC[j], PixX[k] + (PixX[j - 1] - PixX[j - 2]), PixC[k]);
-      }
+      if (n >= 2) canvas.Line(PixX[j], PixC[j], PixX[k] + StepAfterLast(j - 2, n), PixC[k]);
       break;
     case 3:
     case 4: {
@@ -306,9 +331,7 @@ void DrawLastRecords(TGraphCanvas& canvas, const TGraphColours& colours, int gra
       canvas.SetPenColour(colours.Plain);
       if (graphKind == 3) canvas.SetPenWidth(2);
       if (n >= 2) BarOutline(canvas, PixX[j], PixX[k], rain[j]);
-      if (canExtrapolate) {
-        BarOutline(canvas, PixX[k], PixX[k] + (PixX[k - 1] - PixX[k - 2]), rain[k]);
-      }
+      BarOutline(canvas, PixX[k], PixX[k] + StepAfterLast(k - 2, n), rain[k]);
       break;
     }
     default:
@@ -324,23 +347,33 @@ void DrawObsCalcLine(TGraphCanvas& canvas, const TGraphColours& colours) {
   canvas.Line(MapX(XMin), MapY(YMin), MapX(upper * XScaleFactor), MapY(upper * YScaleFactor));
 }
 
-void DrawDischargeRecharge(TGraphCanvas& canvas, const TGraphColours& colours, int n) {
+// Kind 8: the points of every record.
+void DrawTrendPoints(TGraphCanvas& canvas, const TGraphColours& colours, int n) {
   const QString bullet = QString::fromUtf8(GraphDrawTexts::kBullet);
   canvas.SetFontColour(colours.Plain);
-  for (int i = 0; i < n; ++i) canvas.TextOut(PixA[i], PixD[i] - 5, bullet);
-  // Without a regression (all recharge values equal) there is neither a
-  // trend line nor a curve, and no legend for them.
+  for (int i = 0; i < n; ++i) canvas.TextOnly(PixA[i], PixD[i] - 5, bullet);
+}
+
+// Kind 8: the legends. Without a regression (all recharge values equal)
+// there is neither a trend line nor a curve, and no legend for them.
+void DrawTrendLegends(TGraphCanvas& canvas, const TGraphColours& colours) {
+  canvas.SetFontColour(colours.Plain);
   canvas.TextOut(95, 75, Legend1);
   if (TrendComputed) canvas.TextOut(95, 90, Legend2);
   canvas.SetFontColour(colours.Highlight);
   if (TrendComputed && QuadTrendValid) canvas.TextOut(95, 105, Legend3);
   canvas.SetFontColour(colours.Plain);
+}
+
+// Kind 8: the regression line and the quadratic; in black and white the
+// quadratic is dotted so that it is not taken for the line.
+void DrawTrendLines(TGraphCanvas& canvas, const TGraphColours& colours, bool colourGraph) {
   if (!TrendComputed) return;
   canvas.SetPen(colours.Plain);
   canvas.Line(MapX(TrendLine[0].X * XScaleFactor), MapY(TrendLine[0].Y * YScaleFactor),
               MapX(TrendLine[1].X * XScaleFactor), MapY(TrendLine[1].Y * YScaleFactor));
   if (QuadTrendValid) {
-    canvas.SetPen(colours.Highlight);
+    canvas.SetPen(colours.Highlight, 1, colourGraph ? Qt::SolidLine : Qt::DotLine);
     QPolygon curve;
     for (int i = 0; i < kQuadPoints; ++i) curve << QPoint(QuadPixX[i], QuadPixY[i]);
     canvas.Polyline(curve);
@@ -370,7 +403,7 @@ QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph) {
   PrepareAxes(data, graphKind);
   if (graphKind == 8) ComputeTrend(data);
   MapToPixels(data, graphKind);
-  SetAxisTitles(graphKind, data.Drainage);
+  SetAxisTitles(graphKind, data.Drainage, colourGraph);
   const int n = GraphRecordCount(data, graphKind);
   const TGraphColours colours = TGraphColours::For(colourGraph);
 
@@ -383,29 +416,36 @@ QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph) {
     canvas.SetFontColour(colours.FrameText);
     canvas.SetFill(colours.Frame);
     canvas.FillRect(0, 0, kGraphWidth, kGraphHeight);
-    canvas.TextOut(105, 5, data.Title1);
+    canvas.TextOut(105, 5, canvas.Fitted(data.Title1, kTitle1End - 105));
     canvas.TextOut(20, 450, GraphDrawTexts::kCreditLine);
     // Plot area.
     canvas.SetFill(colours.Plot);
     canvas.FillRect(20, 19, 605, 445);
     canvas.SetPen(colours.Plain);
     canvas.SetFontColour(colours.Plain);
-    canvas.TextOut(105, 20, data.Title2);
+    canvas.TextOut(105, 20, canvas.Fitted(data.Title2, kTitle2End - 105));
     // Axes and their titles.
     canvas.Line(70, 390, 70, 70);
     canvas.Line(70, 390, 570, 390);
-    if (graphKind == 9) {
-      canvas.TextOut(510, 415, GraphDrawTexts::kTime);
-    } else {
-      canvas.TextOut(470, 415, XTitle);
-    }
+    canvas.TextOut(graphKind == 9 ? 510 : 470, 415, XTitle);
     DrawTitlesAndLegends(canvas, colours, graphKind);
     DrawTicks(canvas);
-    if (graphKind == 3 || graphKind == 4) DrawRechargeBars(canvas, colours, n);
+    // The marks of the data, clipped; the legends of kind 8 lie over its points.
+    canvas.ClipToMarks(true);
+    if (graphKind == 8) {
+      DrawTrendPoints(canvas, colours, n);
+      canvas.ClipToMarks(false);
+      DrawTrendLegends(canvas, colours);
+      canvas.ClipToMarks(true);
+    }
+    const int rainPen = graphKind == 3 ? 2 : 1;
+    if (graphKind == 3 || graphKind == 4) DrawRechargeBars(canvas, colours, n, rainPen, false);
     DrawRecords(canvas, colours, graphKind, n);
     DrawLastRecords(canvas, colours, graphKind, n);
+    if (graphKind == 3 || graphKind == 4) DrawRechargeBars(canvas, colours, n, rainPen, true);
     if (graphKind == 7) DrawObsCalcLine(canvas, colours);
-    if (graphKind == 8) DrawDischargeRecharge(canvas, colours, n);
+    if (graphKind == 8) DrawTrendLines(canvas, colours, colourGraph);
+    canvas.ClipToMarks(false);
   }
   return image;
 }

@@ -13,20 +13,24 @@
 inline constexpr int kGraphWidth = 623;
 inline constexpr int kGraphHeight = 465;
 
+// The marks of the data (lines, curves, bars, circles, bullets) are clipped
+// to the area the axes enclose: from the vertical axis to the right edge of
+// the plot area, from above the top value of the vertical axis (row 65, with
+// room for a mark drawn there) down to the row above the horizontal axis.
+inline constexpr int kMarksLeft = 70;
+inline constexpr int kMarksTop = 60;
+inline constexpr int kMarksRight = 604;
+inline constexpr int kMarksBottom = 389;
+// Titles are shortened with an ellipsis where they would pass this column.
+inline constexpr int kTitle1End = kGraphWidth - 5;
+inline constexpr int kTitle2End = 600;
+
 // Texts drawn by DrawGraph itself (axis titles and legends are set by
 // SetAxisTitles in UTevloraUtils).
 namespace GraphDrawTexts {
 inline constexpr const char* kCreditLine =
     "TevloraT program - rainfall-runoff analysis with a two-reservoir model";
 inline constexpr const char* kRSquare = "R square = ";
-inline constexpr const char* kDischargePredicted[3] = {"Discharge (predicted) in mm/t",
-                                                       "Discharge (predicted) in 0.1 mm/t",
-                                                       "Discharge (predicted) *100 in 0.01 mm/t"};
-inline constexpr const char* kRainLegend = " Rain/irrigation in mm/t";
-inline constexpr const char* kRechargeLegend = " Recharge in mm/t";
-inline constexpr const char* kRechargeDerived = "Recharge derived (mm/t) ----------";
-inline constexpr const char* kRunoffMeasured = "RunOff measured  (mm/t) - - - - -";
-inline constexpr const char* kTime = "Time";
 inline constexpr const char* kBullet = "\u2022";
 inline constexpr const char* kNoApplication =
     "The graph cannot be drawn before the application object exists.";

@@ -48,6 +48,13 @@ int Saturate(double x) {
   return static_cast<int>(x);
 }
 
+// A pixel position held within +-kPixelLimit (NaN gives 0).
+int PixelPosition(double x) {
+  if (std::isnan(x)) return 0;
+  return static_cast<int>(
+      std::clamp(x, static_cast<double>(-kPixelLimit), static_cast<double>(kPixelLimit)));
+}
+
 int SaturatedDifference(int high, int low) {
   return Saturate(static_cast<double>(static_cast<std::int64_t>(high) - low));
 }
@@ -232,6 +239,19 @@ void NormaliseIntervals(TAxisLimits& vertical, TAxisLimits& horizontal) {
   }
 }
 
+int TickDecimals(int low, int high, int intervals, int decimals) {
+  if (intervals <= 0) return decimals;
+  const double step = (static_cast<double>(high) - low) / intervals;
+  int needed = decimals;
+  double scaled = step * std::pow(10.0, needed);
+  while (needed < kMaxTickDecimals &&
+         std::abs(scaled - std::nearbyint(scaled)) > 1e-9 * std::max(1.0, std::abs(scaled))) {
+    ++needed;
+    scaled *= 10;
+  }
+  return needed;
+}
+
 int GraphRecordCount(const TDMTevlora& data, int graphKind) {
   std::size_t n = static_cast<std::size_t>(std::max(0, data.NrOfData));
   const TSlots used = SlotsOf(graphKind);
@@ -246,12 +266,14 @@ int GraphRecordCount(const TDMTevlora& data, int graphKind) {
 
 int MapX(double scaledValue) {
   const double span = static_cast<double>(XAxisRight) - XAxisLeft;
-  return Saturate(kLeftColumn + std::nearbyint((scaledValue - XAxisLeft) * XAxisPixels / span));
+  return PixelPosition(kLeftColumn +
+                       std::nearbyint((scaledValue - XAxisLeft) * XAxisPixels / span));
 }
 
 int MapY(double scaledValue) {
   const double span = static_cast<double>(YAxisTop) - YAxisBottom;
-  return Saturate(kBottomRow - std::nearbyint((scaledValue - YAxisBottom) * YAxisPixels / span));
+  return PixelPosition(kBottomRow -
+                       std::nearbyint((scaledValue - YAxisBottom) * YAxisPixels / span));
 }
 
 void PrepareAxes(const TDMTevlora& data, int graphKind) {
@@ -285,7 +307,8 @@ void PrepareAxes(const TDMTevlora& data, int graphKind) {
       horizontal = a;
       break;
     case 9:
-      vertical = b;
+      // The measured runoff is drawn on the same axis as the recharge.
+      vertical = Union(b, d);
       break;
     default:
       vertical = {0, 0};
@@ -325,6 +348,8 @@ void PrepareAxes(const TDMTevlora& data, int graphKind) {
   TAxisLimits v = RoundVerticalLimits(YMin, YMax);
   TAxisLimits h = RoundHorizontalLimits(XMin, XMax);
   NormaliseIntervals(v, h);
+  v.Decimals = TickDecimals(v.Low, v.High, v.Intervals, v.Decimals);
+  h.Decimals = TickDecimals(h.Low, h.High, h.Intervals, h.Decimals);
   YAxisBottom = v.Low;
   YAxisTop = v.High;
   YIntervals = v.Intervals;
@@ -416,10 +441,11 @@ void MapToPixels(const TDMTevlora& data, int graphKind) {
   }
 }
 
-void SetAxisTitles(int graphKind, bool drainage) {
+void SetAxisTitles(int graphKind, bool drainage, bool colourGraph) {
   namespace T = GraphTitleTexts;
   const int x = FactorIndex(XScaleFactor);
   const int y = FactorIndex(YScaleFactor);
+  const std::string yFactor = T::kFactor[y];
   XTitle.clear();
   YTitle.clear();
   Legend1.clear();
@@ -433,14 +459,18 @@ void SetAxisTitles(int graphKind, bool drainage) {
       Legend2 = T::kCalculatedLegend;
       break;
     case 2:
+      XTitle = T::kTime[x];
+      YTitle = T::kDischargePredicted[y];
+      break;
     case 3:
     case 4:
       XTitle = T::kTime[x];
+      Legend1 = T::kRainLegend + yFactor;
+      Legend2 = T::kRechargeLegend + yFactor;
       break;
     case 5:
       XTitle = T::kTime[x];
-      // There is no title for a factor of 1000; none is better than a wrong one.
-      if (y < 3) YTitle = drainage ? T::kWaterTable[y] : T::kReservoirStorage[y];
+      YTitle = drainage ? T::kWaterTable[y] : T::kReservoirStorage[y];
       break;
     case 7:
       XTitle = T::kRunoffObserved[x];
@@ -448,11 +478,16 @@ void SetAxisTitles(int graphKind, bool drainage) {
       Legend1 = T::kObsCalcLegend;
       break;
     case 8:
-      XTitle = T::kRechargeCalculated;
-      YTitle = T::kDischargeObserved;
+      XTitle = T::kRechargeCalculated + std::string(T::kFactor[x]);
+      YTitle = T::kDischargeObserved + yFactor;
       Legend1 = T::kTrendObservedLegend;
       Legend2 = T::kTrendLineLegend;
-      Legend3 = T::kQuadTrendLegend;
+      Legend3 = colourGraph ? T::kQuadTrendLegend : T::kDottedQuadTrendLegend;
+      break;
+    case 9:
+      XTitle = T::kTime[x];
+      Legend1 = T::kRechargeDerived[0] + yFactor + T::kRechargeDerived[1];
+      Legend2 = T::kRunoffMeasured[0] + yFactor + T::kRunoffMeasured[1];
       break;
     default:
       break;

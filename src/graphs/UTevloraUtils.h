@@ -24,12 +24,15 @@ inline constexpr const char* kTime[4] = {"Time", "Time * 10", "Time * 100", "Tim
 inline constexpr const char* kDischarge[4] = {"Discharge/runoff (mm/t)", "Discharge or runoff * 10",
                                               "Discharge or runoff * 100",
                                               "Discharge or runoff * 1000"};
-inline constexpr const char* kWaterTable[3] = {"Water table height (predicted, mm)",
-                                               "Water table height (mm) * 10",
-                                               "Water table height (mm) * 100"};
-inline constexpr const char* kReservoirStorage[3] = {" Reservoir storage predicted (mm)",
-                                                     " Reservoir storage (mm) * 10",
-                                                     " Reservoir storage (mm) * 100"};
+inline constexpr const char* kWaterTable[4] = {
+    "Water table height (predicted, mm)", "Water table height (mm) * 10",
+    "Water table height (mm) * 100", "Water table height (mm) * 1000"};
+inline constexpr const char* kReservoirStorage[4] = {
+    " Reservoir storage predicted (mm)", " Reservoir storage (mm) * 10",
+    " Reservoir storage (mm) * 100", " Reservoir storage (mm) * 1000"};
+inline constexpr const char* kDischargePredicted[4] = {
+    "Discharge (predicted) in mm/t", "Discharge (predicted) in 0.1 mm/t",
+    "Discharge (predicted) *100 in 0.01 mm/t", "Discharge (predicted) *1000 in 0.001 mm/t"};
 inline constexpr const char* kRunoffObserved[4] = {
     "Runoff observed", "Runoff observed * 10", "Runoff observed * 100", "Runoff observed * 1000"};
 inline constexpr const char* kRunoffCalculated[4] = {
@@ -43,6 +46,15 @@ inline constexpr const char* kObsCalcLegend = " ---  Obs = Calc";
 inline constexpr const char* kTrendObservedLegend = " o   observed";
 inline constexpr const char* kTrendLineLegend = "---  trend line";
 inline constexpr const char* kQuadTrendLegend = "---  quadr. trend";
+// The black-and-white quadratic is dotted, and so is its legend.
+inline constexpr const char* kDottedQuadTrendLegend = "- - -  quadr. trend";
+inline constexpr const char* kRainLegend = " Rain/irrigation in mm/t";
+inline constexpr const char* kRechargeLegend = " Recharge in mm/t";
+// Kind 9: the name, then (after the scale factor) the line style.
+inline constexpr const char* kRechargeDerived[2] = {"Recharge derived (mm/t)", " ----------"};
+inline constexpr const char* kRunoffMeasured[2] = {"RunOff measured  (mm/t)", " - - - - -"};
+// What an axis scaled by 10, 100 or 1000 adds to the texts of its values.
+inline constexpr const char* kFactor[4] = {"", " * 10", " * 100", " * 1000"};
 }  // namespace GraphTitleTexts
 
 // "The trend file "X" could not be read."
@@ -78,7 +90,8 @@ extern bool TrendComputed;
 extern std::array<double, kQuadPoints> QuadX, QuadY;
 extern std::array<int, kQuadPoints> QuadPixX, QuadPixY;
 
-// Axis titles and legends of the current graph.
+// Axis titles and legends of the current graph. Every text of a value on a
+// scaled axis names the axis's factor.
 extern std::string XTitle, YTitle, Legend1, Legend2, Legend3;
 
 // Nearest integer, ties to even; saturates at the int range (NaN gives 0),
@@ -101,13 +114,22 @@ TAxisLimits RoundVerticalLimits(double minimum, double maximum);
 TAxisLimits RoundHorizontalLimits(double minimum, double maximum);
 // Brings both axes to 4 .. 10 intervals, adjusting their decimals.
 void NormaliseIntervals(TAxisLimits& vertical, TAxisLimits& horizontal);
+// Decimals of the tick labels: at least `decimals`, and as many more as the
+// tick step (high - low) / intervals needs to be shown exactly, up to
+// kMaxTickDecimals.
+inline constexpr int kMaxTickDecimals = 3;
+int TickDecimals(int low, int high, int intervals, int decimals);
 
 // Number of records a graph of this kind can draw: NrOfData, but never more
 // than the series slots the kind uses hold, and never negative.
 int GraphRecordCount(const TDMTevlora& data, int graphKind);
 
 // Pixel position of a scaled value on the horizontal axis (70 .. 570) and on
-// the vertical axis (YAxisBottom at row 385, YAxisTop at row 65).
+// the vertical axis (YAxisBottom at row 385, YAxisTop at row 65). Positions
+// are held within +-kPixelLimit: far outside the picture, yet so far from the
+// int range that the drawing's sums and differences of positions never
+// overflow.
+inline constexpr int kPixelLimit = 1 << 20;
 int MapX(double scaledValue);
 int MapY(double scaledValue);
 
@@ -125,7 +147,7 @@ void ReadTrendFile(const std::string& resultsFileName);
 // Pixel positions of every record and of the quadratic trend. The data set's
 // series are not changed.
 void MapToPixels(const TDMTevlora& data, int graphKind);
-void SetAxisTitles(int graphKind, bool drainage);
+void SetAxisTitles(int graphKind, bool drainage, bool colourGraph = true);
 
 // Record check of Save/Run: times strictly increasing, no negative rain and,
 // in analysis, no negative runoff. Records marked Removed are skipped.

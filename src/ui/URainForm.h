@@ -68,9 +68,9 @@ inline constexpr const char* kGraphSave = "Save g&Raph";
 
 inline constexpr const char* kInputFilter = "Input files (*.inp)|*.inp";
 inline constexpr const char* kOutputFilter = "Output files (*.out)|*.out";
-// JPEG pictures open here too, so the dialog lists them with the bitmaps.
+// JPEG and PNG pictures open here too, so the dialog lists them with the bitmaps.
 inline constexpr const char* kGraphOpenFilter =
-    "Graph files (*.bmp *.jpg *.jpeg)|*.bmp;*.jpg;*.jpeg";
+    "Graph files (*.bmp *.jpg *.jpeg *.png)|*.bmp;*.jpg;*.jpeg;*.png";
 inline constexpr const char* kGraphSaveFilter = "Image files (*.bmp)|*.bmp";
 
 // Status lines.

@@ -1,9 +1,11 @@
 // Graphics tab: graphs of a results file, choosing among the kinds that fit
 // it, saving them as bitmaps in colour or black and white, and opening a
 // saved picture.
+#include <QEvent>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPixmap>
+#include <QScrollArea>
 #include <filesystem>
 
 #include "TextFile.h"
@@ -16,6 +18,22 @@
 namespace T = RainFormTexts;
 
 namespace {
+constexpr const char* kPictureBox = "PictureBox";
+
+// Shows and hides a widget together with the one whose events it filters.
+class TShownWith : public QObject {
+ public:
+  explicit TShownWith(QWidget* follower) : QObject(follower), follower_(follower) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::ShowToParent) follower_->show();
+    if (event->type() == QEvent::HideToParent) follower_->hide();
+    return false;
+  }
+
+ private:
+  QWidget* follower_;
+};
+
 QRadioButton* MakeChoice(QWidget* parent, const char* name, const char* caption, int top) {
   auto* choice = new QRadioButton(QString::fromUtf8(caption), parent);
   choice->setObjectName(name);
@@ -33,12 +51,19 @@ void TRainForm::CreateGraphicsTab() {
   GraphImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   GraphImage->hide();
 
-  // An opened picture is shown at its own size, cut off where it is larger.
-  PictureImage = new QLabel(page);
+  // An opened picture is shown whole and at its own size, in the graph's
+  // place: a saved graph fills it exactly, a larger picture can be scrolled.
+  auto* pictureBox = new QScrollArea(page);
+  pictureBox->setObjectName(kPictureBox);
+  pictureBox->setGeometry(16, 0, kGraphWidth, kGraphHeight);
+  pictureBox->setFrameShape(QFrame::NoFrame);
+  pictureBox->setWidgetResizable(false);
+  PictureImage = new QLabel;
   PictureImage->setObjectName("PictureImage");
-  PictureImage->setGeometry(24, 8, 609, 449);
   PictureImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   PictureImage->setScaledContents(false);
+  pictureBox->setWidget(PictureImage);
+  PictureImage->installEventFilter(new TShownWith(pictureBox));
   PictureImage->hide();
 
   constexpr int top = 472;
@@ -245,11 +270,12 @@ void TRainForm::GraphOpenActionExecute() {
       PageControl1->setCurrentWidget(GraphicsTabSheet);
     }
     PictureImage->setPixmap(QPixmap::fromImage(picture));
+    PictureImage->resize(picture.size());
     SetDialogDirs(DirectoryOf(LocalFileName(chosen)));
     GraphImage->hide();
     GraphShown = false;
     PictureImage->show();
-    PictureImage->raise();
+    GraphicsTabSheet->findChild<QScrollArea*>(kPictureBox)->raise();
     HideComment();
   });
 }
