@@ -152,6 +152,7 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
   };
   const int halfI = window(reachI), halfJ = window(reachJ);
   map.Step = 1;
+  map.Zoomed = true;
   map.Outer = Axis(std::max(0, centreI - halfI), std::min(kOuterTrials - 1, centreI + halfI), 1,
                    centreI);
   map.Inner = Axis(std::max(1, centreJ - halfJ), std::min(kInnerTrials, centreJ + halfJ), 1,

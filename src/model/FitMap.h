@@ -21,6 +21,7 @@ struct TFitMapOptions {
 
 struct TFitMap {
   int Step = 1;
+  bool Zoomed = false;         // a window around the optimum, not the whole range
   std::vector<int> Outer;      // trial index i of each column (A = i * 0.0005)
   std::vector<int> Inner;      // trial index j of each row (C = (j - 1000) * 0.001)
   std::vector<double> SumSq;   // [row * Columns() + column]
