@@ -18,6 +18,9 @@ inline constexpr const char* kRegionLegend = "---  approx. 95 % joint confidence
 inline constexpr const char* kNoOptimum = "No trial reached a sum below 1000000";
 }  // namespace FitMapTexts
 
+// The graph kind the graphics tab gives the fit map (beside kinds 1 to 9).
+inline constexpr int kFitMapGraphKind = 15;
+
 // Geometry of the map area and of the colour legend beside it.
 inline constexpr int kMapLeft = 70, kMapRight = 510, kMapTop = 70, kMapBottom = 390;
 inline constexpr int kLegendLeft = 530, kLegendRight = 546;
