@@ -3,6 +3,7 @@
 // 2 unreadable file or bad usage.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,22 @@ using TArguments = std::vector<std::string>;
 int BatchRun(const TArguments& arguments);
 int BatchDrain(const TArguments& arguments);
 int BatchGraph(const TArguments& arguments);
+int BatchMap(const TArguments& arguments);
+
+// run --summary: takes the option out of the arguments; when it was given,
+// prints the CSV header at once and one line per file after its run.
+class TRunSummary {
+ public:
+  explicit TRunSummary(const TArguments& arguments);
+  const TArguments& Files() const { return files_; }
+  void Begin();
+  void End(const std::string& file, int status);
+
+ private:
+  bool enabled_ = false;
+  TArguments files_;
+  std::chrono::steady_clock::time_point start_;
+};
 
 // Messages and progress lines go to stderr, exactly as the window shows them;
 // questions are answered No (the batch tool never overwrites on its own).

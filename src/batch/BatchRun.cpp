@@ -99,12 +99,18 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs) {
 }  // namespace
 
 int BatchRun(const TArguments& arguments) {
-  if (arguments.empty()) {
-    std::fputs("usage: tevlora-batch run FILE...\n", stderr);
+  TRunSummary summary(arguments);
+  if (summary.Files().empty()) {
+    std::fputs("usage: tevlora-batch run [--summary] FILE...\n", stderr);
     return 2;
   }
   int status = 0;
   TStderrDialogs dialogs;
-  for (const auto& argument : arguments) status = std::max(status, RunOne(argument, dialogs));
+  for (const auto& argument : summary.Files()) {
+    summary.Begin();
+    const int one = RunOne(argument, dialogs);
+    summary.End(argument, one);
+    status = std::max(status, one);
+  }
   return status;
 }

@@ -10,10 +10,14 @@ namespace {
 const char* kUsage =
     "usage: tevlora-batch COMMAND ...\n"
     "\n"
-    "  run FILE...   does for each saved input file (.inp) what Save/Run does after\n"
+    "  run [--summary] FILE...\n"
+    "                does for each saved input file (.inp) what Save/Run does after\n"
     "                saving: the analysis or the prediction its second line names,\n"
     "                writing the results file (.out) and, for an analysis, the trend\n"
     "                file (.dat) beside it. Messages and progress lines go to stderr.\n"
+    "                --summary also prints to stdout a CSV header and one line per\n"
+    "                file: file,records,A,C,SD,RSquare,NSE,KGE,PBIAS,RMSE,PeakError,\n"
+    "                seconds (empty fields for a prediction or a run that stopped).\n"
     "  drain KA KB D U P L\n"
     "                the drainage calculator: prints B and F of Alfa = B.Q + F, and\n"
     "                x, Fx and the equivalent depth d, from the conductivities above\n"
@@ -31,6 +35,16 @@ const char* kUsage =
     "                writes a PNG. A graph kind that does not fit the file: exit 1.\n"
     "                An existing picture is replaced only with --force, any other\n"
     "                existing file never: exit 1.\n"
+    "  map FILE.inp [-o MAP.png|MAP.bmp] [--bw] [--step K] [--zoom] [--csv GRID.csv]\n"
+    "                the fit map of A and C of an analysis input file: the sum of\n"
+    "                squares of every K-th trial of the search each way (K chosen\n"
+    "                by the number of records unless given; 1 is every trial) as\n"
+    "                a colour scale of R square, with the optimum and the outline\n"
+    "                of the approximate 95 % joint confidence region. --zoom maps\n"
+    "                every trial around the optimum; --bw draws in black and\n"
+    "                white; --csv also writes the grid as A,C,SumSq,RSquare rows.\n"
+    "                Default output FILE_map.png. Data that do not allow an\n"
+    "                analysis: the run's message, exit status 1.\n"
     "  --help        shows this text.\n"
     "\n"
     "Exit status: 0 when every results file was written, 1 when a run stopped with\n"
@@ -45,6 +59,7 @@ const TCommand kCommands[] = {
     {"run", BatchRun},
     {"drain", BatchDrain},
     {"graph", BatchGraph},
+    {"map", BatchMap},
 };
 }  // namespace
 

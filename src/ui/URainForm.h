@@ -414,6 +414,7 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   QPlainTextEdit* OutputMemo;
   QPushButton* SeeOutputButton;
   QPushButton* ViewGraphButton;
+  QLabel* FitMeasuresPanel;
 
   // Graphics tab.
   QLabel* GraphImage;
@@ -431,6 +432,7 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   QRadioButton* CalcObsRadioButton;
   QRadioButton* RainRunRadioButton;
   QRadioButton* RechRunRadioButton;
+  QRadioButton* FitMapRadioButton;
   QPushButton* GoButton1;
   QWidget* Panel3;
   QGroupBox* RadioGroup3;
@@ -454,6 +456,8 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   bool GraphShown = false;
   int GraphKind = 1;
   QImage GraphBitmap;
+  // The fit map of A and C shown as graph kind kFitMapGraphKind.
+  std::shared_ptr<const struct TFitMap> FitMapShown;
   // The decimal separator of the locale at start-up.
   char StartDecimalSeparator = '.';
 
@@ -592,6 +596,10 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   void GridDelete();
   void GridContextMenu(const QPoint& position);
 
+  // Fit map of A and C and fit measures (URainFormFitMap.cpp).
+  void FitMapGoButtonClick();
+  void CreateFitMeasuresPanel();
+  void ShowFitMeasures(const struct TFitMeasures& fit);
   // Output tab helper.
   void ShowOutputLines();
   bool OpenOutputFile();

@@ -8,6 +8,7 @@
 #include <QScrollArea>
 #include <filesystem>
 
+#include "FitMapDraw.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UGraphDraw.h"
@@ -88,15 +89,16 @@ void TRainForm::CreateGraphicsTab() {
     group->setObjectName(groupName);
     group->setGeometry(0, 0, 250, groupHeight);
   };
-  makePanel("Panel1", "RadioGroup1", 176, Panel1, RadioGroup1);
+  makePanel("Panel1", "RadioGroup1", 204, Panel1, RadioGroup1);
   RunoffRadioButton = MakeChoice(RadioGroup1, "RunoffRadioButton", T::kRunoffInTime, 26);
   RechRadioButton = MakeChoice(RadioGroup1, "RechRadioButton", T::kRainRecharge, 54);
   CalcObsRadioButton = MakeChoice(RadioGroup1, "CalcObsRadioButton", T::kObservedCalculated, 82);
   RainRunRadioButton = MakeChoice(RadioGroup1, "RainRunRadioButton", T::kDischargeRecharge, 110);
   RechRunRadioButton =
       MakeChoice(RadioGroup1, "RechRunRadioButton", T::kRechargeRunoffInTime, 138);
+  FitMapRadioButton = MakeChoice(RadioGroup1, "FitMapRadioButton", "Fit map of A and C", 166);
   RunoffRadioButton->setChecked(true);
-  GoButton1 = MakeButton(Panel1, "GoButton1", T::kGoButton, QRect(85, 186, 80, 26));
+  GoButton1 = MakeButton(Panel1, "GoButton1", T::kGoButton, QRect(85, 214, 80, 26));
 
   makePanel("Panel3", "RadioGroup3", 118, Panel3, RadioGroup3);
   RadioButton3 = MakeChoice(RadioGroup3, "RadioButton3", T::kRunoffInTime, 26);
@@ -174,6 +176,9 @@ void TRainForm::GoButton1Click() {
     GraphKind = 8;
     CommentButton->setEnabled(true);
     ReadTrendFile(d.OutFileName);
+  } else if (FitMapRadioButton->isChecked()) {
+    FitMapGoButtonClick();
+    return;
   } else {
     return;
   }
@@ -210,7 +215,11 @@ void TRainForm::ShowGraphics() {
 }
 
 void TRainForm::DrawCurrentGraph() {
-  GraphBitmap = DrawGraph(*DMTevlora, GraphKind, ColourGraph);
+  if (GraphKind == kFitMapGraphKind && FitMapShown) {
+    GraphBitmap = DrawFitMap(*FitMapShown, DMTevlora->Title1, DMTevlora->Title2, ColourGraph);
+  } else {
+    GraphBitmap = DrawGraph(*DMTevlora, GraphKind, ColourGraph);
+  }
   GraphImage->setPixmap(QPixmap::fromImage(GraphBitmap));
   GraphImage->show();
   GraphImage->raise();

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <filesystem>
 
+#include "FitMeasures.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
@@ -36,6 +37,7 @@ void TRainForm::CreateOutputTab() {
   ViewGraphButton->hide();
   connect(ViewGraphButton, &QPushButton::clicked, this,
           [this] { Guarded([this] { ViewGraphButtonClick(); }); });
+  CreateFitMeasuresPanel();
 }
 
 void TRainForm::ShowOutputLines() {
@@ -76,6 +78,7 @@ bool TRainForm::OpenOutputFile() {
   }
   ShowStatus(T::kOutputOpenedStatus);
   ShowOutputLines();
+  ShowFitMeasures(FitMeasuresOfResultsFile(d.FileName));
   d.OutFileName = d.FileName;
   SetDialogDirs(DirectoryOf(d.FileName));
   return true;

@@ -9,6 +9,7 @@
 #include "UFormHelpers.h"
 #include "URainForm.h"
 
+#include "FitMeasures.h"
 #include "URunModel.h"
 #include "URainRun.h"
 #include "UTevloraUtils.h"
@@ -257,6 +258,7 @@ void TRainForm::InputSaveActionExecute() {
     WaitMemo->hide();
     Message(RunDoneText(d.FileName));
     ShowOutputLines();
+    ShowFitMeasures(analysis ? FitMeasuresOfRun() : TFitMeasures{});
     d.OutFileName = d.FileName;
     SetDialogDirs(DirectoryOf(d.FileName));
     OutputMemo->show();

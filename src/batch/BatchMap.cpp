@@ -1,0 +1,157 @@
+// tevlora-batch map: the fit map of A and C of an analysis input file, drawn
+// and saved without a window, and its grid as a table for spreadsheets.
+#include <QGuiApplication>
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "BatchCommands.h"
+#include "FitMap.h"
+#include "FitMapDraw.h"
+#include "TextFile.h"
+#include "UDMTevlora.h"
+#include "UGraphDraw.h"
+
+namespace {
+const char* kMapUsage =
+    "usage: tevlora-batch map FILE.inp [-o MAP.png|MAP.bmp] [--bw] [--step K] [--zoom]\n"
+    "                         [--csv GRID.csv]\n";
+
+struct TMapOptions {
+  std::string InputFile;
+  std::string Output;
+  std::string Csv;
+  bool Colour = true;
+  TFitMapOptions Map;
+};
+
+int UsageError(const std::string& complaint) {
+  std::fprintf(stderr, "tevlora-batch map: %s\n%s", complaint.c_str(), kMapUsage);
+  return 2;
+}
+
+std::string LowerExtension(const std::string& fileName) {
+  const auto dot = fileName.find_last_of('.');
+  const auto slash = fileName.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  std::string extension = fileName.substr(dot);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+std::unique_ptr<QGuiApplication> MakeGuiApplication() {
+  if (QCoreApplication::instance() != nullptr) return nullptr;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "tevlora-batch";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+int MakeMap(const TMapOptions& options) {
+  TStderrDialogs dialogs;
+  TDMTevlora data;
+  data.DataModuleCreate();
+  data.Dialogs = &dialogs;
+  data.FileName = options.InputFile;
+  if (!data.ReadInputFile()) return 2;
+  if (data.RunKind != " Ana") {
+    dialogs.Message("The fit map needs an analysis input file; \"" + options.InputFile +
+                    "\" is a prediction.");
+    return 1;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  TSearchProblem problem;
+  if (!FitMapProblemOfInputFile(data, problem)) return 1;
+  int told = 0;
+  const TFitMap map = ComputeFitMap(problem, options.Map, [&](double share) {
+    const int percent = static_cast<int>(share * 100);
+    if (percent >= told + 10 && percent < 100) {
+      told = percent / 10 * 10;
+      dialogs.Progress(" Fit map " + std::to_string(told) + "% ....");
+    }
+  });
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::fprintf(stderr, "Fit map of %d x %d trials (%s) in %.2f s\n", map.Columns(), map.Rows(),
+               FitMapGridText(map).c_str(), seconds);
+
+  const auto application = MakeGuiApplication();
+  const QImage image = DrawFitMap(map, data.Title1, data.Title2, options.Colour);
+  const char* format = LowerExtension(options.Output) == ".bmp" ? "BMP" : "PNG";
+  if (!SaveGraphBitmap(image, options.Output, format)) {
+    std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n",
+                 options.Output.c_str());
+    return 2;
+  }
+  dialogs.Message("The fit map was saved in  " + options.Output);
+  if (!options.Csv.empty()) {
+    if (!SaveTextFileSafely(options.Csv, FitMapCsv(map))) {
+      std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n",
+                   options.Csv.c_str());
+      return 2;
+    }
+    dialogs.Message("The grid was saved in  " + options.Csv);
+  }
+  return 0;
+}
+}  // namespace
+
+int BatchMap(const TArguments& arguments) {
+  TMapOptions options;
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const bool hasValue = i + 1 < arguments.size();
+    if (argument == "--bw") {
+      options.Colour = false;
+    } else if (argument == "--zoom") {
+      options.Map.Zoom = true;
+    } else if (argument == "-o" || argument == "--csv" || argument == "--step") {
+      if (!hasValue) return UsageError(argument + " needs a value");
+      const std::string& value = arguments[++i];
+      if (argument == "-o") {
+        options.Output = value;
+      } else if (argument == "--csv") {
+        options.Csv = value;
+      } else {
+        int step = 0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), step);
+        if (error != std::errc() || end != value.data() + value.size() || step < 1 ||
+            step > kInnerTrials) {
+          return UsageError("--step needs a whole number from 1 to 2000, not \"" + value + "\"");
+        }
+        options.Map.Step = step;
+      }
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      return UsageError("unknown option \"" + argument + "\"");
+    } else {
+      positional.push_back(argument);
+    }
+  }
+  if (positional.size() != 1) return UsageError("one analysis input file is needed");
+  options.InputFile = positional[0];
+  if (options.Output.empty()) options.Output = ChangeFileExt(options.InputFile, "") + "_map.png";
+  const std::string extension = LowerExtension(options.Output);
+  if (extension != ".png" && extension != ".bmp") {
+    return UsageError("the picture's name must end in .png or .bmp");
+  }
+  if (!LoadTextFile(options.InputFile)) {
+    std::fprintf(stderr, "tevlora-batch map: \"%s\" cannot be read\n", options.InputFile.c_str());
+    return 2;
+  }
+  try {
+    return MakeMap(options);
+  } catch (const TIOError& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    return 2;
+  } catch (const std::logic_error& error) {
+    std::fprintf(stderr, "tevlora-batch map: %s\n", error.what());
+    return 2;
+  }
+}

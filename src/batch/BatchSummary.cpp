@@ -1,0 +1,84 @@
+// tevlora-batch run --summary: one CSV line per input file with the optimum
+// and the fit measures of the run just made, from the values in memory.
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "BatchCommands.h"
+#include "FitMeasures.h"
+#include "TextFile.h"
+#include "UDMTevlora.h"
+#include "URainRun.h"
+
+namespace {
+constexpr const char* kSummaryHeader =
+    "file,records,A,C,SD,RSquare,NSE,KGE,PBIAS,RMSE,PeakError,seconds";
+
+// Shortest text that reads back as the same double; empty when undefined.
+std::string Exact(double value) {
+  if (!std::isfinite(value)) return {};
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+// A file name as one CSV field.
+std::string Field(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+bool IsAnalysisInput(const std::string& fileName) {
+  TDMTevlora data;
+  data.FileName = fileName;
+  return data.ReadInputFile() && data.RunKind == " Ana";
+}
+}  // namespace
+
+TRunSummary::TRunSummary(const TArguments& arguments) {
+  for (const auto& argument : arguments) {
+    if (argument == "--summary") {
+      enabled_ = true;
+    } else {
+      files_.push_back(argument);
+    }
+  }
+  if (enabled_) {
+    std::printf("%s\n", kSummaryHeader);
+    std::fflush(stdout);
+  }
+}
+
+void TRunSummary::Begin() { start_ = std::chrono::steady_clock::now(); }
+
+void TRunSummary::End(const std::string& file, int status) {
+  if (!enabled_) return;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  std::string line = Field(file);
+  const auto add = [&line](const std::string& field) {
+    line.push_back(',');
+    line.append(field);
+  };
+  if (status == 0 && IsAnalysisInput(file)) {
+    const TFitMeasures fit = FitMeasuresOfRun();
+    add(std::to_string(fit.Records));
+    // The trials' own values: A in steps of 0.0005, C in steps of 0.001.
+    add(Trim(FormatFixed(BestA, 1, 4)));
+    add(Trim(FormatFixed(BestC, 1, 3)));
+    for (double value : {fit.SD, fit.RSquare, fit.NSE, fit.KGE, fit.PBIAS, fit.RMSE,
+                         fit.PeakError}) {
+      add(Exact(value));
+    }
+  } else {
+    for (int k = 0; k < 10; ++k) add("");
+  }
+  add(Trim(FormatFixed(seconds, 1, 3)));
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}

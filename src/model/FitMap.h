@@ -1,0 +1,80 @@
+// The fit map of A and C: the sum of squares of a grid of the search's own
+// trials, computed exactly as the search computes each trial (penalty
+// included), so that the map's value at the optimum is the search's sum.
+// With it the approximate 95 % joint confidence region of (A, C): the pairs
+// whose sum stays within a factor of the best one.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "AlphaSearch.h"
+
+class TDMTevlora;
+
+struct TFitMapOptions {
+  int Step = 0;       // every Step-th trial each way; 0: chosen by the records
+  bool Zoom = false;  // every trial in a window centred on the optimum
+  int Threads = 0;    // 0: all cores
+};
+
+struct TFitMap {
+  int Step = 1;
+  bool Zoomed = false;         // a window around the optimum, not the whole range
+  std::vector<int> Outer;      // trial index i of each column (A = i * 0.0005)
+  std::vector<int> Inner;      // trial index j of each row (C = (j - 1000) * 0.001)
+  std::vector<double> SumSq;   // [row * Columns() + column]
+  int Records = 0;             // N
+  double Deviation = 0;        // sum of squared deviations of the measured runoff
+  TSearchResult Optimum;       // the search's answer
+  double Threshold = 0;        // sums up to this are in the region; 0: no region
+
+  int Columns() const { return static_cast<int>(Outer.size()); }
+  int Rows() const { return static_cast<int>(Inner.size()); }
+  double Sum(int column, int row) const { return SumSq[row * Columns() + column]; }
+  double RSquareAt(int column, int row) const { return RSquareOf(Sum(column, row)); }
+  bool InRegion(int column, int row) const {
+    return Threshold > 0 && Sum(column, row) <= Threshold;
+  }
+  // The program's R square of a sum: 1 - 0.5 * sum / Deviation, kept
+  // between 0.01 and 0.99 as in the results file.
+  double RSquareOf(double sum) const;
+};
+
+// F(2, n; 0.95), the 95 % quantile of the F distribution with 2 and n
+// degrees of freedom (closed form for 2 numerator degrees); n >= 1.
+double FQuantile2(int n);
+
+// Factor on the best sum that bounds the confidence region of a fit with
+// `residuals` residuals and two parameters: 1 + 2 / (m - 2) * F(2, m - 2;
+// 0.95) with m residuals. 0 when there are too few residuals (m < 3).
+double ConfidenceFactor(int residuals);
+
+// Every Step-th trial of each direction when a whole-range map of `records`
+// records is to take about a second on two cores.
+int DefaultFitMapStep(int records);
+
+// Called now and then from the calling thread with the share done (0 .. 1).
+using TFitMapProgress = std::function<void(double)>;
+
+// The map of `problem` (N >= 2). The grid passes through the optimum, so
+// that its value there is the search's sum bit for bit.
+TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& options,
+                      const TFitMapProgress& progress = nullptr);
+
+// The sums of the given trials, all cores, each exactly as the search sums
+// it: [row * outer.size() + column].
+std::vector<double> FitMapSums(const TSearchProblem& problem, const std::vector<int>& outer,
+                               const std::vector<int>& inner, int threads = 0,
+                               const TFitMapProgress& progress = nullptr);
+
+// Reads and checks the analysis input file data.FileName as the analysis
+// run does (its messages go to data.Dialogs) and gives its search problem.
+// False when the data do not allow an analysis. Throws TIOError when the
+// file cannot be read. Overwrites the run series.
+bool FitMapProblemOfInputFile(TDMTevlora& data, TSearchProblem& problem);
+
+// The grid as a table for spreadsheets: "A,C,SumSq,RSquare" and one row
+// per trial, point as decimal separator, CR LF line ends.
+std::string FitMapCsv(const TFitMap& map);

@@ -1,0 +1,113 @@
+// The fit map of A and C on the Graphics tab, and the fit measures panel
+// beside the results text on the Output tab.
+#include <QApplication>
+#include <QFont>
+#include <QPixmap>
+
+#include "FitMap.h"
+#include "FitMapDraw.h"
+#include "FitMeasures.h"
+#include "TextFile.h"
+#include "UDMTevlora.h"
+#include "UFormHelpers.h"
+#include "URainForm.h"
+
+namespace {
+namespace T {
+constexpr const char* kFitMeasuresTitle = "Fit measures";
+std::string InputMissingText(const std::string& inputFile) {
+  return "The fit map needs the input file \"" + inputFile +
+         "\" beside the results file. It was not found.";
+}
+std::string NotAnalysisText(const std::string& inputFile) {
+  return "The fit map needs an analysis input file; \"" + inputFile + "\" is not one.";
+}
+}  // namespace T
+
+constexpr int kMemoWidth = 651;
+constexpr int kMemoWidthBesidePanel = 511;
+
+std::string Row(const char* name, double value, int decimals, const char* unit = "") {
+  std::string text = FitMeasureText(value, decimals);
+  if (text.empty()) text.assign(1, '-');
+  std::string row = name;
+  row.resize(9, ' ');
+  row.append(text);
+  row.append(unit);
+  return row;
+}
+}  // namespace
+
+void TRainForm::FitMapGoButtonClick() {
+  TDMTevlora& d = *DMTevlora;
+  const std::string inputFile = ChangeFileExt(d.OutFileName, ".inp");
+  if (!FileExists(inputFile)) {
+    Message(T::InputMissingText(inputFile));
+    return;
+  }
+  // A data set of its own: the input tab's one stays as it is.
+  TDMTevlora input;
+  input.Dialogs = d.Dialogs;
+  input.FileName = inputFile;
+  if (!input.ReadInputFile()) return;
+  if (input.RunKind != " Ana") {
+    Message(T::NotAnalysisText(inputFile));
+    return;
+  }
+  TSearchProblem problem;
+  std::shared_ptr<TFitMap> map;
+  {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct TRestore {
+      ~TRestore() { QApplication::restoreOverrideCursor(); }
+    } restore;
+    if (!FitMapProblemOfInputFile(input, problem)) return;
+    map = std::make_shared<TFitMap>(ComputeFitMap(problem, {}));
+  }
+  FitMapShown = map;
+  GraphKind = kFitMapGraphKind;
+  CommentButton->setEnabled(false);
+  Panel1->hide();
+  Panel3->hide();
+  SelectButton->setEnabled(true);
+  ShowGraphics();
+}
+
+void TRainForm::CreateFitMeasuresPanel() {
+  FitMeasuresPanel = new QLabel(OutputTabSheet);
+  FitMeasuresPanel->setObjectName("FitMeasuresPanel");
+  FitMeasuresPanel->setGeometry(8 + kMemoWidthBesidePanel + 8, 8,
+                                kMemoWidth - kMemoWidthBesidePanel - 8, 160);
+  FitMeasuresPanel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  FitMeasuresPanel->setFrameShape(QFrame::StyledPanel);
+  QFont font("Courier New");
+  font.setStyleHint(QFont::Monospace);
+  font.setFixedPitch(true);
+  font.setPixelSize(12);
+  FitMeasuresPanel->setFont(font);
+  FitMeasuresPanel->hide();
+}
+
+void TRainForm::ShowFitMeasures(const TFitMeasures& fit) {
+  const bool shown = fit.Records >= 2;
+  FitMeasuresPanel->setVisible(shown);
+  OutputMemo->resize(shown ? kMemoWidthBesidePanel : kMemoWidth, OutputMemo->height());
+  if (!shown) {
+    FitMeasuresPanel->clear();
+    return;
+  }
+  const std::string lines[] = {
+      T::kFitMeasuresTitle,
+      "",
+      Row("NSE", fit.NSE, 3),
+      Row("KGE", fit.KGE, 3),
+      Row("PBIAS", fit.PBIAS, 1, " %"),
+      Row("RMSE", fit.RMSE, 3),
+      Row("Peak err", fit.PeakError, 1, " %"),
+      Row("SD", fit.SD, 3),
+      Row("R square", fit.RSquare, 3),
+  };
+  QStringList text;
+  for (const auto& line : lines) text.append(QString::fromStdString(line));
+  FitMeasuresPanel->setText(text.join('\n'));
+}

@@ -1,0 +1,120 @@
+// The fit map on the Graphics tab and the fit measures beside the results
+// text on the Output tab.
+#include <QTest>
+
+#include "FitMap.h"
+#include "FitMapDraw.h"
+#include "FitMeasures.h"
+#include "TextFile.h"
+#include "ui_RainFormSupport.h"
+
+namespace {
+
+using std::string;
+using std::vector;
+
+class FitMapWindow : public RainFormTest {
+ protected:
+  // "Make graph" on a copied results file (and its input file, if asked).
+  string MakeGraph(const string& results, bool withInput) {
+    const string copy = CopyExample(results);
+    if (withInput) CopyExample(ChangeFileExt(results, ".inp"));
+    ShowTab(form->GraphicsTabSheet);
+    Choose(copy);
+    QTest::mouseClick(form->MakeGraphButton, Qt::LeftButton);
+    return copy;
+  }
+  void GoFitMap() {
+    form->FitMapRadioButton->setChecked(true);
+    QTest::mouseClick(form->GoButton1, Qt::LeftButton);
+  }
+};
+
+TEST_F(FitMapWindow, ChoiceOnlyForAnalysisResults) {
+  MakeGraph("hupsel_h_dec2012_pred_runoff.out", true);
+  EXPECT_FALSE(form->FitMapRadioButton->isVisible());
+  MakeGraph("spotpy_d_flood2013_12d.out", true);
+  EXPECT_TRUE(form->FitMapRadioButton->isVisible());
+  EXPECT_EQ(form->FitMapRadioButton->text(), "Fit map of A and C");
+}
+
+TEST_F(FitMapWindow, DrawnAndSavedInColourAndBlackAndWhite) {
+  const string results = MakeGraph("spotpy_d_flood2013_12d.out", true);
+  GoFitMap();
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(form->GraphKind, kFitMapGraphKind);
+  EXPECT_TRUE(form->GraphImage->isVisible());
+  EXPECT_FALSE(form->Panel1->isVisible());
+  ASSERT_TRUE(form->FitMapShown);
+  // The optimum of the map is the one in the results file.
+  const string text = ReadFileBytes(results);
+  EXPECT_NE(text.find("A =" + FormatFixed(TrialAOf(form->FitMapShown->Optimum.outer), 7, 4) +
+                      "  C =" + FormatFixed(TrialCOf(form->FitMapShown->Optimum.inner), 8, 4)),
+            string::npos);
+  const QImage shown = form->GraphImage->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(shown, DrawFitMap(*form->FitMapShown, d().Title1, d().Title2, true));
+
+  const string colour = directory.File("map.bmp");
+  Choose(colour);
+  QTest::mouseClick(form->SaveGraphButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.messages, vector<string>{"The graph was saved in  " + colour});
+  const QImage saved(QString::fromStdString(colour));
+  EXPECT_EQ(saved.size(), QSize(623, 465));
+  EXPECT_EQ(saved.pixelColor(600, 440), QColor(0, 0, 139));
+
+  dialogs.messages.clear();
+  const string blackWhite = directory.File("map_bw.bmp");
+  Choose(blackWhite);
+  QTest::mouseClick(form->BlWhButton, Qt::LeftButton);
+  const QImage bw(QString::fromStdString(blackWhite));
+  EXPECT_EQ(bw.pixelColor(600, 440), QColor(255, 255, 255));
+  EXPECT_EQ(bw.convertToFormat(QImage::Format_RGB32),
+            DrawFitMap(*form->FitMapShown, d().Title1, d().Title2, false));
+
+  // Back to the choices: the other graphs are drawn as before.
+  QTest::mouseClick(form->SelectButton, Qt::LeftButton);
+  form->RunoffRadioButton->setChecked(true);
+  QTest::mouseClick(form->GoButton1, Qt::LeftButton);
+  EXPECT_EQ(form->GraphKind, 1);
+}
+
+TEST_F(FitMapWindow, MissingInputFileIsNamed) {
+  const string results = MakeGraph("spotpy_d_flood2013_12d.out", false);
+  GoFitMap();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_NE(dialogs.messages[0].find(ChangeFileExt(results, ".inp")), string::npos);
+  EXPECT_NE(dialogs.messages[0].find("not found"), string::npos);
+  EXPECT_FALSE(form->GraphImage->isVisible());
+  EXPECT_TRUE(form->Panel1->isVisible());
+}
+
+TEST_F(FitMapWindow, FitMeasuresBesideTheResults) {
+  ShowTab(form->OutputTabSheet);
+  const string analysis = CopyExample("spotpy_d_spring2013.out");
+  Choose(analysis);
+  form->OutputOpenAction->trigger();
+  ASSERT_TRUE(form->FitMeasuresPanel->isVisible());
+  const TFitMeasures fit = FitMeasuresOfResultsFile(analysis);
+  const QString text = form->FitMeasuresPanel->text();
+  EXPECT_TRUE(text.contains(QString::fromStdString("NSE      " + FitMeasureText(fit.NSE, 3))))
+      << text.toStdString();
+  EXPECT_TRUE(text.contains(QString::fromStdString("KGE      " + FitMeasureText(fit.KGE, 3))));
+  EXPECT_LE(form->OutputMemo->geometry().right(), form->FitMeasuresPanel->geometry().left());
+
+  // A prediction has none.
+  Choose(CopyExample("hupsel_h_dec2012_pred_runoff.out"));
+  form->OutputOpenAction->trigger();
+  EXPECT_FALSE(form->FitMeasuresPanel->isVisible());
+
+  // After Save/Run of an analysis: the values in memory.
+  ShowTab(form->InputTabSheet);
+  OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
+  Choose(directory.File("flood.inp"));
+  form->InputSaveAction->trigger();
+  ASSERT_TRUE(form->FitMeasuresPanel->isVisible());
+  const TFitMeasures run = FitMeasuresOfRun();
+  EXPECT_TRUE(form->FitMeasuresPanel->text().contains(
+      QString::fromStdString("R square " + FitMeasureText(run.RSquare, 3))));
+}
+
+}  // namespace
