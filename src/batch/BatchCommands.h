@@ -13,6 +13,8 @@ using TArguments = std::vector<std::string>;
 int BatchRun(const TArguments& arguments);
 int BatchDrain(const TArguments& arguments);
 int BatchGraph(const TArguments& arguments);
+int BatchImport(const TArguments& arguments);
+int BatchExport(const TArguments& arguments);
 
 // Messages and progress lines go to stderr, exactly as the window shows them;
 // questions are answered No (the batch tool never overwrites on its own).
