@@ -56,7 +56,9 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
   auto endRow = [&](int nextLine) {
     row.fields.push_back(field);
     field.clear();
-    const bool empty = row.fields.size() == 1 && Trim(row.fields[0]).empty();
+    // Spreadsheets end their tables with rows of separators alone.
+    const bool empty = std::all_of(row.fields.begin(), row.fields.end(),
+                                   [](const std::string& f) { return Trim(f).empty(); });
     if (!empty) rows.push_back(std::move(row));
     row = TRow{};
     row.line = nextLine;
@@ -357,12 +359,6 @@ TTableReadResult ReadTable(const std::string& input, bool needRunoff) {
   const bool hasEscape = column(TRole::Escape) >= 0;
   const bool hasRunoff = needRunoff;
   const std::size_t count = rows.size() - 1;
-  if (count > static_cast<std::size_t>(T::kMaxRecords)) {
-    return Refuse(CellName(rows[T::kMaxRecords + 1].line, timeColumn, header[timeColumn]) +
-                  ": record " + std::to_string(T::kMaxRecords + 1) + " of " +
-                  std::to_string(count) + "; the program takes at most " +
-                  std::to_string(T::kMaxRecords) + " records. Cut the table into shorter stretches.");
-  }
 
   auto cell = [&](const TRow& row, int c) {
     return c < static_cast<int>(row.fields.size()) ? Trim(row.fields[c]) : std::string();
@@ -379,6 +375,13 @@ TTableReadResult ReadTable(const std::string& input, bool needRunoff) {
   bool anyClock = false;
   for (std::size_t r = 1; r < rows.size(); ++r) {
     const TRow& row = rows[r];
+    // Faults in the records before the limit are told first.
+    if (r == static_cast<std::size_t>(T::kMaxRecords) + 1) {
+      return Refuse(CellName(row.line, timeColumn, header[timeColumn]) + ": record " +
+                    std::to_string(r) + " of " + std::to_string(count) +
+                    "; the program takes at most " + std::to_string(T::kMaxRecords) +
+                    " records. Cut the table into shorter stretches.");
+    }
     // Time: a number, or a date.
     const std::string timeText = cell(row, timeColumn);
     if (timeText.empty()) return Refuse(missing(row, timeColumn, timeText));
@@ -430,7 +433,7 @@ TTableReadResult ReadTable(const std::string& input, bool needRunoff) {
     return Refuse("Row " + std::to_string(rows.back().line) + ", column " +
                   std::to_string(timeColumn + 1) + " \"" + Trim(header[timeColumn]) +
                   "\": the table has " + std::to_string(count) +
-                  " records; the program needs at least 12.");
+                  (count == 1 ? " record" : " records") + "; the program needs at least 12.");
   }
 
   if (fromDates) {
@@ -490,9 +493,12 @@ std::string ResultsTableCsv(const std::string& resultsText, std::string& message
   }
   const std::string depth = "mm/" + t;
 
+  // The table's title comes after the titles and the file name, which may
+  // begin with anything.
+  const std::size_t kFirstParameterLine = 5;
   std::size_t first = 0;
   std::string header;
-  for (std::size_t i = 0; i < lines.size() && first == 0; ++i) {
+  for (std::size_t i = kFirstParameterLine; i < lines.size() && first == 0; ++i) {
     if (marker(i) == "PRED") {
       const bool drainage = lines[i].rfind("PREDICTION drainage", 0) == 0;
       header = "serial,time [" + t + "],rain [" + depth + "],recharge [" + depth +
@@ -501,7 +507,7 @@ std::string ResultsTableCsv(const std::string& resultsText, std::string& message
       first = i + 5;
     }
   }
-  for (std::size_t i = 0; i < lines.size() && first == 0; ++i) {
+  for (std::size_t i = kFirstParameterLine; i < lines.size() && first == 0; ++i) {
     if (marker(i) == "RECO") {
       header = "serial,time [" + t + "],rain [" + depth + "],recharge [" + depth +
                "],measured runoff [" + depth + "],alpha [1/" + t + "],calculated runoff [" +
