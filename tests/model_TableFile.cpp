@@ -56,8 +56,8 @@ TEST(TableReader, SeparatorsDecimalCommasLineEndsAndByteOrderMark) {
       {"semicolon, point, byte-order mark", ';', '.', "\r\n", "\xEF\xBB\xBF"},
   };
   for (const auto& c : cases) {
-    const std::string header = std::string("time") + c.separator + "rain" + c.separator +
-                               "escape" + c.separator + "runoff";
+    const std::string header = std::string("time") + c.separator + "rain" + c.separator + "escape" +
+                               c.separator + "runoff";
     const TTableRecords records =
         Read(c.prefix + Table(header, Hours(), c.separator, c.decimal, c.lineEnd));
     ASSERT_EQ(records.Count(), 12u) << c.what;
@@ -108,8 +108,9 @@ TEST(TableReader, DateFormsGiveHoursOrDaysSinceTheFirstInterval) {
   // Across midnight, the end of February and a new year.
   isoHours[11] = "2012-01-01 00:00";
   slashHours[11] = "01/03/2013 00:00";
-  const std::vector<std::string> dotDays = {"24.2.2016", "25.2.2016", "26.2.2016", "27.2.2016", "28.2.2016", "29.2.2016",
-             "1.3.2016",  "2.3.2016",  "3.3.2016",  "4.3.2016",  "5.3.2016",  "6.3.2016"};
+  const std::vector<std::string> dotDays = {"24.2.2016", "25.2.2016", "26.2.2016", "27.2.2016",
+                                            "28.2.2016", "29.2.2016", "1.3.2016",  "2.3.2016",
+                                            "3.3.2016",  "4.3.2016",  "5.3.2016",  "6.3.2016"};
   const TForm forms2[] = {
       {"ISO dates", isoDays, 1, "days since 2013-05-20"},
       {"ISO date-times", isoHours, 1, "hours since 2011-12-31 12:00"},
@@ -128,6 +129,13 @@ TEST(TableReader, DateFormsGiveHoursOrDaysSinceTheFirstInterval) {
     EXPECT_EQ(records.Time, expected) << form.what;
     EXPECT_EQ(records.TimeOrigin, form.origin) << form.what;
   }
+  // The clock time in a column of its own.
+  std::string split = "Date;Time;P;ET;Q\n";
+  for (int i = 0; i < 12; ++i) split += "31.12.2011;" + std::to_string(12 + i) + ":00;1;0;1\n";
+  split.replace(split.rfind("31.12.2011;23:00"), 16, "01.01.2012;00:00");
+  const TTableRecords clock = Read(split);
+  EXPECT_EQ(clock.TimeOrigin, "hours since 2011-12-31 12:00");
+  EXPECT_EQ(clock.Time.back(), 13);
   // Whole days written with a clock time stay days; a step of a day and a
   // half makes hours.
   std::vector<std::string> noon;
@@ -151,8 +159,7 @@ TEST(TableReader, HeaderVariantsInAnyOrderWithUnitsAndOtherColumns) {
       {"T,P,ET,Q", "{t},1.5,0.25,0.75", 1.5, 0.25, 0.75},
       {"Q [mm/h],station,PET (mm/h),Precipitation [mm/h],TIME", "0.75,A,0.25,1.5,{t}", 1.5, 0.25,
        0.75},
-      {"discharge;evaporation;rainfall;id;Date",
-       "0,75;0,25;1,5;7;{d}", 1.5, 0.25, 0.75},
+      {"discharge;evaporation;rainfall;id;Date", "0,75;0,25;1,5;7;{d}", 1.5, 0.25, 0.75},
       {" Runoff ,  ETpot , precip, DateTime", "0.75,0.25,1.5,{d} 06:00", 1.5, 0.25, 0.75},
   };
   for (const auto& c : cases) {
@@ -184,7 +191,8 @@ TEST(TableReader, RefusalsNameTheRowAndTheColumn) {
     return text;
   };
   std::vector<std::string> dates;
-  for (int i = 1; i <= 12; ++i) dates.push_back("2013-04-" + std::string(i < 10 ? "0" : "") + std::to_string(i));
+  for (int i = 1; i <= 12; ++i)
+    dates.push_back("2013-04-" + std::string(i < 10 ? "0" : "") + std::to_string(i));
   const std::string dated = Table("date,rain,escape,runoff", dates);
   auto datedWith = [&](const std::string& from, const std::string& to) {
     std::string text = dated;
@@ -201,8 +209,10 @@ TEST(TableReader, RefusalsNameTheRowAndTheColumn) {
        "Row 6, column 2 \"rain\": \"NA\" is not a number. The model has no place for gaps"},
       {replaced("\n5,0.40", "\n5,"), true,
        "Row 6, column 2 \"rain\": the value is missing. The model has no place for gaps"},
-      {replaced("0.05,0.57\n", "0.05,\n"), true, "Row 9, column 4 \"runoff\": the value is missing."},
-      {replaced("0.05,0.57\n", "0.05\n"), true, "Row 9, column 4 \"runoff\": the value is missing."},
+      {replaced("0.05,0.57\n", "0.05,\n"), true,
+       "Row 9, column 4 \"runoff\": the value is missing."},
+      {replaced("0.05,0.57\n", "0.05\n"), true,
+       "Row 9, column 4 \"runoff\": the value is missing."},
       {replaced("\n5,0.40,0.05", "\n5,0.40,0.o5"), true,
        "Row 6, column 3 \"escape\": \"0.o5\" is not a number."},
       {replaced("\n5,0.40", "\n5,-0.40"), true, "Row 6, column 2 \"rain\": -0.40 is negative"},
@@ -261,29 +271,46 @@ TEST(TableReader, PutsTheRecordsIntoTheDataSet) {
 }
 
 TEST(ResultsTable, AnalysisAndPredictionTablesAsCsv) {
-  const std::string analysis = CrLf({
-      "THE RESULTS OF TevloraT PROGRAM", "", "Imported", "days since 2013-04-01, depths in mm",
-      "Name of input file used: x.inp", "", "", "", "", "", "", "", "A= 0.0180  C=  0.1200", "",
-      "RECONSTRUCTION:", std::string(64, '-'),
-      "Serial    Time      Rain    Recharge   Runoff    Alpha    Runoff", " No.", " ",
-      std::string(64, '-'),
-      " 1        1.00      0.00      0.00      0.62     0.000      0.62",
-      " 2        2.00     12.35      1.10      0.64     0.131      0.60",
-      std::string(64, '-'), "Stand. dev. of calc. from meas. runoff:   0.012", ""});
+  const std::string analysis =
+      CrLf({"THE RESULTS OF TevloraT PROGRAM",
+            "",
+            "Imported",
+            "days since 2013-04-01, depths in mm",
+            "Name of input file used: x.inp",
+            "",
+            "",
+            "",
+            "",
+            "",
+            "",
+            "",
+            "A= 0.0180  C=  0.1200",
+            "",
+            "RECONSTRUCTION:",
+            std::string(64, '-'),
+            "Serial    Time      Rain    Recharge   Runoff    Alpha    Runoff",
+            " No.",
+            " ",
+            std::string(64, '-'),
+            " 1        1.00      0.00      0.00      0.62     0.000      0.62",
+            " 2        2.00     12.35      1.10      0.64     0.131      0.60",
+            std::string(64, '-'),
+            "Stand. dev. of calc. from meas. runoff:   0.012",
+            ""});
   std::string message;
   // A title that begins like the table's title line does not mislead.
-  const std::string titled = std::string(analysis).replace(analysis.find("Imported"), 8, "PREDICTED");
+  const std::string titled =
+      std::string(analysis).replace(analysis.find("Imported"), 8, "PREDICTED");
   EXPECT_EQ(ResultsTableCsv(titled, message), ResultsTableCsv(analysis, message));
   EXPECT_EQ(ResultsTableCsv(analysis, message),
             CrLf({"serial,time [d],rain [mm/d],recharge [mm/d],measured runoff [mm/d],"
                   "alpha [1/d],calculated runoff [mm/d]",
                   "1,1.00,0.00,0.00,0.62,0.000,0.62", "2,2.00,12.35,1.10,0.64,0.131,0.60"}));
-  const std::string prediction = CrLf({
-      "RESULTS OF Tevlora PROGRAM", "", "Runs", "Rain in mm/hour", "", "", "PREDICTION drainage:",
-      std::string(64, '-'), "Serial ...", "units", std::string(64, '-'),
-      "   1      1.00      0.00      0.00     0.000      0.02     49.07",
-      "  10     10.00      1.20      0.30     0.051      0.03    -12.50",
-      std::string(63, '-')});
+  const std::string prediction = CrLf(
+      {"RESULTS OF Tevlora PROGRAM", "", "Runs", "Rain in mm/hour", "", "",
+       "PREDICTION drainage:", std::string(64, '-'), "Serial ...", "units", std::string(64, '-'),
+       "   1      1.00      0.00      0.00     0.000      0.02     49.07",
+       "  10     10.00      1.20      0.30     0.051      0.03    -12.50", std::string(63, '-')});
   EXPECT_EQ(ResultsTableCsv(prediction, message),
             CrLf({"serial,time [t],rain [mm/t],recharge [mm/t],alpha [1/t],discharge [mm/t],"
                   "head [mm]",

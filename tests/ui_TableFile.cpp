@@ -76,7 +76,8 @@ TEST_F(RainFormTable, ImportShowsTheRecordsAndSaveRunWritesTheExampleInputFile) 
   QTest::mouseClick(form->ExportTableButton, Qt::LeftButton);
   EXPECT_EQ(files.runs.back().Name, "TableExportDialog");
   string message;
-  EXPECT_EQ(ReadFileBytes(csv), ResultsTableCsv(ReadFileBytes(directory.File("spring.out")), message));
+  EXPECT_EQ(ReadFileBytes(csv),
+            ResultsTableCsv(ReadFileBytes(directory.File("spring.out")), message));
   EXPECT_EQ(ReadFileBytes(csv).substr(0, 47), "serial,time [d],rain [mm/d],recharge [mm/d],mea");
   // An existing table is kept when the user says No.
   WriteFileBytes(csv, "mine");

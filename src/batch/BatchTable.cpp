@@ -66,9 +66,12 @@ int BatchImport(const TArguments& arguments) {
     double* target;
   };
   const TNumberOption numbers[] = {
-      {"--max-storage", &options.MaxStorage},   {"--initial-storage", &options.InitStorage},
-      {"--alpha-a", &options.AlphaA},           {"--alpha-c", &options.AlphaC},
-      {"--initial-runoff", &options.InitRunoff}, {"--initial-level", &options.InitLevel},
+      {"--max-storage", &options.MaxStorage},
+      {"--initial-storage", &options.InitStorage},
+      {"--alpha-a", &options.AlphaA},
+      {"--alpha-c", &options.AlphaC},
+      {"--initial-runoff", &options.InitRunoff},
+      {"--initial-level", &options.InitLevel},
       {"--porosity", &options.Porosity},
   };
   std::vector<std::string> positional;
@@ -161,7 +164,8 @@ int BatchExport(const TArguments& arguments) {
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "-o") {
-      if (i + 1 >= arguments.size()) return UsageError("export", "-o needs a file name", kExportUsage);
+      if (i + 1 >= arguments.size())
+        return UsageError("export", "-o needs a file name", kExportUsage);
       output = arguments[++i];
     } else if (argument == "--force") {
       force = true;
@@ -171,7 +175,8 @@ int BatchExport(const TArguments& arguments) {
       positional.push_back(argument);
     }
   }
-  if (positional.size() != 1) return UsageError("export", "one results file is needed", kExportUsage);
+  if (positional.size() != 1)
+    return UsageError("export", "one results file is needed", kExportUsage);
   results = positional[0];
   // Not FILE.csv: that is often the very table the input file was made from.
   if (output.empty()) output = ChangeFileExt(results, "") + "_results.csv";

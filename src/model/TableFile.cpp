@@ -19,7 +19,9 @@ struct TRow {
   std::vector<std::string> fields;
 };
 
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool IsLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
 
 // Skips one line end (CR LF, LF or CR) at `i`.
 std::size_t SkipLineEnd(const std::string& text, std::size_t i) {
@@ -116,7 +118,9 @@ struct TNames {
 
 const TNames kNames[] = {
     {TRole::Time, "time", {"time", "t"}},
-    {TRole::Date, "date", {"date", "datetime", "date time", "date_time", "timestamp", "time stamp"}},
+    {TRole::Date,
+     "date",
+     {"date", "datetime", "date time", "date_time", "timestamp", "time stamp"}},
     {TRole::Rain, "rain", {"rain", "rainfall", "precipitation", "precip", "p"}},
     {TRole::Escape,
      "escape",
@@ -235,8 +239,8 @@ std::optional<TDate> ParseDate(const std::string& text) {
   } else {
     if (!OneOrTwoDigits(text, pos, day) || pos >= text.size()) return std::nullopt;
     const char mark = text[pos++];
-    if ((mark != '.' && mark != '/') || !OneOrTwoDigits(text, pos, month) ||
-        pos >= text.size() || text[pos++] != mark || !Digits(text, pos, 4, year)) {
+    if ((mark != '.' && mark != '/') || !OneOrTwoDigits(text, pos, month) || pos >= text.size() ||
+        text[pos++] != mark || !Digits(text, pos, 4, year)) {
       return std::nullopt;
     }
   }
@@ -312,7 +316,9 @@ std::string CellName(int row, int column, const std::string& header) {
          Trim(header) + "\"";
 }
 
-TTableReadResult Refuse(std::string message) { return {std::nullopt, std::move(message)}; }
+TTableReadResult Refuse(std::string message) {
+  return {std::nullopt, std::move(message)};
+}
 
 }  // namespace
 
@@ -322,8 +328,7 @@ TTableReadResult ReadTable(const std::string& input, bool needRunoff) {
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
   const char separator = DetectSeparator(text);
   if (separator == 0) {
-    return Refuse(
-        "Row 1: the header row has no columns separated by commas, semicolons or tabs.");
+    return Refuse("Row 1: the header row has no columns separated by commas, semicolons or tabs.");
   }
   const bool decimalComma = separator != ',';
   const std::vector<TRow> rows = SplitRows(text, separator);
@@ -364,14 +369,19 @@ TTableReadResult ReadTable(const std::string& input, bool needRunoff) {
     return c < static_cast<int>(row.fields.size()) ? Trim(row.fields[c]) : std::string();
   };
   auto missing = [&](const TRow& row, int c, const std::string& value) {
-    const std::string what = value.empty() ? "the value is missing."
-                                           : "\"" + value + "\" is not a number.";
+    const std::string what =
+        value.empty() ? "the value is missing." : "\"" + value + "\" is not a number.";
     return CellName(row.line, c, header[c]) + ": " + what + T::kGapNote;
   };
 
   TTableRecords records;
   std::vector<std::int64_t> seconds;
   bool fromDates = column(TRole::Date) >= 0;
+  // Loggers often write the date and the clock time in two columns.
+  const int clockColumn = fromDates && column(TRole::Time) >= 0 && rows.size() > 1 &&
+                                  cell(rows[1], column(TRole::Time)).find(':') != std::string::npos
+                              ? column(TRole::Time)
+                              : -1;
   bool anyClock = false;
   for (std::size_t r = 1; r < rows.size(); ++r) {
     const TRow& row = rows[r];
@@ -383,8 +393,13 @@ TTableReadResult ReadTable(const std::string& input, bool needRunoff) {
                     " records. Cut the table into shorter stretches.");
     }
     // Time: a number, or a date.
-    const std::string timeText = cell(row, timeColumn);
+    std::string timeText = cell(row, timeColumn);
     if (timeText.empty()) return Refuse(missing(row, timeColumn, timeText));
+    if (clockColumn >= 0) {
+      const std::string clock = cell(row, clockColumn);
+      if (clock.empty()) return Refuse(missing(row, clockColumn, clock));
+      timeText += " " + clock;
+    }
     if (r == 1 && !fromDates && !ParseValue(timeText, decimalComma)) fromDates = true;
     if (fromDates) {
       const auto date = ParseDate(timeText);
@@ -501,23 +516,24 @@ std::string ResultsTableCsv(const std::string& resultsText, std::string& message
   for (std::size_t i = kFirstParameterLine; i < lines.size() && first == 0; ++i) {
     if (marker(i) == "PRED") {
       const bool drainage = lines[i].rfind("PREDICTION drainage", 0) == 0;
-      header = "serial,time [" + t + "],rain [" + depth + "],recharge [" + depth +
-               "],alpha [1/" + t + "]," + (drainage ? "discharge [" : "runoff [") + depth +
-               "]," + (drainage ? "head [mm]" : "storage [mm]");
+      header = "serial,time [" + t + "],rain [" + depth + "],recharge [" + depth + "],alpha [1/" +
+               t + "]," + (drainage ? "discharge [" : "runoff [") + depth + "]," +
+               (drainage ? "head [mm]" : "storage [mm]");
       first = i + 5;
     }
   }
   for (std::size_t i = kFirstParameterLine; i < lines.size() && first == 0; ++i) {
     if (marker(i) == "RECO") {
       header = "serial,time [" + t + "],rain [" + depth + "],recharge [" + depth +
-               "],measured runoff [" + depth + "],alpha [1/" + t + "],calculated runoff [" +
-               depth + "]";
+               "],measured runoff [" + depth + "],alpha [1/" + t + "],calculated runoff [" + depth +
+               "]";
       first = i + 6;
     }
   }
   if (first == 0) {
-    message = "This is not a results file of TevloraT: it has no table of an analysis or a "
-              "prediction.";
+    message =
+        "This is not a results file of TevloraT: it has no table of an analysis or a "
+        "prediction.";
     return {};
   }
 
