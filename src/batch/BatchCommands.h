@@ -30,6 +30,8 @@ class TRunSummary {
   TArguments files_;
   std::chrono::steady_clock::time_point start_;
 };
+int BatchImport(const TArguments& arguments);
+int BatchExport(const TArguments& arguments);
 
 // Messages and progress lines go to stderr, exactly as the window shows them;
 // questions are answered No (the batch tool never overwrites on its own).

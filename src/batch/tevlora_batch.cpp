@@ -45,6 +45,21 @@ const char* kUsage =
     "                white; --csv also writes the grid as A,C,SumSq,RSquare rows.\n"
     "                Default output FILE_map.png. Data that do not allow an\n"
     "                analysis: the run's message, exit status 1.\n"
+    "  import TABLE.csv [-o FILE.inp] [--prediction|--drainage] [--max-storage X]\n"
+    "         [--initial-storage Y] [--max-escape Z] [--alpha-a A] [--alpha-c C]\n"
+    "         [--initial-runoff Q0] [--initial-level H0] [--porosity P]\n"
+    "         [--title1 TEXT] [--force]\n"
+    "                makes an input file (default TABLE.inp) of a table of measured\n"
+    "                records: comma, semicolon or tab separated, a header naming\n"
+    "                time (a number) or date, rain, escape (optional) and, for an\n"
+    "                analysis, runoff. Dates become hours, or days when every step\n"
+    "                is whole days. Without an escape column every record gets\n"
+    "                --max-escape; with one, --max-escape defaults to its largest\n"
+    "                value. A refused table: its message, exit status 2.\n"
+    "  export FILE.out [-o TABLE.csv] [--force]\n"
+    "                writes the results table of an analysis or a prediction as\n"
+    "                CSV (default FILE_results.csv), with the units in the header.\n"
+    "                import and export never overwrite a file without --force.\n"
     "  --help        shows this text.\n"
     "\n"
     "Exit status: 0 when every results file was written, 1 when a run stopped with\n"
@@ -60,6 +75,8 @@ const TCommand kCommands[] = {
     {"drain", BatchDrain},
     {"graph", BatchGraph},
     {"map", BatchMap},
+    {"import", BatchImport},
+    {"export", BatchExport},
 };
 }  // namespace
 

@@ -344,12 +344,45 @@ std::string FormatFixed(double x, int width, int decimals) {
   return PadLeft(std::string(buffer, result.ptr), width);
 }
 
+namespace {
+// Like Scientific, but rounded half up on the shortest decimal text of x:
+// a value typed as 0.0885 is written 8.9E-0002, as the user reads it, even
+// though the double nearest to it lies just below the half.
+void ScientificHalfUp(double x, int decimals, std::string& mantissa, int& exponent) {
+  char buffer[64];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, std::fabs(x), std::chars_format::scientific);
+  const std::string text(buffer, result.ptr);
+  const auto e = text.find('e');
+  exponent = std::stoi(text.substr(e + 1));
+  std::string digits;
+  for (char c : text.substr(0, e)) {
+    if (c != '.') digits.push_back(c);
+  }
+  const std::size_t keep = static_cast<std::size_t>(decimals) + 1;
+  const bool up = digits.size() > keep && digits[keep] >= '5';
+  digits.resize(keep, '0');
+  if (up) {
+    std::size_t i = keep;
+    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+    if (i == 0) {
+      digits.insert(digits.begin(), '1');
+      digits.pop_back();
+      ++exponent;
+    } else {
+      ++digits[i - 1];
+    }
+  }
+  mantissa = digits.substr(0, 1) + "." + digits.substr(1);
+}
+}  // namespace
+
 std::string FormatInputExponent(double x, int width) {
   RequireFinite(x);
   const int decimals = std::max(width - 8, 2) - 1;
   std::string mantissa;
   int exponent = 0;
-  Scientific(x, decimals, mantissa, exponent);
+  ScientificHalfUp(x, decimals, mantissa, exponent);
   if (x == 0) exponent = 0;
   std::string text = (x < 0 ? "-" : " ") + mantissa + "E" + ExponentDigits(exponent, 4);
   return PadLeft(std::move(text), std::max(width, 10));

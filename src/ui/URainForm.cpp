@@ -143,6 +143,7 @@ TRainForm::TRainForm(TUserDialogs* userDialogs, TFileDialogs* fileDialogs, QWidg
   CreateInputTab();
   CreateOutputTab();
   CreateGraphicsTab();
+  CreateTableCommands();
 
   // FormCreate: the first tab, whatever was active before.
   PageControl1->setCurrentIndex(0);
@@ -323,7 +324,8 @@ void TRainForm::HideComment() {
 void TRainForm::SetDialogDirs(const std::string& dir) {
   const QString directory = QtFileName(dir);
   for (TFileDialog* dialog :
-       {&InputOpenDialog, &InputSaveDialog, &OutputOpenDialog, &GraphOpenDialog, &GraphSaveDialog}) {
+       {&InputOpenDialog, &InputSaveDialog, &OutputOpenDialog, &GraphOpenDialog, &GraphSaveDialog,
+        &TableImportDialog, &TableExportDialog}) {
     dialog->InitialDir = directory;
   }
 }

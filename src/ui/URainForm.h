@@ -73,6 +73,17 @@ inline constexpr const char* kGraphOpenFilter =
     "Graph files (*.bmp *.jpg *.jpeg *.png)|*.bmp;*.jpg;*.jpeg;*.png";
 inline constexpr const char* kGraphSaveFilter = "Image files (*.bmp)|*.bmp";
 
+// Tables in and out (CSV).
+inline constexpr const char* kTableImport = "Import table…";
+inline constexpr const char* kTableExport = "Export table…";
+inline constexpr const char* kTableImportFilter =
+    "Tables (*.csv *.txt *.tsv)|*.csv;*.txt;*.tsv";
+inline constexpr const char* kTableExportFilter = "CSV tables (*.csv)|*.csv";
+inline constexpr const char* kTableImportedStatus =
+    "The table's records are in the grid. Check the fields and use \"Save/Run\".";
+inline constexpr const char* kTableExportedStatus = "The results table was saved in ";
+inline constexpr const char* kTableNotWritten = "The table could not be written: ";
+
 // Status lines.
 inline constexpr const char* kIntroStatus = "Click on the Input tab to proceed.";
 inline constexpr const char* kInputStatus =
@@ -355,12 +366,16 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   QAction* GraphOpenAction;
   QAction* OutputOpenForGraphics;
   QAction* GraphSaveAction;
+  QAction* TableImportAction;
+  QAction* TableExportAction;
 
   TFileDialog InputOpenDialog;
   TFileDialog InputSaveDialog;
   TFileDialog OutputOpenDialog;
   TFileDialog GraphOpenDialog;
   TFileDialog GraphSaveDialog;
+  TFileDialog TableImportDialog;
+  TFileDialog TableExportDialog;
 
   // Input tab.
   QLabel* FileNameLabel;
@@ -413,6 +428,7 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   // Output tab.
   QPlainTextEdit* OutputMemo;
   QPushButton* SeeOutputButton;
+  QPushButton* ExportTableButton;
   QPushButton* ViewGraphButton;
   QLabel* FitMeasuresPanel;
 
@@ -493,6 +509,8 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   bool AskInputFileName();
 
   void OutputOpenActionExecute();
+  void TableImportActionExecute();
+  void TableExportActionExecute();
   void ViewGraphButtonClick();
 
   void ShowGraphicsTab();
@@ -541,6 +559,7 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   void AssignMnemonics();
   // Keeps the window inside the screen's available area.
   void FitIntoScreen();
+  void CreateTableCommands();
   void BindButton(QPushButton* button, QAction* action);
   void OnExit(QWidget* widget, void (TRainForm::*handler)());
   void TabChanged(int index);

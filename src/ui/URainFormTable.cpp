@@ -1,0 +1,112 @@
+// Tables in and out: File > Import table… puts a measured table into the
+// Input tab's grid; the Output tab's Export table… writes the results table
+// shown as CSV.
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
+
+#include "TableFile.h"
+#include "TextFile.h"
+#include "UDMTevlora.h"
+#include "UFormHelpers.h"
+#include "URainForm.h"
+
+namespace T = RainFormTexts;
+
+void TRainForm::CreateTableCommands() {
+  TableImportAction = new QAction(QString::fromUtf8(T::kTableImport), this);
+  TableImportAction->setObjectName("TableImportAction");
+  TableExportAction = new QAction(QString::fromUtf8(T::kTableExport), this);
+  TableExportAction->setObjectName("TableExportAction");
+  connect(TableImportAction, &QAction::triggered, this, [this] { TableImportActionExecute(); });
+  connect(TableExportAction, &QAction::triggered, this, [this] { TableExportActionExecute(); });
+  // Beside Open input, the other way in.
+  FileMenu->insertAction(OutputOpenAction, TableImportAction);
+
+  ExportTableButton = new QPushButton(OutputTabSheet);
+  ExportTableButton->setObjectName("ExportTableButton");
+  ExportTableButton->setGeometry(539, 486, 120, 26);
+  BindButton(ExportTableButton, TableExportAction);
+
+  const QString start = QDir::currentPath();
+  TableImportDialog = {"TableImportDialog", TFileDialogKind::Open, T::kTableImportFilter, "csv",
+                       start};
+  TableExportDialog = {"TableExportDialog", TFileDialogKind::Save, T::kTableExportFilter, "csv",
+                       start};
+}
+
+void TRainForm::TableImportActionExecute() {
+  Guarded([this] {
+    TDMTevlora& d = *DMTevlora;
+    QString chosen;
+    if (!RunFileDialog(TableImportDialog, chosen)) return;
+    const std::string table = chosen.toStdString();
+    const bool analysis = OptionComboBox->currentIndex() == 0;
+    const TTableReadResult result = ReadTableFile(table, analysis);
+    if (!result.Records) {
+      Message(result.Message);
+      return;
+    }
+    // The mode and the reservoir fields stay as the user sees them.
+    auto shown = [](QLineEdit* edit, double current) {
+      return TryStringToFloat(edit->text().toStdString()).value_or(current);
+    };
+    d.MaxStorage = shown(MaxStorEdit, d.MaxStorage);
+    d.InitStorage = shown(InitStorEdit, d.InitStorage);
+    d.MaxEscape = shown(EscapeEdit, d.MaxEscape);
+    d.Analysis = analysis;
+    d.RunKind = analysis ? " Ana" : " Pre";
+    // A new data set: no drainage parameter file of an earlier one goes with it.
+    d.ParLoaded = false;
+    d.AlphaMissing = false;
+    HideCompanion(alfaForm_);
+    PutTableRecords(*result.Records, d);
+    d.Title1 = "Imported from " + QFileInfo(chosen).fileName().toStdString();
+    d.FileName = ChangeFileExt(table, ".inp");
+
+    Title1Edit->setText(FileText(d.Title1));
+    Title2Edit->setText(FileText(d.Title2));
+    for (QLineEdit* edit : {Title1Edit, Title2Edit}) edit->setCursorPosition(0);
+    FileNameEdit->hide();
+    FileNameLabel->hide();
+    InputImage->hide();
+    HideComment();
+    GridHasData = true;
+    SetDialogDirs(DirectoryOf(table));
+    AnalysisOutFound = false;
+    ShowTab(InputTabSheet);
+    ShowDataSet();
+    ShowStatus(T::kTableImportedStatus);
+  });
+}
+
+void TRainForm::TableExportActionExecute() {
+  Guarded([this] {
+    const TDMTevlora& d = *DMTevlora;
+    const int count = std::min(std::max(d.OutLineCount, 0), static_cast<int>(d.OutLines.size()));
+    if (!OutputShown || count == 0) {
+      Message(T::kNoOutputSelected);
+      return;
+    }
+    // The lines shown, not the file again: what the user sees is exported.
+    std::string shown;
+    for (int i = 0; i < count; ++i) shown += d.OutLines[i] + "\r\n";
+    std::string message;
+    const std::string csv = ResultsTableCsv(shown, message);
+    if (csv.empty()) {
+      Message(message);
+      return;
+    }
+    QString chosen;
+    if (!RunFileDialog(TableExportDialog, chosen)) return;
+    const std::string target = chosen.toStdString();
+    if (FileExists(target) && !DMTevlora->ConfirmYesNo(T::kOverwrite)) return;
+    if (!SaveTextFileSafely(target, csv)) {
+      Message(T::kTableNotWritten + target);
+      return;
+    }
+    SetDialogDirs(DirectoryOf(target));
+    ShowStatus(T::kTableExportedStatus + QString::fromStdString(target));
+  });
+}

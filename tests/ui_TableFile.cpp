@@ -1,0 +1,135 @@
+// File > Import table… into the Input tab's grid, and the Output tab's
+// Export table…, with real widgets, files and runs.
+#include <QMenu>
+#include <QTest>
+
+#include "TableFile.h"
+#include "TextFile.h"
+#include "ui_RainFormSupport.h"
+
+namespace {
+
+using std::string;
+using std::vector;
+
+// The lines of a CR LF file without the ones named (1-based).
+vector<string> LinesWithout(const string& path, const vector<int>& skipped) {
+  vector<string> kept;
+  TTextReader in(ReadFileBytes(path));
+  for (int line = 1; !in.Eof(); ++line) {
+    string text = in.ReadLine();
+    if (std::find(skipped.begin(), skipped.end(), line) == skipped.end()) kept.push_back(text);
+  }
+  return kept;
+}
+
+class RainFormTable : public RainFormTest {
+ protected:
+  void SetUp() override {
+    RainFormTest::SetUp();
+    ShowTab(form->InputTabSheet);
+  }
+  void Import(const string& table) {
+    Choose(table);
+    form->TableImportAction->trigger();
+    Settle();
+  }
+};
+
+TEST_F(RainFormTable, ImportShowsTheRecordsAndSaveRunWritesTheExampleInputFile) {
+  // The menu item sits beside Open input.
+  const QList<QAction*> items = form->FileMenu->actions();
+  ASSERT_GE(items.indexOf(form->TableImportAction), 1);
+  EXPECT_EQ(items[items.indexOf(form->TableImportAction) - 1], form->InputOpenAction);
+  EXPECT_EQ(form->TableImportAction->text(), QString::fromUtf8("Import table…"));
+
+  TypeField(form->MaxStorEdit, "70");
+  TypeField(form->InitStorEdit, "64");
+  TypeField(form->EscapeEdit, "6.01");
+  const string table = CopyExample("spotpy_d_spring2013.csv");
+  Import(table);
+  EXPECT_EQ(files.runs.back().Name, "TableImportDialog");
+  EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+  EXPECT_EQ(form->NrOfDataEdit->text(), "91");
+  EXPECT_EQ(form->StringGrid1->RowCount(), 91);
+  EXPECT_EQ((vector<QString>{Cell(0, 90), Cell(1, 90), Cell(2, 90), Cell(3, 0)}),
+            (vector<QString>{"91", "0", "2.7", "0.788157857094784"}));
+  EXPECT_EQ(form->Title2Edit->text(), "days since 2013-04-01, depths in mm");
+  EXPECT_EQ(form->MaxStorEdit->text(), "70");
+  EXPECT_EQ(form->OptionComboBox->currentIndex(), 0);
+
+  // Save/Run as usual: the input file of the example, but for its titles and name.
+  const string saved = directory.File("spring.inp");
+  Choose(saved);
+  form->InputSaveAction->trigger();
+  Settle();
+  EXPECT_EQ(LinesWithout(saved, {4, 5, 7}),
+            LinesWithout(ExampleDataFile("spotpy_d_spring2013.inp"), {4, 5, 7}));
+  EXPECT_EQ(LinesWithout(directory.File("spring.out"), {3, 4, 5}),
+            LinesWithout(ExampleDataFile("spotpy_d_spring2013.out"), {3, 4, 5}));
+
+  // Export table… on the Output tab writes the results table shown.
+  ShowTab(form->OutputTabSheet);
+  ASSERT_TRUE(form->OutputShown);
+  const string csv = directory.File("spring_results.csv");
+  Choose(csv);
+  QTest::mouseClick(form->ExportTableButton, Qt::LeftButton);
+  EXPECT_EQ(files.runs.back().Name, "TableExportDialog");
+  string message;
+  EXPECT_EQ(ReadFileBytes(csv),
+            ResultsTableCsv(ReadFileBytes(directory.File("spring.out")), message));
+  EXPECT_EQ(ReadFileBytes(csv).substr(0, 47), "serial,time [d],rain [mm/d],recharge [mm/d],mea");
+  // An existing table is kept when the user says No.
+  WriteFileBytes(csv, "mine");
+  Choose(csv);
+  dialogs.answers.push_back(false);
+  form->TableExportAction->trigger();
+  EXPECT_EQ(dialogs.questions.back(), "The file already exists, overwrite?");
+  EXPECT_EQ(ReadFileBytes(csv), "mine");
+}
+
+TEST_F(RainFormTable, PredictionTableTakesTheEscapeRateOfTheField) {
+  form->OptionComboBox->setCurrentIndex(1);
+  Settle();
+  TypeField(form->EscapeEdit, "0,25");
+  string text = "Date;Rain [mm/d]\r\n";
+  for (int day = 1; day <= 14; ++day) {
+    text += std::to_string(day) + ".03.2016;" + std::to_string(day % 3) + ",5\r\n";
+  }
+  WriteFileBytes(directory.File("march.csv"), text);
+  dialogs.messages.clear();
+  Import(directory.File("march.csv"));
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(form->OptionComboBox->currentIndex(), 1);
+  EXPECT_EQ(form->StringGrid1->ColCount(), 3);
+  EXPECT_EQ((vector<QString>{Cell(0, 13), Cell(1, 13), Cell(2, 13)}),
+            (vector<QString>{"14", "2.5", "0.25"}));
+  EXPECT_FALSE(d().Analysis);
+}
+
+TEST_F(RainFormTable, RefusedTableShowsTheMessageAndChangesNothing) {
+  OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
+  Settle();
+  const vector<QString> rain = Column(1);
+  const QString title = form->Title2Edit->text();
+  string text = "time,rain,runoff\n";
+  for (int t = 1; t <= 12; ++t) text += std::to_string(t) + (t == 7 ? ",,1\n" : ",2,1\n");
+  WriteFileBytes(directory.File("gap.csv"), text);
+  dialogs.messages.clear();
+  Import(directory.File("gap.csv"));
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0], ReadTableFile(directory.File("gap.csv"), true).Message);
+  EXPECT_EQ(dialogs.messages[0].substr(0, 43), "Row 8, column 2 \"rain\": the value is missin");
+  EXPECT_EQ(Column(1), rain);
+  EXPECT_EQ(form->Title2Edit->text(), title);
+  EXPECT_EQ(d().NrOfData, 12);
+  EXPECT_NE(d().FileName.find("spotpy_d_flood2013_12d.inp"), string::npos);
+
+  // Without results shown there is nothing to export.
+  ShowTab(form->OutputTabSheet);
+  dialogs.messages.clear();
+  form->TableExportAction->trigger();
+  EXPECT_EQ(dialogs.messages, vector<string>{"No output file selected"});
+}
+
+}  // namespace
