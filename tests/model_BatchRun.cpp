@@ -289,10 +289,14 @@ TEST_F(BatchRun, TrendAndResultsFilesArePairs) {
   EXPECT_EQ(ReadFileBytes(dir.File("basin.dat")), "old trend");
   EXPECT_EQ(FilesIn(dir.Path()), (std::set<std::string>{"basin.dat", "basin.out"}));
 
+  // A trend file that is a link: the file it points to gets the new trend.
   fs::remove_all(dir.File("basin.out"));
+  fs::rename(dir.File("basin.dat"), dir.File("kept.dat"));
+  fs::create_symlink("kept.dat", dir.File("basin.dat"));
   data.FileName = dir.File("basin.inp");
   EXPECT_TRUE(WriteAnalysisResults(data));
-  EXPECT_NE(ReadFileBytes(dir.File("basin.dat")), "old trend");
+  EXPECT_TRUE(fs::is_symlink(dir.File("basin.dat")));
+  EXPECT_EQ(ReadFileBytes(dir.File("kept.dat")).rfind("Linear: Runoff", 0), 0u);
   EXPECT_TRUE(fs::exists(dir.File("basin.out")));
 }
 

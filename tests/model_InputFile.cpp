@@ -345,6 +345,13 @@ TEST_F(InputFile, ParameterFileBesideAnInputFile) {
   ASSERT_TRUE(data.WriteInputFile());
   EXPECT_EQ(ReadFileBytes(par).substr(0, 60),
             " Hydraulic conductivity above drain level (Ka, m/day)  2.25\r");
+
+  // ... but never over the input file itself: nothing is written.
+  data.FileName = par;
+  const std::string parameters = ReadFileBytes(par);
+  EXPECT_FALSE(data.WriteInputFile());
+  EXPECT_EQ(dialogs.messages.back(), ParOverInputText(par));
+  EXPECT_EQ(ReadFileBytes(par), parameters);
 }
 
 TEST_F(InputFile, ParameterLabelsAreNotCompared) {

@@ -135,29 +135,38 @@ bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>
       fs::remove(temporaries[i], ignored);
     }
   };
+  // A target that is a symbolic link stands for the file it points to, which
+  // keeps its permissions.
+  std::vector<std::string> targets;
   for (const auto& [target, content] : files) {
-    const std::string temporary = WriteTemporaryBeside(target, content);
+    std::error_code error;
+    const bool link = fs::is_symlink(target, error);
+    const std::string real = link ? fs::weakly_canonical(target, error).string() : target;
+    targets.push_back(error ? target : real);
+    const std::string temporary = WriteTemporaryBeside(targets.back(), content);
     if (temporary.empty()) {
       removeTemporaries(0);
       return false;
     }
     temporaries.push_back(temporary);
+    const auto status = fs::status(targets.back(), error);
+    if (!error && fs::exists(status)) fs::permissions(temporary, status.permissions(), error);
   }
   // Everything is on disk; a rename that fails now puts the files already
   // replaced back from their old contents.
   std::vector<std::optional<std::string>> before;
-  for (const auto& file : files) before.push_back(LoadTextFile(file.first));
-  for (std::size_t i = 0; i < files.size(); ++i) {
+  for (const auto& target : targets) before.push_back(LoadTextFile(target));
+  for (std::size_t i = 0; i < targets.size(); ++i) {
     std::error_code error;
-    fs::rename(temporaries[i], files[i].first, error);
+    fs::rename(temporaries[i], targets[i], error);
     if (!error) continue;
     removeTemporaries(i);
     for (std::size_t k = 0; k < i; ++k) {
       std::error_code ignored;
       if (before[k]) {
-        SaveTextFileSafely(files[k].first, *before[k]);
+        SaveTextFileSafely(targets[k], *before[k]);
       } else {
-        fs::remove(files[k].first, ignored);
+        fs::remove(targets[k], ignored);
       }
     }
     return false;

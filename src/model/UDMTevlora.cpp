@@ -73,6 +73,12 @@ void ReadDrainageParameters(const std::string& parFileName) {
   DrainL = values[5];
 }
 
+std::string ParOverInputText(const std::string& fileName) {
+  return "The input data were not saved: \"" + fileName +
+         "\" is the name of their drainage parameter file. Save them under a name ending in "
+         ".inp.";
+}
+
 std::string ParNotUsedText(const std::string& parFileName, const std::string& fault) {
   return "The drainage parameter file \"" + parFileName + "\" " + fault +
          "; the input file was read without it.";
@@ -159,6 +165,11 @@ bool TDMTevlora::WriteInputFile() {
     out.EndLine();
   }
 
+  // The parameter file must not take the input file's place.
+  if (ParLoaded && SameFile(ChangeFileExt(FileName, ".par"), FileName)) {
+    Dialogs->Message(ParOverInputText(FileName));
+    return false;
+  }
   if (!SaveTextFileSafely(FileName, out.Text())) {
     Dialogs->Message(InputFileNotOpenedText(FileName));
     return false;

@@ -130,6 +130,9 @@ class TDMTevlora {
   TSilentDialogs silentDialogs_;
 };
 
+// "The input data were not saved: "X.par" is the name of their drainage
+// parameter file. ..."
+std::string ParOverInputText(const std::string& fileName);
 // "The drainage parameter file "X" <fault>; the input file was read without it."
 std::string ParNotUsedText(const std::string& parFileName, const std::string& fault);
 
