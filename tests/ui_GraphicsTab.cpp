@@ -262,6 +262,9 @@ TEST_F(GraphicsTab, OpenBitmapAndJpegPictures) {
 // A saved graph opened again is seen whole; a larger picture can be scrolled
 // to its far corner. The dialog offers every kind of picture that opens.
 TEST_F(GraphicsTab, OpenedPicturesAreSeenWhole) {
+  const auto* box = form->GraphicsTabSheet->findChild<QScrollArea*>("PictureBox");
+  ASSERT_NE(box, nullptr);
+  EXPECT_FALSE(box->isVisible());  // nothing over the graph's place until a picture is opened
   const std::pair<QSize, bool> pictures[] = {{QSize(623, 465), true}, {QSize(900, 700), false}};
   for (const auto& [size, allInView] : pictures) {
     QImage picture(size, QImage::Format_RGB32);
@@ -271,8 +274,6 @@ TEST_F(GraphicsTab, OpenedPicturesAreSeenWhole) {
     Choose(png);
     QTest::mouseClick(form->SeeGraphButton, Qt::LeftButton);
     ASSERT_TRUE(form->PictureImage->isVisible());
-    const auto* box = form->GraphicsTabSheet->findChild<QScrollArea*>("PictureBox");
-    ASSERT_NE(box, nullptr);
     // What is in view, plus how far it scrolls, is all of the picture.
     const QSize inView = form->PictureImage->visibleRegion().boundingRect().size();
     EXPECT_EQ(

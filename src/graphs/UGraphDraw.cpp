@@ -52,7 +52,6 @@ class TGraphCanvas {
   }
   void SetPenColour(const QColor& colour) { penColour_ = colour; }
   void SetPenWidth(int width) { penWidth_ = width; }
-  int PenWidth() const { return penWidth_; }
   void SetFill(const QColor& colour) { fill_ = colour; }
   void SetFontColour(const QColor& colour) { fontColour_ = colour; }
 
