@@ -1,5 +1,6 @@
 // Open input, Save/Run with real runs on real data, and the Output tab.
 #include <QTest>
+#include <QTimer>
 
 #include "TextFile.h"
 #include "URainRun.h"
@@ -329,6 +330,17 @@ TEST_F(RainFormRun, PastedRowsTheCountAndTheFileAgree) {
   EXPECT_EQ(Records(saved, 20).size(), 12u);
   EXPECT_EQ(form->NrOfDataEdit->text(), "12");
   EXPECT_EQ(form->StringGrid1->RowCount(), 12);
+}
+
+TEST_F(RainFormRun, WindowPaintsWhileTheRunWorks) {
+  // Work the event loop has waiting (here a timer) is done during the run,
+  // with the progress memo up, not only after it.
+  TypePrediction(12);
+  bool duringRun = false;
+  QTimer::singleShot(0, form.get(), [&] { duringRun = form->WaitMemo->isVisible(); });
+  SaveAs(directory.File("painted.inp"));
+  EXPECT_TRUE(Exists(directory.File("painted.out")));
+  EXPECT_TRUE(duringRun);
 }
 
 TEST_F(RainFormRun, OverwriteAnsweredNoWritesNothing) {

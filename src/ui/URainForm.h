@@ -526,6 +526,9 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   void AssignMnemonics();
   // Keeps the window inside the screen's available area.
   void FitIntoScreen();
+  // Lets the window repaint (what a closed dialog uncovered, a new progress
+  // line) while a run keeps the event loop waiting; no input is taken.
+  void PaintNow();
   void BindButton(QPushButton* button, QAction* action);
   void OnExit(QWidget* widget, void (TRainForm::*handler)());
   void TabChanged(int index);

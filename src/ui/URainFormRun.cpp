@@ -223,6 +223,7 @@ void TRainForm::InputSaveActionExecute() {
     WaitMemo->show();
     WaitMemo->raise();
     WaitMemo->clear();
+    PaintNow();
     if (!analysis) {
       RadioButton4->setText(d.Drainage ? T::kWatertableInTime : T::kReservoirStorage);
     }
