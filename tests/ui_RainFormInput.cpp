@@ -86,32 +86,41 @@ TEST_F(RainFormInput, TypedValuesSurviveAnOptionSwitch) {
 }
 
 TEST_F(RainFormInput, CountChecks) {
+  // After every check the field shows the rows the grid has, which are the
+  // rows Save/Run writes.
+  const std::string maximum =
+      " The maximum number of data is 1500. Not enough? Contact the author.";
   struct Case {
     const char* typed;
-    const char* message;
-    const char* shown;
+    std::string message;
+    int rows;
   };
   const Case cases[] = {
-      {"11", " The minimum number of data is 12", "12"},
-      {"1501", " The maximum number of data is 1500. Not enough? Contact the author.", "1500"},
-      {"abc", "The number of data is not a valid integer", "abc"},
+      {"11", " The minimum number of data is 12", 15},
+      {"abc", "The number of data is not a valid integer", 15},
+      // 1500 is accepted: more rows of zeros, with the message about adding data.
+      {"1500", " Add data in the last cells at the end of the column", 1500},
+      {"1501", maximum, 1500},
+      {"99999999999", maximum, 1500},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
     dialogs.messages.clear();
     TypeField(form->NrOfDataEdit, c.typed);
     EXPECT_EQ(dialogs.messages, vector<std::string>{c.message});
-    EXPECT_EQ(form->NrOfDataEdit->text(), c.shown);
-    EXPECT_EQ(d().NrOfData, 15);
-    EXPECT_EQ(form->StringGrid1->RowCount(), 15);
+    EXPECT_EQ(form->NrOfDataEdit->text(), QString::number(c.rows));
+    EXPECT_EQ(d().NrOfData, c.rows);
+    EXPECT_EQ(form->StringGrid1->RowCount(), c.rows);
   }
+}
 
-  // 1500 is accepted: more rows of zeros, with the message about adding data.
+TEST_F(RainFormInput, CountAboveTheMaximumRaisesTheGridToIt) {
   dialogs.messages.clear();
-  TypeField(form->NrOfDataEdit, "1500");
-  EXPECT_EQ(dialogs.messages,
-            vector<std::string>{" Add data in the last cells at the end of the column"});
+  TypeField(form->NrOfDataEdit, "2000");
+  EXPECT_EQ(dialogs.messages.size(), 1u);
   EXPECT_EQ(form->StringGrid1->RowCount(), 1500);
+  EXPECT_EQ(form->NrOfDataEdit->text(), "1500");
+  EXPECT_EQ(Cell(1, 1499), "0");
 }
 
 TEST_F(RainFormInput, RaisingAndLoweringTheCount) {
@@ -136,6 +145,7 @@ TEST_F(RainFormInput, RaisingAndLoweringTheCount) {
             vector<std::string>{" To remove data make the relevant data cells empty"});
   EXPECT_EQ(form->StringGrid1->RowCount(), 20);
   EXPECT_EQ(d().NrOfData, 20);
+  EXPECT_EQ(form->NrOfDataEdit->text(), "20");
 }
 
 TEST_F(RainFormInput, GridEditRunsTheCountCheckQuietly) {
@@ -145,10 +155,11 @@ TEST_F(RainFormInput, GridEditRunsTheCountCheckQuietly) {
   TypeCell(0, 0, "5");
   EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(form->StringGrid1->RowCount(), 15);
+  EXPECT_EQ(form->NrOfDataEdit->text(), "15");
   form->NrOfDataEdit->setText("3");
   TypeCell(0, 1, "6");
   EXPECT_EQ(dialogs.messages, vector<std::string>{" The minimum number of data is 12"});
-  EXPECT_EQ(form->NrOfDataEdit->text(), "12");
+  EXPECT_EQ(form->NrOfDataEdit->text(), "15");
 }
 
 TEST_F(RainFormInput, ReservoirFieldChecks) {
@@ -224,15 +235,22 @@ TEST_F(RainFormInput, PasteThreeLinesAskingToKeepTheCount) {
   EXPECT_EQ(dialogs.questions,
             vector<std::string>{"The number of data is less than the original number. Do you "
                                 "want to maintain the original number?"});
-  EXPECT_EQ(form->StringGrid1->RowCount(), 3);
-  EXPECT_EQ(d().NrOfData, 3);
-  EXPECT_EQ(form->BaseCount, 3);
-  // The count check after every grid change then finds fewer than 12.
+  // The count check after every grid change then finds fewer than 12: the
+  // grid, the count and the records all go up to 12, the rows after the
+  // pasted ones empty of data.
   EXPECT_EQ(dialogs.messages, vector<std::string>{" The minimum number of data is 12"});
+  EXPECT_EQ(form->StringGrid1->RowCount(), 12);
   EXPECT_EQ(form->NrOfDataEdit->text(), "12");
-  EXPECT_EQ(Column(0), (vector<QString>{"1", "2", "3"}));
-  EXPECT_EQ(Column(1), (vector<QString>{"2.5", "0", "4"}));
-  EXPECT_EQ(Column(2), (vector<QString>{"0.1", "0.2", "0.3"}));
+  EXPECT_EQ(d().NrOfData, 12);
+  EXPECT_EQ(form->BaseCount, 12);
+  const vector<QString> zeros(9, "0");
+  auto pasted = [&](vector<QString> three) {
+    three.insert(three.end(), zeros.begin(), zeros.end());
+    return three;
+  };
+  EXPECT_EQ(Column(0), pasted({"1", "2", "3"}));
+  EXPECT_EQ(Column(1), pasted({"2.5", "0", "4"}));
+  EXPECT_EQ(Column(2), pasted({"0.1", "0.2", "0.3"}));
   EXPECT_EQ(d().Time[2], 3);
   EXPECT_EQ(d().Rain[0], 2.5);
   EXPECT_EQ(d().EscRate[2], 0.3);
@@ -258,9 +276,10 @@ TEST_F(RainFormInput, PastedLineEnds) {
     dialogs.answers = {false};
     form->BaseCount = 15;
     form->StringGrid1SetEditText(0, 0, text);
-    EXPECT_EQ(form->StringGrid1->RowCount(), 3);
-    EXPECT_EQ(Column(0), (vector<QString>{"1", "4", "7"}));
-    EXPECT_EQ(Column(2), (vector<QString>{"3", "6", "9"}));
+    const vector<QString> first = Column(0);
+    const vector<QString> third = Column(2);
+    EXPECT_EQ(vector<QString>(first.begin(), first.begin() + 4), (vector<QString>{"1", "4", "7", "0"}));
+    EXPECT_EQ(vector<QString>(third.begin(), third.begin() + 4), (vector<QString>{"3", "6", "9", "0"}));
   }
 }
 
@@ -319,16 +338,18 @@ TEST_F(RainFormInput, PasteInsideTheCellEditorAndFromTheMenus) {
   QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
   Settle();
   Settle();
-  EXPECT_EQ(grid->RowCount(), 3);
-  EXPECT_EQ(Column(1), (vector<QString>{"2.5", "0", "4"}));
+  EXPECT_EQ(grid->RowCount(), 12);
+  EXPECT_EQ(Cell(1, 0), "2.5");
+  EXPECT_EQ(Cell(1, 2), "4");
 
   // The Edit menu's Paste on a selected cell.
   QApplication::clipboard()->setText("5\t6\t7\r\n8\t9\t1\r\n");
   grid->setFocus();
   grid->setCurrentCell(0, 0);
   form->EditPaste1->trigger();
-  EXPECT_EQ(grid->RowCount(), 2);
-  EXPECT_EQ(Column(0), (vector<QString>{"5", "8"}));
+  EXPECT_EQ(Cell(0, 0), "5");
+  EXPECT_EQ(Cell(0, 1), "8");
+  EXPECT_EQ(Cell(0, 2), "0");
 
   // The cell's right-click menu.
   QApplication::clipboard()->setText("4\t4\t4\r\n");
@@ -341,7 +362,7 @@ TEST_F(RainFormInput, PasteInsideTheCellEditorAndFromTheMenus) {
     menu->close();
   });
   emit grid->customContextMenuRequested(grid->visualItemRect(grid->item(0, 0)).center());
-  EXPECT_EQ(grid->RowCount(), 1);
+  EXPECT_EQ(grid->RowCount(), 12);
   EXPECT_EQ(Cell(0, 0), "4");
   EXPECT_EQ(dialogs.questions.size(), 3u);
 }

@@ -1,5 +1,6 @@
 // Open input, Save/Run with real runs on real data, and the Output tab.
 #include <QTest>
+#include <QTimer>
 
 #include "TextFile.h"
 #include "URainRun.h"
@@ -70,7 +71,7 @@ const char kNotSaved[] = "The input data were not saved";
 const char kInputErrors[] =
     "The input data were not saved due to input errors like negative values or a "
     "non-sequential time series";
-const char kNotAllReal[] = "Not all data values in the inputfile are real";
+const string kNotAllReal = "Not all data values in the inputfile are real";
 
 // ---------------------------------------------------------------------------
 // Open input
@@ -314,6 +315,34 @@ TEST_F(RainFormRun, EmptyTimeCellIsClosedUp) {
   EXPECT_EQ(Records(directory.File("again.inp"), 20), records);
 }
 
+TEST_F(RainFormRun, PastedRowsTheCountAndTheFileAgree) {
+  // Three pasted rows, not keeping the earlier count: the minimum of 12 rows
+  // shows in the grid and in the count alike, and Save/Run writes them.
+  TypePrediction(15);
+  dialogs.answers = {false};
+  form->StringGrid1SetEditText(0, 0, "1\t2.5\t0.1\r\n2\t0\t0.2\r\n3\t4\t0.3\r\n");
+  Settle();
+  EXPECT_EQ(form->StringGrid1->RowCount(), 12);
+  EXPECT_EQ(form->NrOfDataEdit->text(), "12");
+  for (int r = 3; r < 12; ++r) form->StringGrid1->SetCells(0, r, QString::number(r + 1));
+  const string saved = directory.File("pasted.inp");
+  SaveAs(saved);
+  EXPECT_EQ(Records(saved, 20).size(), 12u);
+  EXPECT_EQ(form->NrOfDataEdit->text(), "12");
+  EXPECT_EQ(form->StringGrid1->RowCount(), 12);
+}
+
+TEST_F(RainFormRun, WindowPaintsWhileTheRunWorks) {
+  // Work the event loop has waiting (here a timer) is done during the run,
+  // with the progress memo up, not only after it.
+  TypePrediction(12);
+  bool duringRun = false;
+  QTimer::singleShot(0, form.get(), [&] { duringRun = form->WaitMemo->isVisible(); });
+  SaveAs(directory.File("painted.inp"));
+  EXPECT_TRUE(Exists(directory.File("painted.out")));
+  EXPECT_TRUE(duringRun);
+}
+
 TEST_F(RainFormRun, OverwriteAnsweredNoWritesNothing) {
   const string saved = directory.File("keep.inp");
   WriteFileBytes(saved, "precious\r\n");
@@ -347,14 +376,15 @@ TEST_F(RainFormRun, InputErrorsWriteNothing) {
     int column;
     int row;
     const char* text;
-    const char* message;
+    string message;
   };
   const Case cases[] = {
       {"equal times", 0, 3, "3", kInputErrors},
       {"time going back", 0, 7, "2", kInputErrors},
       {"negative rain", 1, 2, "-0.5", kInputErrors},
-      {"rain not a number", 1, 2, "1x", kNotAllReal},
-      {"escape missing in a prediction", 2, 5, "", kNotAllReal},
+      {"rain not a number", 1, 2, "1x", kNotAllReal + " (row 3, column 2 \"Rain\": \"1x\")"},
+      {"escape missing in a prediction", 2, 5, "",
+       kNotAllReal + " (row 6, column 3 \"Max. escape rate\": empty)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -53,9 +53,14 @@ class RainFormTest : public ::testing::Test {
   QString Cell(int column, int row) const { return form->StringGrid1->Cells(column, row); }
   std::vector<QString> Column(int column) const;
   bool Said(const std::string& text) const;
+  // Lets queued work finish, also work that queued work queues (a cell
+  // editor commits its text on the next turn, and the window's checks run on
+  // the turn after that).
   void Settle() const {
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (int round = 0; round < 3; ++round) {
+      QCoreApplication::processEvents();
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
   }
 
   TRecordingDialogs dialogs;

@@ -65,7 +65,7 @@ bool TRainForm::TFormDialogs::ConfirmYesNo(const std::string& question) {
 void TRainForm::TFormDialogs::Progress(const std::string& line) {
   form_->WaitMemo->appendPlainText(FileText(line));
   // The run blocks the event loop: paint the line now.
-  form_->WaitMemo->viewport()->repaint();
+  form_->PaintNow();
   form_->userDialogs_->Progress(line);
 }
 

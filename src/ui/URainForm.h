@@ -560,6 +560,9 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   // Keeps the window inside the screen's available area.
   void FitIntoScreen();
   void CreateTableCommands();
+  // Lets the window repaint (what a closed dialog uncovered, a new progress
+  // line) while a run keeps the event loop waiting; no input is taken.
+  void PaintNow();
   void BindButton(QPushButton* button, QAction* action);
   void OnExit(QWidget* widget, void (TRainForm::*handler)());
   void TabChanged(int index);

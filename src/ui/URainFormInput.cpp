@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <algorithm>
 #include <array>
@@ -462,26 +463,42 @@ void TRainForm::OptionComboBoxExit() {
 
 void TRainForm::NrOfDataEditExit() {
   TDMTevlora& d = *DMTevlora;
+  const QString typed = NrOfDataEdit->text().trimmed();
   bool ok = false;
-  const int n = NrOfDataEdit->text().trimmed().toInt(&ok);
+  int n = typed.toInt(&ok);
+  // Digits too many for an integer are above the maximum, not malformed.
+  static const QRegularExpression digits("^\\+?[0-9]+$");
+  if (!ok && digits.match(typed).hasMatch()) {
+    n = 1501;
+    ok = true;
+  }
+  // Whatever happens, the field ends up showing the rows the grid has: they
+  // are what Save/Run writes.
+  struct TShowRows {
+    QLineEdit* edit;
+    TStringGrid* grid;
+    ~TShowRows() { edit->setText(QString::number(grid->RowCount())); }
+  } showRows{NrOfDataEdit, StringGrid1};
   if (!ok) {
     Message(T::kNotInteger);
     return;
   }
+  bool told = false;
   if (n < 12) {
     Message(T::kMinimumData);
-    NrOfDataEdit->setText("12");
-    return;
-  }
-  if (n > 1500) {
+    n = 12;
+    told = true;
+  } else if (n > 1500) {
     Message(T::kMaximumData);
-    NrOfDataEdit->setText("1500");
-    return;
+    n = 1500;
+    told = true;
   }
-  if (!Pasting && n > BaseCount) {
-    Message(T::kAddData);
+  const int rows = StringGrid1->RowCount();
+  // A grid below the minimum (after a paste, too) gets rows up to it.
+  if (n > rows && (!Pasting || told)) {
+    if (!told) Message(T::kAddData);
     ResizeRecords(std::max<int>(n + 1, static_cast<int>(d.Time.size())));
-    for (int i = std::max(BaseCount, 0); i < n; ++i) {
+    for (int i = std::max(rows, 0); i < n; ++i) {
       d.SerialNr[i] = i + 1;
       d.Time[i] = 0;
       d.Rain[i] = 0;
@@ -492,7 +509,14 @@ void TRainForm::NrOfDataEditExit() {
     ShowDataSetKeepingTypedCells();
     return;
   }
-  if (!Pasting && n < BaseCount) Message(T::kRemoveData);
+  // Rows beyond the maximum are not kept.
+  if (n < rows && told && n == 1500) {
+    StringGrid1->SetRowCount(n);
+    d.NrOfData = n;
+    BaseCount = n;
+    return;
+  }
+  if (!Pasting && !told && n < rows) Message(T::kRemoveData);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 // Main window: how the tabs grow with the window, scroll when it is smaller,
 // give their labels room, and how the keyboard reaches the buttons.
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
@@ -121,4 +122,8 @@ void TRainForm::FitIntoScreen() {
   g.moveTop(std::max(available.top() + kFrameAllowance / 2, bottom - g.height()));
   if (g.bottom() + 1 > bottom) g.setBottom(bottom - 1);
   setGeometry(g);
+}
+
+void TRainForm::PaintNow() {
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

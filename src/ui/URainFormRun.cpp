@@ -31,6 +31,19 @@ class TCountGuard {
   int count_;
   bool committed_ = false;
 };
+
+// The program's message, then the first cell it could not read (row and
+// column counted from 1, as the user counts them).
+std::string NotAllRealText(int row, int column, const QString& cell) {
+  static const char* const names[] = {"Time", "Rain", "Max. escape rate", "Runoff"};
+  const QString shown = cell.isEmpty() ? QStringLiteral("empty") : '"' + cell + '"';
+  return QStringLiteral("%1 (row %2, column %3 \"%4\": %5)")
+      .arg(QString::fromUtf8(T::kNotAllReal))
+      .arg(row + 1)
+      .arg(column + 1)
+      .arg(QString::fromUtf8(names[column]), shown)
+      .toStdString();
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -153,7 +166,8 @@ void TRainForm::InputSaveActionExecute() {
       if (analysis) runoffValue = TryStringToFloat(StringGrid1->Cells(3, r).toStdString());
       if (!timeValue || !rainValue || !escapeValue || !runoffValue) {
         RestoreDecimalSeparator();
-        Message(T::kNotAllReal);
+        const int column = !timeValue ? 0 : !rainValue ? 1 : !escapeValue ? 2 : 3;
+        Message(NotAllRealText(r, column, StringGrid1->Cells(column, r)));
         return;
       }
       d.Time[r] = *timeValue;
@@ -229,6 +243,7 @@ void TRainForm::InputSaveActionExecute() {
     WaitMemo->show();
     WaitMemo->raise();
     WaitMemo->clear();
+    PaintNow();
     if (!analysis) {
       RadioButton4->setText(d.Drainage ? T::kWatertableInTime : T::kReservoirStorage);
     }
