@@ -270,7 +270,7 @@ void TRainForm::InputTabSheetShow() {
   BlWhButton->setEnabled(false);
   GraphReady = false;
   HideComment();
-  if (d.ParLoaded) ShowCompanion(alfaForm_);
+  if (DrainageParametersShown()) ShowCompanion(alfaForm_);
   if (GridHasData) return;
 
   // Reset the tab to its defaults.
@@ -421,6 +421,8 @@ void TRainForm::OptionComboBoxChange() {
   GridHasData = true;
   d.RunKind = item == 0 ? " Ana" : " Pre";
   if (item == 0) {
+    // An analysis has no drainage parameters to write beside it.
+    DropDrainageParameters();
     AlfaMemo->hide();
     AlfaButton->hide();
     TryMemo->show();
