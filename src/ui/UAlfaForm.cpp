@@ -195,6 +195,39 @@ void TAlfaForm::ClearResults() {
 
 void TAlfaForm::Button1Click() {
   namespace T = AlfaFormTexts;
+  // The calculation uses what the fields show, each read and checked as
+  // when it is left; a field that holds no number stops it.
+  static const char* const kNames[kDrainFieldCount] = {"Ka", "Kb", "D", "U", "P", "L"};
+  TDrainageInputs shown;
+  std::string problems;
+  auto add = [&problems](const std::string& problem) {
+    if (!problems.empty()) problems += '\n';
+    problems += problem;
+  };
+  for (int i = 0; i < kDrainFieldCount; ++i) {
+    try {
+      shown[static_cast<TDrainField>(i)] = StringToFloat(edits_[i]->text().toStdString());
+    } catch (const TIOError& error) {
+      add(std::string(kNames[i]) + ": " + error.what());
+    }
+  }
+  if (!problems.empty()) {
+    Dialogs().Message(problems);
+    return;
+  }
+  for (int i = 0; i < kDrainFieldCount; ++i) {
+    const auto field = static_cast<TDrainField>(i);
+    const TFieldCheck check = CheckDrainageField(field, shown[field]);
+    if (check.Accepted) continue;
+    add(check.Message);
+    edits_[i]->clear();
+    shown[field] = check.Stored;
+  }
+  StoreDrainageInputs(shown);
+  if (!problems.empty()) {
+    Dialogs().Message(problems);
+    return;
+  }
   CheckInputs();
   if (!InputsValid) {
     Dialogs().Message(AlfaTexts::kIncorrect);
