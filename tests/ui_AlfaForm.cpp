@@ -72,6 +72,9 @@ TEST_F(AlfaForm, WindowAndControls) {
   EXPECT_EQ(form->TxTLabel->text(), "Linear response fuction Alfa = B.Q + F");
   EXPECT_EQ(form->Label7->text(), "B =");
   EXPECT_EQ(form->Label8->text(), "F =");
+  // The results are per day: the formulas take Ka and Kb in m/day.
+  EXPECT_EQ(form->BUnitLabel->text(), "per day");
+  EXPECT_EQ(form->FUnitLabel->text(), "per day");
   EXPECT_TRUE(form->Edit7->isReadOnly());
   EXPECT_TRUE(form->Edit8->isReadOnly());
   EXPECT_FALSE(form->Edit1->isReadOnly());
@@ -111,7 +114,8 @@ TEST_F(AlfaForm, LogarithmicBranchEntersTextsAndWritesParameterFile) {
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_EQ(dialogs.messages[0],
             "The drainage parameter calculations were done and the values are entered in the "
-            "input tabsheet.\nThe drainage parameters are kept in the file \"" +
+            "input tabsheet.\nB and F are per day, as Ka and Kb are in m/day.\n"
+            "The drainage parameters are kept in the file \"" +
                 ParFile() + "\".");
 }
 

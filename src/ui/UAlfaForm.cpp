@@ -16,7 +16,7 @@ const char* const kReference =
     "thickness of the equivalent layer in Hooghoudt's drain spacing formula.";
 
 QString DoneText(const QString& parFileName) {
-  return QString::fromUtf8(AlfaTexts::kDone) +
+  return QString::fromUtf8(AlfaTexts::kDone) + '\n' + QString::fromUtf8(kUnits) +
          QStringLiteral("\nThe drainage parameters are kept in the file \"%1\".").arg(parFileName);
 }
 
@@ -74,6 +74,8 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   Label8 = NewLabel("Label8", T::kFLabel, this);
   Edit7 = NewEdit("Edit7", this);
   Edit8 = NewEdit("Edit8", this);
+  BUnitLabel = NewLabel("BUnitLabel", T::kPerDay, this);
+  FUnitLabel = NewLabel("FUnitLabel", T::kPerDay, this);
   Edit7->setReadOnly(true);
   Edit8->setReadOnly(true);
   Memo1 = new QPlainTextEdit(QString::fromUtf8(T::kReference), this);
@@ -92,9 +94,11 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   auto* results = new QHBoxLayout;
   results->addWidget(Label7);
   results->addWidget(Edit7);
+  results->addWidget(BUnitLabel);
   results->addSpacing(24);
   results->addWidget(Label8);
   results->addWidget(Edit8);
+  results->addWidget(FUnitLabel);
   results->addStretch(1);
 
   auto* layout = new QVBoxLayout(this);
