@@ -176,4 +176,18 @@ TEST_F(RainFormLeftovers, ParameterFileOnlyBesideADrainagePrediction) {
   EXPECT_FALSE(calculator->isVisible());
 }
 
+TEST_F(RainFormLeftovers, ReservoirFieldsAndDataSetAgreeFromTheStart) {
+  const auto agree = [this] {
+    EXPECT_EQ(form->MaxStorEdit->text().toStdString(), ShortestText(d().MaxStorage));
+    EXPECT_EQ(form->InitStorEdit->text().toStdString(), ShortestText(d().InitStorage));
+    EXPECT_EQ(form->EscapeEdit->text().toStdString(), ShortestText(d().MaxEscape));
+  };
+  agree();
+  // A larger count refills the fields from the data set: they stay as shown.
+  TypeCell(1, 0, "2");
+  TypeField(form->NrOfDataEdit, "20");
+  agree();
+  EXPECT_EQ(form->MaxStorEdit->text(), "100");
+}
+
 }  // namespace

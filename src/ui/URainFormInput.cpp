@@ -115,15 +115,19 @@ void TRainForm::CreateInputTab() {
   FirstGroupBox->setObjectName("FirstGroupBox");
   FirstGroupBox->setGeometry(445, 198, 212, 82);
   MaxStorLabel = MakeLabel(FirstGroupBox, "MaxStorLabel", T::kMaxStorLabel, 8, 26);
-  MaxStorEdit = MakeEdit(FirstGroupBox, "MaxStorEdit", T::kMaxStorText, 130, 22, 72);
+  // The fields start with the defaults that the data set takes (Intro tab).
+  MaxStorEdit = MakeEdit(FirstGroupBox, "MaxStorEdit", "", 130, 22, 72);
+  MaxStorEdit->setText(CellText(ReservoirDefaults::kMaxStorage));
   MaxStorEdit->setToolTip(T::kMaxStorHint);
   InitStorLabel = MakeLabel(FirstGroupBox, "InitStorLabel", T::kInitStorLabel, 8, 52);
-  InitStorEdit = MakeEdit(FirstGroupBox, "InitStorEdit", T::kInitStorText, 130, 48, 72);
+  InitStorEdit = MakeEdit(FirstGroupBox, "InitStorEdit", "", 130, 48, 72);
+  InitStorEdit->setText(CellText(ReservoirDefaults::kInitStorage));
   InitStorEdit->setToolTip(T::kInitStorHint);
   // The escape rate is entered per record in the grid; the hidden field
   // mirrors the data set's maximum escape rate.
   EscapeLabel = MakeLabel(FirstGroupBox, "EscapeLabel", T::kEscapeLabel, 8, 78);
-  EscapeEdit = MakeEdit(FirstGroupBox, "EscapeEdit", T::kEscapeText, 130, 74, 72);
+  EscapeEdit = MakeEdit(FirstGroupBox, "EscapeEdit", "", 130, 74, 72);
+  EscapeEdit->setText(CellText(ReservoirDefaults::kMaxEscape));
   EscapeEdit->setToolTip(T::kEscapeHint);
   EscapeLabel->hide();
   EscapeEdit->hide();
