@@ -72,6 +72,9 @@ TEST_F(AlfaForm, WindowAndControls) {
   EXPECT_EQ(form->TxTLabel->text(), "Linear response fuction Alfa = B.Q + F");
   EXPECT_EQ(form->Label7->text(), "B =");
   EXPECT_EQ(form->Label8->text(), "F =");
+  // The results are per day: the formulas take Ka and Kb in m/day.
+  EXPECT_EQ(form->BUnitLabel->text(), "per day");
+  EXPECT_EQ(form->FUnitLabel->text(), "per day");
   EXPECT_TRUE(form->Edit7->isReadOnly());
   EXPECT_TRUE(form->Edit8->isReadOnly());
   EXPECT_FALSE(form->Edit1->isReadOnly());
@@ -111,7 +114,8 @@ TEST_F(AlfaForm, LogarithmicBranchEntersTextsAndWritesParameterFile) {
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_EQ(dialogs.messages[0],
             "The drainage parameter calculations were done and the values are entered in the "
-            "input tabsheet.\nThe drainage parameters are kept in the file \"" +
+            "input tabsheet.\nB and F are per day, as Ka and Kb are in m/day.\n"
+            "The drainage parameters are kept in the file \"" +
                 ParFile() + "\".");
 }
 
@@ -275,6 +279,48 @@ TEST_F(AlfaForm, ShowingFillsFieldsOnlyWhenAParameterFileExists) {
   EXPECT_EQ(form->Edit7->text(), " 0.05000");
   EXPECT_EQ(ReadFileBytes(ParFile()),
             ReadFileBytes(ExampleDataFile("hupsel_h_dec2012_pred_drain.par")));
+}
+
+TEST_F(AlfaForm, CalculateUsesWhatTheFieldsShow) {
+  namespace T = AlfaTexts;
+  struct Case {
+    const char* what;
+    int field;
+    const char* text;
+    bool leave;  // the field was left, so its own check ran before
+    std::vector<std::string> messages;
+    const char* b;  // B shown after Calculate
+  };
+  const Case cases[] = {
+      {"no number", 0, "abc", true, {"Ka: 'abc' is not a valid floating point value"}, ""},
+      {"emptied field", 1, "", false, {"Kb: '' is not a valid floating point value"}, ""},
+      {"rejected value", 1, "-2", false, {T::kKbMessage}, ""},
+      {"new spacing", 5, "100", false, {}, " 0.00800"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(ParFile());
+    EnterAll({"1", "1", "5", "0.5", "5", "50"});
+    QLineEdit* edits[] = {form->Edit1, form->Edit2, form->Edit3,
+                          form->Edit4, form->Edit5, form->Edit6};
+    if (c.leave) {
+      Enter(edits[c.field], c.text);
+    } else {
+      edits[c.field]->setText(c.text);
+    }
+    dialogs.messages.clear();
+    const int calls = inputTab.calls;
+    form->Button1Click();
+    EXPECT_EQ(form->Edit7->text(), c.b);
+    if (c.messages.empty()) {
+      EXPECT_EQ(dialogs.messages.size(), 1u);  // the closing message
+      EXPECT_EQ(inputTab.calls, calls + 1);
+    } else {
+      EXPECT_EQ(dialogs.messages, c.messages);
+      EXPECT_EQ(inputTab.calls, calls);
+      EXPECT_FALSE(std::filesystem::exists(ParFile()));
+    }
+  }
 }
 
 }  // namespace

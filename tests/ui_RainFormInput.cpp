@@ -53,7 +53,7 @@ TEST_F(RainFormInput, OptionSwitchesLayouts) {
   // show the data set's values.
   EXPECT_EQ(d().Porosity, 10);
   EXPECT_EQ(form->PorosityEdit->text(), "10");
-  EXPECT_EQ(form->MaxStorEdit->text(), "50");
+  EXPECT_EQ(form->MaxStorEdit->text(), "100");
 
   form->OptionComboBox->setCurrentIndex(0);
   Settle();

@@ -155,4 +155,39 @@ TEST_F(RainFormLeftovers, FileFieldFollowsSaveRun) {
   EXPECT_EQ(form->FileNameEdit->text().toStdString(), renamed);
 }
 
+TEST_F(RainFormLeftovers, ParameterFileOnlyBesideADrainagePrediction) {
+  OpenDrainageExample();
+  Switch(0);
+  EXPECT_FALSE(calculator->isVisible());
+  for (int r = 0; r < form->StringGrid1->RowCount(); ++r) form->StringGrid1->SetCells(3, r, "1");
+  const string analysis = directory.File("analysis.inp");
+  SaveAs(analysis);
+  ASSERT_TRUE(std::filesystem::exists(analysis));
+  EXPECT_FALSE(std::filesystem::exists(directory.File("analysis.par")));
+
+  // A parameter file lying beside an analysis does not bring the calculator
+  // up over the analysis layout.
+  std::filesystem::copy_file(directory.File("hupsel_h_dec2012_pred_drain.par"),
+                             directory.File("analysis.par"),
+                             std::filesystem::copy_options::overwrite_existing);
+  OpenInput(analysis);
+  ShowTab(form->OutputTabSheet);
+  ShowTab(form->InputTabSheet);
+  EXPECT_FALSE(calculator->isVisible());
+}
+
+TEST_F(RainFormLeftovers, ReservoirFieldsAndDataSetAgreeFromTheStart) {
+  const auto agree = [this] {
+    EXPECT_EQ(form->MaxStorEdit->text().toStdString(), ShortestText(d().MaxStorage));
+    EXPECT_EQ(form->InitStorEdit->text().toStdString(), ShortestText(d().InitStorage));
+    EXPECT_EQ(form->EscapeEdit->text().toStdString(), ShortestText(d().MaxEscape));
+  };
+  agree();
+  // A larger count refills the fields from the data set: they stay as shown.
+  TypeCell(1, 0, "2");
+  TypeField(form->NrOfDataEdit, "20");
+  agree();
+  EXPECT_EQ(form->MaxStorEdit->text(), "100");
+}
+
 }  // namespace

@@ -244,18 +244,19 @@ TEST_F(RainFormRun, PredictionRunsWithTheFieldsAsShown) {
   const vector<string> lines = FileLines(saved);
   ASSERT_EQ(lines.size(), 44u);
   EXPECT_EQ(lines[1], " Prediction runoff");
-  // The option switch showed the data set's reservoir values.
-  EXPECT_EQ(form->MaxStorEdit->text(), "50");
-  EXPECT_EQ(lines[7], " Maximum dead storage:    50.00");
-  EXPECT_EQ(lines[8], " Initial dead storage:    50.00");
+  // The option switch showed the data set's reservoir values, the defaults
+  // the fields started with.
+  EXPECT_EQ(form->MaxStorEdit->text(), "100");
+  EXPECT_EQ(lines[7], " Maximum dead storage:   100.00");
+  EXPECT_EQ(lines[8], " Initial dead storage:    80.00");
   EXPECT_EQ(lines[12], " Value of C is : 7.5000E-003");
   EXPECT_EQ(lines[15], " Initial water level :    10.00");
   EXPECT_EQ(lines[43], "   24        24.00  5.0E-0001  1.0E-0001");
 }
 
 TEST_F(RainFormRun, TypedAnalysisOnAFreshStartWritesTheShownReservoir) {
-  // Fields untouched since start-up: they show 100 and 80 while the data set
-  // holds 50 and 50. What is shown is what is written.
+  // Fields untouched since start-up: they show 100 and 80, the data set's
+  // defaults. What is shown is what is written.
   const double runoff[] = {1.4, 1.2, 4.1, 4.8, 3.2, 3.3, 2.9, 2.1, 1.8, 5.2, 4.4, 3.0};
   const double rain[] = {0, 1.3, 20.4, 0.6, 0, 7.7, 0.2, 0, 0, 25, 3, 0};
   form->NrOfDataEdit->setText("12");

@@ -19,8 +19,8 @@ TEST_F(RainFormStart, IntroFirstWithTheDataModuleDefaults) {
   EXPECT_EQ(d().FileName, form->StartDir);
   EXPECT_EQ(d().RunKind, " Ana");
   EXPECT_EQ(d().AlphaKind, " Lin");
-  EXPECT_EQ(d().MaxStorage, 50);
-  EXPECT_EQ(d().InitStorage, 50);
+  EXPECT_EQ(d().MaxStorage, 100);
+  EXPECT_EQ(d().InitStorage, 80);
   EXPECT_EQ(d().MaxEscape, 0.1);
   EXPECT_FALSE(form->InputSaveAction->isEnabled());
   EXPECT_FALSE(form->GraphSaveAction->isEnabled());
@@ -33,7 +33,7 @@ TEST_F(RainFormStart, IntroFirstWithTheDataModuleDefaults) {
   d().InitStorage = 0;
   form->IntroTabSheetShow();
   EXPECT_EQ(d().MaxStorage, 30);
-  EXPECT_EQ(d().InitStorage, 50);
+  EXPECT_EQ(d().InitStorage, 80);
 }
 
 TEST_F(RainFormStart, ButtonsFollowTheirActions) {
@@ -83,11 +83,10 @@ TEST_F(RainFormStart, InputTabFirstShownIsReset) {
                form->AlfaButton->isVisible() || form->WaitMemo->isVisible());
   EXPECT_TRUE(form->TryMemo->isVisible() && form->InfoMemo->isVisible());
   EXPECT_FALSE(form->InputImage->pixmap().isNull());
-  // The reservoir fields keep their design texts, while the data set holds
-  // its defaults.
+  // The reservoir fields show the data set's defaults.
   EXPECT_EQ(form->MaxStorEdit->text(), "100");
   EXPECT_EQ(form->InitStorEdit->text(), "80");
-  EXPECT_EQ(d().MaxStorage, 50);
+  EXPECT_EQ(d().MaxStorage, 100);
 }
 
 TEST_F(RainFormStart, OutputAndGraphicsTabsFirstShown) {

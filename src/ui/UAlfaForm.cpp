@@ -18,7 +18,7 @@ const char* const kReference =
     "thickness of the equivalent layer in Hooghoudt's drain spacing formula.";
 
 QString DoneText(const QString& parFileName) {
-  return QString::fromUtf8(AlfaTexts::kDone) +
+  return QString::fromUtf8(AlfaTexts::kDone) + '\n' + QString::fromUtf8(kUnits) +
          QStringLiteral("\nThe drainage parameters are kept in the file \"%1\".").arg(parFileName);
 }
 
@@ -76,6 +76,8 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   Label8 = NewLabel("Label8", T::kFLabel, this);
   Edit7 = NewEdit("Edit7", this);
   Edit8 = NewEdit("Edit8", this);
+  BUnitLabel = NewLabel("BUnitLabel", T::kPerDay, this);
+  FUnitLabel = NewLabel("FUnitLabel", T::kPerDay, this);
   Edit7->setReadOnly(true);
   Edit8->setReadOnly(true);
   Memo1 = new QPlainTextEdit(QString::fromUtf8(T::kReference), this);
@@ -94,9 +96,11 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   auto* results = new QHBoxLayout;
   results->addWidget(Label7);
   results->addWidget(Edit7);
+  results->addWidget(BUnitLabel);
   results->addSpacing(24);
   results->addWidget(Label8);
   results->addWidget(Edit8);
+  results->addWidget(FUnitLabel);
   results->addStretch(1);
 
   auto* layout = new QVBoxLayout(this);
@@ -197,6 +201,39 @@ void TAlfaForm::ClearResults() {
 
 void TAlfaForm::Button1Click() {
   namespace T = AlfaFormTexts;
+  // The calculation uses what the fields show, each read and checked as
+  // when it is left; a field that holds no number stops it.
+  static const char* const kNames[kDrainFieldCount] = {"Ka", "Kb", "D", "U", "P", "L"};
+  TDrainageInputs shown;
+  std::string problems;
+  auto add = [&problems](const std::string& problem) {
+    if (!problems.empty()) problems += '\n';
+    problems += problem;
+  };
+  for (int i = 0; i < kDrainFieldCount; ++i) {
+    try {
+      shown[static_cast<TDrainField>(i)] = StringToFloat(edits_[i]->text().toStdString());
+    } catch (const TIOError& error) {
+      add(std::string(kNames[i]) + ": " + error.what());
+    }
+  }
+  if (!problems.empty()) {
+    Dialogs().Message(problems);
+    return;
+  }
+  for (int i = 0; i < kDrainFieldCount; ++i) {
+    const auto field = static_cast<TDrainField>(i);
+    const TFieldCheck check = CheckDrainageField(field, shown[field]);
+    if (check.Accepted) continue;
+    add(check.Message);
+    edits_[i]->clear();
+    shown[field] = check.Stored;
+  }
+  StoreDrainageInputs(shown);
+  if (!problems.empty()) {
+    Dialogs().Message(problems);
+    return;
+  }
   CheckInputs();
   if (!InputsValid) {
     Dialogs().Message(AlfaTexts::kIncorrect);

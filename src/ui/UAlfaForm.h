@@ -30,6 +30,9 @@ inline constexpr const char* kButton = "Calculate";
 inline constexpr const char* kFunction = "Linear response fuction Alfa = B.Q + F";
 inline constexpr const char* kBLabel = "B =";
 inline constexpr const char* kFLabel = "F =";
+// The formulas take the conductivities in m/day, so B and F are per day.
+inline constexpr const char* kPerDay = "per day";
+inline constexpr const char* kUnits = "B and F are per day, as Ka and Kb are in m/day.";
 extern const char* const kReference;
 // The closing message: the fixed sentence, then where the parameters went.
 QString DoneText(const QString& parFileName);
@@ -85,6 +88,8 @@ class TAlfaForm : public QWidget {
   QLineEdit* Edit7;
   QLabel* Label8;
   QLineEdit* Edit8;
+  QLabel* BUnitLabel;
+  QLabel* FUnitLabel;
   QPlainTextEdit* Memo1;
 
   // State of the last check and calculation.

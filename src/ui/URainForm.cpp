@@ -386,9 +386,10 @@ void TRainForm::IntroTabSheetShow() {
   IntroPage->BackButtonClick();
   HideComment();
   GraphReady = false;
-  if (d.MaxStorage == 0) d.MaxStorage = 50;
-  if (d.InitStorage == 0) d.InitStorage = 50;
-  if (d.MaxEscape == 0) d.MaxEscape = 0.1;
+  // The same defaults as the fields start with, so both agree from the start.
+  if (d.MaxStorage == 0) d.MaxStorage = ReservoirDefaults::kMaxStorage;
+  if (d.InitStorage == 0) d.InitStorage = ReservoirDefaults::kInitStorage;
+  if (d.MaxEscape == 0) d.MaxEscape = ReservoirDefaults::kMaxEscape;
 }
 
 // ---------------------------------------------------------------------------

@@ -151,9 +151,6 @@ inline constexpr const char* kInputSaveButton = " Save / Run";
 
 // Initial and reset texts of the fields.
 inline constexpr const char* kNrOfDataText = "20";
-inline constexpr const char* kMaxStorText = "100";
-inline constexpr const char* kInitStorText = "80";
-inline constexpr const char* kEscapeText = "2";
 inline constexpr const char* kZeroText = "0";
 inline constexpr const char* kPorosityText = "5";
 inline constexpr const char* kPorosityReset = " 5";

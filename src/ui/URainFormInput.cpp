@@ -116,15 +116,19 @@ void TRainForm::CreateInputTab() {
   FirstGroupBox->setObjectName("FirstGroupBox");
   FirstGroupBox->setGeometry(445, 198, 212, 82);
   MaxStorLabel = MakeLabel(FirstGroupBox, "MaxStorLabel", T::kMaxStorLabel, 8, 26);
-  MaxStorEdit = MakeEdit(FirstGroupBox, "MaxStorEdit", T::kMaxStorText, 130, 22, 72);
+  // The fields start with the defaults that the data set takes (Intro tab).
+  MaxStorEdit = MakeEdit(FirstGroupBox, "MaxStorEdit", "", 130, 22, 72);
+  MaxStorEdit->setText(CellText(ReservoirDefaults::kMaxStorage));
   MaxStorEdit->setToolTip(T::kMaxStorHint);
   InitStorLabel = MakeLabel(FirstGroupBox, "InitStorLabel", T::kInitStorLabel, 8, 52);
-  InitStorEdit = MakeEdit(FirstGroupBox, "InitStorEdit", T::kInitStorText, 130, 48, 72);
+  InitStorEdit = MakeEdit(FirstGroupBox, "InitStorEdit", "", 130, 48, 72);
+  InitStorEdit->setText(CellText(ReservoirDefaults::kInitStorage));
   InitStorEdit->setToolTip(T::kInitStorHint);
   // The escape rate is entered per record in the grid; the hidden field
   // mirrors the data set's maximum escape rate.
   EscapeLabel = MakeLabel(FirstGroupBox, "EscapeLabel", T::kEscapeLabel, 8, 78);
-  EscapeEdit = MakeEdit(FirstGroupBox, "EscapeEdit", T::kEscapeText, 130, 74, 72);
+  EscapeEdit = MakeEdit(FirstGroupBox, "EscapeEdit", "", 130, 74, 72);
+  EscapeEdit->setText(CellText(ReservoirDefaults::kMaxEscape));
   EscapeEdit->setToolTip(T::kEscapeHint);
   EscapeLabel->hide();
   EscapeEdit->hide();
@@ -271,7 +275,7 @@ void TRainForm::InputTabSheetShow() {
   BlWhButton->setEnabled(false);
   GraphReady = false;
   HideComment();
-  if (d.ParLoaded) ShowCompanion(alfaForm_);
+  if (DrainageParametersShown()) ShowCompanion(alfaForm_);
   if (GridHasData) return;
 
   // Reset the tab to its defaults.
@@ -422,6 +426,8 @@ void TRainForm::OptionComboBoxChange() {
   GridHasData = true;
   d.RunKind = item == 0 ? " Ana" : " Pre";
   if (item == 0) {
+    // An analysis has no drainage parameters to write beside it.
+    DropDrainageParameters();
     AlfaMemo->hide();
     AlfaButton->hide();
     TryMemo->show();

@@ -70,8 +70,14 @@ void TRainForm::InputOpenActionExecute() {
     if (!d.Analysis) d.Runoff.assign(d.Runoff.size(), 0.0);
     StringGrid1->ForgetRowsFrom(0);
     fileIsAnalysis_ = d.Analysis;
+    // A parameter file beside an analysis belongs to no drainage prediction:
+    // it neither makes the data set one nor is written again.
+    if (d.Analysis) {
+      d.ParLoaded = false;
+      d.Drainage = false;
+    }
     // Drainage parameters beside the file: the calculator shows them.
-    if (d.ParLoaded) ShowCompanion(alfaForm_);
+    if (DrainageParametersShown()) ShowCompanion(alfaForm_);
 
     NrOfDataEdit->setText(QString::number(d.NrOfData));
     AlfaMemo->setVisible(d.Drainage);
