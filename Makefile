@@ -1,9 +1,17 @@
 # make run   sets up, builds and starts TevloraT
 # make test  sets up, builds and runs every test
+# make test-sanitize, make test-clang, make fuzz: the further checks of CI
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS := 60
 
-.PHONY: setup build run test bench clean
+# Any sanitizer report ends the test program; the toolkit's own leaks are
+# suppressed (see the file).
+SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/sanitizers/lsan.supp:print_suppressions=0
+
+.PHONY: setup build run test bench clean test-sanitize test-clang fuzz
 
 setup:
 	@tools/setup.sh
@@ -18,8 +26,23 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+test-sanitize: setup
+	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEVLORA_SANITIZE=ON
+	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	cd $(BUILD)-sanitize && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+
+test-clang: setup
+	cmake -S . -B $(BUILD)-clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(BUILD)-clang -j $(JOBS)
+	cd $(BUILD)-clang && ctest --output-on-failure -j $(JOBS)
+
+fuzz: setup
+	cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTEVLORA_FUZZ=ON
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_input fuzz_parameters fuzz_results fuzz_trend
+	$(SANITIZER_ENV) tools/fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
+
 bench: build
 	$(BUILD)/tevlora-bench
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-clang $(BUILD)-fuzz

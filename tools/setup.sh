@@ -5,6 +5,9 @@ set -euo pipefail
 
 packages=(cmake make g++ qt6-base-dev qt6-image-formats-plugins libgtest-dev
           fonts-liberation fontconfig locales)
+# CI's further builds: Clang, the sanitizer and fuzzer runtimes, and
+# llvm-symbolizer for readable sanitizer stack traces.
+packages+=(clang libclang-rt-14-dev llvm-14)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,10 @@
+// libFuzzer target: the reader of trend files (.dat).
+#include <cstddef>
+#include <cstdint>
+
+#include "FuzzReaders.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzReaders::Trend(std::string(reinterpret_cast<const char*>(data), size));
+  return 0;
+}
