@@ -3,7 +3,7 @@
 // search, in one process, by CPU time.
 //
 //   tevlora-bench [--path=avx512|avx2|sse2|plain] [--threads=N] [--sample=K]
-//                 [--full] [--quick] [--generated=K]
+//                 [--full] [--quick] [--generated=K] [--only=TEXT]
 //
 // --path     the vector path of the program's search (default: the widest the
 //            processor has, or TEVLORA_SEARCH_PATH)
@@ -13,6 +13,7 @@
 // --full     the whole plain search instead, and the results compared with it
 // --quick    only the program's search
 // --generated  the number of generated data sets (default 12)
+// --only     only the data whose name contains the given text
 #include <time.h>
 
 #include <algorithm>
@@ -56,6 +57,7 @@ struct TOptions {
   int generated = 12;
   bool full = false;
   bool quick = false;
+  std::string only;
 };
 
 struct TRow {
@@ -162,6 +164,8 @@ int main(int argc, char* argv[]) {
       options.sample = std::max(2, std::atoi(sample));
     } else if (const char* generated = value("--generated=")) {
       options.generated = std::max(0, std::atoi(generated));
+    } else if (const char* only = value("--only=")) {
+      options.only = only;
     } else if (argument == "--full") {
       options.full = true;
     } else if (argument == "--quick") {
@@ -222,6 +226,7 @@ int main(int argc, char* argv[]) {
   std::vector<double> plainRatios, prunedRatios;
   bool allSame = true;
   for (const auto& [name, problem] : problems) {
+    if (name.find(options.only) == std::string::npos) continue;
     const TRow row = Measure(name, problem, options);
     plainRatios.push_back(row.plainRatio);
     prunedRatios.push_back(row.prunedRatio);

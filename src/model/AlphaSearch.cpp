@@ -129,6 +129,9 @@ constexpr double kRelativeSlack = 1e-12;
 // The float sums of the plain search differ from the real sums of their terms
 // by less than this fraction (at most 1501 additions).
 constexpr double kSumSlack = 1e-11;
+// Records a leaf walks with its box's range before its trials start again
+// from record 1.
+constexpr int kRestartRecords = 16;
 
 class TBoxSearch {
  public:
@@ -149,6 +152,7 @@ class TBoxSearch {
       stack.pop_back();
       Walk(box, stack, best);
     }
+    WalkPoints(best);
   }
 
  private:
@@ -240,7 +244,11 @@ class TBoxSearch {
     stack.push_back(first);
   }
 
-  // A box of a few trials goes on as that many single trials side by side.
+  // A box of a few trials goes on as that many single trials side by side,
+  // first with the box's range. Those still alive after kRestartRecords
+  // records start again from record 1 as single points: a range inherited
+  // from a box can stay far wider than a trial's own for hundreds of records
+  // where the reservoir contracts slowly.
   void WalkTrials(const TBox& box, TCandidate& best) {
     double a[kSearchLanes], c[kSearchLanes];
     int index[kSearchLanes];
@@ -253,17 +261,46 @@ class TBoxSearch {
         ++lanes;
       }
     }
-    const unsigned survivors = WalkLanes(problem_, inverseStep_.data(), a, c, lanes, box.step,
-                                         box.low, box.high, box.lowerSum, bound_.Get());
-    for (int l = 0; l < lanes; ++l) {
-      if (!(survivors & (1u << l))) continue;
-      const double limit = bound_.Get();
-      const double sum = EvaluateTrial(problem_, a[l], c[l], limit);
-      if (sum > limit) continue;
-      const TCandidate candidate{sum, index[l]};
-      if (candidate.Beats(best)) best = candidate;
-      bound_.Offer(sum);
+    unsigned walking = (1u << lanes) - 1;
+    if (box.step > 1 || box.low != box.high) {
+      bool finished = false;
+      walking = WalkLanes(problem_, inverseStep_.data(), a, c, lanes, box.step, box.low,
+                          box.high, box.lowerSum, bound_.Get(), kRestartRecords, &finished);
+      if (finished) {
+        for (int l = 0; l < lanes; ++l) {
+          if (walking & (1u << l)) Confirm(a[l], c[l], index[l], best);
+        }
+        return;
+      }
     }
+    for (int l = 0; l < lanes; ++l) {
+      if (!(walking & (1u << l))) continue;
+      pointA_[points_] = a[l];
+      pointC_[points_] = c[l];
+      pointIndex_[points_] = index[l];
+      if (++points_ == kPointTrials) WalkPoints(best);
+    }
+  }
+
+  // The trials waiting to be walked from record 1, several packs at once.
+  void WalkPoints(TCandidate& best) {
+    if (points_ == 0) return;
+    const std::uint64_t survivors = WalkPointTrials(problem_, inverseStep_.data(), pointA_,
+                                                    pointC_, points_, bound_.Get());
+    for (int t = 0; t < points_; ++t) {
+      if (survivors & (std::uint64_t{1} << t)) Confirm(pointA_[t], pointC_[t], pointIndex_[t], best);
+    }
+    points_ = 0;
+  }
+
+  // The exact sum of a trial that may win.
+  void Confirm(double a, double c, int index, TCandidate& best) {
+    const double limit = bound_.Get();
+    const double sum = EvaluateTrial(problem_, a, c, limit);
+    if (sum > limit) return;
+    const TCandidate candidate{sum, index};
+    if (candidate.Beats(best)) best = candidate;
+    bound_.Offer(sum);
   }
 
   static int Size(const TBox& box) { return (box.i1 - box.i0 + 1) * (box.j1 - box.j0 + 1); }
@@ -272,6 +309,9 @@ class TBoxSearch {
   TSharedBound& bound_;
   double splitWidth_;
   std::vector<double> inverseStep_;
+  double pointA_[kPointTrials], pointC_[kPointTrials];
+  int pointIndex_[kPointTrials];
+  int points_ = 0;
 };
 
 // First inner index whose alpha is above 0 at record 2 (all before it are
@@ -404,9 +444,9 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
 
   const auto work = WorkPieces([&](int lastRow) { return FirstLiveTrial(problem, lastRow); });
   overall = RunPieces(work, ThreadsToUse(threads), overall, progress, [&]() {
-    // Boxes split once their runoff range is wider than twice a typical
-    // residual of the best trial so far.
-    const double width = 2 * std::sqrt(bound.Get() / std::max(1, problem.count));
+    // Boxes split once their runoff range is wider than a typical residual
+    // of the best trial so far.
+    const double width = std::sqrt(bound.Get() / std::max(1, problem.count));
     return [search = TBoxSearch(problem, bound, width)](
                const TWork& piece, TCandidate& best) mutable {
       search.Run(piece.i0, piece.i1, piece.j0, piece.j1, best);

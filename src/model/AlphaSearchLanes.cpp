@@ -23,9 +23,6 @@ constexpr double kPenaltyLanes = 100000.0;
 // plain search and this walk can each be off by in one record.
 constexpr double kRelativeSlackLanes = 1e-12;
 constexpr double kSumSlackLanes = 1e-11;
-// Lanes walk on from their box's range for at least this many records before
-// they start again from record 1 (see WalkPack).
-constexpr int kRestartWindow = 64;
 
 // Plain code: one double per "vector", for any processor.
 namespace plain {
@@ -46,6 +43,7 @@ LANES_FN N NMax(N x, N y) { return y > x ? y : x; }
 LANES_FN NM NLe(N x, N y) { return x <= y; }
 LANES_FN NM NLt(N x, N y) { return x < y; }
 LANES_FN NM NAnd(NM x, NM y) { return x && y; }
+LANES_FN N NSelect(NM m, N x, N y) { return m ? x : y; }
 LANES_FN unsigned NBits(NM m) { return m ? 1u : 0u; }
 LANES_FN N NScale(N p, N t, N magic) {
   const std::int64_t k = std::bit_cast<std::int64_t>(t) - std::bit_cast<std::int64_t>(magic);
@@ -77,6 +75,7 @@ LANES_FN N NMax(N x, N y) { return _mm_max_pd(x, y); }
 LANES_FN NM NLe(N x, N y) { return _mm_cmple_pd(x, y); }
 LANES_FN NM NLt(N x, N y) { return _mm_cmplt_pd(x, y); }
 LANES_FN NM NAnd(NM x, NM y) { return _mm_and_pd(x, y); }
+LANES_FN N NSelect(NM m, N x, N y) { return _mm_or_pd(_mm_and_pd(m, x), _mm_andnot_pd(m, y)); }
 LANES_FN unsigned NBits(NM m) { return static_cast<unsigned>(_mm_movemask_pd(m)); }
 LANES_FN N NScale(N p, N t, N magic) {
   const __m128i k = _mm_sub_epi64(_mm_castpd_si128(t), _mm_castpd_si128(magic));
@@ -105,6 +104,7 @@ LANES_FN N NMax(N x, N y) { return _mm256_max_pd(x, y); }
 LANES_FN NM NLe(N x, N y) { return _mm256_cmp_pd(x, y, _CMP_LE_OQ); }
 LANES_FN NM NLt(N x, N y) { return _mm256_cmp_pd(x, y, _CMP_LT_OQ); }
 LANES_FN NM NAnd(NM x, NM y) { return _mm256_and_pd(x, y); }
+LANES_FN N NSelect(NM m, N x, N y) { return _mm256_blendv_pd(y, x, m); }
 LANES_FN unsigned NBits(NM m) { return static_cast<unsigned>(_mm256_movemask_pd(m)); }
 LANES_FN N NScale(N p, N t, N magic) {
   const __m256i k = _mm256_sub_epi64(_mm256_castpd_si256(t), _mm256_castpd_si256(magic));
@@ -135,6 +135,7 @@ LANES_FN N NMax(N x, N y) { return _mm512_mask_max_pd(x, 0xFF, x, y); }
 LANES_FN NM NLe(N x, N y) { return _mm512_cmp_pd_mask(x, y, _CMP_LE_OQ); }
 LANES_FN NM NLt(N x, N y) { return _mm512_cmp_pd_mask(x, y, _CMP_LT_OQ); }
 LANES_FN NM NAnd(NM x, NM y) { return static_cast<NM>(x & y); }
+LANES_FN N NSelect(NM m, N x, N y) { return _mm512_mask_blend_pd(m, y, x); }
 LANES_FN unsigned NBits(NM m) { return m; }
 LANES_FN N NScale(N p, N t, N magic) {
   const __m512i k = _mm512_sub_epi64(_mm512_castpd_si512(t), _mm512_castpd_si512(magic));
@@ -150,13 +151,19 @@ LANES_FN N NScale(N p, N t, N magic) {
 // each built for its own instruction set.
 #define TEVLORA_LANES_ENTRIES(space, target)                                                     \
   target void Exp##space(const double* x, double* result) {                                      \
-    space::Store(result, space::ExpPack(space::Load(x)));                                               \
+    space::Store(result, space::ExpPack(space::Load(x)));                                        \
   }                                                                                              \
   target unsigned Walk##space(const TSearchProblem& problem, const double* inverseStep,          \
                               const double* a, const double* c, int lanes, int step, double low, \
-                              double high, double lowerSum, double bound) {                      \
+                              double high, double lowerSum, double bound, int records,           \
+                              bool* finished) {                                                  \
     return space::WalkPack(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,  \
-                           kRestartWindow);                                                      \
+                           records, finished);                                                   \
+  }                                                                                              \
+  target std::uint64_t Points##space(const TSearchProblem& problem, const double* inverseStep,   \
+                                     const double* a, const double* c, int count,                \
+                                     double bound) {                                             \
+    return space::WalkPointPacks(problem, inverseStep, a, c, count, bound);                      \
   }
 
 TEVLORA_LANES_ENTRIES(plain, )
@@ -245,17 +252,42 @@ void ExpLanes(const double* x, double* result) {
 
 unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, const double* a,
                    const double* c, int lanes, int step, double low, double high,
-                   double lowerSum, double bound) {
+                   double lowerSum, double bound, int records, bool* finished) {
+  bool done = true;
+  unsigned survivors;
   switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
     case TSearchPath::Avx512:
-      return Walkavx512(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound);
+      survivors = Walkavx512(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
+                             records, &done);
+      break;
     case TSearchPath::Avx2:
-      return Walkavx2(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound);
+      survivors = Walkavx2(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
+                           records, &done);
+      break;
     case TSearchPath::Sse2:
-      return Walksse2(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound);
+      survivors = Walksse2(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
+                           records, &done);
+      break;
+#endif
+    default:
+      survivors = Walkplain(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
+                            records, &done);
+      break;
+  }
+  if (finished) *finished = done;
+  return survivors;
+}
+
+std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inverseStep,
+                              const double* a, const double* c, int count, double bound) {
+  switch (ActiveSearchPath()) {
+#ifdef TEVLORA_X86_LANES
+    case TSearchPath::Avx512: return Pointsavx512(problem, inverseStep, a, c, count, bound);
+    case TSearchPath::Avx2: return Pointsavx2(problem, inverseStep, a, c, count, bound);
+    case TSearchPath::Sse2: return Pointssse2(problem, inverseStep, a, c, count, bound);
 #endif
     default: break;
   }
-  return Walkplain(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound);
+  return Pointsplain(problem, inverseStep, a, c, count, bound);
 }

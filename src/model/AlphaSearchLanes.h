@@ -8,9 +8,13 @@
 // not pick by itself.
 #pragma once
 
+#include <cstdint>
+
 #include "AlphaSearch.h"
 
 inline constexpr int kSearchLanes = 8;
+// Trials walked together from record 1 by WalkPointTrials.
+inline constexpr int kPointTrials = 32;
 
 enum class TSearchPath { Plain, Sse2, Avx2, Avx512 };
 
@@ -26,7 +30,7 @@ bool UseSearchPath(TSearchPath path);
 
 // The lanes' exponential is off by less than this fraction of exp(x) for
 // -700 <= x <= 0; below -700 it gives exp(-700).
-inline constexpr double kLaneExpError = 4e-15;
+inline constexpr double kLaneExpError = 1e-14;
 
 // exp of kSearchLanes values x <= 0 on the active path. Exposed for the tests.
 void ExpLanes(const double* x, double* result);
@@ -36,7 +40,15 @@ void ExpLanes(const double* x, double* result);
 // lowerSum, while a lower bound of their sums stays within `bound`. Returns
 // the lanes whose lower bound never passed it as bits (bit l for lane l).
 // inverseStep[n] is 1 / (T(n) - T(n-1)), infinite for a step of 0.
+// Walks at most `records` records (all when 0); *finished, when given, tells
+// whether the lanes returned reached the last record (or none is left).
 // Requires recharge >= 0 and low >= 0: the runoff then never goes below 0.
 unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, const double* a,
                    const double* c, int lanes, int step, double low, double high,
-                   double lowerSum, double bound);
+                   double lowerSum, double bound, int records = 0, bool* finished = nullptr);
+
+// Walks the trials (a[t], c[t]), t < count <= kPointTrials, from record 1,
+// each from the first runoff, as long as a lower bound of their sums stays
+// within `bound`. Returns the trials that may still win, as bits.
+std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inverseStep,
+                              const double* a, const double* c, int count, double bound);
