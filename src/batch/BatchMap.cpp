@@ -78,8 +78,9 @@ int MakeMap(const TMapOptions& options) {
   });
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::fprintf(stderr, "Fit map of %d x %d trials (%s) in %.2f s\n", map.Columns(), map.Rows(),
-               FitMapGridText(map).c_str(), seconds);
+  std::fprintf(stderr, "Fit map of %d x %d trials (%s) in %.2f s, of which the search %.2f s\n",
+               map.Columns(), map.Rows(), FitMapGridText(map).c_str(), seconds,
+               map.SearchSeconds);
 
   const auto application = MakeGuiApplication();
   const QImage image = DrawFitMap(map, data.Title1, data.Title2, options.Colour);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -113,7 +114,10 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
   map.Records = problem.count;
   if (problem.count < 2) return map;
   map.Deviation = SumOfDeviations(problem);
+  const auto start = std::chrono::steady_clock::now();
   map.Optimum = FastSearch(problem, options.Threads);
+  map.SearchSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const bool found = map.Optimum.Found();
   const int centreI = found ? map.Optimum.outer : 0;
   const int centreJ = found ? map.Optimum.inner : 1;

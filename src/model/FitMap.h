@@ -29,6 +29,7 @@ struct TFitMap {
   double Deviation = 0;        // sum of squared deviations of the measured runoff
   TSearchResult Optimum;       // the search's answer
   double Threshold = 0;        // sums up to this are in the region; 0: no region
+  double SearchSeconds = 0;    // time the search for the optimum took
 
   int Columns() const { return static_cast<int>(Outer.size()); }
   int Rows() const { return static_cast<int>(Inner.size()); }

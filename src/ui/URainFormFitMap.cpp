@@ -38,7 +38,7 @@ std::string Row(const char* name, double value, int decimals, const char* unit =
 }
 }  // namespace
 
-void TRainForm::FitMapGoButtonClick() {
+void TRainForm::FitMapGoButtonClick(bool zoom) {
   TDMTevlora& d = *DMTevlora;
   const std::string inputFile = ChangeFileExt(d.OutFileName, ".inp");
   if (!FileExists(inputFile)) {
@@ -62,7 +62,9 @@ void TRainForm::FitMapGoButtonClick() {
       ~TRestore() { QApplication::restoreOverrideCursor(); }
     } restore;
     if (!FitMapProblemOfInputFile(input, problem)) return;
-    map = std::make_shared<TFitMap>(ComputeFitMap(problem, {}));
+    TFitMapOptions options;
+    options.Zoom = zoom;
+    map = std::make_shared<TFitMap>(ComputeFitMap(problem, options));
   }
   FitMapShown = map;
   GraphKind = kFitMapGraphKind;
