@@ -1,6 +1,7 @@
 // tevlora-batch map: the fit map of A and C of an analysis input file, drawn
 // and saved without a window, and its grid as a table for spreadsheets.
 #include <QGuiApplication>
+#include <QSaveFile>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -14,7 +15,6 @@
 #include "FitMapDraw.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
-#include "UGraphDraw.h"
 
 namespace {
 const char* kMapUsage =
@@ -85,7 +85,9 @@ int MakeMap(const TMapOptions& options) {
   const auto application = MakeGuiApplication();
   const QImage image = DrawFitMap(map, data.Title1, data.Title2, options.Colour);
   const char* format = LowerExtension(options.Output) == ".bmp" ? "BMP" : "PNG";
-  if (!SaveGraphBitmap(image, options.Output, format)) {
+  // Through a temporary file: a failed write leaves no half picture behind.
+  QSaveFile file(QString::fromStdString(options.Output));
+  if (!file.open(QIODevice::WriteOnly) || !image.save(&file, format) || !file.commit()) {
     std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n",
                  options.Output.c_str());
     return 2;
