@@ -79,8 +79,7 @@ int MakeMap(const TMapOptions& options) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::fprintf(stderr, "Fit map of %d x %d trials (%s) in %.2f s, of which the search %.2f s\n",
-               map.Columns(), map.Rows(), FitMapGridText(map).c_str(), seconds,
-               map.SearchSeconds);
+               map.Columns(), map.Rows(), FitMapGridText(map).c_str(), seconds, map.SearchSeconds);
 
   const auto application = MakeGuiApplication();
   const QImage image = DrawFitMap(map, data.Title1, data.Title2, options.Colour);
@@ -95,8 +94,7 @@ int MakeMap(const TMapOptions& options) {
   dialogs.Message("The fit map was saved in  " + options.Output);
   if (!options.Csv.empty()) {
     if (!SaveTextFileSafely(options.Csv, FitMapCsv(map))) {
-      std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n",
-                   options.Csv.c_str());
+      std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n", options.Csv.c_str());
       return 2;
     }
     dialogs.Message("The grid was saved in  " + options.Csv);
