@@ -103,15 +103,12 @@ TEST_F(FitMapPicture, ZoomedRealMapMarksTheSearchOptimum) {
 
 TEST(FitMapText, GridWords) {
   TFitMap map;
-  const struct {
-    int step;
-    const char* text;
-  } cases[] = {{1, "every trial"}, {2, "every 2nd trial each way"}, {3, "every 3rd trial each way"},
-               {6, "every 6th trial each way"}, {11, "every 11th trial each way"},
-               {21, "every 21st trial each way"}};
-  for (const auto& c : cases) {
-    map.Step = c.step;
-    EXPECT_EQ(FitMapGridText(map), c.text);
+  for (const auto& [step, text] : {std::pair{1, "every trial"},
+                                   {3, "every 3rd trial each way"},
+                                   {11, "every 11th trial each way"},
+                                   {21, "every 21st trial each way"}}) {
+    map.Step = step;
+    EXPECT_EQ(FitMapGridText(map), text);
   }
 }
 
@@ -135,8 +132,8 @@ class FitMapBatch : public ::testing::Test {
   void SetUp() override { EnsureGuiApplication(); }
 
   int Run(const std::string& arguments) {
-    const std::string command = "cd \"" + directory_->Path().string() + "\" && \"" +
-                                BATCH_TOOL + "\" " + arguments + " >out.txt 2>err.txt";
+    const std::string command = "cd \"" + directory_->Path().string() + "\" && \"" + BATCH_TOOL +
+                                "\" " + arguments + " >out.txt 2>err.txt";
     const int status = std::system(command.c_str());
     output_ = ReadFileBytes(directory_->File("out.txt"));
     errors_ = ReadFileBytes(directory_->File("err.txt"));
@@ -224,12 +221,11 @@ TEST_F(FitMapBatch, RunSummary) {
   EXPECT_EQ(analysis[0], "spotpy_d_flood2013_12d.inp");
   // What the results file says, at its own precision.
   const std::string results = ReadFileBytes(File("spotpy_d_flood2013_12d.out"));
-  EXPECT_NE(results.find("A =" + FormatFixed(Number(analysis[2]), 7, 4) + "  C =" +
-                         FormatFixed(Number(analysis[3]), 8, 4)),
+  EXPECT_NE(results.find("A =" + FormatFixed(Number(analysis[2]), 7, 4) +
+                         "  C =" + FormatFixed(Number(analysis[3]), 8, 4)),
             std::string::npos);
   EXPECT_NE(results.find("runoff:" + FormatFixed(Number(analysis[4]), 8, 3)), std::string::npos);
-  EXPECT_NE(results.find("square is:" + FormatFixed(Number(analysis[5]), 8, 3)),
-            std::string::npos);
+  EXPECT_NE(results.find("square is:" + FormatFixed(Number(analysis[5]), 8, 3)), std::string::npos);
   EXPECT_EQ(analysis[9], analysis[4]);  // RMSE is the program's SD
   for (int k = 6; k <= 10; ++k) EXPECT_FALSE(analysis[k].empty()) << k;
   // A prediction: only the file and the time.

@@ -1,12 +1,12 @@
 // The fit measures against values worked out by hand.
-#include <cmath>
-
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "FitMeasures.h"
 #include "TestSupport.h"
-#include "URainRun.h"
 #include "UDMTevlora.h"
+#include "URainRun.h"
 
 namespace {
 
@@ -21,8 +21,8 @@ TEST(FitMeasures, SmallSetWorkedOutByHand) {
   EXPECT_EQ(fit.Records, 5);
   EXPECT_DOUBLE_EQ(fit.NSE, 1 - 2.0 / 5);
   const double r = 5 / std::sqrt(30.0);
-  EXPECT_DOUBLE_EQ(fit.KGE, 1 - std::sqrt((r - 1) * (r - 1) + std::pow(std::sqrt(1.2) - 1, 2) +
-                                          0.2 * 0.2));
+  EXPECT_DOUBLE_EQ(fit.KGE,
+                   1 - std::sqrt((r - 1) * (r - 1) + std::pow(std::sqrt(1.2) - 1, 2) + 0.2 * 0.2));
   EXPECT_NEAR(fit.KGE, 0.76188, 1e-5);
   EXPECT_DOUBLE_EQ(fit.PBIAS, 20);
   EXPECT_DOUBLE_EQ(fit.RMSE, std::sqrt(0.5));

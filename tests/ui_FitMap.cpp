@@ -33,9 +33,11 @@ class FitMapWindow : public RainFormTest {
 TEST_F(FitMapWindow, ChoiceOnlyForAnalysisResults) {
   MakeGraph("hupsel_h_dec2012_pred_runoff.out", true);
   EXPECT_FALSE(form->FitMapRadioButton->isVisible());
+  EXPECT_FALSE(form->FitMapZoomRadioButton->isVisible());
   MakeGraph("spotpy_d_flood2013_12d.out", true);
   EXPECT_TRUE(form->FitMapRadioButton->isVisible());
   EXPECT_EQ(form->FitMapRadioButton->text(), "Fit map of A and C");
+  EXPECT_TRUE(form->FitMapZoomRadioButton->isVisible());
 }
 
 TEST_F(FitMapWindow, DrawnAndSavedInColourAndBlackAndWhite) {
@@ -70,6 +72,15 @@ TEST_F(FitMapWindow, DrawnAndSavedInColourAndBlackAndWhite) {
   EXPECT_EQ(bw.pixelColor(600, 440), QColor(255, 255, 255));
   EXPECT_EQ(bw.convertToFormat(QImage::Format_RGB32),
             DrawFitMap(*form->FitMapShown, d().Title1, d().Title2, false));
+
+  // The zoomed map: every trial around the same optimum.
+  const auto whole = form->FitMapShown;
+  QTest::mouseClick(form->SelectButton, Qt::LeftButton);
+  form->FitMapZoomRadioButton->setChecked(true);
+  QTest::mouseClick(form->GoButton1, Qt::LeftButton);
+  ASSERT_TRUE(form->FitMapShown->Zoomed);
+  EXPECT_EQ(form->FitMapShown->Step, 1);
+  EXPECT_EQ(form->FitMapShown->Optimum.sum, whole->Optimum.sum);
 
   // Back to the choices: the other graphs are drawn as before.
   QTest::mouseClick(form->SelectButton, Qt::LeftButton);

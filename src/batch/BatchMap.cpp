@@ -1,6 +1,7 @@
 // tevlora-batch map: the fit map of A and C of an analysis input file, drawn
 // and saved without a window, and its grid as a table for spreadsheets.
 #include <QGuiApplication>
+#include <QSaveFile>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -14,7 +15,6 @@
 #include "FitMapDraw.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
-#include "UGraphDraw.h"
 
 namespace {
 const char* kMapUsage =
@@ -78,13 +78,15 @@ int MakeMap(const TMapOptions& options) {
   });
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::fprintf(stderr, "Fit map of %d x %d trials (%s) in %.2f s\n", map.Columns(), map.Rows(),
-               FitMapGridText(map).c_str(), seconds);
+  std::fprintf(stderr, "Fit map of %d x %d trials (%s) in %.2f s, of which the search %.2f s\n",
+               map.Columns(), map.Rows(), FitMapGridText(map).c_str(), seconds, map.SearchSeconds);
 
   const auto application = MakeGuiApplication();
   const QImage image = DrawFitMap(map, data.Title1, data.Title2, options.Colour);
   const char* format = LowerExtension(options.Output) == ".bmp" ? "BMP" : "PNG";
-  if (!SaveGraphBitmap(image, options.Output, format)) {
+  // Through a temporary file: a failed write leaves no half picture behind.
+  QSaveFile file(QString::fromStdString(options.Output));
+  if (!file.open(QIODevice::WriteOnly) || !image.save(&file, format) || !file.commit()) {
     std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n",
                  options.Output.c_str());
     return 2;
@@ -92,8 +94,7 @@ int MakeMap(const TMapOptions& options) {
   dialogs.Message("The fit map was saved in  " + options.Output);
   if (!options.Csv.empty()) {
     if (!SaveTextFileSafely(options.Csv, FitMapCsv(map))) {
-      std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n",
-                   options.Csv.c_str());
+      std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n", options.Csv.c_str());
       return 2;
     }
     dialogs.Message("The grid was saved in  " + options.Csv);

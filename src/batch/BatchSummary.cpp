@@ -54,7 +54,9 @@ TRunSummary::TRunSummary(const TArguments& arguments) {
   }
 }
 
-void TRunSummary::Begin() { start_ = std::chrono::steady_clock::now(); }
+void TRunSummary::Begin() {
+  start_ = std::chrono::steady_clock::now();
+}
 
 void TRunSummary::End(const std::string& file, int status) {
   if (!enabled_) return;
@@ -71,8 +73,8 @@ void TRunSummary::End(const std::string& file, int status) {
     // The trials' own values: A in steps of 0.0005, C in steps of 0.001.
     add(Trim(FormatFixed(BestA, 1, 4)));
     add(Trim(FormatFixed(BestC, 1, 3)));
-    for (double value : {fit.SD, fit.RSquare, fit.NSE, fit.KGE, fit.PBIAS, fit.RMSE,
-                         fit.PeakError}) {
+    for (double value :
+         {fit.SD, fit.RSquare, fit.NSE, fit.KGE, fit.PBIAS, fit.RMSE, fit.PeakError}) {
       add(Exact(value));
     }
   } else {

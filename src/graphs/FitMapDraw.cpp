@@ -95,8 +95,8 @@ QString Label(double value, int decimals) {
 }  // namespace
 
 QColor FitMapColour(double rSquare, bool colourGraph) {
-  const int band = std::clamp(static_cast<int>(std::floor(rSquare * kRSquareBands)), 0,
-                              kRSquareBands - 1);
+  const int band =
+      std::clamp(static_cast<int>(std::floor(rSquare * kRSquareBands)), 0, kRSquareBands - 1);
   const double t = (band + 0.5) / kRSquareBands;
   if (!colourGraph) {
     const int grey = static_cast<int>(std::lround(64 + t * (250 - 64)));
@@ -126,7 +126,9 @@ std::string FitMapGridText(const TFitMap& map) {
   return "every " + std::to_string(n) + suffix + " trial each way";
 }
 
-QColor FitMapMarkColour(bool colourGraph) { return colourGraph ? QColor(255, 0, 0) : kBlack; }
+QColor FitMapMarkColour(bool colourGraph) {
+  return colourGraph ? QColor(255, 0, 0) : kBlack;
+}
 
 QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::string& title2,
                   bool colourGraph) {
@@ -151,12 +153,12 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
     c = {TrialCOf(map.Inner.front()) - 0.0005, TrialCOf(map.Inner.back()) + 0.0005};
   }
   const auto pixelX = [&](double value) {
-    return static_cast<int>(std::lround(kMapLeft + (value - a.low) / (a.high - a.low) *
-                                                       (kMapRight - kMapLeft)));
+    return static_cast<int>(
+        std::lround(kMapLeft + (value - a.low) / (a.high - a.low) * (kMapRight - kMapLeft)));
   };
   const auto pixelY = [&](double value) {
-    return static_cast<int>(std::lround(kMapBottom - (value - c.low) / (c.high - c.low) *
-                                                         (kMapBottom - kMapTop)));
+    return static_cast<int>(
+        std::lround(kMapBottom - (value - c.low) / (c.high - c.low) * (kMapBottom - kMapTop)));
   };
 
   TMapCanvas canvas(image);
@@ -183,8 +185,7 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
     for (int y = 0; y < height; ++y) {
       auto* line = reinterpret_cast<QRgb*>(image.scanLine(kMapTop + y));
       for (int x = 0; x < width; ++x) {
-        line[kMapLeft + x] =
-            FitMapColour(map.RSquareAt(columnOf[x], rowOf[y]), colourGraph).rgb();
+        line[kMapLeft + x] = FitMapColour(map.RSquareAt(columnOf[x], rowOf[y]), colourGraph).rgb();
         inside[static_cast<std::size_t>(y) * width + x] = map.InRegion(columnOf[x], rowOf[y]);
       }
     }
@@ -242,9 +243,9 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
     const int x = pixelX(bestA), y = pixelY(bestC);
     canvas.Line(x - 6, y, x + 7, y, mark, 2);
     canvas.Line(x, y - 6, x, y + 7, mark, 2);
-    const QString optimum = QStringLiteral("+  optimum A = %1  C = %2   R square = %3")
-                                .arg(Label(bestA, 4), Label(bestC, 3),
-                                     Label(map.RSquareOf(map.Optimum.sum), 3));
+    const QString optimum =
+        QStringLiteral("+  optimum A = %1  C = %2   R square = %3")
+            .arg(Label(bestA, 4), Label(bestC, 3), Label(map.RSquareOf(map.Optimum.sum), 3));
     canvas.Text(105, 36, optimum, mark == kBlack ? plain : mark, plot);
     if (map.Threshold > 0) canvas.Text(70, 428, QString::fromUtf8(T::kRegionLegend), mark, plot);
   } else {

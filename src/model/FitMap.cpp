@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -49,7 +50,8 @@ double SumOfDeviations(const TSearchProblem& problem) {
 
 std::string ShortestNumber(double value) {
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
   return std::string(buffer, result.ptr);
 }
 
@@ -62,7 +64,9 @@ double TFitMap::RSquareOf(double sum) const {
   return r;
 }
 
-double FQuantile2(int n) { return n / 2.0 * (std::pow(0.05, -2.0 / n) - 1); }
+double FQuantile2(int n) {
+  return n / 2.0 * (std::pow(0.05, -2.0 / n) - 1);
+}
 
 double ConfidenceFactor(int residuals) {
   const int freedom = residuals - 2;
@@ -113,7 +117,10 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
   map.Records = problem.count;
   if (problem.count < 2) return map;
   map.Deviation = SumOfDeviations(problem);
+  const auto start = std::chrono::steady_clock::now();
   map.Optimum = FastSearch(problem, options.Threads);
+  map.SearchSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const bool found = map.Optimum.Found();
   const int centreI = found ? map.Optimum.outer : 0;
   const int centreJ = found ? map.Optimum.inner : 1;
@@ -153,14 +160,13 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
   const int halfI = window(reachI), halfJ = window(reachJ);
   map.Step = 1;
   map.Zoomed = true;
-  map.Outer = Axis(std::max(0, centreI - halfI), std::min(kOuterTrials - 1, centreI + halfI), 1,
-                   centreI);
-  map.Inner = Axis(std::max(1, centreJ - halfJ), std::min(kInnerTrials, centreJ + halfJ), 1,
-                   centreJ);
-  const auto rest = progress ? TFitMapProgress([progress](double share) {
-    progress(0.5 + 0.5 * share);
-  })
-                             : nullptr;
+  map.Outer =
+      Axis(std::max(0, centreI - halfI), std::min(kOuterTrials - 1, centreI + halfI), 1, centreI);
+  map.Inner =
+      Axis(std::max(1, centreJ - halfJ), std::min(kInnerTrials, centreJ + halfJ), 1, centreJ);
+  const auto rest = progress
+                        ? TFitMapProgress([progress](double share) { progress(0.5 + 0.5 * share); })
+                        : nullptr;
   map.SumSq = FitMapSums(problem, map.Outer, map.Inner, options.Threads, rest);
   return map;
 }
@@ -183,8 +189,8 @@ std::string FitMapCsv(const TFitMap& map) {
     for (int row = 0; row < map.Rows(); ++row) {
       const double sum = map.Sum(column, row);
       out << Trim(FormatFixed(TrialAOf(map.Outer[column]), 1, 4)) << ","
-          << Trim(FormatFixed(TrialCOf(map.Inner[row]), 1, 3)) << "," << ShortestNumber(sum)
-          << "," << ShortestNumber(map.RSquareOf(sum));
+          << Trim(FormatFixed(TrialCOf(map.Inner[row]), 1, 3)) << "," << ShortestNumber(sum) << ","
+          << ShortestNumber(map.RSquareOf(sum));
       out.EndLine();
     }
   }

@@ -21,14 +21,15 @@ struct TFitMapOptions {
 
 struct TFitMap {
   int Step = 1;
-  bool Zoomed = false;         // a window around the optimum, not the whole range
-  std::vector<int> Outer;      // trial index i of each column (A = i * 0.0005)
-  std::vector<int> Inner;      // trial index j of each row (C = (j - 1000) * 0.001)
-  std::vector<double> SumSq;   // [row * Columns() + column]
-  int Records = 0;             // N
-  double Deviation = 0;        // sum of squared deviations of the measured runoff
-  TSearchResult Optimum;       // the search's answer
-  double Threshold = 0;        // sums up to this are in the region; 0: no region
+  bool Zoomed = false;        // a window around the optimum, not the whole range
+  std::vector<int> Outer;     // trial index i of each column (A = i * 0.0005)
+  std::vector<int> Inner;     // trial index j of each row (C = (j - 1000) * 0.001)
+  std::vector<double> SumSq;  // [row * Columns() + column]
+  int Records = 0;            // N
+  double Deviation = 0;       // sum of squared deviations of the measured runoff
+  TSearchResult Optimum;      // the search's answer
+  double Threshold = 0;       // sums up to this are in the region; 0: no region
+  double SearchSeconds = 0;   // time the search for the optimum took
 
   int Columns() const { return static_cast<int>(Outer.size()); }
   int Rows() const { return static_cast<int>(Inner.size()); }

@@ -17,7 +17,7 @@ struct TFitMeasures {
   // measured runoff, a measured sum of 0, fewer than two records).
   double NSE = 0;
   double KGE = 0;
-  double PBIAS = 0;      // percent; positive when the calculation is too high
+  double PBIAS = 0;  // percent; positive when the calculation is too high
   double RMSE = 0;
   double PeakError = 0;  // percent, at the first highest measured value
 };

@@ -446,6 +446,7 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   QRadioButton* RainRunRadioButton;
   QRadioButton* RechRunRadioButton;
   QRadioButton* FitMapRadioButton;
+  QRadioButton* FitMapZoomRadioButton;
   QPushButton* GoButton1;
   QWidget* Panel3;
   QGroupBox* RadioGroup3;
@@ -616,7 +617,7 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   void GridContextMenu(const QPoint& position);
 
   // Fit map of A and C and fit measures (URainFormFitMap.cpp).
-  void FitMapGoButtonClick();
+  void FitMapGoButtonClick(bool zoom);
   void CreateFitMeasuresPanel();
   void ShowFitMeasures(const struct TFitMeasures& fit);
   // Output tab helper.

@@ -25,20 +25,20 @@ std::string NotAnalysisText(const std::string& inputFile) {
 }  // namespace T
 
 constexpr int kMemoWidth = 651;
-constexpr int kMemoWidthBesidePanel = 511;
+// The 64 characters of the results table still fit beside the panel.
+constexpr int kMemoWidthBesidePanel = 530;
 
-std::string Row(const char* name, double value, int decimals, const char* unit = "") {
+std::string Row(const char* name, double value, int decimals) {
   std::string text = FitMeasureText(value, decimals);
   if (text.empty()) text.assign(1, '-');
   std::string row = name;
   row.resize(9, ' ');
   row.append(text);
-  row.append(unit);
   return row;
 }
 }  // namespace
 
-void TRainForm::FitMapGoButtonClick() {
+void TRainForm::FitMapGoButtonClick(bool zoom) {
   TDMTevlora& d = *DMTevlora;
   const std::string inputFile = ChangeFileExt(d.OutFileName, ".inp");
   if (!FileExists(inputFile)) {
@@ -62,7 +62,9 @@ void TRainForm::FitMapGoButtonClick() {
       ~TRestore() { QApplication::restoreOverrideCursor(); }
     } restore;
     if (!FitMapProblemOfInputFile(input, problem)) return;
-    map = std::make_shared<TFitMap>(ComputeFitMap(problem, {}));
+    TFitMapOptions options;
+    options.Zoom = zoom;
+    map = std::make_shared<TFitMap>(ComputeFitMap(problem, options));
   }
   FitMapShown = map;
   GraphKind = kFitMapGraphKind;
@@ -76,14 +78,14 @@ void TRainForm::FitMapGoButtonClick() {
 void TRainForm::CreateFitMeasuresPanel() {
   FitMeasuresPanel = new QLabel(OutputTabSheet);
   FitMeasuresPanel->setObjectName("FitMeasuresPanel");
-  FitMeasuresPanel->setGeometry(8 + kMemoWidthBesidePanel + 8, 8,
-                                kMemoWidth - kMemoWidthBesidePanel - 8, 160);
+  FitMeasuresPanel->setGeometry(8 + kMemoWidthBesidePanel + 6, 8,
+                                kMemoWidth - kMemoWidthBesidePanel - 6, 160);
   FitMeasuresPanel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   FitMeasuresPanel->setFrameShape(QFrame::StyledPanel);
   QFont font("Courier New");
   font.setStyleHint(QFont::Monospace);
   font.setFixedPitch(true);
-  font.setPixelSize(12);
+  font.setPixelSize(11);
   FitMeasuresPanel->setFont(font);
   FitMeasuresPanel->hide();
 }
@@ -101,9 +103,9 @@ void TRainForm::ShowFitMeasures(const TFitMeasures& fit) {
       "",
       Row("NSE", fit.NSE, 3),
       Row("KGE", fit.KGE, 3),
-      Row("PBIAS", fit.PBIAS, 1, " %"),
+      Row("PBIAS %", fit.PBIAS, 1),
       Row("RMSE", fit.RMSE, 3),
-      Row("Peak err", fit.PeakError, 1, " %"),
+      Row("Peak %", fit.PeakError, 1),
       Row("SD", fit.SD, 3),
       Row("R square", fit.RSquare, 3),
   };

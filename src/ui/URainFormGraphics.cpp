@@ -89,7 +89,7 @@ void TRainForm::CreateGraphicsTab() {
     group->setObjectName(groupName);
     group->setGeometry(0, 0, 250, groupHeight);
   };
-  makePanel("Panel1", "RadioGroup1", 204, Panel1, RadioGroup1);
+  makePanel("Panel1", "RadioGroup1", 232, Panel1, RadioGroup1);
   RunoffRadioButton = MakeChoice(RadioGroup1, "RunoffRadioButton", T::kRunoffInTime, 26);
   RechRadioButton = MakeChoice(RadioGroup1, "RechRadioButton", T::kRainRecharge, 54);
   CalcObsRadioButton = MakeChoice(RadioGroup1, "CalcObsRadioButton", T::kObservedCalculated, 82);
@@ -97,8 +97,10 @@ void TRainForm::CreateGraphicsTab() {
   RechRunRadioButton =
       MakeChoice(RadioGroup1, "RechRunRadioButton", T::kRechargeRunoffInTime, 138);
   FitMapRadioButton = MakeChoice(RadioGroup1, "FitMapRadioButton", "Fit map of A and C", 166);
+  FitMapZoomRadioButton =
+      MakeChoice(RadioGroup1, "FitMapZoomRadioButton", "Fit map of A and C, zoomed", 194);
   RunoffRadioButton->setChecked(true);
-  GoButton1 = MakeButton(Panel1, "GoButton1", T::kGoButton, QRect(85, 214, 80, 26));
+  GoButton1 = MakeButton(Panel1, "GoButton1", T::kGoButton, QRect(85, 242, 80, 26));
 
   makePanel("Panel3", "RadioGroup3", 118, Panel3, RadioGroup3);
   RadioButton3 = MakeChoice(RadioGroup3, "RadioButton3", T::kRunoffInTime, 26);
@@ -176,8 +178,8 @@ void TRainForm::GoButton1Click() {
     GraphKind = 8;
     CommentButton->setEnabled(true);
     ReadTrendFile(d.OutFileName);
-  } else if (FitMapRadioButton->isChecked()) {
-    FitMapGoButtonClick();
+  } else if (FitMapRadioButton->isChecked() || FitMapZoomRadioButton->isChecked()) {
+    FitMapGoButtonClick(FitMapZoomRadioButton->isChecked());
     return;
   } else {
     return;
