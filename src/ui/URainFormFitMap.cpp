@@ -11,6 +11,7 @@
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
 #include "URainForm.h"
+#include "UWindowLayout.h"
 
 namespace {
 namespace T {
@@ -93,7 +94,13 @@ void TRainForm::CreateFitMeasuresPanel() {
 void TRainForm::ShowFitMeasures(const TFitMeasures& fit) {
   const bool shown = fit.Records >= 2;
   FitMeasuresPanel->setVisible(shown);
-  OutputMemo->resize(shown ? kMemoWidthBesidePanel : kMemoWidth, OutputMemo->height());
+  // The panel takes its room from the right of the results text.
+  const int panelRoom = shown ? kMemoWidth - kMemoWidthBesidePanel : 0;
+  if (auto* panel = qobject_cast<TAnchorPanel*>(OutputMemo->parentWidget())) {
+    panel->SetRightMargin(OutputMemo, panel->DesignSize().width() - 8 - kMemoWidth + panelRoom);
+  } else {
+    OutputMemo->resize(kMemoWidth - panelRoom, OutputMemo->height());
+  }
   if (!shown) {
     FitMeasuresPanel->clear();
     return;

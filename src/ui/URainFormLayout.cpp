@@ -58,6 +58,8 @@ void TRainForm::ArrangeTabs() {
   // Output tab: the results text takes the room, the buttons stay under it.
   TAnchorPanel* output = MoveIntoAnchorPanel(OutputTabSheet, kOutputDesign);
   output->Anchor(OutputMemo, kAll);
+  output->Anchor(FitMeasuresPanel, TAnchorPanel::AnchorTop | TAnchorPanel::AnchorRight);
+  output->Anchor(ExportTableButton, kBottom);
   output->Anchor(SeeOutputButton, kBottom);
   output->Anchor(ViewGraphButton, kBottom);
 
@@ -72,7 +74,7 @@ void TRainForm::ArrangeTabs() {
   }
   TAnchorPanel* graphics = MoveIntoAnchorPanel(GraphicsTabSheet, kGraphicsDesign);
   graphics->Anchor(GraphImage, kAll);
-  graphics->Anchor(PictureImage, kAll);
+  graphics->Anchor(GraphicsTabSheet->findChild<QScrollArea*>("PictureBox"), kAll);
   for (QWidget* button : {SeeGraphButton, MakeGraphButton, SaveGraphButton, BlWhButton,
                           SelectButton, CommentButton}) {
     graphics->Anchor(button, kBottom);
@@ -94,6 +96,7 @@ void TRainForm::AssignMnemonics() {
   SetMnemonic(AlfaButton, 'a');
 
   SetMnemonic(ViewGraphButton, 'v');
+  SetMnemonic(ExportTableButton, 'x');
 
   SetMnemonic(SeeGraphButton, 'o');
   SetMnemonic(MakeGraphButton, 'm');

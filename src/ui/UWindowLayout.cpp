@@ -32,6 +32,14 @@ void TAnchorPanel::Anchor(QWidget* widget, int anchors) {
   Apply(widget);
 }
 
+void TAnchorPanel::SetRightMargin(QWidget* widget, int margin) {
+  const auto found = anchors_.find(widget);
+  if (found == anchors_.end()) return;
+  found->RightMargin = margin;
+  found->DesignSize.setWidth(designSize_.width() - margin - widget->x());
+  Apply(widget);
+}
+
 bool TAnchorPanel::Apply(QWidget* widget) {
   const auto found = anchors_.constFind(widget);
   if (found == anchors_.constEnd()) return false;

@@ -26,6 +26,10 @@ class TAnchorPanel : public QWidget {
   // Geometry that the program sets later (a layout switch) is followed too.
   void Anchor(QWidget* widget, int anchors);
 
+  // Changes the designed distance of an anchored widget to the right edge
+  // (a panel shown beside it takes the room) and applies it at once.
+  void SetRightMargin(QWidget* widget, int margin);
+
   QSize DesignSize() const { return designSize_; }
 
  protected:
