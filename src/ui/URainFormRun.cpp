@@ -63,7 +63,7 @@ void TRainForm::InputOpenActionExecute() {
       d.Drainage = false;
     }
     // Drainage parameters beside the file: the calculator shows them.
-    if (DrainageParametersShown()) ShowCompanion(alfaForm_);
+    if (DrainageLayoutWithParameters()) ShowCompanion(alfaForm_);
 
     NrOfDataEdit->setText(QString::number(d.NrOfData));
     AlfaMemo->setVisible(d.Drainage);
