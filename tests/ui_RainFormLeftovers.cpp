@@ -52,8 +52,8 @@ class RainFormLeftovers : public RainFormTest {
     }
     form->GridHasData = true;
     for (QLineEdit* edit : {form->MaxStorEdit, form->InitStorEdit}) edit->setText("30");
-    for (QLineEdit* edit : {form->A1coeffEdit, form->B1valueEdit, form->InitRunEdit,
-                            form->InitLevelEdit}) {
+    for (QLineEdit* edit :
+         {form->A1coeffEdit, form->B1valueEdit, form->InitRunEdit, form->InitLevelEdit}) {
       edit->setText("0.05");
     }
   }
@@ -111,12 +111,18 @@ TEST_F(RainFormLeftovers, SaveChecksEveryShownFieldFirst) {
     const char* message;
   };
   const Case cases[] = {
-      {"reservoir emptied by Clear all", 0, {},
+      {"reservoir emptied by Clear all",
+       0,
+       {},
        "The maximum storage is not a valid real\nThe initial storage is not a valid real\n"
        "The input data were not saved"},
-      {"prediction fields", 1,
-       {{form->MaxStorEdit, "30"}, {form->InitStorEdit, "30"}, {form->InitLevelEdit, "-1"},
-        {form->A1coeffEdit, "missing"}, {form->B1valueEdit, "missing"},
+      {"prediction fields",
+       1,
+       {{form->MaxStorEdit, "30"},
+        {form->InitStorEdit, "30"},
+        {form->InitLevelEdit, "-1"},
+        {form->A1coeffEdit, "missing"},
+        {form->B1valueEdit, "missing"},
         {form->NrOfDataEdit, "twelve"}},
        "The number of data is not a valid integer\nThe initial level must be >= 0\n"
        "The A1 coefficient is not a valid real\nThe F value is not a valid real\n"
