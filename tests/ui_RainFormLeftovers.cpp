@@ -196,4 +196,23 @@ TEST_F(RainFormLeftovers, ReservoirFieldsAndDataSetAgreeFromTheStart) {
   EXPECT_EQ(form->MaxStorEdit->text(), "100");
 }
 
+TEST_F(RainFormLeftovers, TypedAlphaOfAForeignFileStaysAfterSaving) {
+  // The constant's line of another program variant: both alpha fields show
+  // "missing" until the user types them.
+  const string file = CopyExample("hupsel_h_dec2012_pred_drain.inp");
+  string bytes = ReadFileBytes(file);
+  bytes.replace(bytes.find(" Value of C is"), 3, " B ");
+  WriteFileBytes(file, bytes);
+  OpenInput(file);
+  ASSERT_EQ(form->A1coeffEdit->text(), "missing");
+  form->A1coeffEdit->setText("0.05");
+  form->B1valueEdit->setText("0.0075");
+  SaveAs(directory.File("typed.inp"));
+  ASSERT_TRUE(std::filesystem::exists(directory.File("typed.out")));
+  ShowTab(form->InputTabSheet);
+  Switch(0);
+  Switch(1);
+  EXPECT_EQ(form->A1coeffEdit->text(), "0.05");
+}
+
 }  // namespace

@@ -202,6 +202,9 @@ void TRainForm::InputSaveActionExecute() {
     if (!d.WriteInputFile()) return;
     countGuard.Commit();
     fileIsAnalysis_ = analysis;
+    // The alpha coefficients written were read from the fields: none of them
+    // is missing any more.
+    if (!analysis) d.AlphaMissing = false;
     // The file just written is the current one, whatever the run does next.
     ShowFileName();
 
