@@ -52,8 +52,8 @@ class RainFormLeftovers : public RainFormTest {
     }
     form->GridHasData = true;
     for (QLineEdit* edit : {form->MaxStorEdit, form->InitStorEdit}) edit->setText("30");
-    for (QLineEdit* edit : {form->A1coeffEdit, form->B1valueEdit, form->InitRunEdit,
-                            form->InitLevelEdit}) {
+    for (QLineEdit* edit :
+         {form->A1coeffEdit, form->B1valueEdit, form->InitRunEdit, form->InitLevelEdit}) {
       edit->setText("0.05");
     }
   }
@@ -111,12 +111,18 @@ TEST_F(RainFormLeftovers, SaveChecksEveryShownFieldFirst) {
     const char* message;
   };
   const Case cases[] = {
-      {"reservoir emptied by Clear all", 0, {},
+      {"reservoir emptied by Clear all",
+       0,
+       {},
        "The maximum storage is not a valid real\nThe initial storage is not a valid real\n"
        "The input data were not saved"},
-      {"prediction fields", 1,
-       {{form->MaxStorEdit, "30"}, {form->InitStorEdit, "30"}, {form->InitLevelEdit, "-1"},
-        {form->A1coeffEdit, "missing"}, {form->B1valueEdit, "missing"},
+      {"prediction fields",
+       1,
+       {{form->MaxStorEdit, "30"},
+        {form->InitStorEdit, "30"},
+        {form->InitLevelEdit, "-1"},
+        {form->A1coeffEdit, "missing"},
+        {form->B1valueEdit, "missing"},
         {form->NrOfDataEdit, "twelve"}},
        "The number of data is not a valid integer\nThe initial level must be >= 0\n"
        "The A1 coefficient is not a valid real\nThe F value is not a valid real\n"
@@ -188,6 +194,25 @@ TEST_F(RainFormLeftovers, ReservoirFieldsAndDataSetAgreeFromTheStart) {
   TypeField(form->NrOfDataEdit, "20");
   agree();
   EXPECT_EQ(form->MaxStorEdit->text(), "100");
+}
+
+TEST_F(RainFormLeftovers, TypedAlphaOfAForeignFileStaysAfterSaving) {
+  // The constant's line of another program variant: both alpha fields show
+  // "missing" until the user types them.
+  const string file = CopyExample("hupsel_h_dec2012_pred_drain.inp");
+  string bytes = ReadFileBytes(file);
+  bytes.replace(bytes.find(" Value of C is"), 3, " B ");
+  WriteFileBytes(file, bytes);
+  OpenInput(file);
+  ASSERT_EQ(form->A1coeffEdit->text(), "missing");
+  form->A1coeffEdit->setText("0.05");
+  form->B1valueEdit->setText("0.0075");
+  SaveAs(directory.File("typed.inp"));
+  ASSERT_TRUE(std::filesystem::exists(directory.File("typed.out")));
+  ShowTab(form->InputTabSheet);
+  Switch(0);
+  Switch(1);
+  EXPECT_EQ(form->A1coeffEdit->text(), "0.05");
 }
 
 }  // namespace

@@ -601,7 +601,7 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   void ClearDataSet();
   // The .par parameters belong to a drainage prediction only.
   void DropDrainageParameters();
-  bool DrainageParametersShown() const;
+  bool DrainageLayoutWithParameters() const;
   void ShowFileName();
   QString CellText(double value) const;
   void RestoreDecimalSeparator();

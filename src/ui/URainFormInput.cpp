@@ -275,7 +275,7 @@ void TRainForm::InputTabSheetShow() {
   BlWhButton->setEnabled(false);
   GraphReady = false;
   HideComment();
-  if (DrainageParametersShown()) ShowCompanion(alfaForm_);
+  if (DrainageLayoutWithParameters()) ShowCompanion(alfaForm_);
   if (GridHasData) return;
 
   // Reset the tab to its defaults.
@@ -804,7 +804,7 @@ void TRainForm::DropDrainageParameters() {
   HideCompanion(alfaForm_);
 }
 
-bool TRainForm::DrainageParametersShown() const {
+bool TRainForm::DrainageLayoutWithParameters() const {
   const TDMTevlora& d = *DMTevlora;
   return d.ParLoaded && !d.Analysis && d.Drainage;
 }

@@ -77,7 +77,7 @@ void TRainForm::InputOpenActionExecute() {
       d.Drainage = false;
     }
     // Drainage parameters beside the file: the calculator shows them.
-    if (DrainageParametersShown()) ShowCompanion(alfaForm_);
+    if (DrainageLayoutWithParameters()) ShowCompanion(alfaForm_);
 
     NrOfDataEdit->setText(QString::number(d.NrOfData));
     AlfaMemo->setVisible(d.Drainage);
@@ -217,6 +217,9 @@ void TRainForm::InputSaveActionExecute() {
     if (!d.WriteInputFile()) return;
     countGuard.Commit();
     fileIsAnalysis_ = analysis;
+    // The alpha coefficients written were read from the fields: none of them
+    // is missing any more.
+    if (!analysis) d.AlphaMissing = false;
     // The file just written is the current one, whatever the run does next.
     ShowFileName();
 
