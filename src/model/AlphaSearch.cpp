@@ -9,6 +9,10 @@
 
 #include "AlphaSearchLanes.h"
 
+#ifdef __FAST_MATH__
+#error "The box walk's rounding room assumes IEEE arithmetic: build it without -ffast-math."
+#endif
+
 namespace {
 
 constexpr double kPenalty = 100000.0;
