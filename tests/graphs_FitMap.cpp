@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 #include "FitMap.h"
@@ -208,6 +209,31 @@ TEST_F(FitMapBatch, MapRefusals) {
         std::string("map spotpy_d_flood2013_12d.inp -o no/such/map.png")}) {
     EXPECT_EQ(Run(arguments), 2) << arguments;
   }
+}
+
+// Nothing is written over a file the user did not offer: the input never,
+// another file only with --force, a non-picture never as a picture.
+TEST_F(FitMapBatch, MapNeverOverwritesOnItsOwn) {
+  const std::string input = ReadFileBytes(File("spotpy_d_flood2013_12d.inp"));
+  const struct {
+    std::string arguments;
+    int status;
+  } cases[] = {
+      {"--step 40 --csv spotpy_d_flood2013_12d.inp", 1},
+      {"--step 40 -o old.png", 1},
+      {"--step 40 -o old.png --force", 0},
+      {"--step 40 -o text.png --force", 1},
+  };
+  QImage old(10, 10, QImage::Format_RGB32);
+  old.fill(Qt::red);
+  ASSERT_TRUE(old.save(QString::fromStdString(File("old.png")), "PNG"));
+  std::ofstream(File("text.png")) << "not a picture\r\n";
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run("map spotpy_d_flood2013_12d.inp " + c.arguments), c.status) << c.arguments;
+  }
+  EXPECT_EQ(ReadFileBytes(File("spotpy_d_flood2013_12d.inp")), input);
+  EXPECT_EQ(ReadFileBytes(File("text.png")), "not a picture\r\n");
+  EXPECT_EQ(QImage(QString::fromStdString(File("old.png"))).size(), QSize(623, 465));
 }
 
 TEST_F(FitMapBatch, RunSummary) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,17 @@ class TRunSummary {
 };
 int BatchImport(const TArguments& arguments);
 int BatchExport(const TArguments& arguments);
+
+// The application that fonts and pictures need; without a display the
+// offscreen platform draws just as well. Qt's own notes are dropped.
+class QGuiApplication;
+std::unique_ptr<QGuiApplication> MakeGuiApplication();
+
+// Why `target` may not be written: it is `source` itself, or it exists and
+// --force was not given, or (for a picture) it exists and is no picture,
+// which is never overwritten. Nothing when the way is free.
+std::optional<std::string> OverwriteRefusal(const std::string& source, const std::string& target,
+                                            bool force, bool picture = false);
 
 // Messages and progress lines go to stderr, exactly as the window shows them;
 // questions are answered No (the batch tool never overwrites on its own).

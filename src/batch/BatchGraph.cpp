@@ -41,16 +41,6 @@ std::string SavedText(const std::string& fileName) {
   return "The graph was saved in  " + fileName;
 }
 
-std::string ExistsText(const std::string& fileName) {
-  return "tevlora-batch graph: \"" + fileName +
-         "\" exists and is not replaced; --force replaces a picture";
-}
-
-std::string NotAPictureText(const std::string& fileName) {
-  return "tevlora-batch graph: \"" + fileName +
-         "\" exists and is not a picture; a graph is never written over it";
-}
-
 struct TGraphOptions {
   std::string ResultsFile;
   int Kind = 0;
@@ -71,45 +61,13 @@ std::optional<int> ParseKind(const std::string& text) {
   return kind;
 }
 
-// A bitmap, PNG, JPEG or GIF picture by its first bytes. A bitmap needs more
-// than "BM", which a title line may start with: its reserved bytes are zero
-// and its information header has one of the known sizes.
-bool StartsLikeAPicture(const std::string& bytes) {
-  const auto startsWith = [&bytes](std::string_view prefix) {
-    return bytes.compare(0, prefix.size(), prefix) == 0;
-  };
-  if (startsWith("\x89PNG\r\n\x1a\n") || startsWith("\xFF\xD8\xFF") || startsWith("GIF87a") ||
-      startsWith("GIF89a")) {
-    return true;
-  }
-  if (!startsWith("BM") || bytes.size() < 18) return false;
-  if (bytes.compare(6, 4, std::string(4, '\0')) != 0) return false;
-  const unsigned header = static_cast<unsigned char>(bytes[14]) |
-                          static_cast<unsigned char>(bytes[15]) << 8 |
-                          static_cast<unsigned>(static_cast<unsigned char>(bytes[16])) << 16 |
-                          static_cast<unsigned>(static_cast<unsigned char>(bytes[17])) << 24;
-  return header == 12 || header == 40 || header == 52 || header == 56 || header == 108 ||
-         header == 124;
-}
-
 // Nothing is written over a file the user did not offer: an existing picture
 // only with --force, anything else (results, input, a folder) never.
 // Returns the exit status of a refusal, or 0.
 int RefusedOutput(const TGraphOptions& options) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  const fs::file_status status = fs::status(options.Output, error);
-  if (!fs::exists(status)) return 0;
-  std::string start(32, '\0');
-  std::ifstream in(options.Output, std::ios::binary);
-  in.read(start.data(), static_cast<std::streamsize>(start.size()));
-  start.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-  if (!fs::is_regular_file(status) || !StartsLikeAPicture(start)) {
-    std::fprintf(stderr, "%s\n", NotAPictureText(options.Output).c_str());
-    return 1;
-  }
-  if (!options.Force) {
-    std::fprintf(stderr, "%s\n", ExistsText(options.Output).c_str());
+  if (const auto refusal = OverwriteRefusal(options.ResultsFile, options.Output, options.Force,
+                                            /*picture=*/true)) {
+    std::fprintf(stderr, "tevlora-batch graph: %s\n", refusal->c_str());
     return 1;
   }
   return 0;
@@ -121,26 +79,6 @@ bool EndsWithPng(const std::string& fileName) {
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension == ".png";
-}
-
-// Qt's own notes (such as a missing runtime directory) are not messages of
-// this tool; only critical and fatal ones reach stderr.
-void DropQtNotes(QtMsgType type, const QMessageLogContext&, const QString& text) {
-  if (type == QtCriticalMsg || type == QtFatalMsg) {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-  }
-}
-
-// Fonts need a QGuiApplication; without a display the offscreen platform
-// draws just as well.
-std::unique_ptr<QGuiApplication> MakeGuiApplication() {
-  if (QCoreApplication::instance() != nullptr) return nullptr;
-  qInstallMessageHandler(DropQtNotes);
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "tevlora-batch";
-  static char* argv[] = {name, nullptr};
-  return std::make_unique<QGuiApplication>(argc, argv);
 }
 
 int DrawAndSave(const TGraphOptions& options) {

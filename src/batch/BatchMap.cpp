@@ -1,7 +1,6 @@
 // tevlora-batch map: the fit map of A and C of an analysis input file, drawn
 // and saved without a window, and its grid as a table for spreadsheets.
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -14,18 +13,20 @@
 #include "FitMap.h"
 #include "FitMapDraw.h"
 #include "TextFile.h"
+#include "UGraphDraw.h"
 #include "UDMTevlora.h"
 
 namespace {
 const char* kMapUsage =
     "usage: tevlora-batch map FILE.inp [-o MAP.png|MAP.bmp] [--bw] [--step K] [--zoom]\n"
-    "                         [--csv GRID.csv]\n";
+    "                         [--csv GRID.csv] [--force]\n";
 
 struct TMapOptions {
   std::string InputFile;
   std::string Output;
   std::string Csv;
   bool Colour = true;
+  bool Force = false;
   TFitMapOptions Map;
 };
 
@@ -42,15 +43,6 @@ std::string LowerExtension(const std::string& fileName) {
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension;
-}
-
-std::unique_ptr<QGuiApplication> MakeGuiApplication() {
-  if (QCoreApplication::instance() != nullptr) return nullptr;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "tevlora-batch";
-  static char* argv[] = {name, nullptr};
-  return std::make_unique<QGuiApplication>(argc, argv);
 }
 
 int MakeMap(const TMapOptions& options) {
@@ -84,9 +76,7 @@ int MakeMap(const TMapOptions& options) {
   const auto application = MakeGuiApplication();
   const QImage image = DrawFitMap(map, data.Title1, data.Title2, options.Colour);
   const char* format = LowerExtension(options.Output) == ".bmp" ? "BMP" : "PNG";
-  // Through a temporary file: a failed write leaves no half picture behind.
-  QSaveFile file(QString::fromStdString(options.Output));
-  if (!file.open(QIODevice::WriteOnly) || !image.save(&file, format) || !file.commit()) {
+  if (!SaveGraphBitmap(image, options.Output, format)) {
     std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n",
                  options.Output.c_str());
     return 2;
@@ -111,6 +101,8 @@ int BatchMap(const TArguments& arguments) {
     const bool hasValue = i + 1 < arguments.size();
     if (argument == "--bw") {
       options.Colour = false;
+    } else if (argument == "--force") {
+      options.Force = true;
     } else if (argument == "--zoom") {
       options.Map.Zoom = true;
     } else if (argument == "-o" || argument == "--csv" || argument == "--step") {
@@ -141,6 +133,15 @@ int BatchMap(const TArguments& arguments) {
   const std::string extension = LowerExtension(options.Output);
   if (extension != ".png" && extension != ".bmp") {
     return UsageError("the picture's name must end in .png or .bmp");
+  }
+  // Refused before the map is computed, which may take a while.
+  for (const auto& [target, picture] :
+       {std::pair{options.Output, true}, std::pair{options.Csv, false}}) {
+    if (target.empty()) continue;
+    if (const auto refusal = OverwriteRefusal(options.InputFile, target, options.Force, picture)) {
+      std::fprintf(stderr, "tevlora-batch map: %s\n", refusal->c_str());
+      return 1;
+    }
   }
   if (!LoadTextFile(options.InputFile)) {
     std::fprintf(stderr, "tevlora-batch map: \"%s\" cannot be read\n", options.InputFile.c_str());

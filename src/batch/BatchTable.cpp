@@ -31,20 +31,6 @@ int Refused(const char* command, const std::string& message) {
   return 2;
 }
 
-// The batch tool never writes over a file unless asked, and never over the
-// file it reads.
-std::optional<std::string> OverwriteRefusal(const std::string& source, const std::string& target,
-                                            bool force) {
-  std::error_code error;
-  if (fs::exists(target, error)) {
-    if (fs::equivalent(source, target, error)) {
-      return "\"" + target + "\" is the file being read; choose another name with -o.";
-    }
-    if (!force) return "\"" + target + "\" exists; give --force to overwrite it.";
-  }
-  return std::nullopt;
-}
-
 struct TImportOptions {
   std::string Table;
   std::string Output;
