@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <system_error>
 
@@ -62,19 +61,18 @@ mode_t CreationMode() {
 }
 }  // namespace
 
-bool SaveFileSafely(const std::string& path, const std::string& content) {
-  namespace fs = std::filesystem;
-  const fs::path target = ReplacedFile(path);
-  // A fresh name in the target's own folder, created exclusively: nothing
-  // planted there is followed, and two writers never share it; the rename
-  // then stays within one file system.
+namespace {
+// A fresh file in the target's own folder, created exclusively, holding
+// `content` on disk, with the permissions (and, where the user may keep them,
+// the owner and group) of the file it will replace. Nothing planted under a
+// guessable name is followed, two writers never share it, and the rename
+// stays within one file system. Empty when it could not be written in full.
+std::string WriteTemporaryBeside(const std::filesystem::path& target, const std::string& content) {
   std::string name = target.string() + ".XXXXXX";
   const int descriptor = ::mkstemp(name.data());
-  if (descriptor < 0) return false;
+  if (descriptor < 0) return {};
   struct stat old {};
   const bool replacing = ::stat(target.c_str(), &old) == 0;
-  // The owner and group stay where the user may keep them (the owner only
-  // for root); the permissions always stay.
   if (replacing && ::fchown(descriptor, old.st_uid, old.st_gid) != 0) {
     [[maybe_unused]] const int groupOnly = ::fchown(descriptor, static_cast<uid_t>(-1), old.st_gid);
   }
@@ -84,89 +82,67 @@ bool SaveFileSafely(const std::string& path, const std::string& content) {
   // On disk before it replaces the old file, so a crash leaves one or the other.
   written = written && ::fsync(descriptor) == 0;
   written = ::close(descriptor) == 0 && written;
-  if (!written || ::rename(name.c_str(), target.c_str()) != 0) {
+  if (!written) {
     ::unlink(name.c_str());
-    return false;
+    return {};
   }
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  return name;
+}
+
+// The renamed entry itself reaches the disk with its folder.
+void SyncFolderOf(const std::filesystem::path& target) {
+  const std::filesystem::path folder =
+      target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
   const int directory = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (directory >= 0) {
     ::fsync(directory);
     ::close(directory);
   }
+}
+}  // namespace
+
+bool SaveFileSafely(const std::string& path, const std::string& content) {
+  const std::filesystem::path target = ReplacedFile(path);
+  const std::string temporary = WriteTemporaryBeside(target, content);
+  if (temporary.empty()) return false;
+  if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  SyncFolderOf(target);
   return true;
 }
 
-namespace {
-
-// A temporary file beside `target`, created exclusively under a name of its
-// own, holding `content`. Empty when it could not be written in full.
-std::string WriteTemporaryBeside(const std::string& target, const std::string& content) {
-  static unsigned counter = 0;
-  std::random_device device;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = target + ".tmp" + std::to_string(device() % 1000000) + "-" +
-                             std::to_string(++counter) + "~";
-    std::FILE* file = std::fopen(name.c_str(), "wbx");
-    if (!file) {
-      std::error_code error;
-      if (std::filesystem::exists(name, error)) continue;  // taken: another name
-      return {};
-    }
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    const bool flushed = std::fflush(file) == 0;
-    const bool closed = std::fclose(file) == 0;
-    if (written && flushed && closed) return name;
-    std::error_code ignored;
-    std::filesystem::remove(name, ignored);
-    return {};
-  }
-  return {};
-}
-
-}  // namespace
-
 bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>>& files) {
-  namespace fs = std::filesystem;
+  std::vector<std::filesystem::path> targets;
   std::vector<std::string> temporaries;
   const auto removeTemporaries = [&temporaries](std::size_t from) {
-    for (std::size_t i = from; i < temporaries.size(); ++i) {
-      std::error_code ignored;
-      fs::remove(temporaries[i], ignored);
-    }
+    for (std::size_t i = from; i < temporaries.size(); ++i) ::unlink(temporaries[i].c_str());
   };
-  // A target that is a symbolic link stands for the file it points to, which
-  // keeps its permissions.
-  std::vector<std::string> targets;
-  for (const auto& [target, content] : files) {
-    std::error_code error;
-    const bool link = fs::is_symlink(target, error);
-    const std::string real = link ? fs::weakly_canonical(target, error).string() : target;
-    targets.push_back(error ? target : real);
-    const std::string temporary = WriteTemporaryBeside(targets.back(), content);
-    if (temporary.empty()) {
+  for (const auto& [path, content] : files) {
+    targets.push_back(ReplacedFile(path));
+    temporaries.push_back(WriteTemporaryBeside(targets.back(), content));
+    if (temporaries.back().empty()) {
+      temporaries.pop_back();
       removeTemporaries(0);
       return false;
     }
-    temporaries.push_back(temporary);
-    const auto status = fs::status(targets.back(), error);
-    if (!error && fs::exists(status)) fs::permissions(temporary, status.permissions(), error);
   }
   // Everything is on disk; a rename that fails now puts the files already
   // replaced back from their old contents.
   std::vector<std::optional<std::string>> before;
-  for (const auto& target : targets) before.push_back(LoadTextFile(target));
+  for (const auto& target : targets) before.push_back(LoadTextFile(target.string()));
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    std::error_code error;
-    fs::rename(temporaries[i], targets[i], error);
-    if (!error) continue;
+    if (::rename(temporaries[i].c_str(), targets[i].c_str()) == 0) {
+      SyncFolderOf(targets[i]);
+      continue;
+    }
     removeTemporaries(i);
     for (std::size_t k = 0; k < i; ++k) {
-      std::error_code ignored;
       if (before[k]) {
-        SaveTextFileSafely(targets[k], *before[k]);
+        SaveFileSafely(targets[k].string(), *before[k]);
       } else {
-        fs::remove(targets[k], ignored);
+        ::unlink(targets[k].c_str());
       }
     }
     return false;
