@@ -14,7 +14,7 @@
 
 inline constexpr int kSearchLanes = 8;
 // Trials walked together from record 1 by WalkPointTrials.
-inline constexpr int kPointTrials = 32;
+inline constexpr int kPointTrials = 64;
 
 enum class TSearchPath { Plain, Sse2, Avx2, Avx512 };
 
