@@ -303,14 +303,15 @@ TEST_F(InputFile, FailedWriteKeepsTheOldFile) {
                                          data.FileName + "\" are corrupt");
   EXPECT_EQ(ReadFileBytes(data.FileName), good);
 
-  // A folder that does not exist cannot take the file.
+  // A folder that does not exist cannot take the file; the message says why.
   data.FileName = dir.File("no/such/folder/basin.inp");
   FillSmallDataSet(true);
   data.FileName = dir.File("no/such/folder/basin.inp");
   EXPECT_FALSE(data.WriteInputFile());
   EXPECT_EQ(dialogs.messages.back(),
             "The file \"" + data.FileName +
-                "\"could not be opened. It may be damaged or in use by another program.");
+                "\"could not be opened. It may be damaged or in use by another program."
+                " (No such file or directory)");
 }
 
 TEST_F(InputFile, ParameterFileBesideAnInputFile) {

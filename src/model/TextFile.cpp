@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -62,6 +63,21 @@ mode_t CreationMode() {
 }  // namespace
 
 namespace {
+thread_local int lastWriteError = 0;
+
+// Remembers errno of a failing step of a safe write; returns false.
+bool WriteFailed() {
+  lastWriteError = errno;
+  return false;
+}
+}  // namespace
+
+std::string WriteFailureReason() {
+  if (lastWriteError == 0) return {};
+  return " (" + std::string(std::strerror(lastWriteError)) + ")";
+}
+
+namespace {
 // A fresh file in the target's own folder, created exclusively, holding
 // `content` on disk, with the permissions (and, where the user may keep them,
 // the owner and group) of the file it will replace. Nothing planted under a
@@ -70,7 +86,10 @@ namespace {
 std::string WriteTemporaryBeside(const std::filesystem::path& target, const std::string& content) {
   std::string name = target.string() + ".XXXXXX";
   const int descriptor = ::mkstemp(name.data());
-  if (descriptor < 0) return {};
+  if (descriptor < 0) {
+    WriteFailed();
+    return {};
+  }
   struct stat old {};
   const bool replacing = ::stat(target.c_str(), &old) == 0;
   if (replacing && ::fchown(descriptor, old.st_uid, old.st_gid) != 0) {
@@ -81,7 +100,8 @@ std::string WriteTemporaryBeside(const std::filesystem::path& target, const std:
       ::fchmod(descriptor, mode) == 0 && WriteAll(descriptor, content.data(), content.size());
   // On disk before it replaces the old file, so a crash leaves one or the other.
   written = written && ::fsync(descriptor) == 0;
-  written = ::close(descriptor) == 0 && written;
+  if (!written) WriteFailed();
+  if (::close(descriptor) != 0 && written) written = WriteFailed();
   if (!written) {
     ::unlink(name.c_str());
     return {};
@@ -102,10 +122,12 @@ void SyncFolderOf(const std::filesystem::path& target) {
 }  // namespace
 
 bool SaveFileSafely(const std::string& path, const std::string& content) {
+  lastWriteError = 0;
   const std::filesystem::path target = ReplacedFile(path);
   const std::string temporary = WriteTemporaryBeside(target, content);
   if (temporary.empty()) return false;
   if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    WriteFailed();
     ::unlink(temporary.c_str());
     return false;
   }
@@ -114,6 +136,7 @@ bool SaveFileSafely(const std::string& path, const std::string& content) {
 }
 
 bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>>& files) {
+  lastWriteError = 0;
   std::vector<std::filesystem::path> targets;
   std::vector<std::string> temporaries;
   const auto removeTemporaries = [&temporaries](std::size_t from) {
@@ -137,6 +160,8 @@ bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>
       SyncFolderOf(targets[i]);
       continue;
     }
+    WriteFailed();
+    const int reason = lastWriteError;
     removeTemporaries(i);
     for (std::size_t k = 0; k < i; ++k) {
       if (before[k]) {
@@ -145,6 +170,7 @@ bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>
         ::unlink(targets[k].c_str());
       }
     }
+    lastWriteError = reason;
     return false;
   }
   return true;

@@ -41,6 +41,10 @@ inline bool SaveTextFileSafely(const std::string& path, const std::string& conte
 // files are then all as they were.
 bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>>& files);
 
+// The system's reason why the last safe write on this thread failed, in
+// brackets after a blank (" (Permission denied)"); empty when it gave none.
+std::string WriteFailureReason();
+
 // True when `a` and `b` name the same file: the same file on disk when both
 // exist, otherwise the same normalised absolute path.
 bool SameFile(const std::string& a, const std::string& b);

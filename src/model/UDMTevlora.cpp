@@ -171,13 +171,13 @@ bool TDMTevlora::WriteInputFile() {
     return false;
   }
   if (!SaveTextFileSafely(FileName, out.Text())) {
-    Dialogs->Message(InputFileNotOpenedText(FileName));
+    Dialogs->Message(InputFileNotOpenedText(FileName) + WriteFailureReason());
     return false;
   }
   if (ParLoaded) {
     const std::string parFileName = ChangeFileExt(FileName, ".par");
     if (!WriteDrainageParameters(parFileName)) {
-      Dialogs->Message(InputFileNotOpenedText(parFileName));
+      Dialogs->Message(InputFileNotOpenedText(parFileName) + WriteFailureReason());
       return false;
     }
   }

@@ -318,7 +318,8 @@ bool WritePredictionResults(TDMTevlora& data) {
     return false;
   }
   if (!SaveTextFileSafely(outFileName, text)) {
-    throw TIOError("The results file \"" + outFileName + "\" could not be written");
+    throw TIOError("The results file \"" + outFileName + "\" could not be written" +
+                  WriteFailureReason());
   }
   return true;
 }

@@ -370,7 +370,8 @@ void WriteTrendFile(const TDMTevlora& data) {
   if (!check.Ok()) throw TIOError(check.Problem());
   const std::string name = ChangeFileExt(data.FileName, ".dat");
   if (!SaveTextFileSafely(name, text)) {
-    throw TIOError("The trend file \"" + name + "\" could not be written");
+    throw TIOError("The trend file \"" + name + "\" could not be written" +
+                  WriteFailureReason());
   }
 }
 
@@ -513,7 +514,8 @@ bool WriteAnalysisResults(TDMTevlora& data) {
   // The trend file belongs to these results: both change, or neither.
   if (!SaveTextFilesTogether({{trendName, trend}, {outName, out.Text()}})) {
     throw TIOError("The results file \"" + outName + "\" and the trend file \"" + trendName +
-                   "\" could not be written; both were left as they were");
+                   "\" could not be written" + WriteFailureReason() +
+                   "; both were left as they were");
   }
   return true;
 }
