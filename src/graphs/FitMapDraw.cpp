@@ -46,6 +46,11 @@ class TMapCanvas {
     painter_.drawText(QPoint(x, y + metrics.ascent()), text);
   }
   int Width(const QString& text) const { return QFontMetrics(font_).horizontalAdvance(text); }
+  // Shortened with an ellipsis where it would pass column `end`, as the
+  // titles of the other graphs are.
+  QString Fitted(const std::string& text, int left, int end) const {
+    return QFontMetrics(font_).elidedText(FileText(text), Qt::ElideRight, end - left);
+  }
   int Height() const { return QFontMetrics(font_).height(); }
   void Line(int x1, int y1, int x2, int y2, const QColor& colour, int width = 1) {
     QPen pen(colour, width);
@@ -164,10 +169,10 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
   TMapCanvas canvas(image);
   QPainter& painter = canvas.Painter();
   painter.fillRect(0, 0, kGraphWidth, kGraphHeight, kSilver);
-  canvas.Text(105, 5, FileText(title1), kBlack, kSilver);
+  canvas.Text(105, 5, canvas.Fitted(title1, 105, kTitle1End), kBlack, kSilver);
   canvas.Text(20, 450, QString::fromUtf8(GraphDrawTexts::kCreditLine), kBlack, kSilver);
   painter.fillRect(QRect(20, 19, 605 - 20, 445 - 19), plot);
-  canvas.Text(105, 20, FileText(title2), plain, plot);
+  canvas.Text(105, 20, canvas.Fitted(title2, 105, kTitle2End), plain, plot);
 
   // The map: every pixel takes the cell of the trial nearest to it.
   const int width = kMapRight - kMapLeft, height = kMapBottom - kMapTop;

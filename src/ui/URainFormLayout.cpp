@@ -59,7 +59,7 @@ void TRainForm::ArrangeTabs() {
   TAnchorPanel* output = MoveIntoAnchorPanel(OutputTabSheet, kOutputDesign);
   output->Anchor(OutputMemo, kAll);
   output->Anchor(FitMeasuresPanel, TAnchorPanel::AnchorTop | TAnchorPanel::AnchorRight);
-  output->Anchor(ExportTableButton, kBottom);
+  output->Anchor(ExportTableButton, TAnchorPanel::AnchorRight | TAnchorPanel::AnchorBottom);
   output->Anchor(SeeOutputButton, kBottom);
   output->Anchor(ViewGraphButton, kBottom);
 
