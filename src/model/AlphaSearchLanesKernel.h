@@ -7,9 +7,10 @@
 //   NSplat NAdd NSub NMul NMin NMax NLoad NStore
 //   NMulAdd(x, y, z)  x * y + z, fused where the width has it
 //   NLe NLt        compares giving NM; NAnd; NBits (lane bits of an NM)
+//   NSelect(m, x, y)  x where m is set, else y
 //   NScale(p, t, magic)  p * 2^k, where t = magic + k holds the integer k
-// and it defines ExpPack and WalkPack for that width. Pragma once would be
-// wrong here: it is meant to be included several times.
+// and it defines ExpPack, WalkPack and WalkPointPacks for that width.
+// Pragma once would be wrong here: it is meant to be included several times.
 
 struct V {
   N p[kParts];
