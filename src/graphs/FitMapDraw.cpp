@@ -20,14 +20,6 @@ constexpr int kDotsPerMeter96Dpi = 3780;
 
 const QColor kSilver(192, 192, 192), kNavy(0, 0, 139), kWhite(255, 255, 255), kBlack(0, 0, 0);
 
-// Titles may come from files of another system: UTF-8 when valid, else Latin-1.
-QString FileText(const std::string& text) {
-  QStringDecoder utf8(QStringDecoder::Utf8);
-  QString decoded = utf8(QByteArray::fromStdString(text));
-  if (utf8.hasError()) return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-  return decoded;
-}
-
 // Texts by their top-left corner on an opaque background, as in the other graphs.
 class TMapCanvas {
  public:

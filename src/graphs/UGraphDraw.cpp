@@ -15,20 +15,19 @@
 #include "URainRun.h"
 #include "UTevloraUtils.h"
 
-namespace {
-// Windows draws "Arial" size 10 at 96 dots per inch 13 pixels high; the pixel
-// size keeps the picture the same whatever resolution the platform reports.
-constexpr int kFontPixelSize = 13;
-constexpr int kDotsPerMeter96Dpi = 3780;
-
-// Titles come from files that may have been written on another system:
-// UTF-8 when they are valid UTF-8, otherwise single-byte Latin-1.
 QString FileText(const std::string& text) {
   QStringDecoder utf8(QStringDecoder::Utf8);
   QString decoded = utf8(QByteArray::fromStdString(text));
   if (utf8.hasError()) return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
   return decoded;
 }
+
+namespace {
+// Windows draws "Arial" size 10 at 96 dots per inch 13 pixels high; the pixel
+// size keeps the picture the same whatever resolution the platform reports.
+constexpr int kFontPixelSize = 13;
+constexpr int kDotsPerMeter96Dpi = 3780;
+
 
 // The drawing operations the graph is made of, with the rules of the canvas
 // it was designed for: rectangles exclude their right and bottom edge, text

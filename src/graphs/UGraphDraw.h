@@ -25,6 +25,10 @@ inline constexpr int kMarksBottom = 389;
 inline constexpr int kTitle1End = kGraphWidth - 5;
 inline constexpr int kTitle2End = 600;
 
+// Titles come from files that may have been written on another system:
+// UTF-8 when they are valid UTF-8, otherwise single-byte Latin-1.
+QString FileText(const std::string& text);
+
 // Texts drawn by DrawGraph itself (axis titles and legends are set by
 // SetAxisTitles in UTevloraUtils).
 namespace GraphDrawTexts {

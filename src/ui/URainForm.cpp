@@ -33,13 +33,6 @@ void SetHint(QAction* action, const char* hint) {
 }
 }  // namespace
 
-QString FileText(const std::string& text) {
-  auto decoder = QStringDecoder(QStringDecoder::Utf8);
-  QString result = decoder(QByteArray::fromStdString(text));
-  if (decoder.hasError()) return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-  return result;
-}
-
 TWindowPlacement WindowPlacement(int screenWidth, int designedWidth) {
   TWindowPlacement placement{100, designedWidth};
   if (screenWidth >= 676) {

@@ -27,6 +27,7 @@
 
 #include "UAlfaForm.h"
 #include "UBaseForm.h"
+#include "UGraphDraw.h"
 #include "UWindowDialogs.h"
 #include "UserDialogs.h"
 
@@ -643,6 +644,3 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   bool fileIsAnalysis_ = false;
   int shownTab_ = -1;
 };
-
-// Text of a file (UTF-8, or Latin-1 when it is not valid UTF-8) for a field.
-QString FileText(const std::string& text);
