@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int kFontPixelSize = 13;
 constexpr int kDotsPerMeter96Dpi = 3780;
 
 const QColor kSilver(192, 192, 192), kNavy(0, 0, 139), kWhite(255, 255, 255), kBlack(0, 0, 0);
@@ -24,9 +23,7 @@ const QColor kSilver(192, 192, 192), kNavy(0, 0, 139), kWhite(255, 255, 255), kB
 class TMapCanvas {
  public:
   explicit TMapCanvas(QImage& image) : painter_(&image) {
-    font_.setFamily(QStringLiteral("Arial"));
-    font_.setPixelSize(kFontPixelSize);
-    font_.setStyleStrategy(QFont::NoAntialias);
+    font_ = GraphFont();
     painter_.setFont(font_);
     painter_.setRenderHint(QPainter::Antialiasing, false);
   }

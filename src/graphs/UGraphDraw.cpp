@@ -15,6 +15,16 @@
 #include "URainRun.h"
 #include "UTevloraUtils.h"
 
+QFont GraphFont() {
+  QFont font(QStringLiteral("Arial"));
+  // "Arial" size 10 at 96 dots per inch is 13 pixels high; a pixel size keeps
+  // the picture the same whatever resolution the platform reports. Only the
+  // colours of the graph appear in the picture, also in text.
+  font.setPixelSize(13);
+  font.setStyleStrategy(QFont::NoAntialias);
+  return font;
+}
+
 QString FileText(const std::string& text) {
   QStringDecoder utf8(QStringDecoder::Utf8);
   QString decoded = utf8(QByteArray::fromStdString(text));
@@ -23,9 +33,7 @@ QString FileText(const std::string& text) {
 }
 
 namespace {
-// Windows draws "Arial" size 10 at 96 dots per inch 13 pixels high; the pixel
-// size keeps the picture the same whatever resolution the platform reports.
-constexpr int kFontPixelSize = 13;
+// The bitmap says 96 dots per inch, as the pictures were designed.
 constexpr int kDotsPerMeter96Dpi = 3780;
 
 
@@ -36,10 +44,7 @@ constexpr int kDotsPerMeter96Dpi = 3780;
 class TGraphCanvas {
  public:
   explicit TGraphCanvas(QImage& image) : painter_(&image) {
-    font_.setFamily(QStringLiteral("Arial"));
-    font_.setPixelSize(kFontPixelSize);
-    // Only the colours of the graph appear in the picture, also in text.
-    font_.setStyleStrategy(QFont::NoAntialias);
+    font_ = GraphFont();
     painter_.setFont(font_);
     painter_.setRenderHint(QPainter::Antialiasing, false);
   }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <string>
 
@@ -28,6 +29,9 @@ inline constexpr int kTitle2End = 600;
 // Titles come from files that may have been written on another system:
 // UTF-8 when they are valid UTF-8, otherwise single-byte Latin-1.
 QString FileText(const std::string& text);
+
+// The font of every text in a graph picture.
+QFont GraphFont();
 
 // Texts drawn by DrawGraph itself (axis titles and legends are set by
 // SetAxisTitles in UTevloraUtils).
