@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "AlphaSearchLanes.h"
+#include "AlphaSearchBlock.h"
 
 #ifdef __FAST_MATH__
 #error "The box walk's rounding room assumes IEEE arithmetic: build it without -ffast-math."
@@ -127,9 +128,6 @@ struct TBox {
   double lowerSum;
 };
 
-// Room for the rounding of the plain search and of this walk: far more than
-// a few units in the last place of any quantity involved.
-constexpr double kRelativeSlack = 1e-12;
 // The float sums of the plain search differ from the real sums of their terms
 // by less than this fraction (at most 1501 additions).
 constexpr double kSumSlack = 1e-11;
@@ -160,22 +158,7 @@ class TBoxSearch {
   }
 
  private:
-  static double Next(double q, double r, double a, double c, double dt) {
-    double alpha = a * q + c;
-    if (alpha < 0) alpha = 0;
-    return r + (q - r) * std::exp(-alpha * dt);
-  }
-
   bool Pruned(double lowerSum) const { return lowerSum * (1 - kSumSlack) > bound_.Get(); }
-
-  // For one trial the next runoff, as a function of the runoff q, rises up to
-  // a peak and falls beyond it: alpha is 0 (and the runoff kept) up to
-  // q = -c / a, and where alpha is above 0 the slope has the sign of
-  // 1 - a dt (q - r). So the peak is the larger of those two points.
-  static double Peak(double r, double a, double c, double inverseDt) {
-    if (!(a > 0)) return INFINITY;
-    return std::max(r + inverseDt / a, c < 0 ? -c / a : 0.0);
-  }
 
   void Walk(TBox box, std::vector<TBox>& stack, TCandidate& best) {
     if (Size(box) <= kSearchLanes) {
@@ -188,35 +171,8 @@ class TBoxSearch {
     const double c0 = TrialCOf(box.j0), c1 = TrialCOf(box.j1);
     for (int n = box.step + 1; n <= count; ++n) {
       const double r = problem_.recharge[n];
-      const double dt = problem_.timeStep[n];
-      const double lo = box.low, hi = box.high;
-      double newLow = INFINITY, newHigh = -INFINITY;
-      if (lo < r) {
-        // Below the recharge a greater alpha lifts the runoff, and the next
-        // runoff rises with the runoff.
-        newLow = std::min(newLow, Next(lo, r, a0, c0, dt));
-        newHigh = std::max(newHigh, Next(std::min(hi, r), r, a1, c1, dt));
-      }
-      if (hi >= r) {
-        // Above it a greater alpha lowers the runoff.
-        const double from = std::max(lo, r);
-        newLow = std::min(newLow, Next(from, r, a1, c1, dt));
-        if (hi > Peak(r, a1, c1, inverseStep_[n])) {
-          newLow = std::min(newLow, Next(hi, r, a1, c1, dt));
-        }
-        const double peak = Peak(r, a0, c0, inverseStep_[n]);
-        if (hi <= peak) {
-          newHigh = std::max(newHigh, Next(hi, r, a0, c0, dt));
-        } else if (peak > from) {
-          newHigh = std::max(newHigh, Next(peak, r, a0, c0, dt));
-        } else {
-          newHigh = std::max(newHigh, Next(from, r, a0, c0, dt));
-        }
-      }
-      const double slack = kRelativeSlack * (hi + r + 1e-300) *
-                           (1 + dt * (1 + a1 * hi + std::fabs(c0) + std::fabs(c1)));
-      box.low = std::max(0.0, newLow - slack);
-      box.high = newHigh + slack;
+      RunoffReach(box.low, box.high, r, problem_.timeStep[n], inverseStep_[n], a0, c0, a1, c1,
+                  &box.low, &box.high);
       box.step = n;
       const double m = problem_.measured[n];
       double distance = 0;
@@ -267,15 +223,11 @@ class TBoxSearch {
     }
     unsigned walking = (1u << lanes) - 1;
     if (box.step > 1 || box.low != box.high) {
-      bool finished = false;
+      // Those alive at the end too: the range of a box is far wider than
+      // each of its trials' own, and a walk as points drops most of them
+      // long before the end, far sooner than their exact sums would.
       walking = WalkLanes(problem_, inverseStep_.data(), a, c, lanes, box.step, box.low,
-                          box.high, box.lowerSum, bound_.Get(), kRestartRecords, &finished);
-      if (finished) {
-        for (int l = 0; l < lanes; ++l) {
-          if (walking & (1u << l)) Confirm(a[l], c[l], index[l], best);
-        }
-        return;
-      }
+                          box.high, box.lowerSum, bound_.Get(), kRestartRecords);
     }
     for (int l = 0; l < lanes; ++l) {
       if (!(walking & (1u << l))) continue;
@@ -332,16 +284,81 @@ struct TWork {
   int i0, i1, j0, j1;
 };
 
+constexpr int kBoxColumns = 32;
+constexpr int kBatches = (kOuterTrials + kBatchRows - 1) / kBatchRows;
+constexpr int kColumnBlocks = (kInnerTrials + kBoxColumns - 1) / kBoxColumns;
+
 // Pieces of up to kBatchRows rows and kBoxColumns columns, in trial order,
 // from the column `firstColumn(last row of the batch)` on.
 template <class FirstColumn>
 std::vector<TWork> WorkPieces(FirstColumn firstColumn) {
-  constexpr int kBoxColumns = 32;
   std::vector<TWork> work;
   for (int batch = 0; batch < kOuterTrials; batch += kBatchRows) {
     const int lastRow = std::min(kOuterTrials, batch + kBatchRows) - 1;
     for (int j = firstColumn(lastRow); j <= kInnerTrials; j += kBoxColumns) {
       work.push_back({batch, lastRow, j, std::min(kInnerTrials, j + kBoxColumns - 1)});
+    }
+  }
+  return work;
+}
+
+// Runs task(k) for k = 0 .. count - 1 on `threads` threads.
+template <class Task>
+void RunParallel(int count, int threads, Task task) {
+  std::atomic<int> next(0);
+  const auto worker = [&]() {
+    for (int k; (k = next.fetch_add(1)) < count;) task(k);
+  };
+  std::vector<std::thread> pool;
+  for (int t = 1; t < std::min(threads, count); ++t) pool.emplace_back(worker);
+  worker();
+  for (auto& thread : pool) thread.join();
+}
+
+// The pieces of the grid (batches of rows by blocks of kBoxColumns columns,
+// from the first live column of each batch on) that hold trials that may
+// still beat `bound`, in trial order. Blocks of kRegionSpan batches by
+// kRegionSpan column blocks are dropped whole when even alpha free to move
+// within the block's range from record to record cannot reach `bound`: far
+// from the optimum, where trials freeze at the point below which alpha is 0
+// or overshoot it after a storm, their runoffs part too much for the box
+// walk, and each trial would be walked on its own.
+std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int threads) {
+  constexpr int kRegionSpan = 8;
+  constexpr int kRegionCells = 32;
+  const auto rows = [](int b0, int b1, int* i0, int* i1) {
+    *i0 = b0 * kBatchRows;
+    *i1 = std::min(kOuterTrials - 1, b1 * kBatchRows + kBatchRows - 1);
+  };
+  const auto columns = [](int k0, int k1, int* j0, int* j1) {
+    *j0 = 1 + k0 * kBoxColumns;
+    *j1 = std::min(kInnerTrials, (k1 + 1) * kBoxColumns);
+  };
+  constexpr int kRegionRows = (kBatches + kRegionSpan - 1) / kRegionSpan;
+  constexpr int kRegionColumns = (kColumnBlocks + kRegionSpan - 1) / kRegionSpan;
+  std::vector<char> live(kRegionRows * kRegionColumns);
+  const double top = BlockCellsTop(problem);
+  RunParallel(kRegionRows * kRegionColumns, threads, [&](int region) {
+    const int b0 = region / kRegionColumns * kRegionSpan;
+    const int k0 = region % kRegionColumns * kRegionSpan;
+    int i0, i1, j0, j1;
+    rows(b0, std::min(kBatches - 1, b0 + kRegionSpan - 1), &i0, &i1);
+    columns(k0, std::min(kColumnBlocks - 1, k0 + kRegionSpan - 1), &j0, &j1);
+    const double least = LeastSumOfBlock(problem, TrialAOf(i0), TrialAOf(i1), TrialCOf(j0),
+                                         TrialCOf(j1), kRegionCells, top);
+    live[region] = !(least * (1 - kSumSlack) > bound);
+  });
+  std::vector<TWork> work;
+  for (int b = 0; b < kBatches; ++b) {
+    int i0, i1;
+    rows(b, b, &i0, &i1);
+    const int firstLive = FirstLiveTrial(problem, i1);
+    for (int k = 0; k < kColumnBlocks; ++k) {
+      if (!live[b / kRegionSpan * kRegionColumns + k / kRegionSpan]) continue;
+      int j0, j1;
+      columns(k, k, &j0, &j1);
+      j0 = std::max(j0, firstLive);
+      if (j0 <= j1) work.push_back({i0, i1, j0, j1});
     }
   }
   return work;
@@ -446,7 +463,7 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
   if (frozen.sum < kNoTrialYet && frozen.Beats(overall)) overall = frozen;
   bound.Offer(frozen.sum);
 
-  const auto work = WorkPieces([&](int lastRow) { return FirstLiveTrial(problem, lastRow); });
+  const auto work = LivePieces(problem, bound.Get(), ThreadsToUse(threads));
   overall = RunPieces(work, ThreadsToUse(threads), overall, progress, [&]() {
     // Boxes split once their runoff range is wider than a typical residual
     // of the best trial so far.

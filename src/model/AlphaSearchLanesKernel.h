@@ -197,6 +197,11 @@ LANES_FN void StepPack(Pack& pack, const TSearchProblem& problem, const double* 
       newHigh = Max(newHigh, NextPack(Max(lo, Min(peak, hi)), r, va, vc, dt));
     }
   }
+  // Each next runoff lies between its runoff and the recharge: that keeps
+  // the slope bounds from running away where a range straddles the point
+  // below which alpha is 0.
+  newLow = Max(newLow, Min(lo, r));
+  newHigh = Min(newHigh, Max(hi, r));
   // Rounding room, in proportion to the size of the values involved (all
   // of them at least 0 here).
   const V scale = hi + r;
