@@ -179,6 +179,78 @@ TEST(AlphaSearch, EveryVectorPathWalksItsLanesLikeThePlainOne) {
   }
 }
 
+TEST(AlphaSearch, NoWalkDropsATrialThatMayWin) {
+  // Trials all over the grid (many with C < 0, whose runoff settles where
+  // alpha reaches 0 and is driven off it again by rain) against a bound
+  // between two exact sums: every trial at or below it must survive both
+  // walks, the double and the single-precision one, on every path.
+  TSearchProblem steps = NoisySearchProblem(120, 72, 0.1);
+  steps.timeStep[5] = 0;
+  steps.timeStep[9] = 300;
+  steps.timeStep[30] = 1e9;
+  TSearchProblem settling = NoisySearchProblem(150, 74, 0.05);
+  for (int n = 2; n <= settling.count; ++n) {
+    settling.recharge[n] = n % 40 < 3 ? 8.0 : 0.0;
+  }
+  const struct {
+    const char* what;
+    TSearchProblem problem;
+  } cases[] = {
+      {"noisy", NoisySearchProblem(300, 71, 0.2)},
+      {"slow", NoisySearchProblem(300, 73, 0.12, true)},
+      {"settling at alpha 0 between storms", settling},
+      {"zero and huge steps", steps},
+      {"penalties", GeneratedSearchProblem(100, 75, TGeneratedKind::Penalties)},
+      {"four years daily",
+       SearchProblemFromInputFile(std::string(PROJECT_DATA_DIR) + "/spotpy_d_2013_2016_full.inp",
+                                  400)},
+  };
+  TPathGuard guard;
+  for (const auto& [what, problem] : cases) {
+    SCOPED_TRACE(what);
+    ASSERT_GT(problem.count, 50);
+    ASSERT_TRUE(SinglePrecisionApplies(problem));
+    std::vector<double> inverseStep(problem.count + 1);
+    for (int n = 2; n <= problem.count; ++n) {
+      inverseStep[n] = problem.timeStep[n] > 0 ? 1 / problem.timeStep[n] : INFINITY;
+    }
+    for (int block = 0; block < 6; ++block) {
+      double a[kPointTrials], c[kPointTrials], sums[kPointTrials];
+      for (int t = 0; t < kPointTrials; ++t) {
+        a[t] = TrialAOf(block * 300 + 40 * (t / 8));
+        c[t] = TrialCOf(500 + block * 150 + 30 * (t % 8));
+        sums[t] = EvaluateTrial(problem, a[t], c[t], 1e300);
+      }
+      std::vector<double> sorted(sums, sums + kPointTrials);
+      std::sort(sorted.begin(), sorted.end());
+      double bound = sorted[10];  // reached exactly by one of them
+      // In block 5 the measured runoff is that of one trial: its sum is 0,
+      // and every rounding of the walks must be made up for.
+      TSearchProblem exact = problem;
+      if (block == 5) {
+        const std::vector<double> q = RunoffOfTrial(problem, 1500 + 40 * 2, 1250 + 30 * 5);
+        for (int n = 2; n <= exact.count; ++n) exact.measured[n] = q[n];
+        for (int t = 0; t < kPointTrials; ++t) sums[t] = EvaluateTrial(exact, a[t], c[t], 1e300);
+        bound = 0;
+      }
+      std::uint64_t winners = 0;
+      for (int t = 0; t < kPointTrials; ++t) {
+        if (sums[t] <= bound) winners |= std::uint64_t{1} << t;
+      }
+      ASSERT_NE(winners, 0u);
+      for (TSearchPath path : AvailablePaths()) {
+        ASSERT_TRUE(UseSearchPath(path));
+        SCOPED_TRACE(SearchPathName(path));
+        for (bool single : {false, true}) {
+          const std::uint64_t kept = WalkPointTrials(exact, inverseStep.data(), a, c,
+                                                     kPointTrials, bound, single);
+          EXPECT_EQ(kept & winners, winners) << "block " << block << (single ? " float" : "");
+        }
+      }
+    }
+  }
+}
+
 TEST(AlphaSearch, NoTrialBelowTheStartKeepsNothing) {
   // Ten residuals of 1000 or more in every trial: every sum is at least
   // 1,000,000, so no trial is taken.
@@ -253,6 +325,17 @@ TEST(AlphaSearch, VectorExponentialIsAccurate) {
   // The walk allows for kLaneExpError; a few units in the last place are
   // all the polynomial and its rounding may cost.
   EXPECT_LT(worst, kLaneExpError / 10);
+  float worstSingle = 0;
+  for (int k = 0; k < 20000; ++k) {
+    float x[kSearchLanes], e[kSearchLanes];
+    for (float& value : x) value = static_cast<float>(k % 2 ? uniform(random) / 8 : uniform(random) / 700);
+    ExpLanesSingle(x, e);
+    for (int l = 0; l < kSearchLanes; ++l) {
+      const double exact = std::exp(static_cast<double>(std::max(x[l], -80.0f)));
+      worstSingle = std::max(worstSingle, static_cast<float>(std::fabs(e[l] - exact) / exact));
+    }
+  }
+  EXPECT_LT(worstSingle, kFloatExpError);
   }
 }
 

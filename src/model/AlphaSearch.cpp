@@ -138,7 +138,11 @@ constexpr int kRestartRecords = 16;
 class TBoxSearch {
  public:
   TBoxSearch(const TSearchProblem& problem, TSharedBound& bound, double width)
-      : problem_(problem), bound_(bound), splitWidth_(width), inverseStep_(problem.count + 1) {
+      : problem_(problem),
+        bound_(bound),
+        splitWidth_(width),
+        inverseStep_(problem.count + 1),
+        singlePrecision_(SinglePrecisionApplies(problem)) {
     for (int n = 2; n <= problem.count; ++n) {
       inverseStep_[n] = problem.timeStep[n] > 0 ? 1 / problem.timeStep[n] : INFINITY;
     }
@@ -238,11 +242,30 @@ class TBoxSearch {
     }
   }
 
-  // The trials waiting to be walked from record 1, several packs at once.
+  // The trials waiting to be walked from record 1, several packs at once:
+  // in floats where the values allow, and the few that survive that walk
+  // again in doubles, whose ranges are a million times narrower.
   void WalkPoints(TCandidate& best) {
     if (points_ == 0) return;
-    const std::uint64_t survivors = WalkPointTrials(problem_, inverseStep_.data(), pointA_,
-                                                    pointC_, points_, bound_.Get());
+    std::uint64_t survivors = WalkPointTrials(problem_, inverseStep_.data(), pointA_, pointC_,
+                                              points_, bound_.Get(), singlePrecision_);
+    if (singlePrecision_ && survivors) {
+      double a[kPointTrials], c[kPointTrials];
+      int from[kPointTrials];
+      int count = 0;
+      for (int t = 0; t < points_; ++t) {
+        if (!(survivors & (std::uint64_t{1} << t))) continue;
+        a[count] = pointA_[t];
+        c[count] = pointC_[t];
+        from[count++] = t;
+      }
+      const std::uint64_t confirmed =
+          WalkPointTrials(problem_, inverseStep_.data(), a, c, count, bound_.Get());
+      survivors = 0;
+      for (int t = 0; t < count; ++t) {
+        if (confirmed & (std::uint64_t{1} << t)) survivors |= std::uint64_t{1} << from[t];
+      }
+    }
     for (int t = 0; t < points_; ++t) {
       if (survivors & (std::uint64_t{1} << t)) Confirm(pointA_[t], pointC_[t], pointIndex_[t], best);
     }
@@ -265,6 +288,7 @@ class TBoxSearch {
   TSharedBound& bound_;
   double splitWidth_;
   std::vector<double> inverseStep_;
+  bool singlePrecision_;
   double pointA_[kPointTrials], pointC_[kPointTrials];
   int pointIndex_[kPointTrials];
   int points_ = 0;

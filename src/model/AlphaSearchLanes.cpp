@@ -23,6 +23,21 @@ constexpr double kPenaltyLanes = 100000.0;
 // plain search and this walk can each be off by in one record.
 constexpr double kRelativeSlackLanes = 1e-12;
 constexpr double kSumSlackLanes = 1e-11;
+// The single-precision point walk's rounding room (see its kernel).
+constexpr float kFloatSlack = 2e-6f;
+constexpr float kFloatAlphaSlack = 5e-7f;
+constexpr float kFloatMeasuredSlack = 3e-7f;
+// A float times these is at least a unit in the last place below or above it
+// (two for kFloatDown and kFloatUp: the recharge was rounded too).
+constexpr float kFloatDown = 1.0f - 0x1p-22f;
+constexpr float kFloatUp = 1.0f + 0x1p-22f;
+// Ranges wider than this fraction of the scale go to the double walk.
+constexpr float kFloatWidest = 0.05f;
+constexpr double kFloatRounding = 6e-8;
+constexpr float kFloatSumSlack = 2e-4f;
+constexpr float kFloatTiny = 1e-30f;
+constexpr float kFloatPenaltyRoot = 316.2277f;  // below the root of the penalty
+constexpr double kFloatHuge = 1e30;
 
 // Plain code: one double per "vector", for any processor.
 namespace plain {
@@ -51,6 +66,28 @@ LANES_FN N NScale(N p, N t, N magic) {
                                static_cast<std::int64_t>(static_cast<std::uint64_t>(k) << 52));
 }
 #include "AlphaSearchLanesKernel.h"
+using FN = float;
+using FNM = bool;
+constexpr int kFPart = 1;
+constexpr int kFParts = kSearchLanes;
+LANES_FN FN FSplat(float x) { return x; }
+LANES_FN FN FLoad(const float* x) { return *x; }
+LANES_FN void FStore(float* x, FN v) { *x = v; }
+LANES_FN FN FAdd(FN x, FN y) { return x + y; }
+LANES_FN FN FSub(FN x, FN y) { return x - y; }
+LANES_FN FN FMul(FN x, FN y) { return x * y; }
+LANES_FN FN FMulAdd(FN x, FN y, FN z) { return x * y + z; }
+LANES_FN FN FMin(FN x, FN y) { return y < x ? y : x; }
+LANES_FN FN FMax(FN x, FN y) { return y > x ? y : x; }
+LANES_FN FNM FLe(FN x, FN y) { return x <= y; }
+LANES_FN FN FSelect(FNM m, FN x, FN y) { return m ? x : y; }
+LANES_FN unsigned FBits(FNM m) { return m ? 1u : 0u; }
+LANES_FN FN FScale(FN p, FN t, FN magic) {
+  const std::int32_t k = std::bit_cast<std::int32_t>(t) - std::bit_cast<std::int32_t>(magic);
+  return std::bit_cast<float>(std::bit_cast<std::int32_t>(p) +
+                              static_cast<std::int32_t>(static_cast<std::uint32_t>(k) << 23));
+}
+#include "AlphaSearchPointsKernel.h"
 #undef LANES_FN
 }  // namespace plain
 
@@ -82,6 +119,27 @@ LANES_FN N NScale(N p, N t, N magic) {
   return _mm_castsi128_pd(_mm_add_epi64(_mm_castpd_si128(p), _mm_slli_epi64(k, 52)));
 }
 #include "AlphaSearchLanesKernel.h"
+using FN = __m128;
+using FNM = __m128;
+constexpr int kFPart = 4;
+constexpr int kFParts = kSearchLanes / kFPart;
+LANES_FN FN FSplat(float x) { return _mm_set1_ps(x); }
+LANES_FN FN FLoad(const float* x) { return _mm_load_ps(x); }
+LANES_FN void FStore(float* x, FN v) { _mm_store_ps(x, v); }
+LANES_FN FN FAdd(FN x, FN y) { return _mm_add_ps(x, y); }
+LANES_FN FN FSub(FN x, FN y) { return _mm_sub_ps(x, y); }
+LANES_FN FN FMul(FN x, FN y) { return _mm_mul_ps(x, y); }
+LANES_FN FN FMulAdd(FN x, FN y, FN z) { return _mm_add_ps(_mm_mul_ps(x, y), z); }
+LANES_FN FN FMin(FN x, FN y) { return _mm_min_ps(x, y); }
+LANES_FN FN FMax(FN x, FN y) { return _mm_max_ps(x, y); }
+LANES_FN FNM FLe(FN x, FN y) { return _mm_cmple_ps(x, y); }
+LANES_FN FN FSelect(FNM m, FN x, FN y) { return _mm_or_ps(_mm_and_ps(m, x), _mm_andnot_ps(m, y)); }
+LANES_FN unsigned FBits(FNM m) { return static_cast<unsigned>(_mm_movemask_ps(m)); }
+LANES_FN FN FScale(FN p, FN t, FN magic) {
+  const __m128i k = _mm_sub_epi32(_mm_castps_si128(t), _mm_castps_si128(magic));
+  return _mm_castsi128_ps(_mm_add_epi32(_mm_castps_si128(p), _mm_slli_epi32(k, 23)));
+}
+#include "AlphaSearchPointsKernel.h"
 #undef LANES_FN
 }  // namespace sse2
 
@@ -111,6 +169,27 @@ LANES_FN N NScale(N p, N t, N magic) {
   return _mm256_castsi256_pd(_mm256_add_epi64(_mm256_castpd_si256(p), _mm256_slli_epi64(k, 52)));
 }
 #include "AlphaSearchLanesKernel.h"
+using FN = __m256;
+using FNM = __m256;
+constexpr int kFPart = 8;
+constexpr int kFParts = kSearchLanes / kFPart;
+LANES_FN FN FSplat(float x) { return _mm256_set1_ps(x); }
+LANES_FN FN FLoad(const float* x) { return _mm256_load_ps(x); }
+LANES_FN void FStore(float* x, FN v) { _mm256_store_ps(x, v); }
+LANES_FN FN FAdd(FN x, FN y) { return _mm256_add_ps(x, y); }
+LANES_FN FN FSub(FN x, FN y) { return _mm256_sub_ps(x, y); }
+LANES_FN FN FMul(FN x, FN y) { return _mm256_mul_ps(x, y); }
+LANES_FN FN FMulAdd(FN x, FN y, FN z) { return _mm256_fmadd_ps(x, y, z); }
+LANES_FN FN FMin(FN x, FN y) { return _mm256_min_ps(x, y); }
+LANES_FN FN FMax(FN x, FN y) { return _mm256_max_ps(x, y); }
+LANES_FN FNM FLe(FN x, FN y) { return _mm256_cmp_ps(x, y, _CMP_LE_OQ); }
+LANES_FN FN FSelect(FNM m, FN x, FN y) { return _mm256_blendv_ps(y, x, m); }
+LANES_FN unsigned FBits(FNM m) { return static_cast<unsigned>(_mm256_movemask_ps(m)); }
+LANES_FN FN FScale(FN p, FN t, FN magic) {
+  const __m256i k = _mm256_sub_epi32(_mm256_castps_si256(t), _mm256_castps_si256(magic));
+  return _mm256_castsi256_ps(_mm256_add_epi32(_mm256_castps_si256(p), _mm256_slli_epi32(k, 23)));
+}
+#include "AlphaSearchPointsKernel.h"
 #undef LANES_FN
 }  // namespace avx2
 
@@ -173,6 +252,24 @@ TEVLORA_LANES_ENTRIES(avx2, __attribute__((target("avx2,fma"))))
 TEVLORA_LANES_ENTRIES(avx512, __attribute__((target("avx512f"))))
 #endif
 #undef TEVLORA_LANES_ENTRIES
+
+// The single-precision point walks and exponentials. AVX-512 takes the AVX2
+// one: eight floats fill an AVX2 vector.
+#define TEVLORA_FLOAT_ENTRIES(space, target)                                                   \
+  target void ExpF##space(const float* x, float* result) {                                     \
+    space::StoreF(result, space::ExpPackF(space::LoadF(x)));                                    \
+  }                                                                                            \
+  target std::uint64_t PointsF##space(const TSearchProblem& problem, const double* a,          \
+                                      const double* c, int count, double bound) {              \
+    return space::WalkPointPacksF(problem, a, c, count, bound);                                \
+  }
+
+TEVLORA_FLOAT_ENTRIES(plain, )
+#ifdef TEVLORA_X86_LANES
+TEVLORA_FLOAT_ENTRIES(sse2, __attribute__((target("sse2"))))
+TEVLORA_FLOAT_ENTRIES(avx2, __attribute__((target("avx2,fma"))))
+#endif
+#undef TEVLORA_FLOAT_ENTRIES
 
 TSearchPath WidestPath() {
 #ifdef TEVLORA_X86_LANES
@@ -279,8 +376,44 @@ unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, con
   return survivors;
 }
 
+bool SinglePrecisionApplies(const TSearchProblem& problem) {
+  const auto fits = [](double x) { return std::isfinite(x) && std::fabs(x) <= 1e15; };
+  if (!fits(problem.firstRunoff)) return false;
+  for (int n = 2; n <= problem.count; ++n) {
+    if (!fits(problem.recharge[n]) || !fits(problem.timeStep[n]) || !fits(problem.measured[n])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void ExpLanesSingle(const float* x, float* result) {
+  alignas(64) float in[kSearchLanes], out[kSearchLanes];
+  std::memcpy(in, x, sizeof in);
+  switch (ActiveSearchPath()) {
+#ifdef TEVLORA_X86_LANES
+    case TSearchPath::Avx512:
+    case TSearchPath::Avx2: ExpFavx2(in, out); break;
+    case TSearchPath::Sse2: ExpFsse2(in, out); break;
+#endif
+    default: ExpFplain(in, out); break;
+  }
+  std::memcpy(result, out, sizeof out);
+}
+
 std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inverseStep,
-                              const double* a, const double* c, int count, double bound) {
+                              const double* a, const double* c, int count, double bound,
+                              bool singlePrecision) {
+  if (singlePrecision) {
+    switch (ActiveSearchPath()) {
+#ifdef TEVLORA_X86_LANES
+      case TSearchPath::Avx512:
+      case TSearchPath::Avx2: return PointsFavx2(problem, a, c, count, bound);
+      case TSearchPath::Sse2: return PointsFsse2(problem, a, c, count, bound);
+#endif
+      default: return PointsFplain(problem, a, c, count, bound);
+    }
+  }
   switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
     case TSearchPath::Avx512: return Pointsavx512(problem, inverseStep, a, c, count, bound);

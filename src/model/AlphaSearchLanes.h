@@ -50,5 +50,20 @@ unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, con
 // Walks the trials (a[t], c[t]), t < count <= kPointTrials, from record 1,
 // each from the first runoff, as long as a lower bound of their sums stays
 // within `bound`. Returns the trials that may still win, as bits.
+// With `singlePrecision` (allowed where SinglePrecisionApplies) the walk is
+// done in floats, with rounding room to match: the same trials or a few more
+// survive, far sooner.
 std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inverseStep,
-                              const double* a, const double* c, int count, double bound);
+                              const double* a, const double* c, int count, double bound,
+                              bool singlePrecision = false);
+
+// Whether every value of the problem is small enough for the single-precision
+// walk (at most 1e15, and finite).
+bool SinglePrecisionApplies(const TSearchProblem& problem);
+
+// The single-precision walk's exponential is off by less than this fraction
+// of exp(x) for -80 <= x <= 0; below -80 it gives exp(-80).
+inline constexpr double kFloatExpError = 5e-7;
+
+// exp of kSearchLanes floats x <= 0 on the active path. Exposed for the tests.
+void ExpLanesSingle(const float* x, float* result);

@@ -1,0 +1,234 @@
+// The walk of trials from record 1 as points (WalkPointTrials) in single
+// precision: twice the lanes a vector, and a shorter exponential. Included by
+// AlphaSearchLanes.cpp inside the namespace of a width, after that namespace
+// has defined:
+//   FN, FNM         the native vector of floats and its compare-mask type
+//   kFPart, kFParts floats per native vector, native vectors per kSearchLanes
+//   LANES_FN        the attributes of a helper
+//   FSplat FAdd FSub FMul FMin FMax FLoad FStore FLe FAnd FSelect FBits
+//   FMulAdd(x, y, z)  x * y + z, fused where the width has it
+//   FScale(p, t, magic)  p * 2^k, where t = magic + k holds the integer k
+//
+// Every float operation is off by at most u = 2^-24 (6e-8) of its result,
+// and the inputs (runoff, recharge, step, A, C, measured runoff) by as much
+// again. In one step the next runoff is off by a few u of the runoff and the
+// recharge (their sum is the "scale"), the exponential by at most 8 u, and
+// its argument -alpha dt by u (a hi + |c|) dt, which moves the runoff by as
+// much of the scale. So each step widens the range by kFloatSlack of the
+// scale plus kFloatAlphaSlack of it times (a hi + |c|) dt: some five times
+// those errors. Where alpha is near 0 the ranges hardly contract, and a room
+// much larger than this would let them drift wide over a thousand records.
+// The sum of up to a few thousand float terms is off by less than
+// kFloatSumSlack of it. Trials that survive are walked again in doubles and
+// confirmed by their exact sums.
+// Pragma once would be wrong here: it is meant to be included several times.
+
+struct VF {
+  FN p[kFParts];
+};
+struct MF {
+  FNM p[kFParts];
+};
+
+LANES_FN VF SplatF(float x) {
+  VF v;
+  for (int k = 0; k < kFParts; ++k) v.p[k] = FSplat(x);
+  return v;
+}
+LANES_FN VF LoadF(const float* x) {
+  VF v;
+  for (int k = 0; k < kFParts; ++k) v.p[k] = FLoad(x + k * kFPart);
+  return v;
+}
+LANES_FN void StoreF(float* x, VF v) {
+  for (int k = 0; k < kFParts; ++k) FStore(x + k * kFPart, v.p[k]);
+}
+#define TEVLORA_FLOAT_BINARY(result, name, native)                      \
+  LANES_FN result name(VF x, VF y) {                                    \
+    result v;                                                           \
+    for (int k = 0; k < kFParts; ++k) v.p[k] = native(x.p[k], y.p[k]);  \
+    return v;                                                           \
+  }
+TEVLORA_FLOAT_BINARY(VF, operator+, FAdd)
+TEVLORA_FLOAT_BINARY(VF, operator-, FSub)
+TEVLORA_FLOAT_BINARY(VF, operator*, FMul)
+TEVLORA_FLOAT_BINARY(VF, Min, FMin)
+TEVLORA_FLOAT_BINARY(VF, Max, FMax)
+TEVLORA_FLOAT_BINARY(MF, operator<=, FLe)
+#undef TEVLORA_FLOAT_BINARY
+LANES_FN VF MulAdd(VF x, VF y, VF z) {
+  VF v;
+  for (int k = 0; k < kFParts; ++k) v.p[k] = FMulAdd(x.p[k], y.p[k], z.p[k]);
+  return v;
+}
+LANES_FN VF Select(MF m, VF x, VF y) {
+  VF v;
+  for (int k = 0; k < kFParts; ++k) v.p[k] = FSelect(m.p[k], x.p[k], y.p[k]);
+  return v;
+}
+LANES_FN unsigned Bits(MF m) {
+  unsigned bits = 0;
+  for (int k = 0; k < kFParts; ++k) bits |= FBits(m.p[k]) << (k * kFPart);
+  return bits;
+}
+
+// exp(x) for x <= 0 in single precision: x = k ln 2 + r with |r| <= ln 2 / 2
+// (a little more when k rounds the other way), exp(r) by its Taylor
+// polynomial of degree 7 (truncation below 1e-8), scaled by 2^k. Below -80
+// the result stays at exp(-80), some 2e-35. Off by less than kFloatExpError
+// (8 u) of exp(x).
+LANES_FN VF ExpPackF(VF x) {
+  const VF magic = SplatF(12582912.0f);  // 1.5 * 2^23: rounds to an integer
+  x = Max(x, SplatF(-80.0f));
+  const VF t = MulAdd(x, SplatF(1.44269504f), magic);
+  const VF k = t - magic;
+  // ln 2 in two parts; k times the first is exact.
+  const VF r = (x - k * SplatF(0.693145751953125f)) - k * SplatF(1.42860677e-06f);
+  const VF r2 = r * r;
+  const VF r4 = r2 * r2;
+  const VF e0 = MulAdd(r, SplatF(1.0f), SplatF(1.0f));
+  const VF e1 = MulAdd(r, SplatF(1.0f / 6.0f), SplatF(0.5f));
+  const VF e2 = MulAdd(r, SplatF(1.0f / 120.0f), SplatF(1.0f / 24.0f));
+  const VF e3 = MulAdd(r, SplatF(1.0f / 5040.0f), SplatF(1.0f / 720.0f));
+  const VF p = MulAdd(r4, MulAdd(r2, e3, e2), MulAdd(r2, e1, e0));
+  VF result;
+  for (int i = 0; i < kFParts; ++i) result.p[i] = FScale(p.p[i], t.p[i], magic.p[i]);
+  return result;
+}
+
+// kSearchLanes trials walked side by side as points, each with the range
+// [lo, hi] its runoff is in and a lower bound of its sum, all in floats.
+struct PackF {
+  VF a, c, cSize, clampEnd;
+  VF lo, hi, sum;
+  unsigned alive;   // bit l: lane l may still win
+  unsigned handed;  // bit l: lane l is left to the double walk
+  int first;        // index of its first trial in the caller's arrays
+};
+
+LANES_FN void StartPackF(PackF& pack, const double* a, const double* c, int lanes, double q1) {
+  alignas(64) float la[kSearchLanes], lc[kSearchLanes], lcSize[kSearchLanes],
+      lclampEnd[kSearchLanes];
+  for (int l = 0; l < kSearchLanes; ++l) {
+    const int from = l < lanes ? l : 0;
+    la[l] = static_cast<float>(a[from]);
+    lc[l] = static_cast<float>(c[from]);
+    lcSize[l] = static_cast<float>(std::fabs(c[from]));
+    // Up to q = -c / a alpha is 0 and the runoff is kept.
+    const double clampEnd =
+        c[from] < 0 ? (a[from] > 0 ? -c[from] / a[from] : kFloatHuge) : 0.0;
+    lclampEnd[l] = static_cast<float>(std::min(clampEnd, kFloatHuge));
+  }
+  pack.a = LoadF(la);
+  pack.c = LoadF(lc);
+  pack.cSize = LoadF(lcSize);
+  pack.clampEnd = LoadF(lclampEnd);
+  // The first runoff rounded to floats on either side.
+  pack.lo = SplatF(static_cast<float>(q1 * (1 - 4 * kFloatRounding)));
+  pack.hi = SplatF(static_cast<float>(q1 * (1 + 4 * kFloatRounding)));
+  pack.sum = SplatF(0.0f);
+  pack.alive = (1u << lanes) - 1;
+  pack.handed = 0;
+}
+
+// One record for the lanes of a pack: as the double walk's ranges that
+// started as points (see StepPack), in floats.
+LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize, VF limit) {
+  const VF r = SplatF(rf), dt = SplatF(dtf), m = SplatF(mf);
+  const VF zero = SplatF(0.0f), one = SplatF(1.0f);
+  const VF va = pack.a, vc = pack.c, lo = pack.lo, hi = pack.hi;
+  const VF alphaLow = MulAdd(va, lo, vc);
+  const VF f = ExpPackF(zero - Max(alphaLow, zero) * dt);
+  const VF width = hi - lo;
+  const VF rise = va * dt;
+  const VF fLow = f * Max(one - rise * width, zero);
+  const VF gLow = one - (hi - r) * rise, gHigh = one - (lo - r) * rise;
+  const VF atLow = MulAdd(lo - r, f, r);
+  const VF scale = hi + r;
+  const VF slack = MulAdd(scale,
+                          MulAdd(dt * MulAdd(va, hi, pack.cSize), SplatF(kFloatAlphaSlack),
+                                 SplatF(kFloatSlack)),
+                          SplatF(kFloatTiny));
+  // Computed ends get the rounding room; ends that are kept or bounded as
+  // they stand move by a unit or two in the last place only. Where alpha is
+  // near 0 the ranges hardly contract, and room added to a kept end every
+  // record would let them drift wide over a thousand records.
+  VF newLow = atLow + Min(Min(fLow * gLow, f * gLow) * width, zero) - slack;
+  VF newHigh = atLow + Max(Max(fLow * gHigh, f * gHigh) * width, zero) + slack;
+  const MF rising = alphaLow <= zero;
+  if (Bits(rising) & pack.alive) {
+    // [lo, q0] is kept; [q0, hi] moves as above from q0, where
+    // exp(-alpha dt) is 1.
+    const VF q0 = Max(Min(pack.clampEnd, hi), lo);
+    const VF upper = hi - q0;
+    const VF fLow0 = Max(one - rise * upper, zero);
+    const VF gLow0 = one - (hi - r) * rise, gHigh0 = one - (q0 - r) * rise;
+    const VF low0 = Min(lo * SplatF(kFloatDown),
+                        q0 + Min(Min(fLow0 * gLow0, gLow0) * upper, zero) - slack);
+    const VF high0 = Max(q0 * SplatF(kFloatUp),
+                         q0 + Max(Max(fLow0 * gHigh0, gHigh0) * upper, zero) + slack);
+    newLow = Select(rising, low0, newLow);
+    newHigh = Select(rising, high0, newHigh);
+  }
+  // Each next runoff lies between its runoff and the recharge.
+  newLow = Max(newLow, Min(lo, r) * SplatF(kFloatDown));
+  newHigh = Min(newHigh, Max(hi, r) * SplatF(kFloatUp));
+  pack.lo = Max(newLow, zero);
+  pack.hi = newHigh;
+  // Where alpha is 0 up to a runoff near the trial's own, rain widens a
+  // range that straddles that point by 1 + a dt (r - q) a step: the
+  // rounding room of floats then grows to a width that bounds nothing. Such
+  // lanes are left to the double walk, whose room is a billion times less.
+  const unsigned wide = Bits(SplatF(kFloatWidest) * scale <= pack.hi - pack.lo) & pack.alive;
+  pack.handed |= wide;
+  pack.alive &= ~wide;
+  // The distance to the measured runoff less its rounding, and no more than
+  // the root of the penalty.
+  const VF distance = Min(Max(Max(pack.lo - m, m - pack.hi) -
+                                  SplatF(kFloatMeasuredSlack) * (SplatF(mSize) + pack.hi),
+                              zero),
+                          SplatF(kFloatPenaltyRoot));
+  pack.sum = MulAdd(distance, distance, pack.sum);
+  pack.alive &= Bits(pack.sum * SplatF(1 - kFloatSumSlack) <= limit);
+}
+
+// Walks up to kPointTrials trials from record 1, each from the first runoff,
+// several packs at a time so that their exponentials overlap. Returns the
+// trials that may still win at the end, and those left to the double walk,
+// as bits.
+LANES_FN std::uint64_t WalkPointPacksF(const TSearchProblem& problem, const double* a,
+                                       const double* c, int count, double bound) {
+  constexpr int kMostPacks = kPointTrials / kSearchLanes;
+  PackF packs[kMostPacks];
+  int live = 0;
+  for (int first = 0; first < count; first += kSearchLanes) {
+    PackF& pack = packs[live];
+    StartPackF(pack, a + first, c + first, std::min(kSearchLanes, count - first),
+               problem.firstRunoff);
+    pack.first = first;
+    ++live;
+  }
+  const VF limit = SplatF(static_cast<float>(std::min(bound, 1e30)));
+  std::uint64_t handed = 0;
+  for (int n = 2; n <= problem.count && live > 0; ++n) {
+    const float r = static_cast<float>(problem.recharge[n]);
+    const float dt = static_cast<float>(problem.timeStep[n]);
+    const double m = problem.measured[n];
+    const float mf = static_cast<float>(m), mSize = static_cast<float>(std::fabs(m));
+    for (int k = 0; k < live; ++k) StepPackF(packs[k], r, dt, mf, mSize, limit);
+    // Packs with no lane left give their place to the last one.
+    for (int k = 0; k < live;) {
+      if (packs[k].alive) {
+        ++k;
+      } else {
+        handed |= static_cast<std::uint64_t>(packs[k].handed) << packs[k].first;
+        packs[k] = packs[--live];
+      }
+    }
+  }
+  std::uint64_t survivors = handed;
+  for (int k = 0; k < live; ++k) {
+    survivors |= static_cast<std::uint64_t>(packs[k].alive | packs[k].handed) << packs[k].first;
+  }
+  return survivors;
+}
