@@ -1,6 +1,7 @@
 #include "AlphaSearch.h"
 
 #include <algorithm>
+#include <bit>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
@@ -133,7 +134,7 @@ struct TBox {
 constexpr double kSumSlack = 1e-11;
 // Records a leaf walks with its box's range before its trials start again
 // from record 1.
-constexpr int kRestartRecords = 16;
+constexpr int kRestartRecords = 8;
 
 class TBoxSearch {
  public:
@@ -153,6 +154,7 @@ class TBoxSearch {
     std::vector<TBox> stack;
     const double q1 = problem_.firstRunoff;
     stack.push_back({i0, i1, j0, j1, 1, q1, q1, 0.0});
+    doubleInThisPiece_ = false;
     while (!stack.empty()) {
       TBox box = stack.back();
       stack.pop_back();
@@ -247,9 +249,14 @@ class TBoxSearch {
   // again in doubles, whose ranges are a million times narrower.
   void WalkPoints(TCandidate& best) {
     if (points_ == 0) return;
+    const bool single = singlePrecision_ && !doubleInThisPiece_;
     std::uint64_t survivors = WalkPointTrials(problem_, inverseStep_.data(), pointA_, pointC_,
-                                              points_, bound_.Get(), singlePrecision_);
-    if (singlePrecision_ && survivors) {
+                                              points_, bound_.Get(), single);
+    if (single && survivors) {
+      // Where most trials come through the float walk (their runoffs sit
+      // where alpha is 0 and rain widens their ranges), it only adds to the
+      // double one: the rest of the piece goes straight to doubles.
+      if (2 * std::popcount(survivors) > points_) doubleInThisPiece_ = true;
       double a[kPointTrials], c[kPointTrials];
       int from[kPointTrials];
       int count = 0;
@@ -289,6 +296,7 @@ class TBoxSearch {
   double splitWidth_;
   std::vector<double> inverseStep_;
   bool singlePrecision_;
+  bool doubleInThisPiece_ = false;
   double pointA_[kPointTrials], pointC_[kPointTrials];
   int pointIndex_[kPointTrials];
   int points_ = 0;
@@ -349,7 +357,7 @@ void RunParallel(int count, int threads, Task task) {
 // walk, and each trial would be walked on its own.
 std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int threads) {
   constexpr int kRegionSpan = 8;
-  constexpr int kRegionCells = 32;
+  constexpr int kRegionCells = 64;
   const auto rows = [](int b0, int b1, int* i0, int* i1) {
     *i0 = b0 * kBatchRows;
     *i1 = std::min(kOuterTrials - 1, b1 * kBatchRows + kBatchRows - 1);
@@ -489,9 +497,9 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
 
   const auto work = LivePieces(problem, bound.Get(), ThreadsToUse(threads));
   overall = RunPieces(work, ThreadsToUse(threads), overall, progress, [&]() {
-    // Boxes split once their runoff range is wider than a typical residual
-    // of the best trial so far.
-    const double width = std::sqrt(bound.Get() / std::max(1, problem.count));
+    // Boxes split once their runoff range is wider than a few typical
+    // residuals of the best trial so far.
+    const double width = 4 * std::sqrt(bound.Get() / std::max(1, problem.count));
     return [search = TBoxSearch(problem, bound, width)](
                const TWork& piece, TCandidate& best) mutable {
       search.Run(piece.i0, piece.i1, piece.j0, piece.j1, best);
