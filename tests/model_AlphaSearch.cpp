@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "AlphaSearch.h"
+#include "AlphaSearchBlock.h"
 #include "AlphaSearchLanes.h"
 #include "SearchData.h"
 #include "TestSupport.h"
@@ -248,6 +249,76 @@ TEST(AlphaSearch, NoWalkDropsATrialThatMayWin) {
         }
       }
     }
+  }
+}
+
+TEST(AlphaSearch, BlockBoundNeverPassesASumOfItsBlock) {
+  // The least sum of a block of trials, with alpha free to move within the
+  // block's range, is at most the exact sum of every trial in it: checked
+  // on corners and scattered trials of blocks near and far from the
+  // optimum, across C = 0, on the whole grid, for coarse and fine cells.
+  TSearchProblem steps = NoisySearchProblem(80, 82, 0.1);
+  steps.timeStep[5] = 0;
+  steps.timeStep[9] = 300;
+  steps.timeStep[30] = 1e9;
+  TSearchProblem settling = NoisySearchProblem(80, 83, 0.05);
+  for (int n = 2; n <= settling.count; ++n) settling.recharge[n] = n % 20 < 2 ? 8.0 : 0.0;
+  // Measured runoff that a trial of a block reproduces: its sum, and the
+  // bound of every block around it, is 0, so every reach must hold it.
+  TSearchProblem fitted = settling, fittedNoisy = NoisySearchProblem(80, 84, 0.2);
+  const std::vector<double> kinked = RunoffOfTrial(fitted, 1200, 600);
+  const std::vector<double> plain = RunoffOfTrial(fittedNoisy, 220, 1160);
+  for (int n = 2; n <= 80; ++n) {
+    fitted.measured[n] = kinked[n];
+    fittedNoisy.measured[n] = plain[n];
+  }
+  const struct {
+    const char* what;
+    TSearchProblem problem;
+  } cases[] = {
+      {"noisy", NoisySearchProblem(80, 81, 0.2)},
+      {"fitted by trial (1200, 600)", fitted},
+      {"fitted by trial (220, 1160)", fittedNoisy},
+      {"zero and huge steps", steps},
+      {"settling at alpha 0 between storms", settling},
+      {"four years daily",
+       SearchProblemFromInputFile(std::string(PROJECT_DATA_DIR) + "/spotpy_d_2013_2016_full.inp",
+                                  80)},
+  };
+  const struct {
+    int i0, i1, j0, j1;
+  } blocks[] = {{0, 49, 1, 32},          {200, 249, 1150, 1181}, {100, 140, 960, 1040},
+                {1000, 1399, 500, 755}, {1800, 2000, 1, 256},   {0, 2000, 1, 2000}};
+  std::mt19937 random(8);
+  for (const auto& [what, problem] : cases) {
+    SCOPED_TRACE(what);
+    ASSERT_EQ(problem.count, 80);
+    double farthest = 0;  // the largest bound seen, against triviality
+    for (const auto& block : blocks) {
+      std::vector<std::pair<int, int>> trials = {{block.i0, block.j0},
+                                                 {block.i0, block.j1},
+                                                 {block.i1, block.j0},
+                                                 {block.i1, block.j1}};
+      for (int k = 0; k < 40; ++k) {
+        trials.push_back({std::uniform_int_distribution<int>(block.i0, block.i1)(random),
+                          std::uniform_int_distribution<int>(block.j0, block.j1)(random)});
+      }
+      trials.push_back({1200, 600});
+      trials.push_back({220, 1160});
+      double least = INFINITY;
+      for (const auto& [i, j] : trials) {
+        if (i < block.i0 || i > block.i1 || j < block.j0 || j > block.j1) continue;
+        least = std::min(least, EvaluateTrial(problem, TrialAOf(i), TrialCOf(j), INFINITY));
+      }
+      for (int cells : {16, 64}) {
+        const double bound =
+            LeastSumOfBlock(problem, TrialAOf(block.i0), TrialAOf(block.i1), TrialCOf(block.j0),
+                            TrialCOf(block.j1), cells, BlockCellsTop(problem));
+        EXPECT_LE(bound, least) << "block " << block.i0 << " " << block.j0 << ", " << cells;
+        farthest = std::max(farthest, bound / least);
+      }
+    }
+    EXPECT_GT(farthest, 0.25);
   }
 }
 

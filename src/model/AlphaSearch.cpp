@@ -1,15 +1,15 @@
 #include "AlphaSearch.h"
 
 #include <algorithm>
-#include <bit>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
-#include "AlphaSearchLanes.h"
 #include "AlphaSearchBlock.h"
+#include "AlphaSearchLanes.h"
 
 #ifdef __FAST_MATH__
 #error "The box walk's rounding room assumes IEEE arithmetic: build it without -ffast-math."
@@ -229,9 +229,9 @@ class TBoxSearch {
     }
     unsigned walking = (1u << lanes) - 1;
     if (box.step > 1 || box.low != box.high) {
-      // Those alive at the end too: the range of a box is far wider than
-      // each of its trials' own, and a walk as points drops most of them
-      // long before the end, far sooner than their exact sums would.
+      // Survivors go on as points even where this walk reached the end: a
+      // box's range is far wider than each trial's own, and as points most
+      // of them drop out long before the end.
       walking = WalkLanes(problem_, inverseStep_.data(), a, c, lanes, box.step, box.low,
                           box.high, box.lowerSum, bound_.Get(), kRestartRecords);
     }
