@@ -5,7 +5,7 @@
 //   FN, FNM         the native vector of floats and its compare-mask type
 //   kFPart, kFParts floats per native vector, native vectors per kSearchLanes
 //   LANES_FN        the attributes of a helper
-//   FSplat FAdd FSub FMul FMin FMax FLoad FStore FLe FAnd FSelect FBits
+//   FSplat FAdd FSub FMul FMin FMax FLoad FStore FLe FSelect FBits
 //   FMulAdd(x, y, z)  x * y + z, fused where the width has it
 //   FScale(p, t, magic)  p * 2^k, where t = magic + k holds the integer k
 //
@@ -18,8 +18,8 @@
 // scale plus kFloatAlphaSlack of it times (a hi + |c|) dt: some five times
 // those errors. Where alpha is near 0 the ranges hardly contract, and a room
 // much larger than this would let them drift wide over a thousand records.
-// The sum of up to a few thousand float terms is off by less than
-// kFloatSumSlack of it. Trials that survive are walked again in doubles and
+// A float sum of N terms is off by less than N u of it: the bound is taken
+// twice that much larger. Trials that survive are walked again in doubles and
 // confirmed by their exact sums.
 // Pragma once would be wrong here: it is meant to be included several times.
 
@@ -133,7 +133,8 @@ LANES_FN void StartPackF(PackF& pack, const double* a, const double* c, int lane
 
 // One record for the lanes of a pack: as the double walk's ranges that
 // started as points (see StepPack), in floats.
-LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize, VF limit) {
+LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize, VF limit,
+                        VF sumShare) {
   const VF r = SplatF(rf), dt = SplatF(dtf), m = SplatF(mf);
   const VF zero = SplatF(0.0f), one = SplatF(1.0f);
   const VF va = pack.a, vc = pack.c, lo = pack.lo, hi = pack.hi;
@@ -189,7 +190,7 @@ LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize,
                               zero),
                           SplatF(kFloatPenaltyRoot));
   pack.sum = MulAdd(distance, distance, pack.sum);
-  pack.alive &= Bits(pack.sum * SplatF(1 - kFloatSumSlack) <= limit);
+  pack.alive &= Bits(pack.sum * sumShare <= limit);
 }
 
 // Walks up to kPointTrials trials from record 1, each from the first runoff,
@@ -209,13 +210,14 @@ LANES_FN std::uint64_t WalkPointPacksF(const TSearchProblem& problem, const doub
     ++live;
   }
   const VF limit = SplatF(static_cast<float>(std::min(bound, 1e30)));
+  const VF sumShare = SplatF(static_cast<float>(1 - 2 * (problem.count + 8) * kFloatRounding));
   std::uint64_t handed = 0;
   for (int n = 2; n <= problem.count && live > 0; ++n) {
     const float r = static_cast<float>(problem.recharge[n]);
     const float dt = static_cast<float>(problem.timeStep[n]);
     const double m = problem.measured[n];
     const float mf = static_cast<float>(m), mSize = static_cast<float>(std::fabs(m));
-    for (int k = 0; k < live; ++k) StepPackF(packs[k], r, dt, mf, mSize, limit);
+    for (int k = 0; k < live; ++k) StepPackF(packs[k], r, dt, mf, mSize, limit, sumShare);
     // Packs with no lane left give their place to the last one.
     for (int k = 0; k < live;) {
       if (packs[k].alive) {
