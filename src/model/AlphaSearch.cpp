@@ -253,9 +253,10 @@ class TBoxSearch {
     std::uint64_t survivors = WalkPointTrials(problem_, inverseStep_.data(), pointA_, pointC_,
                                               points_, bound_.Get(), single);
     if (single && survivors) {
-      // Where most trials come through the float walk (their runoffs sit
-      // where alpha is 0 and rain widens their ranges), it only adds to the
-      // double one: the rest of the piece goes straight to doubles.
+      // Where most trials come through the float walk (near the optimum, or
+      // where their runoffs sit at the point below which alpha is 0 and
+      // rain widens their ranges by 1 + a dt (r - q) a record), it only adds
+      // to the double one: the rest of the piece goes straight to doubles.
       if (2 * std::popcount(survivors) > points_) doubleInThisPiece_ = true;
       double a[kPointTrials], c[kPointTrials];
       int from[kPointTrials];

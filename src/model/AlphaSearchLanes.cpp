@@ -31,8 +31,6 @@ constexpr float kFloatMeasuredSlack = 3e-7f;
 // (two for kFloatDown and kFloatUp: the recharge was rounded too).
 constexpr float kFloatDown = 1.0f - 0x1p-22f;
 constexpr float kFloatUp = 1.0f + 0x1p-22f;
-// Ranges wider than this fraction of the scale go to the double walk.
-constexpr float kFloatWidest = 0.05f;
 constexpr double kFloatRounding = 6e-8;
 constexpr float kFloatTiny = 1e-30f;
 constexpr float kFloatPenaltyRoot = 316.2277f;  // below the root of the penalty

@@ -101,9 +101,8 @@ LANES_FN VF ExpPackF(VF x) {
 struct PackF {
   VF a, c, cSize, clampEnd;
   VF lo, hi, sum;
-  unsigned alive;   // bit l: lane l may still win
-  unsigned handed;  // bit l: lane l is left to the double walk
-  int first;        // index of its first trial in the caller's arrays
+  unsigned alive;  // bit l: lane l may still win
+  int first;       // index of its first trial in the caller's arrays
 };
 
 LANES_FN void StartPackF(PackF& pack, const double* a, const double* c, int lanes, double q1) {
@@ -128,7 +127,6 @@ LANES_FN void StartPackF(PackF& pack, const double* a, const double* c, int lane
   pack.hi = SplatF(static_cast<float>(q1 * (1 + 4 * kFloatRounding)));
   pack.sum = SplatF(0.0f);
   pack.alive = (1u << lanes) - 1;
-  pack.handed = 0;
 }
 
 // One record for the lanes of a pack: as the double walk's ranges that
@@ -176,13 +174,6 @@ LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize,
   newHigh = Min(newHigh, Max(hi, r) * SplatF(kFloatUp));
   pack.lo = Max(newLow, zero);
   pack.hi = newHigh;
-  // Where alpha is 0 up to a runoff near the trial's own, rain widens a
-  // range that straddles that point by 1 + a dt (r - q) a step: the
-  // rounding room of floats then grows to a width that bounds nothing. Such
-  // lanes are left to the double walk, whose room is a billion times less.
-  const unsigned wide = Bits(SplatF(kFloatWidest) * scale <= pack.hi - pack.lo) & pack.alive;
-  pack.handed |= wide;
-  pack.alive &= ~wide;
   // The distance to the measured runoff less its rounding, and no more than
   // the root of the penalty.
   const VF distance = Min(Max(Max(pack.lo - m, m - pack.hi) -
@@ -195,8 +186,7 @@ LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize,
 
 // Walks up to kPointTrials trials from record 1, each from the first runoff,
 // several packs at a time so that their exponentials overlap. Returns the
-// trials that may still win at the end, and those left to the double walk,
-// as bits.
+// trials that may still win at the end, as bits.
 LANES_FN std::uint64_t WalkPointPacksF(const TSearchProblem& problem, const double* a,
                                        const double* c, int count, double bound) {
   constexpr int kMostPacks = kPointTrials / kSearchLanes;
@@ -211,7 +201,6 @@ LANES_FN std::uint64_t WalkPointPacksF(const TSearchProblem& problem, const doub
   }
   const VF limit = SplatF(static_cast<float>(std::min(bound, 1e30)));
   const VF sumShare = SplatF(static_cast<float>(1 - 2 * (problem.count + 8) * kFloatRounding));
-  std::uint64_t handed = 0;
   for (int n = 2; n <= problem.count && live > 0; ++n) {
     const float r = static_cast<float>(problem.recharge[n]);
     const float dt = static_cast<float>(problem.timeStep[n]);
@@ -223,14 +212,13 @@ LANES_FN std::uint64_t WalkPointPacksF(const TSearchProblem& problem, const doub
       if (packs[k].alive) {
         ++k;
       } else {
-        handed |= static_cast<std::uint64_t>(packs[k].handed) << packs[k].first;
         packs[k] = packs[--live];
       }
     }
   }
-  std::uint64_t survivors = handed;
+  std::uint64_t survivors = 0;
   for (int k = 0; k < live; ++k) {
-    survivors |= static_cast<std::uint64_t>(packs[k].alive | packs[k].handed) << packs[k].first;
+    survivors |= static_cast<std::uint64_t>(packs[k].alive) << packs[k].first;
   }
   return survivors;
 }
