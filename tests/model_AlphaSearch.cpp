@@ -61,6 +61,23 @@ std::vector<double> RunoffOfTrial(const TSearchProblem& problem, int i, int j) {
   return q;
 }
 
+// The records with one step of 0, a long one and a huge one.
+TSearchProblem WithOddSteps(TSearchProblem problem) {
+  problem.timeStep[5] = 0;
+  problem.timeStep[9] = 300;
+  problem.timeStep[30] = 1e9;
+  return problem;
+}
+
+// Storms of `stormRecords` records every `period` records and no recharge
+// between them: trials with C < 0 settle where alpha reaches 0 and the
+// storms drive them off it again.
+TSearchProblem SettlingBetweenStorms(int count, unsigned seed, int period, int stormRecords) {
+  TSearchProblem problem = NoisySearchProblem(count, seed, 0.05);
+  for (int n = 2; n <= count; ++n) problem.recharge[n] = n % period < stormRecords ? 8.0 : 0.0;
+  return problem;
+}
+
 TEST(AlphaSearch, SameAsThePlainSearchOnGeneratedCatchments) {
   for (unsigned seed : {1u, 2u, 3u, 4u}) {
     for (int count : {2, 3, 7, 24}) {
@@ -185,22 +202,14 @@ TEST(AlphaSearch, NoWalkDropsATrialThatMayWin) {
   // alpha reaches 0 and is driven off it again by rain) against a bound
   // between two exact sums: every trial at or below it must survive both
   // walks, the double and the single-precision one, on every path.
-  TSearchProblem steps = NoisySearchProblem(120, 72, 0.1);
-  steps.timeStep[5] = 0;
-  steps.timeStep[9] = 300;
-  steps.timeStep[30] = 1e9;
-  TSearchProblem settling = NoisySearchProblem(150, 74, 0.05);
-  for (int n = 2; n <= settling.count; ++n) {
-    settling.recharge[n] = n % 40 < 3 ? 8.0 : 0.0;
-  }
   const struct {
     const char* what;
     TSearchProblem problem;
   } cases[] = {
       {"noisy", NoisySearchProblem(300, 71, 0.2)},
       {"slow", NoisySearchProblem(300, 73, 0.12, true)},
-      {"settling at alpha 0 between storms", settling},
-      {"zero and huge steps", steps},
+      {"settling at alpha 0 between storms", SettlingBetweenStorms(150, 74, 40, 3)},
+      {"zero and huge steps", WithOddSteps(NoisySearchProblem(120, 72, 0.1))},
       {"penalties", GeneratedSearchProblem(100, 75, TGeneratedKind::Penalties)},
       {"four years daily",
        SearchProblemFromInputFile(std::string(PROJECT_DATA_DIR) + "/spotpy_d_2013_2016_full.inp",
@@ -257,12 +266,7 @@ TEST(AlphaSearch, BlockBoundNeverPassesASumOfItsBlock) {
   // block's range, is at most the exact sum of every trial in it: checked
   // on corners and scattered trials of blocks near and far from the
   // optimum, across C = 0, on the whole grid, for coarse and fine cells.
-  TSearchProblem steps = NoisySearchProblem(80, 82, 0.1);
-  steps.timeStep[5] = 0;
-  steps.timeStep[9] = 300;
-  steps.timeStep[30] = 1e9;
-  TSearchProblem settling = NoisySearchProblem(80, 83, 0.05);
-  for (int n = 2; n <= settling.count; ++n) settling.recharge[n] = n % 20 < 2 ? 8.0 : 0.0;
+  const TSearchProblem settling = SettlingBetweenStorms(80, 83, 20, 2);
   // Measured runoff that a trial of a block reproduces: its sum, and the
   // bound of every block around it, is 0, so every reach must hold it.
   TSearchProblem fitted = settling, fittedNoisy = NoisySearchProblem(80, 84, 0.2);
@@ -279,7 +283,7 @@ TEST(AlphaSearch, BlockBoundNeverPassesASumOfItsBlock) {
       {"noisy", NoisySearchProblem(80, 81, 0.2)},
       {"fitted by trial (1200, 600)", fitted},
       {"fitted by trial (220, 1160)", fittedNoisy},
-      {"zero and huge steps", steps},
+      {"zero and huge steps", WithOddSteps(NoisySearchProblem(80, 82, 0.1))},
       {"settling at alpha 0 between storms", settling},
       {"four years daily",
        SearchProblemFromInputFile(std::string(PROJECT_DATA_DIR) + "/spotpy_d_2013_2016_full.inp",
