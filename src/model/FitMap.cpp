@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <thread>
 
 #include "TextFile.h"
@@ -18,10 +19,12 @@ namespace {
 // second, measured on the 1500-hour record.
 constexpr double kStepsPerSecond = 2.0e8;
 
-// The zoomed window reaches at least this many trials, and at most this
-// many, to each side of the optimum.
+// The zoomed window reaches at least this many trials to each side of the
+// optimum at first, and grows by at least this many where it must.
 constexpr int kZoomLeast = 20;
-constexpr int kZoomMost = 200;
+
+// A residual of this size or more costs the search its fixed penalty.
+constexpr double kPenaltyResidual = 1000;
 
 int ThreadCount(int threads) {
   if (threads > 0) return threads;
@@ -46,6 +49,87 @@ double SumOfDeviations(const TSearchProblem& problem) {
     deviation += d * d;
   }
   return deviation;
+}
+
+// The optimum's reconstruction, routed as the run routes it for the results
+// file, without the penalty.
+void FitOfOptimum(const TSearchProblem& problem, TFitMap& map) {
+  const double a = TrialAOf(map.Optimum.outer), c = TrialCOf(map.Optimum.inner);
+  std::vector<double> residuals;
+  double q = problem.firstRunoff, sum = 0;
+  int penalties = 0;
+  for (int n = 2; n <= problem.count; ++n) {
+    double alpha = a * q + c;
+    if (alpha < 0) alpha = 0;
+    const double f = std::exp(-alpha * problem.timeStep[n]);
+    const double kept = q * f;
+    const double added = problem.recharge[n] * (1 - f);
+    q = kept + added;
+    const double d = problem.measured[n] - q;
+    sum += d * d;
+    if (std::fabs(d) >= kPenaltyResidual) ++penalties;
+    residuals.push_back(d);
+  }
+  map.ResidualSum = sum;
+  map.Penalties = penalties;
+  map.Lag1 = std::numeric_limits<double>::quiet_NaN();
+  const std::size_t m = residuals.size();
+  if (m < 3) return;
+  double mean = 0;
+  for (double d : residuals) mean += d;
+  mean /= static_cast<double>(m);
+  double spread = 0, lagged = 0;
+  for (std::size_t k = 0; k < m; ++k) {
+    spread += (residuals[k] - mean) * (residuals[k] - mean);
+    if (k > 0) lagged += (residuals[k] - mean) * (residuals[k - 1] - mean);
+  }
+  if (spread > 0) map.Lag1 = lagged / spread;
+}
+
+// Every trial of outer first .. last and inner first .. last.
+struct TWindow {
+  int i0, i1, j0, j1;
+};
+
+// The sums of `window`, taking those of `old` (already computed over
+// `oldWindow`, which lies inside it) as they are.
+std::vector<double> WindowSums(const TSearchProblem& problem, const TWindow& window,
+                               const TWindow& oldWindow, const std::vector<double>& old,
+                               int threads, const TFitMapProgress& progress) {
+  const int columns = window.i1 - window.i0 + 1, rows = window.j1 - window.j0 + 1;
+  const int oldColumns = oldWindow.i1 - oldWindow.i0 + 1;
+  const bool reuse = !old.empty();
+  std::vector<int> freshOuter, keptOuter, allInner, freshInner;
+  for (int i = window.i0; i <= window.i1; ++i) {
+    (reuse && i >= oldWindow.i0 && i <= oldWindow.i1 ? keptOuter : freshOuter).push_back(i);
+  }
+  for (int j = window.j0; j <= window.j1; ++j) {
+    allInner.push_back(j);
+    if (!reuse || j < oldWindow.j0 || j > oldWindow.j1) freshInner.push_back(j);
+  }
+  std::vector<double> sums(static_cast<std::size_t>(columns) * rows);
+  const std::vector<double> fresh = FitMapSums(problem, freshOuter, allInner, threads, progress);
+  for (int r = 0; r < rows; ++r) {
+    for (std::size_t k = 0; k < freshOuter.size(); ++k) {
+      sums[static_cast<std::size_t>(r) * columns + (freshOuter[k] - window.i0)] =
+          fresh[r * freshOuter.size() + k];
+    }
+  }
+  if (keptOuter.empty()) return sums;
+  const std::vector<double> strips = FitMapSums(problem, keptOuter, freshInner, threads);
+  for (std::size_t r = 0; r < freshInner.size(); ++r) {
+    for (std::size_t k = 0; k < keptOuter.size(); ++k) {
+      sums[static_cast<std::size_t>(freshInner[r] - window.j0) * columns +
+           (keptOuter[k] - window.i0)] = strips[r * keptOuter.size() + k];
+    }
+  }
+  for (int j = oldWindow.j0; j <= oldWindow.j1; ++j) {
+    for (int i = oldWindow.i0; i <= oldWindow.i1; ++i) {
+      sums[static_cast<std::size_t>(j - window.j0) * columns + (i - window.i0)] =
+          old[static_cast<std::size_t>(j - oldWindow.j0) * oldColumns + (i - oldWindow.i0)];
+    }
+  }
+  return sums;
 }
 
 std::string ShortestNumber(double value) {
@@ -121,14 +205,16 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
   map.Optimum = FastSearch(problem, options.Threads);
   map.SearchSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const bool found = map.Optimum.Found();
-  const int centreI = found ? map.Optimum.outer : 0;
-  const int centreJ = found ? map.Optimum.inner : 1;
+  // Without an optimum the run stops: a map would show fits that are none.
+  if (!map.Optimum.Found()) return map;
+  FitOfOptimum(problem, map);
+  const int centreI = map.Optimum.outer;
+  const int centreJ = map.Optimum.inner;
   const double factor = ConfidenceFactor(problem.count - 1);
-  if (found && factor > 0) map.Threshold = map.Optimum.sum * factor;
+  if (factor > 0 && map.Penalties == 0) map.Threshold = map.Optimum.sum * factor;
 
   const int step = options.Step > 0 ? options.Step : DefaultFitMapStep(problem.count);
-  if (!options.Zoom || !found) {
+  if (!options.Zoom) {
     map.Step = step;
     map.Outer = Axis(0, kOuterTrials - 1, step, centreI);
     map.Inner = Axis(1, kInnerTrials, step, centreJ);
@@ -137,15 +223,18 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
   }
 
   // The zoomed map: how far the region reaches on a coarse map decides the
-  // window, so that the whole region shows with room around it.
-  const auto half = [](const TFitMapProgress& whole) {
-    return whole ? TFitMapProgress([whole](double share) { whole(0.5 * share); }) : nullptr;
+  // first window, so that the whole region shows with room around it.
+  const auto part = [&progress](double from, double share) {
+    return progress ? TFitMapProgress([progress, from, share](double done) {
+      progress(from + share * done);
+    })
+                    : nullptr;
   };
   TFitMap coarse = map;
   coarse.Step = step;
   coarse.Outer = Axis(0, kOuterTrials - 1, step, centreI);
   coarse.Inner = Axis(1, kInnerTrials, step, centreJ);
-  coarse.SumSq = FitMapSums(problem, coarse.Outer, coarse.Inner, options.Threads, half(progress));
+  coarse.SumSq = FitMapSums(problem, coarse.Outer, coarse.Inner, options.Threads, part(0, 0.5));
   int reachI = 0, reachJ = 0;
   for (int row = 0; row < coarse.Rows(); ++row) {
     for (int column = 0; column < coarse.Columns(); ++column) {
@@ -154,27 +243,58 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
       reachJ = std::max(reachJ, std::abs(coarse.Inner[row] - centreJ) + step);
     }
   }
-  const auto window = [](int reach) {
-    return std::clamp(reach + reach / 4, kZoomLeast, kZoomMost);
-  };
-  const int halfI = window(reachI), halfJ = window(reachJ);
+  const auto half = [](int reach) { return std::max(reach + reach / 4, kZoomLeast); };
+  TWindow window{std::max(0, centreI - half(reachI)),
+                 std::min(kOuterTrials - 1, centreI + half(reachI)),
+                 std::max(1, centreJ - half(reachJ)), std::min(kInnerTrials, centreJ + half(reachJ))};
   map.Step = 1;
   map.Zoomed = true;
-  map.Outer =
-      Axis(std::max(0, centreI - halfI), std::min(kOuterTrials - 1, centreI + halfI), 1, centreI);
-  map.Inner =
-      Axis(std::max(1, centreJ - halfJ), std::min(kInnerTrials, centreJ + halfJ), 1, centreJ);
-  const auto rest = progress
-                        ? TFitMapProgress([progress](double share) { progress(0.5 + 0.5 * share); })
-                        : nullptr;
-  map.SumSq = FitMapSums(problem, map.Outer, map.Inner, options.Threads, rest);
+  std::vector<double> sums =
+      WindowSums(problem, window, window, {}, options.Threads, part(0.5, 0.5));
+  // The coarse map may miss parts of a region narrower than its step: the
+  // window grows on every side where the region still reaches its edge.
+  for (;;) {
+    const int columns = window.i1 - window.i0 + 1, rows = window.j1 - window.j0 + 1;
+    const auto in = [&](int column, int row) {
+      return map.Threshold > 0 &&
+             sums[static_cast<std::size_t>(row) * columns + column] <= map.Threshold;
+    };
+    bool left = false, right = false, bottom = false, top = false;
+    for (int row = 0; row < rows; ++row) {
+      left = left || (window.i0 > 0 && in(0, row));
+      right = right || (window.i1 < kOuterTrials - 1 && in(columns - 1, row));
+    }
+    for (int column = 0; column < columns; ++column) {
+      bottom = bottom || (window.j0 > 1 && in(column, 0));
+      top = top || (window.j1 < kInnerTrials && in(column, rows - 1));
+    }
+    if (!left && !right && !bottom && !top) break;
+    const int growI = std::max(kZoomLeast, columns / 2), growJ = std::max(kZoomLeast, rows / 2);
+    const TWindow old = window;
+    if (left) window.i0 = std::max(0, window.i0 - growI);
+    if (right) window.i1 = std::min(kOuterTrials - 1, window.i1 + growI);
+    if (bottom) window.j0 = std::max(1, window.j0 - growJ);
+    if (top) window.j1 = std::min(kInnerTrials, window.j1 + growJ);
+    sums = WindowSums(problem, window, old, sums, options.Threads, nullptr);
+  }
+  map.Outer = Axis(window.i0, window.i1, 1, centreI);
+  map.Inner = Axis(window.j0, window.j1, 1, centreJ);
+  map.SumSq = std::move(sums);
+  if (progress) progress(1.0);
   return map;
 }
 
 bool FitMapProblemOfInputFile(TDMTevlora& data, TSearchProblem& problem) {
+  // The run reads the file Save writes, not the user's file: only that text
+  // gives the same records and the same digits.
+  const std::optional<std::string> saved = data.InputFileText();
+  if (!saved) {
+    data.ProgramError(CorruptRealsText(data.FileName));
+    return false;
+  }
   RegressionOff = true;
   data.RunAborted = false;
-  ReadAndCheck(data);
+  ReadAndCheckText(data, *saved);
   if (!VariationOk || TimeSequenceError || data.RunAborted || !StorageOk) return false;
   if (RunCount < 2) return false;
   CalcRunoff[1] = MeasRunoff[1];
@@ -195,4 +315,15 @@ std::string FitMapCsv(const TFitMap& map) {
     }
   }
   return out.Text();
+}
+
+std::string FitMapNote(const TFitMap& map) {
+  if (!std::isfinite(map.Lag1)) return {};
+  std::string note =
+      "Residuals at the optimum: lag-1 autocorrelation " + Trim(FormatFixed(map.Lag1, 1, 2)) + ".";
+  if (map.Threshold > 0) {
+    note += " The region assumes independent errors; positively correlated residuals make it too "
+            "small.";
+  }
+  return note;
 }

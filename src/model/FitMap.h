@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,15 @@ struct TFitMap {
   std::vector<double> SumSq;  // [row * Columns() + column]
   int Records = 0;            // N
   double Deviation = 0;       // sum of squared deviations of the measured runoff
-  TSearchResult Optimum;      // the search's answer
+  TSearchResult Optimum;      // the search's answer; no grid when it found none
+  // The optimum's reconstruction as the results file reports it: its sum of
+  // squared residuals without the penalty, the number of its records off by
+  // 1000 or more (each of which the search counts as the penalty), and the
+  // lag-1 autocorrelation of its residuals (NaN with fewer than three, or
+  // when they do not vary).
+  double ResidualSum = 0;
+  int Penalties = 0;
+  double Lag1 = std::numeric_limits<double>::quiet_NaN();
   double Threshold = 0;       // sums up to this are in the region; 0: no region
   double SearchSeconds = 0;   // time the search for the optimum took
 
@@ -35,6 +44,8 @@ struct TFitMap {
   int Rows() const { return static_cast<int>(Inner.size()); }
   double Sum(int column, int row) const { return SumSq[row * Columns() + column]; }
   double RSquareAt(int column, int row) const { return RSquareOf(Sum(column, row)); }
+  // The results file's R square of the optimum.
+  double RSquare() const { return RSquareOf(ResidualSum); }
   bool InRegion(int column, int row) const {
     return Threshold > 0 && Sum(column, row) <= Threshold;
   }
@@ -60,7 +71,11 @@ int DefaultFitMapStep(int records);
 using TFitMapProgress = std::function<void(double)>;
 
 // The map of `problem` (N >= 2). The grid passes through the optimum, so
-// that its value there is the search's sum bit for bit.
+// that its value there is the search's sum bit for bit. No grid when the
+// search finds no optimum, and no region when the optimum carries the
+// penalty (its sum then says nothing about how well it fits). The zoomed
+// window grows until no trial of the region lies on its edge, unless that
+// edge is the edge of the search's range.
 TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& options,
                       const TFitMapProgress& progress = nullptr);
 
@@ -70,11 +85,16 @@ std::vector<double> FitMapSums(const TSearchProblem& problem, const std::vector<
                                const std::vector<int>& inner, int threads = 0,
                                const TFitMapProgress& progress = nullptr);
 
-// Reads and checks the analysis input file data.FileName as the analysis
-// run does (its messages go to data.Dialogs) and gives its search problem.
-// False when the data do not allow an analysis. Throws TIOError when the
-// file cannot be read. Overwrites the run series.
+// The search problem of the data set `data`, read from an analysis input
+// file: the records and values of the input file as Save writes it, checked
+// as the analysis run checks them (its messages go to data.Dialogs), so that
+// the map works on exactly what the run works on. False when the data do not
+// allow an analysis. Overwrites the run series.
 bool FitMapProblemOfInputFile(TDMTevlora& data, TSearchProblem& problem);
+
+// The note beside the map: the lag-1 autocorrelation of the residuals at the
+// optimum, by which the user judges the region. Empty without one.
+std::string FitMapNote(const TFitMap& map);
 
 // The grid as a table for spreadsheets: "A,C,SumSq,RSquare" and one row
 // per trial, point as decimal separator, CR LF line ends.

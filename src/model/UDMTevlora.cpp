@@ -111,7 +111,7 @@ std::string ReadLastColumn(TTextReader& in) {
   return Trim(rest);
 }
 
-bool TDMTevlora::WriteInputFile() {
+std::optional<std::string> TDMTevlora::InputFileText() const {
   TTextWriter out;
   out.Line(T::kInputHeader);
   if (RunKind == " Ana") {
@@ -147,13 +147,12 @@ bool TDMTevlora::WriteInputFile() {
     out.Line(dashes);
   }
 
-  // Record arrays shorter than the count mean a corrupt data set: nothing is
-  // written, so the file on disk stays as it was.
+  // Record arrays shorter than the count mean a corrupt data set: no text,
+  // so that nothing is written and the file on disk stays as it was.
   const auto n = static_cast<std::size_t>(std::max(NrOfData, 0));
   if (Time.size() < n || Rain.size() < n || EscRate.size() < n || Removed.size() < n ||
       (Analysis && Runoff.size() < n)) {
-    ProgramError(CorruptRealsText(FileName));
-    return false;
+    return std::nullopt;
   }
   int serial = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -164,13 +163,22 @@ bool TDMTevlora::WriteInputFile() {
     if (Analysis) out << " " << FormatInputNumber(Runoff[i], 10);
     out.EndLine();
   }
+  return out.Text();
+}
+
+bool TDMTevlora::WriteInputFile() {
+  const std::optional<std::string> text = InputFileText();
+  if (!text) {
+    ProgramError(CorruptRealsText(FileName));
+    return false;
+  }
 
   // The parameter file must not take the input file's place.
   if (ParLoaded && SameFile(ChangeFileExt(FileName, ".par"), FileName)) {
     Dialogs->Message(ParOverInputText(FileName));
     return false;
   }
-  if (!SaveTextFileSafely(FileName, out.Text())) {
+  if (!SaveTextFileSafely(FileName, *text)) {
     Dialogs->Message(InputFileNotOpenedText(FileName) + WriteFailureReason());
     return false;
   }

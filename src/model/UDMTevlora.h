@@ -2,6 +2,7 @@
 // state that the windows, the runs and the file readers share.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,9 @@ class TDMTevlora {
   // Returns false when nothing could be written (message shown; the old file
   // stays intact).
   bool WriteInputFile();
+  // The text WriteInputFile writes for this data set, without writing it;
+  // nothing when the record arrays are shorter than NrOfData.
+  std::optional<std::string> InputFileText() const;
 
   // Results files (.out) read back for the output tab and the graphs.
   void LoadOutputLines(const std::string& fileName);

@@ -62,12 +62,9 @@ std::string Squeeze(const std::string& label) {
   return result;
 }
 
-// Reads the saved input file into the run series. Returns false (after the
-// message) when the file cannot be opened.
-void ReadRunSeries(TDMTevlora& data) {
-  const auto text = LoadTextFile(data.FileName);
-  if (!text) throw TIOError(InputFileNotOpenedText(data.FileName));
-  TTextReader in(*text, data.FileName);
+// Reads the text of a saved input file into the run series.
+void ReadRunSeries(TDMTevlora& data, const std::string& text) {
+  TTextReader in(text, data.FileName);
   in.SkipLines(3);
   data.Title1 = in.ReadLine();
   data.Title2 = in.ReadLine();
@@ -376,7 +373,13 @@ void WriteTrendFile(const TDMTevlora& data) {
 }
 
 void ReadAndCheck(TDMTevlora& data) {
-  ReadRunSeries(data);
+  const auto text = LoadTextFile(data.FileName);
+  if (!text) throw TIOError(InputFileNotOpenedText(data.FileName));
+  ReadAndCheckText(data, *text);
+}
+
+void ReadAndCheckText(TDMTevlora& data, const std::string& text) {
+  ReadRunSeries(data, text);
   PrepareRecords(data);
   if (!VariationChecks(data)) return;
   if (RunInitStorage == 0) RunInitStorage = 0.1 * RunMaxStorage;

@@ -72,6 +72,9 @@ void RunAnalysis(TDMTevlora& data);
 
 // The steps, exposed for the tests and the benchmark.
 void ReadAndCheck(TDMTevlora& data);
+// The same pass on `text`, the input file as Save writes it, instead of the
+// file data.FileName.
+void ReadAndCheckText(TDMTevlora& data, const std::string& text);
 void RouteDeadStorage(TDMTevlora& data);
 void RouteMainReservoir(double a, double c);
 void RainRunoffTrend();
