@@ -15,6 +15,7 @@
 #include "TextFile.h"
 #include "UGraphDraw.h"
 #include "UDMTevlora.h"
+#include "URainRun.h"
 
 namespace {
 const char* kMapUsage =
@@ -68,10 +69,20 @@ int MakeMap(const TMapOptions& options) {
       dialogs.Progress(" Fit map " + std::to_string(told) + "% ....");
     }
   });
+  // The run stops here with its message: neither picture nor grid.
+  if (!map.Optimum.Found()) {
+    dialogs.Message(RainRunTexts::kNoFit);
+    return 1;
+  }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::fprintf(stderr, "Fit map of %d x %d trials (%s) in %.2f s, of which the search %.2f s\n",
                map.Columns(), map.Rows(), FitMapGridText(map).c_str(), seconds, map.SearchSeconds);
+  std::fprintf(stderr, "The %s\n", FitMapOptimumText(map).c_str());
+  if (map.Penalties > 0) std::fprintf(stderr, "%s\n", FitMapPenaltyText(map.Penalties).c_str());
+  if (const std::string note = FitMapNote(map); !note.empty()) {
+    std::fprintf(stderr, "%s\n", note.c_str());
+  }
 
   const auto application = MakeGuiApplication();
   const QImage image = DrawFitMap(map, data.Title1, data.Title2, options.Colour);

@@ -109,6 +109,31 @@ QColor FitMapColour(double rSquare, bool colourGraph) {
   return QColor(rgb[0], rgb[1], rgb[2]);
 }
 
+double FitMapRatioScaleEnd(const TFitMap& map) {
+  if (!map.Zoomed || !map.Optimum.Found() || !(map.Optimum.sum > 0)) return 0;
+  // Without a region the scale still spans a doubling of the best sum.
+  const double factor = map.Threshold > 0 ? map.Threshold / map.Optimum.sum : 2;
+  return 1 + 5 * (factor - 1);
+}
+
+double FitMapScalePosition(const TFitMap& map, int column, int row) {
+  const double end = FitMapRatioScaleEnd(map);
+  if (end == 0) return map.RSquareAt(column, row);
+  const double ratio = map.Sum(column, row) / map.Optimum.sum;
+  return std::clamp(1 - (ratio - 1) / (end - 1), 0.0, 1.0);
+}
+
+std::string FitMapOptimumText(const TFitMap& map) {
+  const auto text = [](double value, int decimals) { return Label(value, decimals).toStdString(); };
+  return "optimum A = " + text(TrialAOf(map.Optimum.outer), 4) +
+         "  C = " + text(TrialCOf(map.Optimum.inner), 3) + "   R square = " + text(map.RSquare(), 3);
+}
+
+std::string FitMapPenaltyText(int penalties) {
+  return "The optimum misses " + std::to_string(penalties) +
+         (penalties == 1 ? " record" : " records") + " by 1000 or more: no confidence region";
+}
+
 std::string FitMapGridText(const TFitMap& map) {
   if (map.Step <= 1) return map.Zoomed ? "zoomed, every trial" : "every trial";
   const int n = map.Step;
@@ -179,7 +204,8 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
     for (int y = 0; y < height; ++y) {
       auto* line = reinterpret_cast<QRgb*>(image.scanLine(kMapTop + y));
       for (int x = 0; x < width; ++x) {
-        line[kMapLeft + x] = FitMapColour(map.RSquareAt(columnOf[x], rowOf[y]), colourGraph).rgb();
+        line[kMapLeft + x] =
+            FitMapColour(FitMapScalePosition(map, columnOf[x], rowOf[y]), colourGraph).rgb();
         inside[static_cast<std::size_t>(y) * width + x] = map.InRegion(columnOf[x], rowOf[y]);
       }
     }
@@ -217,18 +243,31 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
   canvas.Text(24, 52, QString::fromUtf8(T::kYTitle), plain, plot);
 
   // The legend of the colour scale, best fits at the top.
-  canvas.Text(kLegendLeft - 8, 50, QString::fromUtf8(T::kLegendTitle), plain, plot);
+  const double ratioEnd = drawable ? FitMapRatioScaleEnd(map) : 0;
+  canvas.Text(kLegendLeft - 8, 50,
+              QString::fromUtf8(ratioEnd > 0 ? T::kRelativeLegendTitle : T::kLegendTitle), plain,
+              plot);
   const int bandHeight = height / kRSquareBands;
   for (int band = 0; band < kRSquareBands; ++band) {
     const int top = kMapBottom - (band + 1) * bandHeight;
     painter.fillRect(QRect(kLegendLeft, top, kLegendRight - kLegendLeft, bandHeight),
                      FitMapColour((band + 0.5) / kRSquareBands, colourGraph));
   }
+  // On the relative scale the ticks are 1, the region's bound and its
+  // multiples, with enough decimals to tell them apart.
+  const double tick = (ratioEnd - 1) / 5;
+  const int decimals =
+      ratioEnd > 0 ? std::clamp(1 - static_cast<int>(std::floor(std::log10(tick))), 2, 6) : 1;
   for (int k = 0; k <= 5; ++k) {
     const int y = kMapBottom - k * 4 * bandHeight;
     canvas.Line(kLegendRight, y, kLegendRight + 4, y, plain);
-    const QString label = Label(k * 0.2, 1);
-    canvas.Text(kLegendRight + 7, y - canvas.Height() / 2, label, plain, plot);
+    QString label = Label(k * 0.2, 1);
+    if (ratioEnd > 0) {
+      label = Label(1 + (5 - k) * tick, decimals);
+      if (k == 0) label += QLatin1Char('+');
+    }
+    canvas.Text(kLegendRight + 7, y - canvas.Height() / 2, label,
+                ratioEnd > 0 && k == 4 && map.Threshold > 0 ? mark : plain, plot);
   }
 
   // The optimum, and what the marks mean.
@@ -237,10 +276,12 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
     const int x = pixelX(bestA), y = pixelY(bestC);
     canvas.Line(x - 6, y, x + 7, y, mark, 2);
     canvas.Line(x, y - 6, x, y + 7, mark, 2);
-    const QString optimum =
-        QStringLiteral("+  optimum A = %1  C = %2   R square = %3")
-            .arg(Label(bestA, 4), Label(bestC, 3), Label(map.RSquareOf(map.Optimum.sum), 3));
+    const QString optimum = QString::fromStdString("+  " + FitMapOptimumText(map));
     canvas.Text(105, 36, optimum, mark == kBlack ? plain : mark, plot);
+    if (map.Penalties > 0) {
+      canvas.Text(105, 51, canvas.Fitted(FitMapPenaltyText(map.Penalties), 105, kLegendLeft - 12),
+                  mark == kBlack ? plain : mark, plot);
+    }
     if (map.Threshold > 0) canvas.Text(70, 428, QString::fromUtf8(T::kRegionLegend), mark, plot);
   } else {
     canvas.Text(105, 36, QString::fromUtf8(T::kNoOptimum), plain, plot);

@@ -1,5 +1,6 @@
 // The picture of the fit map of A and C: the 623 x 465 frame of the other
-// graphs with a colour scale of R square over the (A, C) plane, its legend,
+// graphs with a colour scale of R square (on the zoomed map: of the sum
+// relative to the best one) over the (A, C) plane, its legend,
 // the optimum and the outline of the approximate 95 % joint confidence
 // region; in colour or in black and white.
 #pragma once
@@ -16,7 +17,11 @@ inline constexpr const char* kYTitle = "Constant C";
 inline constexpr const char* kLegendTitle = "R square";
 inline constexpr const char* kRegionLegend = "---  approx. 95 % joint confidence region";
 inline constexpr const char* kNoOptimum = "No trial reached a sum below 1000000";
+inline constexpr const char* kRelativeLegendTitle = "SumSq / best";
 }  // namespace FitMapTexts
+
+// "The optimum misses 2 records by 1000 or more: no confidence region".
+std::string FitMapPenaltyText(int penalties);
 
 // The graph kind the graphics tab gives the fit map (beside kinds 1 to 9).
 inline constexpr int kFitMapGraphKind = 15;
@@ -28,8 +33,20 @@ inline constexpr int kRSquareBands = 20;
 
 // Colour of an R square on the map (bands of 0.05).
 QColor FitMapColour(double rSquare, bool colourGraph);
+
+// The zoomed map's colour scale is the sum relative to the best one,
+// SumSq / best, from 1 at the top of the legend to this value at its bottom
+// (and beyond), the region's bound a fifth of the way down. 0 when the map
+// keeps the R-square scale (whole range, or a best sum of 0).
+double FitMapRatioScaleEnd(const TFitMap& map);
+// The colour scale's position of a cell: 1 best, 0 poorest.
+double FitMapScalePosition(const TFitMap& map, int column, int row);
 // Colour of the optimum's mark and of the region's outline.
 QColor FitMapMarkColour(bool colourGraph);
+
+// "optimum A = 0.2165  C = 0.384   R square = 0.997", the R square being
+// the results file's.
+std::string FitMapOptimumText(const TFitMap& map);
 
 // "every 6th trial each way", "every trial", "zoomed, every trial".
 std::string FitMapGridText(const TFitMap& map);
