@@ -10,6 +10,7 @@
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
+#include "URainRun.h"
 #include "URainForm.h"
 #include "UWindowLayout.h"
 
@@ -67,6 +68,11 @@ void TRainForm::FitMapGoButtonClick(bool zoom) {
     options.Zoom = zoom;
     map = std::make_shared<TFitMap>(ComputeFitMap(problem, options));
   }
+  // The analysis stops on these data with this message; so does the map.
+  if (!map->Optimum.Found()) {
+    Message(RainRunTexts::kNoFit);
+    return;
+  }
   FitMapShown = map;
   GraphKind = kFitMapGraphKind;
   CommentButton->setEnabled(false);
@@ -74,6 +80,9 @@ void TRainForm::FitMapGoButtonClick(bool zoom) {
   Panel3->hide();
   SelectButton->setEnabled(true);
   ShowGraphics();
+  if (const std::string note = FitMapNote(*map); !note.empty()) {
+    ShowStatus(QString::fromStdString(note));
+  }
 }
 
 void TRainForm::CreateFitMeasuresPanel() {
