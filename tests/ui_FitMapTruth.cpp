@@ -40,6 +40,9 @@ TEST_F(FitMapTruthWindow, NoteStatesTheResidualsAutocorrelation) {
   EXPECT_TRUE(form->StatusBar1->currentMessage().contains(QString::fromStdString(
       "lag-1 autocorrelation " + Trim(FormatFixed(form->FitMapShown->Lag1, 1, 2)))))
       << form->StatusBar1->currentMessage().toStdString();
+  // Back to the choices, the note goes.
+  QTest::mouseClick(form->SelectButton, Qt::LeftButton);
+  EXPECT_EQ(form->StatusBar1->currentMessage(), RainFormTexts::kGraphicsStatus);
 }
 
 }  // namespace

@@ -156,6 +156,8 @@ void TRainForm::ShowGraphicsTab() {
 }
 
 void TRainForm::SelectButtonClick() {
+  // The fit map's note belongs to the map, not to the choices.
+  if (GraphKind == kFitMapGraphKind) ShowStatus(T::kGraphicsStatus);
   GraphImage->hide();
   GraphShown = false;
   SelectButton->setEnabled(false);
