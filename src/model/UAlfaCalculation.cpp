@@ -141,8 +141,8 @@ std::optional<TTimeUnit> UnitOfTitle(const std::string& title) {
   const std::string text = Lowered(title);
   if (text.find("time in hour") != std::string::npos) return TTimeUnit::Hours;
   if (text.find("time in day") != std::string::npos) return TTimeUnit::Days;
-  const bool hours = text.find("hour") != std::string::npos ||
-                     text.find("mm/h") != std::string::npos;
+  const bool hours =
+      text.find("hour") != std::string::npos || text.find("mm/h") != std::string::npos;
   const bool days = text.find("day") != std::string::npos ||
                     text.find("daily") != std::string::npos ||
                     text.find("mm/d") != std::string::npos;

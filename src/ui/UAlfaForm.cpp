@@ -187,8 +187,8 @@ void TAlfaForm::FormShow() {
   // Each showing may be for another data set: its titles and times say again
   // which time unit to offer.
   const DataArrayR& time = dataModule_.Time;
-  const auto records = static_cast<std::ptrdiff_t>(
-      std::min<std::size_t>(static_cast<std::size_t>(std::max(0, dataModule_.NrOfData)), time.size()));
+  const auto records = static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+      static_cast<std::size_t>(std::max(0, dataModule_.NrOfData)), time.size()));
   const TTimeUnit suggested = SuggestedTimeUnit(dataModule_.Title2, dataModule_.Title1,
                                                 {time.begin(), time.begin() + records});
   TimeUnitComboBox->setCurrentIndex(static_cast<int>(suggested));
