@@ -114,7 +114,8 @@ TEST(GraphAxes, PrepareAxesVertical) {
 TEST(GraphAxes, PrepareAxesHorizontalAndPerKind) {
   PrepareAxes(MakeGraphData({.T = Ramp(0, 0.1, 6), .C = Ramp(1, 1, 6)}), 2);
   EXPECT_EQ(XScaleFactor, 1);  // time from exactly 0: no factor
-  PrepareAxes(MakeGraphData({.T = Ramp(0.1, 0.1, 9), .C = Ramp(1, 1, 9)}), 2);
+  // Up to 0.8 and the step drawn after it.
+  PrepareAxes(MakeGraphData({.T = Ramp(0.1, 0.1, 8), .C = Ramp(1, 1, 8)}), 2);
   EXPECT_EQ(XScaleFactor, 10);
   EXPECT_NEAR(XMax, 9, 1e-12);  // no headroom
   EXPECT_EQ(std::vector<int>({XAxisLeft, XAxisRight, XIntervals, XDecimals}),
@@ -130,7 +131,11 @@ TEST(GraphAxes, PrepareAxesHorizontalAndPerKind) {
     int kind;
     double yMin, yMax, xMin, xMax;
   } kinds[] = {
-      {1, 1, 12 * 1.1, 2, 9},  {3, 5, 30 * 1.1, 2, 9},
+      // Kinds 1 to 4 draw the last record up to a step beyond it (1, 2: the
+      // last step there is; 3, 4: the step before the last), and their
+      // bars stand on 0 with rain and recharge on one axis.
+      {1, 1, 12 * 1.1, 2, 14}, {2, 1, 12 * 1.1, 2, 14},
+      {3, 0, 30 * 1.1, 2, 11}, {4, 0, 12 * 1.1, 2, 11},
       {5, 40, 42 * 1.1, 2, 9}, {7, 1, 12 * 1.1, 1, 12},  // both axes cover observed and calculated
       {8, 2, 9 * 1.1, 10, 30}, {9, 2, 9 * 1.1, 2, 9}};   // recharge and the runoff drawn with it
   for (const auto& k : kinds) {
@@ -182,13 +187,10 @@ TEST(GraphAxes, MapToPixelsKnownValues) {
   EXPECT_EQ(PixF, rows);
 
   // Kind 8: recharge on the rain axis 0 .. 12; quadratic runoff = recharge.
-  QuadA = 0;
-  QuadB = 1;
-  QuadC = 0;
   const TDMTevlora trend =
       MakeGraphData({.T = Ramp(1, 1, 6), .A = Ramp(0, 2, 6), .B = time, .D = {0, 1, 2, 3, 4, 5}});
   PrepareAxes(trend, 8);
-  ComputeTrend(trend);
+  ComputeTrend(trend, {.QuadB = 1, .QuadTrendValid = true});
   MapToPixels(trend, 8);
   EXPECT_EQ(PixA, columns);
   EXPECT_EQ(PixD, rows);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "UTevloraUtils.h"
@@ -75,6 +76,15 @@ TEST_F(GraphBatch, RefusalsAndErrors) {
   EXPECT_EQ(Run(Output("alone.out") + " 8 -o " + Output("trend.bmp")), 2);
   EXPECT_NE(errors_.find("alone.dat"), std::string::npos) << errors_;
   EXPECT_FALSE(std::filesystem::exists(Output("trend.bmp")));
+  // A torn pair, the trend file newer than its results file: refused.
+  WriteFileBytes(Output("torn.out"), ReadFileBytes(analysis_));
+  WriteFileBytes(Output("torn.dat"), ReadFileBytes(ChangeFileExt(analysis_, ".dat")));
+  std::filesystem::last_write_time(
+      Output("torn.dat"),
+      std::filesystem::last_write_time(Output("torn.out")) + std::chrono::seconds(1));
+  EXPECT_EQ(Run(Output("torn.out") + " 8 -o " + Output("torn.bmp")), 2);
+  EXPECT_EQ(errors_, TornPairText(Output("torn.dat"), Output("torn.out")) + "\n");
+  EXPECT_FALSE(std::filesystem::exists(Output("torn.bmp")));
   // Bad usage, unreadable or unsuitable files, an output that cannot be written.
   for (const std::string& arguments :
        {std::string(), analysis_, analysis_ + " 6", analysis_ + " x", analysis_ + " 1 --colour",

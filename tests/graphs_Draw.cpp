@@ -33,7 +33,7 @@ class GraphDraw : public ::testing::Test {
         s.A = eight;
         s.B = four;
         break;
-      case 4:  // rain 8 alone sets 0 .. 10: rows 129 and 257
+      case 4:  // rain 8 over recharge 4 (0 first) on 0 .. 9: rows 101 and 243
         s.C = eight;
         s.B = four;
         break;
@@ -95,7 +95,7 @@ TEST_F(GraphDraw, RainRechargeBars) {
   EXPECT_EQ(CountColour(rain, kWhite, 121, 97, 121, 105), 2);
   const QImage irrigation = DrawGraph(Data(4), 4, true);
   EXPECT_EQ(irrigation.pixelColor(121, 260), kSkyBlue);
-  EXPECT_EQ(CountColour(irrigation, kWhite, 121, 125, 121, 133), 1);
+  EXPECT_EQ(CountColour(irrigation, kWhite, 121, 97, 121, 105), 1);
   // Black and white: silver bars, the last two black, black rain outlines,
   // grey rain legend.
   for (const int kind : {3, 4}) {
@@ -110,16 +110,17 @@ TEST_F(GraphDraw, RainRechargeBars) {
 }
 
 TEST_F(GraphDraw, ObservedCirclesOneRecordToTheRight) {
-  // Times 1, 1.5, 2, 2.5 on 0 .. 3 at columns 237, 320, 403, 487 (a step of 83);
-  // measured 1 .. 4 on 0 .. 5 at rows 321, 257, 193, 129.
+  // Times 1, 1.5, 2, 2.5 and the step drawn after them on 0 .. 4 at columns
+  // 195, 258, 320, 382 (62.5 and 312.5 round to even), 445; measured 1 .. 4 on
+  // 0 .. 5 at rows 321, 257, 193, 129.
   const QImage image = DrawGraph(
       MakeGraphData({.T = {1, 1.5, 2, 2.5}, .C = {0.2, 0.3, 0.2, 0.3}, .D = {1, 2, 3, 4}}), 1,
       true);
-  const int circles[][2] = {{320, 321}, {403, 257}, {487, 193}, {570, 129}};
+  const int circles[][2] = {{258, 321}, {320, 257}, {382, 193}, {445, 129}};
   for (const auto& c : circles)
     EXPECT_GT(CountColour(image, kCyan, c[0] - 3, c[1] - 3, c[0] + 3, c[1] + 3), 0);
-  EXPECT_EQ(CountColour(image, kCyan, 234, 318, 240, 324), 0);  // not at record 0's own time
-  EXPECT_EQ(image.pixelColor(320, 321), kNavy);                 // filled with the plot colour
+  EXPECT_EQ(CountColour(image, kCyan, 192, 318, 198, 324), 0);  // not at record 0's own time
+  EXPECT_EQ(image.pixelColor(258, 321), kNavy);                 // filled with the plot colour
 }
 
 TEST_F(GraphDraw, TitlesThatDependOnTheValues) {

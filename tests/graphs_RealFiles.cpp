@@ -28,7 +28,7 @@ class GraphRealFiles : public ::testing::Test {
     data_.Dialogs = &dialogs_;
     data_.FileName = data_.OutFileName = results.ResultsFile;
     data_.InspectOutputFile();
-    if (kind == 8) ReadTrendFile(data_.FileName);
+    if (kind == 8) trend_ = ReadTrendFile(data_.FileName);
     data_.LoadGraphSeries(kind);
     EXPECT_EQ(data_.NrOfData, results.Records);
     const QImage image = DrawGraph(data_, kind, colour);
@@ -45,6 +45,7 @@ class GraphRealFiles : public ::testing::Test {
   static inline TExampleResults analysis_, drainage_, runoff_;
   TRecordingDialogs dialogs_;
   TDMTevlora data_;
+  TTrendFileValues trend_;
 };
 
 TEST_F(GraphRealFiles, EveryKindOfBothResultsFiles) {
@@ -69,7 +70,7 @@ TEST_F(GraphRealFiles, ValuesOfTheFileReachTheGraph) {
   // trend file), up to the two decimals of the results table.
   const QImage trend = Graph(analysis_, 8, true);
   ASSERT_TRUE(TrendComputed);
-  EXPECT_EQ(CountColour(trend, kYellow) > 0, QuadTrendValid);
+  EXPECT_EQ(CountColour(trend, kYellow) > 0, trend_.QuadTrendValid);
   TTextReader trendFile(ReadFileBytes(ChangeFileExt(analysis_.ResultsFile, ".dat")));
   trendFile.SkipLine();
   trendFile.ReadChars(3);

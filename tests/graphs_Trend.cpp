@@ -7,12 +7,11 @@
 namespace {
 
 TEST(GraphTrend, RegressionLineAndQuadraticPointsInTimeOrder) {
-  QuadA = 1;
-  QuadB = 0;
-  QuadC = 0;
+  const TTrendFileValues square{.QuadA = 1, .QuadTrendValid = true};
   // Runoff = 2 * recharge + 1, listed out of time order; rain up to 4.
   ComputeTrend(
-      MakeGraphData({.T = {3, 1, 4, 2}, .A = {2, 0, 4, 1}, .B = {2, 0, 3, 1}, .D = {5, 1, 7, 3}}));
+      MakeGraphData({.T = {3, 1, 4, 2}, .A = {2, 0, 4, 1}, .B = {2, 0, 3, 1}, .D = {5, 1, 7, 3}}),
+      square);
   ASSERT_TRUE(TrendComputed);
   EXPECT_DOUBLE_EQ(TrendSlope, 2);
   EXPECT_DOUBLE_EQ(TrendLine[0].X, 0);
@@ -24,9 +23,9 @@ TEST(GraphTrend, RegressionLineAndQuadraticPointsInTimeOrder) {
   EXPECT_DOUBLE_EQ(QuadY[10], 16);
 
   // No spread in the recharge, or no records: no trend at all.
-  ComputeTrend(MakeGraphData({.T = {1, 2}, .A = {3, 3}, .B = {2, 2}, .D = {1, 4}}));
+  ComputeTrend(MakeGraphData({.T = {1, 2}, .A = {3, 3}, .B = {2, 2}, .D = {1, 4}}), square);
   EXPECT_FALSE(TrendComputed);
-  ComputeTrend(MakeGraphData({}));
+  ComputeTrend(MakeGraphData({}), square);
   EXPECT_FALSE(TrendComputed);
 }
 
@@ -44,16 +43,14 @@ TEST(GraphTrend, TrendFileBesideTheResultsFile) {
       {"Q= 1", true}, {"Q= 0", false}, {"Q= ", true}, {"Q= 11", false}};
   for (const auto& [line7, valid] : flags) {
     WriteFileBytes(trend, TrendFileText("A=  0.00123 B=  0.45600 C= -0.78900", line7));
-    ReadTrendFile(results);
-    EXPECT_DOUBLE_EQ(QuadA, 0.00123);
-    EXPECT_DOUBLE_EQ(QuadB, 0.456);
-    EXPECT_DOUBLE_EQ(QuadC, -0.789);
-    EXPECT_EQ(QuadTrendValid, valid) << line7;
+    const TTrendFileValues values = ReadTrendFile(results);
+    EXPECT_DOUBLE_EQ(values.QuadA, 0.00123);
+    EXPECT_DOUBLE_EQ(values.QuadB, 0.456);
+    EXPECT_DOUBLE_EQ(values.QuadC, -0.789);
+    EXPECT_EQ(values.QuadTrendValid, valid) << line7;
   }
 
-  // Missing, damaged or short: an I/O error, and nothing changes.
-  QuadA = 7;
-  QuadTrendValid = false;
+  // Missing, damaged or short: an I/O error.
   std::filesystem::remove(trend);
   try {
     ReadTrendFile(results);
@@ -65,8 +62,6 @@ TEST(GraphTrend, TrendFileBesideTheResultsFile) {
   EXPECT_THROW(ReadTrendFile(results), TIOError);
   WriteFileBytes(trend, CrLf({"Linear: Runoff = A * Rain + C"}));
   EXPECT_THROW(ReadTrendFile(results), TIOError);
-  EXPECT_EQ(QuadA, 7);
-  EXPECT_FALSE(QuadTrendValid);
 }
 
 }  // namespace

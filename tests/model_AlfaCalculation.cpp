@@ -52,6 +52,33 @@ TEST(AlfaCalculation, ExampleParameterFileValues) {
   EXPECT_NEAR(r.F, 0.17981, 5e-6);
   EXPECT_EQ(FormatAlfaResult(r.B), " 0.05000");
   EXPECT_EQ(FormatAlfaResult(r.F), " 0.17981");
+  // The hourly prediction beside it uses the same B and F / 24.
+  const TAlfaResult hourly = InTimeUnit(r, TTimeUnit::Hours);
+  EXPECT_EQ(hourly.B, r.B);
+  EXPECT_NEAR(hourly.F, 0.0074921, 5e-8);
+}
+
+TEST(AlfaCalculation, SuggestedTimeUnit) {
+  const std::vector<double> ones = {1, 2, 3}, days = {24, 48, 96}, quarters = {0.25, 0.5};
+  const struct {
+    const char *title2, *title1;
+    std::vector<double> times;
+    TTimeUnit unit;
+  } cases[] = {
+      {"Rain in mm/hour; time in hours (t=1: end of first hour)", "", ones, TTimeUnit::Hours},
+      {"Rain in mm/day; time in days", "hourly", ones, TTimeUnit::Days},
+      {"Runoff in mm/h", "", ones, TTimeUnit::Hours},
+      {"", "Hupsel brook, hourly, 2012", ones, TTimeUnit::Hours},
+      {"hours and days", "daily", ones, TTimeUnit::Days},
+      {"", "", days, TTimeUnit::Hours},  // daily records counted in hours
+      {"", "", ones, TTimeUnit::Days},
+      {"", "", quarters, TTimeUnit::Days},
+      {"", "", {}, TTimeUnit::Days},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SuggestedTimeUnit(c.title2, c.title1, c.times), c.unit)
+        << c.title2 << " / " << c.title1;
+  }
 }
 
 TEST(AlfaCalculation, DepthFunctionBranches) {

@@ -268,6 +268,32 @@ TEST_F(RainRun, NoRechargeKeepsThePreviousTrends) {
   EXPECT_NE(trend.find("\r\nQ= 0\r\n"), std::string::npos);
 }
 
+// Only a quadratic this run computed is marked valid in its trend file: with
+// two records, or a recharge without spread (whose sums leave only rounding
+// noise), the coefficients are those of an earlier run, or zeros.
+TEST_F(RainRun, NoQuadraticOfThisRunWritesQ0) {
+  std::vector<TRecord> twoRecords = {{1, 2, 0, 1}, {2, 3, 0, 2}};
+  std::vector<TRecord> constantRecharge;
+  const double runoff[] = {0.5, 0.6, 0.7, 0.8, 0.7, 0.6, 0.7};
+  for (int n = 0; n < 7; ++n) constantRecharge.push_back({n + 1.0, 0.1, 0, runoff[n]});
+  for (const std::vector<TRecord>* records : {&twoRecords, &constantRecharge}) {
+    SCOPED_TRACE(records->size());
+    LinA = 7;
+    QuadA = 3;
+    QuadTrendValid = true;
+    WriteInput(*records, 1, 1);
+    RunAnalysis(data);
+    const std::string trend = ReadFileBytes(ChangeFileExt(data.FileName, ".dat"));
+    EXPECT_NE(trend.find("\r\nQ= 0\r\n"), std::string::npos) << trend;
+    if (records == &constantRecharge) {
+      EXPECT_EQ(LinA, 7);  // no slope from the noise
+    }
+    // The trend file is written first: a results file never older than it.
+    EXPECT_GE(std::filesystem::last_write_time(dir.File("basin.out")),
+              std::filesystem::last_write_time(dir.File("basin.dat")));
+  }
+}
+
 TEST_F(RainRun, ResultsFileLayout) {
   // Set a reconstruction by hand and write it.
   data.FileName = dir.File("basin.txt");

@@ -1,4 +1,5 @@
 // Number forms and the Pascal-style text reader shared by every file.
+#include <chrono>
 #include <clocale>
 #include <limits>
 
@@ -216,4 +217,21 @@ TEST(SafeWrite, AFullDiskKeepsTheOldFileAndLeavesNothing) {
   }
   EXPECT_EQ(ReadFileBytes(target), "old\r\n");
   EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"basin.out"});
+}
+
+// Files written together: when the second cannot be replaced, the first is
+// put back as it was, its time included, so that the old pair still looks
+// like a pair (a trend file newer than its results file marks a torn one).
+TEST(SafeWrite, FilesWrittenTogetherAreRestoredWithTheirTimes) {
+  TTemporaryDirectory dir;
+  const std::string trend = dir.File("basin.dat");
+  const std::string results = dir.File("basin.out");
+  WriteFileBytes(trend, "old trend");
+  const auto oldTime = fs::last_write_time(trend) - std::chrono::hours(1);
+  fs::last_write_time(trend, oldTime);
+  fs::create_directory(results);  // cannot be replaced by a file
+  WriteFileBytes(dir.File("basin.out/kept"), "");
+  EXPECT_FALSE(SaveTextFilesTogether({{trend, "new trend"}, {results, "new results"}}));
+  EXPECT_EQ(ReadFileBytes(trend), "old trend");
+  EXPECT_EQ(fs::last_write_time(trend), oldTime);
 }

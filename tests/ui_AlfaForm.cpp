@@ -324,3 +324,50 @@ TEST_F(AlfaForm, CalculateUsesWhatTheFieldsShow) {
 }
 
 }  // namespace
+
+namespace {
+
+// B and F are for the time unit of the data: the hourly example gets the F
+// of its input file (per day / 24), and the choice is the user's to change.
+TEST_F(AlfaForm, TimeUnitOfTheDataSetsF) {
+  const std::string example = "hupsel_h_dec2012_pred_drain";
+  for (const char* extension : {".inp", ".par"}) {
+    WriteFileBytes(dir.File(std::string("basin") + extension),
+                   ReadFileBytes(ExampleDataFile(example + extension)));
+  }
+  ASSERT_TRUE(data.ReadInputFile());
+  const struct {
+    const char* title2;
+    int chosen;  // -1: as suggested
+    const char* unit;
+    const char* f;
+  } cases[] = {
+      {nullptr, -1, "hours", " 0.00749"},  // "... time in hours ..." of the example
+      {"Rain and runoff in mm/day; time in days", -1, "days", " 0.17981"},
+      {"Rain and runoff in mm/day; time in days", 1, "hours", " 0.00749"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title2 ? c.title2 : "example");
+    if (c.title2) data.Title2 = c.title2;
+    dialogs.messages.clear();
+    form->hide();
+    form->show();
+    if (c.chosen >= 0) form->TimeUnitComboBox->setCurrentIndex(c.chosen);
+    EXPECT_EQ(form->TimeUnitComboBox->currentText(), c.unit);
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    EXPECT_EQ(form->Edit7->text(), " 0.05000");  // B does not depend on the unit
+    EXPECT_EQ(form->Edit8->text(), c.f);
+    EXPECT_EQ(inputTab.b1Value, c.f);
+    const bool hours = std::string(c.unit) == "hours";
+    EXPECT_EQ(form->FUnitLabel->text(), hours ? "per hour" : "per day");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find(AlfaFormTexts::kUnits[hours ? 1 : 0]), std::string::npos);
+    // The parameter file keeps its layout and its m/day.
+    EXPECT_EQ(ReadFileBytes(ParFile()), ReadFileBytes(ExampleDataFile(example + ".par")));
+  }
+  // Another choice is another F: it waits for Calculate.
+  form->TimeUnitComboBox->setCurrentIndex(0);
+  EXPECT_TRUE(form->Edit8->text().isEmpty());
+}
+
+}  // namespace

@@ -5,9 +5,12 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QTest>
+#include <chrono>
 
 #include "TextFile.h"
 #include "UGraphDraw.h"
+#include "URainRun.h"
+#include "UTevloraUtils.h"
 #include "ui_RainFormSupport.h"
 
 namespace {
@@ -31,11 +34,11 @@ class GraphicsTab : public RainFormTest {
     RainFormTest::SetUp();
     ShowTab(form->GraphicsTabSheet);
   }
-  // Copies a results file of the examples (and its trend file) and makes
-  // graphs of it with "Make graph".
+  // Copies a results file of the examples (and, first, as a run writes them,
+  // its trend file) and makes graphs of it with "Make graph".
   string MakeGraph(const string& results, bool withTrend = false) {
-    const string copy = CopyExample(results);
     if (withTrend) CopyExample(ChangeFileExt(results, ".dat"));
+    const string copy = CopyExample(results);
     Choose(copy);
     QTest::mouseClick(form->MakeGraphButton, Qt::LeftButton);
     return copy;
@@ -105,6 +108,50 @@ TEST_F(GraphicsTab, DischargeRechargeNeedsTheTrendFile) {
   // The tab stays usable: another kind is drawn.
   Go(form->RunoffRadioButton, form->GoButton1);
   ExpectGraphShown(1);
+}
+
+// A trend file newer than its results file is half of a run that stopped
+// between writing the two: refused with a word, never drawn.
+TEST_F(GraphicsTab, DischargeRechargeRefusesATornPair) {
+  const string results = MakeGraph("spotpy_d_flood2013_12d.out", true);
+  const string trend = ChangeFileExt(results, ".dat");
+  std::filesystem::last_write_time(
+      trend, std::filesystem::last_write_time(results) + std::chrono::seconds(1));
+  Go(form->RainRunRadioButton, form->GoButton1);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0], TornPairText(trend, results));
+  EXPECT_FALSE(form->GraphImage->isVisible());
+}
+
+// The trend file a graph reads is the graph's: a run in the same window
+// afterwards writes only what it computed itself.
+TEST_F(GraphicsTab, ReadingAGraphLeavesTheNextRunsTrendFileAlone) {
+  QuadA = QuadB = QuadC = 0;  // as on a fresh start of the program
+  MakeGraph("spotpy_d_spring2013.out", true);
+  Go(form->RainRunRadioButton, form->GoButton1);
+  ExpectGraphShown(8);
+  // Twelve records of the same rain on a full dead storage: the recharge has
+  // no spread, so the run computes no quadratic.
+  ShowTab(form->InputTabSheet);
+  const int n = 12;
+  form->NrOfDataEdit->setText(QString::number(n));
+  form->StringGrid1->SetRowCount(n);
+  form->BaseCount = n;
+  d().NrOfData = n;
+  const double runoff[n] = {0.5, 0.6, 0.7, 0.8, 0.7, 0.6, 0.7, 0.9, 0.8, 0.6, 0.5, 0.6};
+  for (int r = 0; r < n; ++r) {
+    TypeCell(0, r, QString::number(r + 1));
+    TypeCell(1, r, "0.1");
+    TypeCell(2, r, "0");
+    TypeCell(3, r, QString::number(runoff[r]));
+  }
+  TypeField(form->MaxStorEdit, "1");
+  TypeField(form->InitStorEdit, "1");
+  Choose(directory.File("level.inp"));
+  form->InputSaveAction->trigger();
+  const string trend = ReadFileBytes(directory.File("level.dat"));
+  EXPECT_NE(trend.find("\r\nA=  0.00000 B=  0.00000 C=  0.00000\r\n\r\nQ= 0\r\n"), string::npos)
+      << trend << ::testing::PrintToString(dialogs.messages);
 }
 
 TEST_F(GraphicsTab, MakeGraphOfPredictions) {

@@ -9,10 +9,11 @@
 #include <QPolygon>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
+#include <utility>
 
 #include "TextFile.h"
-#include "URainRun.h"
 #include "UTevloraUtils.h"
 
 QFont GraphFont() {
@@ -36,6 +37,7 @@ namespace {
 // The bitmap says 96 dots per inch, as the pictures were designed.
 constexpr int kDotsPerMeter96Dpi = 3780;
 
+int PlotTextColumn(int x, int width);
 
 // The drawing operations the graph is made of, with the rules of the canvas
 // it was designed for: rectangles exclude their right and bottom edge, text
@@ -105,6 +107,14 @@ class TGraphCanvas {
     painter_.drawText(QPoint(x, y + QFontMetrics(font_).ascent()), text);
   }
 
+  // Text on the plot area: shifted left where it would run into the frame
+  // (or right where it would start in it), so that it is read whole.
+  void PlotText(int x, int y, const QString& text) {
+    TextOut(PlotTextColumn(x, TextWidth(text)), y, text);
+  }
+  void PlotText(int x, int y, const std::string& text) { PlotText(x, y, FileText(text)); }
+  void PlotText(int x, int y, const char* text) { PlotText(x, y, QString::fromUtf8(text)); }
+
   int TextWidth(const QString& text) const { return QFontMetrics(font_).horizontalAdvance(text); }
   int TextHeight(const QString&) const { return QFontMetrics(font_).height(); }
   // The text as it fits in `width` pixels: shortened with an ellipsis when too long.
@@ -128,6 +138,12 @@ class TGraphCanvas {
   QColor fontColour_ = Qt::black;
 };
 
+// The column where a text of `width` pixels wanted at `x` lies whole on the
+// plot area, at least kPlotTextMargin pixels from its edges.
+int PlotTextColumn(int x, int width) {
+  return std::max(std::min(x, kPlotRight - kPlotTextMargin - width), kPlotLeft + kPlotTextMargin);
+}
+
 // The open outline of a bar from x1 to x2 at row `top`: up, across, down.
 void BarOutline(TGraphCanvas& canvas, int x1, int x2, int top) {
   canvas.Line(x1, 389, x1, top);
@@ -136,8 +152,8 @@ void BarOutline(TGraphCanvas& canvas, int x1, int x2, int top) {
 }
 
 // The step the drawing takes beyond the last record, from record b to record
-// b + 1; with too few records for that, the last step there is (none for a
-// single record).
+// b + 1 (StepAfterLastFrom); with too few records for that, the last step
+// there is (none for a single record). The horizontal axis reaches as far.
 int StepAfterLast(int b, int n) {
   if (b >= 0) return PixX[b + 1] - PixX[b];
   if (n >= 2) return PixX[n - 1] - PixX[n - 2];
@@ -158,40 +174,40 @@ void DrawTitlesAndLegends(TGraphCanvas& canvas, const TGraphColours& colours, in
       QString::fromUtf8(T::kRSquare) + QString::fromStdString(ShortestText(RSquare));
   switch (graphKind) {
     case 1:
-      canvas.TextOut(82, 60, YTitle);
-      if (RSquare > 0.5) canvas.TextOut(445, 60, rSquare);
+      canvas.PlotText(82, 60, YTitle);
+      if (RSquare > 0.5) canvas.PlotText(445, 60, rSquare);
       canvas.SetFontColour(colours.Observed);
-      canvas.TextOut(95, 75, Legend1);
+      canvas.PlotText(95, 75, Legend1);
       canvas.SetFontColour(colours.Plain);
-      canvas.TextOut(95, 90, Legend2);
+      canvas.PlotText(95, 90, Legend2);
       break;
     case 2:
-      canvas.TextOut(80, 50, YTitle);
+      canvas.PlotText(80, 50, YTitle);
       break;
     case 3:
     case 4:
       canvas.SetFontColour(colours.RainLegend);
-      canvas.TextOut(85, 60, Legend1);
+      canvas.PlotText(85, 60, Legend1);
       canvas.SetFontColour(colours.RechargeLast);
-      canvas.TextOut(86, 75, Legend2);
+      canvas.PlotText(86, 75, Legend2);
       canvas.SetFontColour(colours.Plain);
       break;
     case 5:
-      canvas.TextOut(86, 60, YTitle);
+      canvas.PlotText(86, 60, YTitle);
       break;
     case 7:
-      canvas.TextOut(82, 60, YTitle);
-      canvas.TextOut(95, 75, Legend1);
-      if (RSquare > 0.5) canvas.TextOut(445, 60, rSquare);
+      canvas.PlotText(82, 60, YTitle);
+      canvas.PlotText(95, 75, Legend1);
+      if (RSquare > 0.5) canvas.PlotText(445, 60, rSquare);
       break;
     case 8:
-      canvas.TextOut(82, 60, YTitle);
+      canvas.PlotText(82, 60, YTitle);
       break;
     case 9:
       canvas.SetFontColour(colours.Plain);
-      canvas.TextOut(82, 40, Legend1);
+      canvas.PlotText(82, 40, Legend1);
       canvas.SetFontColour(colours.Highlight);
-      canvas.TextOut(82, 55, Legend2);
+      canvas.PlotText(82, 55, Legend2);
       canvas.SetFontColour(colours.Plain);
       break;
     default:
@@ -207,8 +223,8 @@ void DrawTicks(TGraphCanvas& canvas) {
     const double value =
         YAxisTop - part * (static_cast<double>(YAxisTop) - static_cast<double>(YAxisBottom));
     const QString label = QString::fromStdString(FormatFixed(value, YDecimals + 2, YDecimals));
-    canvas.TextOut(64 - canvas.TextWidth(label), y - RoundToEven(canvas.TextHeight(label) * 0.5),
-                   label);
+    canvas.PlotText(64 - canvas.TextWidth(label), y - RoundToEven(canvas.TextHeight(label) * 0.5),
+                    label);
   }
   for (int t = 0; t <= XIntervals; ++t) {
     const double part = static_cast<double>(t) / XIntervals;
@@ -218,7 +234,7 @@ void DrawTicks(TGraphCanvas& canvas) {
         XAxisLeft +
         t * (static_cast<double>(XAxisRight) - static_cast<double>(XAxisLeft)) / XIntervals;
     const QString label = QString::fromStdString(FormatFixed(value, XDecimals + 2, XDecimals));
-    canvas.TextOut(RoundToEven(part * XAxisPixels + 62), 400, label);
+    canvas.PlotText(RoundToEven(part * XAxisPixels + 62), 400, label);
   }
 }
 
@@ -240,7 +256,15 @@ void DrawRechargeBars(TGraphCanvas& canvas, const TGraphColours& colours, int n,
   for (int i = 0; i <= n - 3; ++i) bar(PixX[i], PixX[i + 1], PixB[i]);
   canvas.SetFill(colours.RechargeLast);
   if (n >= 2) bar(PixX[j], PixX[k], PixB[j]);
-  if (n >= 1) bar(PixX[k], PixX[k] + StepAfterLast(k - 2, n), PixB[k]);
+  if (n >= 1) bar(PixX[k], PixX[k] + StepAfterLast(StepAfterLastFrom(3, n), n), PixB[k]);
+}
+
+// The points of one series, to be drawn as one line.
+QPolygon Series(const std::vector<int>& x, const std::vector<int>& y, int n) {
+  QPolygon points;
+  points.reserve(n);
+  for (int i = 0; i < n; ++i) points << QPoint(x[i], y[i]);
+  return points;
 }
 
 void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind, int n) {
@@ -268,12 +292,6 @@ void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKi
       case 5:
         canvas.Line(PixX[i], PixF[i], PixX[i + 1], PixF[i + 1]);
         break;
-      case 9:
-        canvas.SetPen(colours.Plain, 1, Qt::SolidLine);
-        canvas.Line(PixX[i], PixB[i], PixX[i + 1], PixB[i + 1]);
-        canvas.SetPen(colours.Highlight, 1, Qt::DotLine);
-        canvas.Line(PixX[i], PixD[i], PixX[i + 1], PixD[i + 1]);
-        break;
       default:
         break;
     }
@@ -292,11 +310,14 @@ void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKi
       canvas.SetFontColour(colours.Plain);
       break;
     case 9:
+      // Each series as one line, so that the dots of the runoff run on from
+      // record to record instead of starting afresh (which turns a long
+      // series of short steps solid).
       if (n >= 2) {
         canvas.SetPen(colours.Plain, 1, Qt::SolidLine);
-        canvas.Line(PixX[j], PixB[j], PixX[k], PixB[k]);
+        canvas.Polyline(Series(PixX, PixB, n));
         canvas.SetPen(colours.Highlight, 1, Qt::DotLine);
-        canvas.Line(PixX[j], PixD[j], PixX[k], PixD[k]);
+        canvas.Polyline(Series(PixX, PixD, n));
       }
       break;
     default:
@@ -312,7 +333,7 @@ void DrawLastRecords(TGraphCanvas& canvas, const TGraphColours& colours, int gra
   if (n < 1) return;
   switch (graphKind) {
     case 1: {
-      const int end = PixX[k] + StepAfterLast(j - 2, n);
+      const int end = PixX[k] + StepAfterLast(StepAfterLastFrom(graphKind, n), n);
       canvas.SetPenColour(colours.Observed);
       // From three records on the per-record steps draw this circle.
       if (n == 2) ObservedCircle(canvas, PixX[k], PixD[j]);
@@ -326,7 +347,10 @@ void DrawLastRecords(TGraphCanvas& canvas, const TGraphColours& colours, int gra
       break;
     }
     case 2:
-      if (n >= 2) canvas.Line(PixX[j], PixC[j], PixX[k] + StepAfterLast(j - 2, n), PixC[k]);
+      if (n >= 2) {
+        canvas.Line(PixX[j], PixC[j], PixX[k] + StepAfterLast(StepAfterLastFrom(graphKind, n), n),
+                    PixC[k]);
+      }
       break;
     case 3:
     case 4: {
@@ -334,7 +358,8 @@ void DrawLastRecords(TGraphCanvas& canvas, const TGraphColours& colours, int gra
       canvas.SetPenColour(colours.Plain);
       if (graphKind == 3) canvas.SetPenWidth(2);
       if (n >= 2) BarOutline(canvas, PixX[j], PixX[k], rain[j]);
-      BarOutline(canvas, PixX[k], PixX[k] + StepAfterLast(k - 2, n), rain[k]);
+      BarOutline(canvas, PixX[k], PixX[k] + StepAfterLast(StepAfterLastFrom(graphKind, n), n),
+                 rain[k]);
       break;
     }
     default:
@@ -357,25 +382,129 @@ void DrawTrendPoints(TGraphCanvas& canvas, const TGraphColours& colours, int n) 
   for (int i = 0; i < n; ++i) canvas.TextOnly(PixA[i], PixD[i] - 5, bullet);
 }
 
-// Kind 8: the legends. Without a regression (all recharge values equal)
-// there is neither a trend line nor a curve, and no legend for them.
-void DrawTrendLegends(TGraphCanvas& canvas, const TGraphColours& colours) {
-  canvas.SetFontColour(colours.Plain);
-  canvas.TextOut(95, 75, Legend1);
-  if (TrendComputed) canvas.TextOut(95, 90, Legend2);
-  canvas.SetFontColour(colours.Highlight);
-  if (TrendComputed && QuadTrendValid) canvas.TextOut(95, 105, Legend3);
+// Kind 8: the legends, in a box of their lines one under the other. Without
+// a regression (all recharge values equal) there is neither a trend line nor
+// a curve, and no legend for them.
+std::vector<std::string> TrendLegends(bool quadTrendValid) {
+  std::vector<std::string> legends = {Legend1};
+  if (TrendComputed) legends.push_back(Legend2);
+  if (TrendComputed && quadTrendValid) legends.push_back(Legend3);
+  return legends;
+}
+
+constexpr int kLegendLineStep = 15;
+
+// Everything kind 8 draws on the plot: its points (the box of the bullet's
+// glyph) and the pixels along its trend line and curve.
+struct TTrendMarks {
+  std::vector<QRect> Boxes;
+  std::vector<QPoint> Pixels;
+
+  // The pixels of the line from `from` to `to` where it is drawn: on the
+  // area of the marks (the rest is clipped away).
+  void AddLine(QPoint from, QPoint to) {
+    const double x0 = from.x(), y0 = from.y();
+    const double dx = to.x() - x0, dy = to.y() - y0;
+    double t0 = 0, t1 = 1;
+    const auto keep = [&](double d, double low, double high, double start) {
+      if (d == 0) return low <= start && start <= high;
+      double ta = (low - start) / d, tb = (high - start) / d;
+      if (ta > tb) std::swap(ta, tb);
+      t0 = std::max(t0, ta);
+      t1 = std::min(t1, tb);
+      return t0 <= t1;
+    };
+    if (!keep(dx, kMarksLeft, kMarksRight, x0) || !keep(dy, kMarksTop, kMarksBottom, y0)) return;
+    const int steps = static_cast<int>(std::ceil(std::max(std::abs(dx), std::abs(dy)) * (t1 - t0)));
+    for (int s = 0; s <= steps; ++s) {
+      const double t = steps == 0 ? t0 : t0 + (t1 - t0) * s / steps;
+      Pixels.emplace_back(RoundToEven(x0 + t * dx), RoundToEven(y0 + t * dy));
+    }
+  }
+
+  bool Within(const QRect& area) const {
+    for (const QRect& box : Boxes) {
+      if (box.intersects(area)) return true;
+    }
+    for (const QPoint& pixel : Pixels) {
+      if (area.contains(pixel)) return true;
+    }
+    return false;
+  }
+};
+
+QRect BulletBox(int x, int y) {
+  const QFontMetrics metrics(GraphFont());
+  return metrics.tightBoundingRect(QString::fromUtf8(GraphDrawTexts::kBullet))
+      .translated(x, y + metrics.ascent());
+}
+
+QPoint TrendLinePixel(int end) {
+  return {MapX(TrendLine[end].X * XScaleFactor), MapY(TrendLine[end].Y * YScaleFactor)};
+}
+
+TTrendMarks TrendMarks(int n, bool quadTrendValid) {
+  TTrendMarks marks;
+  for (int i = 0; i < n; ++i) marks.Boxes.push_back(BulletBox(PixA[i], PixD[i] - 5));
+  if (TrendComputed) {
+    marks.AddLine(TrendLinePixel(0), TrendLinePixel(1));
+    if (quadTrendValid) {
+      for (int i = 0; i + 1 < kQuadPoints; ++i) {
+        marks.AddLine({QuadPixX[i], QuadPixY[i]}, {QuadPixX[i + 1], QuadPixY[i + 1]});
+      }
+    }
+  }
+  return marks;
+}
+
+// Kind 8: the legends where they cover no mark: at their classic place under
+// the vertical title, else in the first free corner of the plot, else in one
+// row above the plot, between the second title and the vertical title.
+void DrawTrendLegends(TGraphCanvas& canvas, const TGraphColours& colours, int n,
+                      bool quadTrendValid) {
+  const std::vector<std::string> legends = TrendLegends(quadTrendValid);
+  const int count = static_cast<int>(legends.size());
+  int width = 0;
+  for (const std::string& legend : legends) {
+    width = std::max(width, canvas.TextWidth(FileText(legend)));
+  }
+  const int height = (count - 1) * kLegendLineStep + canvas.TextHeight({});
+  const TTrendMarks marks = TrendMarks(n, quadTrendValid);
+  const int right = 566 - width;
+  const int bottom = kMarksBottom - 4 - height;
+  const QPoint corners[] = {{95, 75}, {right, 75}, {right, bottom}, {95, bottom}};
+  const auto colourOf = [&](int line) { return line == 2 ? colours.Highlight : colours.Plain; };
+  for (const QPoint& corner : corners) {
+    if (marks.Within(QRect(corner, QSize(width, height)))) continue;
+    for (int line = 0; line < count; ++line) {
+      canvas.SetFontColour(colourOf(line));
+      canvas.TextOut(corner.x(), corner.y() + line * kLegendLineStep, legends[line]);
+    }
+    canvas.SetFontColour(colours.Plain);
+    return;
+  }
+  constexpr int kGap = 16;
+  int rowWidth = (count - 1) * kGap;
+  for (const std::string& legend : legends) rowWidth += canvas.TextWidth(FileText(legend));
+  int x = PlotTextColumn(kPlotRight, rowWidth);
+  for (int line = 0; line < count; ++line) {
+    canvas.SetFontColour(colourOf(line));
+    canvas.TextOut(x, 40, legends[line]);
+    x += canvas.TextWidth(FileText(legends[line])) + kGap;
+  }
   canvas.SetFontColour(colours.Plain);
 }
 
 // Kind 8: the regression line and the quadratic; in black and white the
 // quadratic is dotted so that it is not taken for the line.
-void DrawTrendLines(TGraphCanvas& canvas, const TGraphColours& colours, bool colourGraph) {
+void DrawTrendLines(TGraphCanvas& canvas, const TGraphColours& colours, bool colourGraph,
+                    bool quadTrendValid) {
   if (!TrendComputed) return;
   canvas.SetPen(colours.Plain);
-  canvas.Line(MapX(TrendLine[0].X * XScaleFactor), MapY(TrendLine[0].Y * YScaleFactor),
-              MapX(TrendLine[1].X * XScaleFactor), MapY(TrendLine[1].Y * YScaleFactor));
-  if (QuadTrendValid) {
+  const QPoint from = TrendLinePixel(0);
+  const QPoint to = TrendLinePixel(1);
+  canvas.Line(from.x(), from.y(), to.x(), to.y());
+  if (quadTrendValid) {
     canvas.SetPen(colours.Highlight, 1, colourGraph ? Qt::SolidLine : Qt::DotLine);
     QPolygon curve;
     for (int i = 0; i < kQuadPoints; ++i) curve << QPoint(QuadPixX[i], QuadPixY[i]);
@@ -401,10 +530,10 @@ QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph) {
     throw std::logic_error(GraphDrawTexts::kNoApplication);
   }
   // Read before anything is drawn: a missing trend file leaves no half graph.
-  if (graphKind == 8) ReadTrendFile(data.FileName);
+  const TTrendFileValues trend = graphKind == 8 ? ReadTrendFile(data.FileName) : TTrendFileValues{};
 
   PrepareAxes(data, graphKind);
-  if (graphKind == 8) ComputeTrend(data);
+  if (graphKind == 8) ComputeTrend(data, trend);
   MapToPixels(data, graphKind);
   SetAxisTitles(graphKind, data.Drainage, colourGraph);
   const int n = GraphRecordCount(data, graphKind);
@@ -430,24 +559,20 @@ QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph) {
     // Axes and their titles.
     canvas.Line(70, 390, 70, 70);
     canvas.Line(70, 390, 570, 390);
-    canvas.TextOut(graphKind == 9 ? 510 : 470, 415, XTitle);
+    canvas.PlotText(graphKind == 9 ? 510 : 470, 415, XTitle);
     DrawTitlesAndLegends(canvas, colours, graphKind);
     DrawTicks(canvas);
-    // The marks of the data, clipped; the legends of kind 8 lie over its points.
+    // The marks of the data, clipped; the legends of kind 8 where they cover none.
+    if (graphKind == 8) DrawTrendLegends(canvas, colours, n, trend.QuadTrendValid);
     canvas.ClipToMarks(true);
-    if (graphKind == 8) {
-      DrawTrendPoints(canvas, colours, n);
-      canvas.ClipToMarks(false);
-      DrawTrendLegends(canvas, colours);
-      canvas.ClipToMarks(true);
-    }
+    if (graphKind == 8) DrawTrendPoints(canvas, colours, n);
     const int rainPen = graphKind == 3 ? 2 : 1;
     if (graphKind == 3 || graphKind == 4) DrawRechargeBars(canvas, colours, n, rainPen, false);
     DrawRecords(canvas, colours, graphKind, n);
     DrawLastRecords(canvas, colours, graphKind, n);
     if (graphKind == 3 || graphKind == 4) DrawRechargeBars(canvas, colours, n, rainPen, true);
     if (graphKind == 7) DrawObsCalcLine(canvas, colours);
-    if (graphKind == 8) DrawTrendLines(canvas, colours, colourGraph);
+    if (graphKind == 8) DrawTrendLines(canvas, colours, colourGraph, trend.QuadTrendValid);
     canvas.ClipToMarks(false);
   }
   return image;

@@ -22,6 +22,11 @@ inline constexpr int kMarksLeft = 70;
 inline constexpr int kMarksTop = 60;
 inline constexpr int kMarksRight = 604;
 inline constexpr int kMarksBottom = 389;
+// The plot area (columns kPlotLeft .. kPlotRight - 1) inside the silver
+// frame. Its texts keep kPlotTextMargin pixels from its edges.
+inline constexpr int kPlotLeft = 20;
+inline constexpr int kPlotRight = 605;
+inline constexpr int kPlotTextMargin = 2;
 // Titles are shortened with an ellipsis where they would pass this column.
 inline constexpr int kTitle1End = kGraphWidth - 5;
 inline constexpr int kTitle2End = 600;
@@ -60,9 +65,9 @@ struct TGraphColours {
 
 // Draws graph `graphKind` (1, 2, 3, 4, 5, 7, 8 or 9) of the series that
 // LoadGraphSeries put into `data`, in colour or black and white. For kind 8
-// the trend file beside data.FileName is read first; when it is missing a
-// TIOError is thrown before anything is drawn. The data set is not changed.
-// Needs a QGuiApplication (fonts); throws std::logic_error without one.
+// the trend file beside data.FileName is read first; when it is missing or
+// newer than the results file a TIOError is thrown before anything is drawn. The data set is not
+// changed. Needs a QGuiApplication (fonts); throws std::logic_error without one.
 QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph);
 
 // Saves the picture as a Windows bitmap, or in another format Qt knows

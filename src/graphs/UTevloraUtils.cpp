@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <numeric>
 
 #include "TextFile.h"
-#include "URainRun.h"
 
 double YMax = 0, YMin = 0, XMax = 0, XMin = 0;
 int YScaleFactor = 1, XScaleFactor = 1;
@@ -201,6 +201,13 @@ std::string TrendFileNotReadText(const std::string& fileName) {
   return "The trend file \"" + fileName + "\" could not be read.";
 }
 
+std::string TornPairText(const std::string& trendFileName, const std::string& resultsFileName) {
+  return "The trend file \"" + trendFileName + "\" is newer than its results file \"" +
+         resultsFileName +
+         "\": the run that wrote them stopped between the two, so they do not belong together. "
+         "Run the analysis again.";
+}
+
 int RoundToEven(double x) {
   return Saturate(std::nearbyint(x));
 }
@@ -276,6 +283,35 @@ int MapY(double scaledValue) {
                        std::nearbyint((scaledValue - YAxisBottom) * YAxisPixels / span));
 }
 
+int StepAfterLastFrom(int graphKind, int n) {
+  switch (graphKind) {
+    case 1:
+    case 2:
+      return n - 4;
+    case 3:
+    case 4:
+      return n - 3;
+    default:
+      return n - 1;
+  }
+}
+
+double DrawnTimeEnd(const TDMTevlora& data, int graphKind) {
+  const int n = GraphRecordCount(data, graphKind);
+  if (n == 0) return 0;
+  const DataArrayR& t = data.SeriesT;
+  const double last = t[n - 1];
+  if (graphKind < 1 || graphKind > 4) return last;
+  const int b = StepAfterLastFrom(graphKind, n);
+  double step = 0;
+  if (b >= 0) {
+    step = t[b + 1] - t[b];
+  } else if (n >= 2) {
+    step = t[n - 1] - t[n - 2];
+  }
+  return last + step;
+}
+
 void PrepareAxes(const TDMTevlora& data, int graphKind) {
   const int n = GraphRecordCount(data, graphKind);
   const TExtremes t = ExtremesOf(data.SeriesT, n);
@@ -293,11 +329,14 @@ void PrepareAxes(const TDMTevlora& data, int graphKind) {
       vertical = Union(c, d);
       break;
     case 2:
-    case 4:
       vertical = c;
       break;
     case 3:
       vertical = Union(a, b);
+      break;
+    case 4:
+      // Rain/irrigation (SeriesC) and recharge share the axis.
+      vertical = Union(c, b);
       break;
     case 5:
       vertical = f;
@@ -313,6 +352,14 @@ void PrepareAxes(const TDMTevlora& data, int graphKind) {
     default:
       vertical = {0, 0};
       break;
+  }
+  // Bars stand on 0: an axis from the smallest value would hide every bar
+  // of that height.
+  if (graphKind == 3 || graphKind == 4) vertical.Minimum = std::min(vertical.Minimum, 0.0);
+  // What is drawn after the last time lies inside the axis too.
+  const double timeEnd = DrawnTimeEnd(data, graphKind);
+  if (graphKind >= 1 && graphKind <= 4 && std::isfinite(timeEnd)) {
+    horizontal.Maximum = std::max(horizontal.Maximum, timeEnd);
   }
   YMax = vertical.Maximum;
   YMin = vertical.Minimum;
@@ -360,7 +407,7 @@ void PrepareAxes(const TDMTevlora& data, int graphKind) {
   XDecimals = h.Decimals;
 }
 
-void ComputeTrend(const TDMTevlora& data) {
+void ComputeTrend(const TDMTevlora& data, const TTrendFileValues& trend) {
   TrendComputed = false;
   const int n = GraphRecordCount(data, 8);
   if (n == 0) return;
@@ -381,7 +428,8 @@ void ComputeTrend(const TDMTevlora& data) {
     sxy += x * y;
   }
   const double qxx = sxx - sx * sx / n;
-  if (!(qxx > 0)) return;  // all recharge values equal: no regression
+  // All recharge values equal, up to the rounding of the sums: no regression.
+  if (!(qxx > kNoSpread * sxx)) return;
   const double meanX = sx / n;
   const double meanY = sy / n;
   TrendSlope = (sxy - sx * sy / n) / qxx;
@@ -391,31 +439,37 @@ void ComputeTrend(const TDMTevlora& data) {
   TrendLine[1] = {rainMaximum, meanY + (rainMaximum - meanX) * TrendSlope};
   for (int i = 0; i < kQuadPoints; ++i) {
     QuadX[i] = i * rainMaximum / 10;
-    QuadY[i] = QuadA * (QuadX[i] * QuadX[i]) + QuadB * QuadX[i] + QuadC;
+    QuadY[i] = trend.QuadA * (QuadX[i] * QuadX[i]) + trend.QuadB * QuadX[i] + trend.QuadC;
   }
   TrendComputed = true;
 }
 
-void ReadTrendFile(const std::string& resultsFileName) {
+TTrendFileValues ReadTrendFile(const std::string& resultsFileName) {
+  namespace fs = std::filesystem;
   const std::string name = ChangeFileExt(resultsFileName, ".dat");
   const auto text = LoadTextFile(name);
   if (!text) throw TIOError(TrendFileNotReadText(name));
+  std::error_code trendError, resultsError;
+  const auto trendTime = fs::last_write_time(fs::path(name), trendError);
+  const auto resultsTime = fs::last_write_time(fs::path(resultsFileName), resultsError);
+  if (!trendError && !resultsError && trendTime > resultsTime) {
+    throw TIOError(TornPairText(name, resultsFileName));
+  }
   TTextReader reader(*text, name);
+  TTrendFileValues values;
   reader.SkipLines(4);
   reader.ReadChars(3);
-  const double a = reader.ReadReal();
+  values.QuadA = reader.ReadReal();
   reader.ReadChars(3);
-  const double b = reader.ReadReal();
+  values.QuadB = reader.ReadReal();
   reader.ReadChars(3);
-  const double c = reader.ReadReal();
+  values.QuadC = reader.ReadReal();
   reader.SkipLine();
   reader.SkipLine();
   reader.ReadChars(3);
   const std::string word = reader.ReadChars(3);
-  QuadA = a;
-  QuadB = b;
-  QuadC = c;
-  QuadTrendValid = word.empty() || word == "1";
+  values.QuadTrendValid = word.empty() || word == "1";
+  return values;
 }
 
 void MapToPixels(const TDMTevlora& data, int graphKind) {

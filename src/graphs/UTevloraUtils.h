@@ -75,17 +75,25 @@ extern int YAxisPixels;  // 320
 // position of the recharge instead.
 extern std::vector<int> PixX, PixA, PixB, PixC, PixD, PixF;
 
-// Discharge-recharge trend (kind 8). QuadA, QuadB, QuadC and QuadTrendValid
-// are shared with the analysis run (URainRun) and read from the trend file.
+// Discharge-recharge trend (kind 8).
 struct TTrendPoint {
   double X = 0;
   double Y = 0;
+};
+// What the graph takes from the trend file: the rain-runoff quadratic and
+// whether the run computed it. The graph's own copy; an analysis run keeps
+// its coefficients elsewhere and never sees these.
+struct TTrendFileValues {
+  double QuadA = 0, QuadB = 0, QuadC = 0;
+  bool QuadTrendValid = false;
 };
 inline constexpr int kQuadPoints = 11;
 extern double TrendSlope;
 extern std::array<TTrendPoint, 2> TrendLine;  // end points in data units
 // False when the last ComputeTrend found no spread in the recharge (or no
-// records): there is then no trend line or curve to draw.
+// records): there is then no trend line or curve to draw. Spread is measured
+// relative to the sum of squares, so that the rounding noise of a constant
+// recharge does not count as spread.
 extern bool TrendComputed;
 extern std::array<double, kQuadPoints> QuadX, QuadY;
 extern std::array<int, kQuadPoints> QuadPixX, QuadPixY;
@@ -130,20 +138,34 @@ int GraphRecordCount(const TDMTevlora& data, int graphKind);
 // int range that the drawing's sums and differences of positions never
 // overflow.
 inline constexpr int kPixelLimit = 1 << 20;
+inline constexpr double kNoSpread = 1e-10;
 int MapX(double scaledValue);
 int MapY(double scaledValue);
 
+// Kinds 1 to 4 draw their last record up to one step beyond its time (the
+// step before it); the time that drawing reaches, or the last time for the
+// other kinds. The horizontal range includes it.
+double DrawnTimeEnd(const TDMTevlora& data, int graphKind);
+// The record whose step to the next one is drawn after the last record, or
+// -1 when there are too few records for it (the last step there is is used).
+int StepAfterLastFrom(int graphKind, int n);
+
 // Extremes, per-kind ranges, headroom, scale factors, rounded limits,
-// intervals and decimals.
+// intervals and decimals. The bars of kinds 3 and 4 stand on 0, and kind 4
+// shows its recharge on the same axis as its rain.
 void PrepareAxes(const TDMTevlora& data, int graphKind);
 // Linear regression of measured runoff (SeriesD) on recharge (SeriesB) and
-// the quadratic trend from the trend file, evaluated up to the largest rain
+// the quadratic trend of the trend file, evaluated up to the largest rain
 // value. Sums are taken over the records in time order.
-void ComputeTrend(const TDMTevlora& data);
-// Reads QuadA, QuadB, QuadC and QuadTrendValid from the trend file (.dat)
-// beside the results file. Throws TIOError when it is missing or unreadable;
-// the values are then unchanged.
-void ReadTrendFile(const std::string& resultsFileName);
+void ComputeTrend(const TDMTevlora& data, const TTrendFileValues& trend);
+// Reads the quadratic and its flag from the trend file (.dat) beside the
+// results file. Throws TIOError when it is missing or unreadable, and when
+// it is newer than the results file: a run writes the trend file first and
+// the results file last, so such a pair was torn by a run that stopped
+// between the two.
+TTrendFileValues ReadTrendFile(const std::string& resultsFileName);
+// "The trend file "X" is newer than its results file "Y" ..."
+std::string TornPairText(const std::string& trendFileName, const std::string& resultsFileName);
 // Pixel positions of every record and of the quadratic trend. The data set's
 // series are not changed.
 void MapToPixels(const TDMTevlora& data, int graphKind);

@@ -152,9 +152,16 @@ bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>
     }
   }
   // Everything is on disk; a rename that fails now puts the files already
-  // replaced back from their old contents.
+  // replaced back from their old contents, with their old times: a file of
+  // the pair that looked newer than the other would mark it as torn.
   std::vector<std::optional<std::string>> before;
-  for (const auto& target : targets) before.push_back(LoadTextFile(target.string()));
+  std::vector<std::optional<std::filesystem::file_time_type>> beforeTimes;
+  for (const auto& target : targets) {
+    before.push_back(LoadTextFile(target.string()));
+    std::error_code error;
+    const auto time = std::filesystem::last_write_time(target, error);
+    beforeTimes.push_back(error ? std::nullopt : std::optional(time));
+  }
   for (std::size_t i = 0; i < targets.size(); ++i) {
     if (::rename(temporaries[i].c_str(), targets[i].c_str()) == 0) {
       SyncFolderOf(targets[i]);
@@ -165,7 +172,10 @@ bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>
     removeTemporaries(i);
     for (std::size_t k = 0; k < i; ++k) {
       if (before[k]) {
-        SaveFileSafely(targets[k].string(), *before[k]);
+        if (SaveFileSafely(targets[k].string(), *before[k]) && beforeTimes[k]) {
+          std::error_code ignored;
+          std::filesystem::last_write_time(targets[k], *beforeTimes[k], ignored);
+        }
       } else {
         ::unlink(targets[k].c_str());
       }

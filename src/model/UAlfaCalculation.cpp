@@ -1,6 +1,9 @@
 #include "UAlfaCalculation.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <optional>
 
 #include "TextFile.h"
 #include "UDMTevlora.h"
@@ -116,6 +119,54 @@ TAlfaResult CalculateAlpha(const TDrainageInputs& in) {
   result.Valid = std::isfinite(result.B) && std::isfinite(result.F) &&
                  std::isfinite(result.EquivDepth) && result.EquivDepth > 0;
   return result;
+}
+
+TAlfaResult InTimeUnit(const TAlfaResult& perDay, TTimeUnit unit) {
+  TAlfaResult result = perDay;
+  if (unit == TTimeUnit::Hours) result.F = perDay.F / kHoursPerDay;
+  return result;
+}
+
+namespace {
+std::string Lowered(const std::string& text) {
+  std::string lowered = text;
+  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lowered;
+}
+
+// Hours or days as a title names them; nothing when it names neither or both
+// without saying which the time is in.
+std::optional<TTimeUnit> UnitOfTitle(const std::string& title) {
+  const std::string text = Lowered(title);
+  if (text.find("time in hour") != std::string::npos) return TTimeUnit::Hours;
+  if (text.find("time in day") != std::string::npos) return TTimeUnit::Days;
+  const bool hours =
+      text.find("hour") != std::string::npos || text.find("mm/h") != std::string::npos;
+  const bool days = text.find("day") != std::string::npos ||
+                    text.find("daily") != std::string::npos ||
+                    text.find("mm/d") != std::string::npos;
+  if (hours && !days) return TTimeUnit::Hours;
+  if (days && !hours) return TTimeUnit::Days;
+  return std::nullopt;
+}
+}  // namespace
+
+TTimeUnit SuggestedTimeUnit(const std::string& title2, const std::string& title1,
+                            const std::vector<double>& times) {
+  if (const auto unit = UnitOfTitle(title2)) return *unit;
+  if (const auto unit = UnitOfTitle(title1)) return *unit;
+  // Whole hours and whole days look alike; records a whole number of days
+  // apart counted in hours (24, 48, ...) do not.
+  bool anyStep = false;
+  for (std::size_t i = 1; i < times.size(); ++i) {
+    const double step = times[i] - times[i - 1];
+    if (!(step > 0)) continue;
+    const double days = step / kHoursPerDay;
+    if (days < 1 || std::abs(days - std::nearbyint(days)) > 1e-9 * days) return TTimeUnit::Days;
+    anyStep = true;
+  }
+  return anyStep ? TTimeUnit::Hours : TTimeUnit::Days;
 }
 
 std::string FormatAlfaResult(double value) {

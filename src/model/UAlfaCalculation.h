@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Texts of the calculator, kept together so they are easy to check.
 namespace AlfaTexts {
@@ -73,6 +74,19 @@ struct TAlfaResult {
 // positive, finite equivalent depth (a wet perimeter wider than the spacing
 // makes ln(L / U) so negative that d would be negative or infinite).
 TAlfaResult CalculateAlpha(const TDrainageInputs& inputs);
+
+// The time unit of the data set the alpha function is for. The formulas give
+// B and F per day (the conductivities are in m/day); with Q in mm per time
+// unit, alpha per hour is alpha per day / 24, so B stays and F is divided by 24.
+enum class TTimeUnit { Days, Hours };
+inline constexpr double kHoursPerDay = 24;
+TAlfaResult InTimeUnit(const TAlfaResult& perDay, TTimeUnit unit);
+
+// The time unit the data set suggests: its second title (then its first)
+// when it speaks of hours or days ("time in hours", "hourly", "mm/day");
+// otherwise hours when the records lie whole multiples of 24 apart, and days.
+TTimeUnit SuggestedTimeUnit(const std::string& title2, const std::string& title1,
+                            const std::vector<double>& times);
 
 // The texts the calculator shows: "%8.5f" for B and F, "%5.1f" for P.
 std::string FormatAlfaResult(double value);

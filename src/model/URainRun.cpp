@@ -173,7 +173,11 @@ void QuadraticTrendWarning(TDMTevlora& data, bool quadraticComputed) {
 
 // Least squares of y on x (linear, and quadratic when N >= 3). Coefficients
 // whose denominator is 0 keep their previous values, so no file ever gets
-// NaN or infinity.
+// NaN or infinity. x without spread (all values equal, up to the rounding of
+// the sums, which leaves a centred sum of about 1e-16 of the sum of squares)
+// counts as 0: its noise would make a slope of anything.
+constexpr double kNoSpread = 1e-10;
+
 struct TRegression {
   double sy = 0, sx = 0, sxx = 0, sxy = 0, sxxx = 0, sxxy = 0, sxxxx = 0;
   int count = 0;
@@ -193,7 +197,7 @@ struct TRegression {
     const double n = count;
     const double cxx = sxx - sx * sx / n;
     const double cxy = sxy - sx * sy / n;
-    if (cxx == 0) return;
+    if (!(cxx > kNoSpread * sxx)) return;
     a = cxy / cxx;
     c = sy / n - a * (sx / n);
   }
@@ -208,7 +212,7 @@ struct TRegression {
     const double cxx_y = sxxy - sxx * sy / n;
     const double cxx_xx = sxxxx - sxx * sxx / n;
     const double den = cxx * cxx_xx - cx_xx * cx_xx;
-    if (den == 0) return false;
+    if (!(cxx > kNoSpread * sxx) || den == 0) return false;
     qa = (cxx_y * cxx - cxy * cx_xx) / den;
     qb = (cxy * cxx_xx - cxx_y * cx_xx) / den;
     qc = sy / n - qb * sx / n - qa * sxx / n;
@@ -325,6 +329,9 @@ void RainRunoffTrend() {
   }
   regression.Linear(LinA, LinC);
   QuadraticComputedThisRun = regression.Quadratic(QuadA, QuadB, QuadC);
+  // The trend file says whether this run computed the quadratic; with two
+  // records, or a recharge without spread, the coefficients are old ones.
+  QuadTrendValid = QuadraticComputedThisRun;
 }
 
 void AlphaRunoffTrend() {

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "TextFile.h"
 #include "UFormHelpers.h"
@@ -17,8 +18,9 @@ const char* const kReference =
     "series solution (x > 1) that were published in 1991 to replace the tables for the "
     "thickness of the equivalent layer in Hooghoudt's drain spacing formula.";
 
-QString DoneText(const QString& parFileName) {
-  return QString::fromUtf8(AlfaTexts::kDone) + '\n' + QString::fromUtf8(kUnits) +
+QString DoneText(const QString& parFileName, TTimeUnit unit) {
+  return QString::fromUtf8(AlfaTexts::kDone) + '\n' +
+         QString::fromUtf8(kUnits[static_cast<int>(unit)]) +
          QStringLiteral("\nThe drainage parameters are kept in the file \"%1\".").arg(parFileName);
 }
 
@@ -76,8 +78,13 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   Label8 = NewLabel("Label8", T::kFLabel, this);
   Edit7 = NewEdit("Edit7", this);
   Edit8 = NewEdit("Edit8", this);
-  BUnitLabel = NewLabel("BUnitLabel", T::kPerDay, this);
-  FUnitLabel = NewLabel("FUnitLabel", T::kPerDay, this);
+  BUnitLabel = NewLabel("BUnitLabel", T::kPer[0], this);
+  FUnitLabel = NewLabel("FUnitLabel", T::kPer[0], this);
+  TimeUnitLabel = NewLabel("TimeUnitLabel", T::kTimeUnitLabel, this);
+  TimeUnitComboBox = new QComboBox(this);
+  TimeUnitComboBox->setObjectName("TimeUnitComboBox");
+  for (const char* unit : T::kTimeUnits) TimeUnitComboBox->addItem(QString::fromUtf8(unit));
+  TimeUnitLabel->setBuddy(TimeUnitComboBox);
   Edit7->setReadOnly(true);
   Edit8->setReadOnly(true);
   Memo1 = new QPlainTextEdit(QString::fromUtf8(T::kReference), this);
@@ -102,12 +109,17 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   results->addWidget(Edit8);
   results->addWidget(FUnitLabel);
   results->addStretch(1);
+  auto* timeUnit = new QHBoxLayout;
+  timeUnit->addWidget(TimeUnitLabel);
+  timeUnit->addWidget(TimeUnitComboBox);
+  timeUnit->addStretch(1);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Image1, 0, Qt::AlignHCenter);
   layout->addLayout(fields);
   layout->addWidget(Button1, 0, Qt::AlignLeft);
   layout->addWidget(TxTLabel);
+  layout->addLayout(timeUnit);
   layout->addLayout(results);
   layout->addWidget(Memo1, 1);
 
@@ -120,6 +132,12 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   for (QLineEdit* edit : edits_) {
     connect(edit, &QLineEdit::textChanged, this, &TAlfaForm::ClearResults);
   }
+  // B and F of the other time unit are other numbers: a new choice, like a
+  // new field value, asks for Calculate again.
+  connect(TimeUnitComboBox, &QComboBox::currentIndexChanged, this, [this] {
+    ClearResults();
+    ShowTimeUnit();
+  });
   connect(Button1, &QPushButton::clicked, this, &TAlfaForm::Button1Click);
   FormCreate();
 }
@@ -136,6 +154,16 @@ void TAlfaForm::ShowCalculator() {
   show();
   raise();
   activateWindow();
+}
+
+TTimeUnit TAlfaForm::TimeUnit() const {
+  return TimeUnitComboBox->currentIndex() == 1 ? TTimeUnit::Hours : TTimeUnit::Days;
+}
+
+void TAlfaForm::ShowTimeUnit() {
+  const QString per = QString::fromUtf8(AlfaFormTexts::kPer[static_cast<int>(TimeUnit())]);
+  BUnitLabel->setText(per);
+  FUnitLabel->setText(per);
 }
 
 void TAlfaForm::ClearInputs() {
@@ -156,6 +184,15 @@ void TAlfaForm::showEvent(QShowEvent* event) {
 }
 
 void TAlfaForm::FormShow() {
+  // Each showing may be for another data set: its titles and times say again
+  // which time unit to offer.
+  const DataArrayR& time = dataModule_.Time;
+  const auto records = static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+      static_cast<std::size_t>(std::max(0, dataModule_.NrOfData)), time.size()));
+  const TTimeUnit suggested = SuggestedTimeUnit(dataModule_.Title2, dataModule_.Title1,
+                                                {time.begin(), time.begin() + records});
+  TimeUnitComboBox->setCurrentIndex(static_cast<int>(suggested));
+  ShowTimeUnit();
   const std::string parFileName = ChangeFileExt(dataModule_.FileName, ".par");
   if (!QFileInfo::exists(QtFileName(parFileName))) return;
   const TDrainageInputs inputs = CurrentDrainageInputs();
@@ -239,7 +276,8 @@ void TAlfaForm::Button1Click() {
     Dialogs().Message(AlfaTexts::kIncorrect);
     return;
   }
-  const TAlfaResult result = CalculateAlpha(CurrentDrainageInputs());
+  const TTimeUnit unit = TimeUnit();
+  const TAlfaResult result = InTimeUnit(CalculateAlpha(CurrentDrainageInputs()), unit);
   // Inputs inside the bounds can still give no usable equivalent depth (a
   // wet perimeter wider than the spacing); such a B and F must not reach the
   // Input tab.
@@ -266,5 +304,5 @@ void TAlfaForm::Button1Click() {
     Dialogs().Message(T::ParNotWrittenText(parFileName).toStdString());
     return;
   }
-  Dialogs().Message(T::DoneText(parFileName).toStdString());
+  Dialogs().Message(T::DoneText(parFileName, unit).toStdString());
 }

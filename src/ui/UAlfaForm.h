@@ -4,6 +4,7 @@
 // beside the input file.
 #pragma once
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -30,12 +31,19 @@ inline constexpr const char* kButton = "Calculate";
 inline constexpr const char* kFunction = "Linear response fuction Alfa = B.Q + F";
 inline constexpr const char* kBLabel = "B =";
 inline constexpr const char* kFLabel = "F =";
-// The formulas take the conductivities in m/day, so B and F are per day.
-inline constexpr const char* kPerDay = "per day";
-inline constexpr const char* kUnits = "B and F are per day, as Ka and Kb are in m/day.";
+// The formulas take the conductivities in m/day and give B and F per day;
+// for data timed in hours F is converted (see InTimeUnit).
+inline constexpr const char* kTimeUnitLabel = "Time unit of the data:";
+inline constexpr const char* kTimeUnits[2] = {"days", "hours"};
+inline constexpr const char* kPer[2] = {"per day", "per hour"};
+inline constexpr const char* kUnits[2] = {
+    "B and F are per day, as Ka and Kb are in m/day.",
+    "B and F are per hour, the time unit of the data: F is F per day divided by 24 (Ka and "
+    "Kb are in m/day)."};
 extern const char* const kReference;
-// The closing message: the fixed sentence, then where the parameters went.
-QString DoneText(const QString& parFileName);
+// The closing message: the fixed sentence, the time unit of B and F, then
+// where the parameters went.
+QString DoneText(const QString& parFileName, TTimeUnit unit);
 // A parameter file that could not be written.
 QString ParNotWrittenText(const QString& parFileName);
 }  // namespace AlfaFormTexts
@@ -68,6 +76,7 @@ class TAlfaForm : public QWidget {
   // Forgets the six parameters and the results: the data set they belonged
   // to is gone.
   void ClearInputs();
+  TTimeUnit TimeUnit() const;
 
   QLabel* Image1;
   QLabel* Label1;
@@ -90,6 +99,8 @@ class TAlfaForm : public QWidget {
   QLineEdit* Edit8;
   QLabel* BUnitLabel;
   QLabel* FUnitLabel;
+  QLabel* TimeUnitLabel;
+  QComboBox* TimeUnitComboBox;  // "days" or "hours"
   QPlainTextEdit* Memo1;
 
   // State of the last check and calculation.
@@ -118,6 +129,7 @@ class TAlfaForm : public QWidget {
   void EditExit(TDrainField field);
   void CheckInputs();
   void ClearResults();
+  void ShowTimeUnit();
   QLineEdit* FieldEdit(TDrainField field) const;
   TUserDialogs& Dialogs() const;
 

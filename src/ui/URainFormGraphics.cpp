@@ -179,7 +179,9 @@ void TRainForm::GoButton1Click() {
   } else if (RainRunRadioButton->isChecked()) {
     GraphKind = 8;
     CommentButton->setEnabled(true);
-    ReadTrendFile(d.OutFileName);
+    // A missing or torn trend file stops here, before the series are read;
+    // the drawing reads it again for its own values.
+    (void)ReadTrendFile(d.OutFileName);
   } else if (FitMapRadioButton->isChecked() || FitMapZoomRadioButton->isChecked()) {
     FitMapGoButtonClick(FitMapZoomRadioButton->isChecked());
     return;
