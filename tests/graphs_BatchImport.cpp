@@ -57,23 +57,35 @@ TEST_F(BatchImport, RealTablesAreTakenWithAReportOrRefusedWithWhatToDo) {
         "rain: column 2 \"rainfall[mm]\", mm per record",
         "escape: column 3 \"TURC [mm d-1]\", mm d-1, converted to mm per day",
         "runoff: column 4 \"Discharge[ls-1]\", ls-1 over 1.783 km2, converted to mm per record"}},
-      {"spotpy_fulda_climate_1979jan-feb.csv", "", 2, {"column 6 \"Q\" has a one-letter name",
-                                                       "--columns runoff=NAME"}},
+      {"spotpy_fulda_climate_1979jan-feb.csv",
+       "",
+       2,
+       {"column 6 \"Q\" has a one-letter name", "--columns runoff=NAME"}},
       {"spotpy_fulda_climate_1979jan-feb.csv",
        "--columns runoff=Q --area 2976.41 --max-escape 0.1",
        0,
        {"rain: column 5 \"Prec\", mm/day, converted to mm per record",
         "runoff: column 6 \"Q\", m³/s over 2976.41 km2", "escape: no column",
         "not used: column 2 \"tmax\", column 3 \"tmin\", column 4 \"tmean\""}},
-      {"camels_01547700_lump_cida_forcing_2000jan-feb.txt", "", 2,
+      {"camels_01547700_lump_cida_forcing_2000jan-feb.txt",
+       "",
+       2,
        {"Row 4: the header row names 1 column, the records below it have 8. Separate"}},
-      {"camels_01547700_streamflow_qc_2000jan-feb.txt", "", 2,
+      {"camels_01547700_streamflow_qc_2000jan-feb.txt",
+       "",
+       2,
        {"no columns separated by commas, semicolons or tabs. Save the table as CSV"}},
-      {"knmi_uurgeg_260_2000oct01-02.txt", "--prediction --max-escape 0.1", 2,
+      {"knmi_uurgeg_260_2000oct01-02.txt",
+       "--prediction --max-escape 0.1",
+       2,
        {"Row 32: column 8 \"T\" has a one-letter name", "--columns time=NAME"}},
-      {"walrus_PEQ_Hupsel_2012oct01-02.dat", "", 2,
+      {"walrus_PEQ_Hupsel_2012oct01-02.dat",
+       "",
+       2,
        {"no columns separated by commas, semicolons or tabs"}},
-      {"nwis_RDB1Example.txt", "--prediction --max-escape 0.1", 2,
+      {"nwis_RDB1Example.txt",
+       "--prediction --max-escape 0.1",
+       2,
        {"Row 23: no rain column", "--columns rain=NAME"}},
   };
   for (const auto& c : cases) {
@@ -81,7 +93,8 @@ TEST_F(BatchImport, RealTablesAreTakenWithAReportOrRefusedWithWhatToDo) {
     EXPECT_EQ(Import(c.table + " -o imported.inp --force " + c.options), c.status)
         << c.table << " " << c.options << "\n"
         << errors_;
-    for (const auto& part : c.said) EXPECT_TRUE(Said(part)) << c.table << ": " << part << "\n" << errors_;
+    for (const auto& part : c.said)
+      EXPECT_TRUE(Said(part)) << c.table << ": " << part << "\n" << errors_;
     EXPECT_EQ(std::filesystem::exists(File("imported.inp")), c.status == 0) << c.table;
     std::filesystem::remove(File("imported.inp"));
   }

@@ -83,9 +83,8 @@ TEST(TableImport, EvaporationColumnsAreTheEscapeRateAndUnusedColumnsAreListed) {
       {"Date;rainfall[mm];ETref (mm);Discharge[mm];note", 0.35},
   };
   for (const auto& c : cases) {
-    const auto result = ReadWith(Rows(c.header, 12, [](int i) {
-      return Day(i, true) + ";1,5;0,35;0,4;checked";
-    }));
+    const auto result =
+        ReadWith(Rows(c.header, 12, [](int i) { return Day(i, true) + ";1,5;0,35;0,4;checked"; }));
     ASSERT_TRUE(result.Records) << c.header << ": " << result.Message;
     EXPECT_EQ(result.Records->Escape, vector<double>(12, c.escape)) << c.header;
     const auto& report = result.Records->Report;
@@ -96,11 +95,10 @@ TEST(TableImport, EvaporationColumnsAreTheEscapeRateAndUnusedColumnsAreListed) {
 
 TEST(TableImport, OneLetterNamesOnlyWhenNothingElseCouldBeMeant) {
   // An hourly station export: T temperature, Q radiation, P air pressure.
-  const string station =
-      Rows("STN,YYYYMMDD,HH,T,Q,RH,P", 24, [](int i) {
-        return "260,20001001," + std::to_string(i + 1) + "," + std::to_string(138 - i % 3) +
-               ",0," + std::to_string(i % 4) + "," + std::to_string(10078 - i);
-      });
+  const string station = Rows("STN,YYYYMMDD,HH,T,Q,RH,P", 24, [](int i) {
+    return "260,20001001," + std::to_string(i + 1) + "," + std::to_string(138 - i % 3) + ",0," +
+           std::to_string(i % 4) + "," + std::to_string(10078 - i);
+  });
   const string one = "Row 1: column 4 \"T\" has a one-letter name, and column 1 \"STN\"";
   EXPECT_EQ(Head(ReadWith(station), one), one);
   EXPECT_NE(ReadWith(station).Message.find("--columns time=NAME"), string::npos);
@@ -125,9 +123,8 @@ TEST(TableImport, OneLetterNamesOnlyWhenNothingElseCouldBeMeant) {
             string::npos)
       << ReadWith(pressure).Message;
   // A tidy table with one-letter names reads as before, each role reported.
-  const auto tidy = ReadWith(Rows("T,P,ET,Q", 12, [](int i) {
-    return std::to_string(i + 1) + ",1.5,0.25,0.75";
-  }));
+  const auto tidy = ReadWith(
+      Rows("T,P,ET,Q", 12, [](int i) { return std::to_string(i + 1) + ",1.5,0.25,0.75"; }));
   ASSERT_TRUE(tidy.Records) << tidy.Message;
   for (const char* line : {"time: column 1 \"T\"", "rain: column 2 \"P\"",
                            "escape: column 3 \"ET\"", "runoff: column 4 \"Q\""}) {
@@ -146,8 +143,7 @@ TEST(TableImport, UnitsAreReadAndConvertedToDepthsPerRecord) {
       // Daily: a day is the time unit and the record.
       {"date,prcp(mm/day),pet [mm],Q [m3/s]", false, 86.4, 2, 2, 2},
       {"date,rain [in],pet [mm/d],Discharge[ls-1]", false, 1.0, 50.8, 2, 2 * 0.0864},
-      {"date,rain [0.1 mm],pet,flow [cfs]", false, 1.0, 0.2, 2,
-       2 * 0.028316846592 * 86400 / 1000},
+      {"date,rain [0.1 mm],pet,flow [cfs]", false, 1.0, 0.2, 2, 2 * 0.028316846592 * 86400 / 1000},
       // Hourly: per day becomes per hour.
       {"date,rain [mm/d],pet [mm/d],runoff [mm/h]", true, {}, 2.0 / 24, 2.0 / 24, 2},
       {"date,rain [mm],pet [mm/h],runoff [mm h-1]", true, {}, 2, 2, 2},
@@ -168,33 +164,33 @@ TEST(TableImport, UnitsAreReadAndConvertedToDepthsPerRecord) {
   // A unit it does not know, a volume without an area, a rate without a
   // time unit.
   const std::pair<string, string> refused[] = {
-      {"date,rain [W/m2],pet,q [mm]", "Row 1, column 2 \"rain [W/m2]\": the unit \"W/m2\" is "
-                                      "not one"},
-      {"date,rain,pet,Discharge[ls-1]", "Row 1, column 4 \"Discharge[ls-1]\": \"ls-1\" is a "
-                                        "volume per time; give the catchment area"},
+      {"date,rain [W/m2],pet,q [mm]",
+       "Row 1, column 2 \"rain [W/m2]\": the unit \"W/m2\" is "
+       "not one"},
+      {"date,rain,pet,Discharge[ls-1]",
+       "Row 1, column 4 \"Discharge[ls-1]\": \"ls-1\" is a "
+       "volume per time; give the catchment area"},
   };
   for (const auto& [header, message] : refused) {
     const auto result = ReadWith(Rows(header, 12, [](int i) { return Day(i) + ",2,2,2"; }));
     EXPECT_EQ(Head(result, message), message);
   }
   // A units row under the header.
-  const auto unitsRow = ReadWith(
-      Rows("date,tmax,Prec,Discharge\n#,C,mm/day,m³/s", 12, [](int i) {
-        return Day(i, true) + ",3,1,1";
-      }),
-      With([&](TTableOptions& o) { o.AreaKm2 = 8.64; }));
+  const auto unitsRow = ReadWith(Rows("date,tmax,Prec,Discharge\n#,C,mm/day,m³/s", 12,
+                                      [](int i) { return Day(i, true) + ",3,1,1"; }),
+                                 With([&](TTableOptions& o) { o.AreaKm2 = 8.64; }));
   ASSERT_TRUE(unitsRow.Records) << unitsRow.Message;
   EXPECT_DOUBLE_EQ(unitsRow.Records->Runoff[0], 10);
   // More runoff than rain: a warning, the records still taken.
-  EXPECT_TRUE(Has(unitsRow.Records->Report, "warning: the runoff adds up to 120 mm, more than "
-                                            "the rain (12 mm)"));
+  EXPECT_TRUE(Has(unitsRow.Records->Report,
+                  "warning: the runoff adds up to 120 mm, more than "
+                  "the rain (12 mm)"));
 }
 
 TEST(TableImport, AStepThatDiffersIsRefusedUnlessIrregularStepsAreAllowed) {
   auto daily = [](int skipped) {
-    return Rows("date,rain,pet,q", 13, [=](int i) {
-      return Day(i >= skipped ? i + 1 : i) + ",1,0.1,0.5";
-    });
+    return Rows("date,rain,pet,q", 13,
+                [=](int i) { return Day(i >= skipped ? i + 1 : i) + ",1,0.1,0.5"; });
   };
   const auto gap = ReadWith(daily(9));
   EXPECT_EQ(gap.Message,
@@ -205,9 +201,8 @@ TEST(TableImport, AStepThatDiffersIsRefusedUnlessIrregularStepsAreAllowed) {
   }));
   const string hour = "Row 7, column 1 \"date\": 2013-05-30 04:00 to 2013-05-30 06:00: one record";
   EXPECT_EQ(Head(hourly, hour), hour);
-  const auto numbers = ReadWith(Rows("time,rain,q", 12, [](int i) {
-    return std::to_string(i < 7 ? i + 1 : i + 2) + ",1,0.5";
-  }));
+  const auto numbers = ReadWith(Rows(
+      "time,rain,q", 12, [](int i) { return std::to_string(i < 7 ? i + 1 : i + 2) + ",1,0.5"; }));
   const string step = "Row 9, column 1 \"time\": 7 to 9: a step of 2, not 1 as in the rest";
   EXPECT_EQ(Head(numbers, step), step);
   const auto allowed = ReadWith(daily(9), With([&](TTableOptions& o) { o.Irregular = true; }));
@@ -217,24 +212,27 @@ TEST(TableImport, AStepThatDiffersIsRefusedUnlessIrregularStepsAreAllowed) {
 
 TEST(TableImport, DayOrMonthFirstIsTheReadingWithRegularSteps) {
   // A spreadsheet of a month-first locale, daily from 1 October.
-  const string us =
-      Rows("Date,Rain,PET,Q", 12, [](int i) { return "10/" + std::to_string(i + 1) + "/2012 0:00,1,0.1,0.5"; });
+  const string us = Rows("Date,Rain,PET,Q", 12, [](int i) {
+    return "10/" + std::to_string(i + 1) + "/2012 0:00,1,0.1,0.5";
+  });
   const auto month = ReadWith(us);
   ASSERT_TRUE(month.Records) << month.Message;
   EXPECT_EQ(month.Records->TimeOrigin, "days since 2012-10-01");
-  EXPECT_TRUE(Has(month.Records->Report, "month first (MM/DD/YYYY): the other order gives "
-                                          "irregular steps"));
+  EXPECT_TRUE(Has(month.Records->Report,
+                  "month first (MM/DD/YYYY): the other order gives "
+                  "irregular steps"));
   // Hours of one day: both readings are regular.
   const string oneDay = Rows("Date,Rain,PET,Q", 12, [](int i) {
     return "5/6/2012 " + std::to_string(i) + ":00,1,0.1,0.5";
   });
   EXPECT_NE(ReadWith(oneDay).Message.find("Say which with --day-first or --month-first."),
             string::npos);
-  const auto day = ReadWith(oneDay, With([&](TTableOptions& o) { o.DateOrder = TTableOptions::TDateOrder::DayFirst; }));
+  const auto day = ReadWith(
+      oneDay, With([&](TTableOptions& o) { o.DateOrder = TTableOptions::TDateOrder::DayFirst; }));
   ASSERT_TRUE(day.Records) << day.Message;
   EXPECT_EQ(day.Records->TimeOrigin, "hours since 2012-06-05 00:00");
-  const auto us2 =
-      ReadWith(oneDay, With([&](TTableOptions& o) { o.DateOrder = TTableOptions::TDateOrder::MonthFirst; }));
+  const auto us2 = ReadWith(
+      oneDay, With([&](TTableOptions& o) { o.DateOrder = TTableOptions::TDateOrder::MonthFirst; }));
   ASSERT_TRUE(us2.Records) << us2.Message;
   EXPECT_EQ(us2.Records->TimeOrigin, "hours since 2012-05-06 00:00");
 }
@@ -279,9 +277,8 @@ TEST(TableImport, HugeLinesAndTablesAreRefusedBeforeTheyAreRead) {
             "Row 2: a line longer than 4 MB; this is not a table of measurements the program can "
             "take.");
   const string longTable = directory.File("long.csv");
-  WriteFileBytes(longTable, Rows("time,rain,q", 4000, [](int i) {
-                   return std::to_string(i + 1) + ",1,0.5";
-                 }));
+  WriteFileBytes(longTable,
+                 Rows("time,rain,q", 4000, [](int i) { return std::to_string(i + 1) + ",1,0.5"; }));
   const string limit =
       "Row 1502, column 1 \"time\": record 1501 of more than 1500; the program takes at most 1500";
   EXPECT_EQ(Head(ReadTableFile(longTable, true), limit), limit);

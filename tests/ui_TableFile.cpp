@@ -185,7 +185,8 @@ TEST_F(RainFormTable, TheEscapeRateOfAnEarlierFileIsTakenOnlyWhenTheUserSaysSo) 
 
 TEST_F(RainFormTable, TheWindowAsksTheDateOrderAndShowsWhatItCannotAsk) {
   string text = "Date,Rain,PET,Q\n";
-  for (int hour = 0; hour < 12; ++hour) text += "5/6/2012 " + std::to_string(hour) + ":00,1,0.1,0.5\n";
+  for (int hour = 0; hour < 12; ++hour)
+    text += "5/6/2012 " + std::to_string(hour) + ":00,1,0.1,0.5\n";
   WriteFileBytes(directory.File("order.csv"), text);
   dialogs.answers.push_back(false);
   Import(directory.File("order.csv"));

@@ -85,9 +85,8 @@ int BatchImport(const TArguments& arguments) {
     } else if (argument == "--title1") {
       options.Title1 = arguments[++i];
     } else if (argument == "--day-first" || argument == "--month-first") {
-      options.Table.DateOrder = argument == "--day-first"
-                                    ? TTableOptions::TDateOrder::DayFirst
-                                    : TTableOptions::TDateOrder::MonthFirst;
+      options.Table.DateOrder = argument == "--day-first" ? TTableOptions::TDateOrder::DayFirst
+                                                          : TTableOptions::TDateOrder::MonthFirst;
     } else if (argument == "--irregular") {
       options.Table.Irregular = true;
     } else if (argument == "--time-unit") {
@@ -107,8 +106,9 @@ int BatchImport(const TArguments& arguments) {
         const std::string role = item.substr(0, equals);
         if (equals == std::string::npos || equals + 1 == item.size() ||
             (role != "time" && role != "rain" && role != "escape" && role != "runoff")) {
-          return UsageError("import", "--columns: \"" + item + "\" is not ROLE=NAME (time, rain, escape, runoff)",
-                            kImportUsage);
+          return UsageError(
+              "import", "--columns: \"" + item + "\" is not ROLE=NAME (time, rain, escape, runoff)",
+              kImportUsage);
         }
         options.Table.Columns.emplace_back(role, item.substr(equals + 1));
         start = end + 1;
@@ -168,16 +168,18 @@ int BatchImport(const TArguments& arguments) {
   // Each of these becomes one line of the input file.
   bool changed = false;
   if (OneLineText(options.Output, changed) != options.Output) {
-    return Refused("import", "the name of the input file holds a line end or another control "
-                             "character; give another with -o.");
+    return Refused("import",
+                   "the name of the input file holds a line end or another control "
+                   "character; give another with -o.");
   }
-  data.Title1 = OneLineText(options.Title1.empty() ? "Imported from " +
-                                                         fs::path(options.TablePath).filename().string()
-                                                   : options.Title1,
+  data.Title1 = OneLineText(options.Title1.empty()
+                                ? "Imported from " + fs::path(options.TablePath).filename().string()
+                                : options.Title1,
                             changed);
   if (changed) {
-    std::fprintf(stderr, "The title held line ends or other control characters; they are blanks "
-                         "now: %s\n",
+    std::fprintf(stderr,
+                 "The title held line ends or other control characters; they are blanks "
+                 "now: %s\n",
                  data.Title1.c_str());
   }
   data.Analysis = !options.Prediction;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 
@@ -123,9 +123,7 @@ const TNames kNames[] = {
     {TRole::Date,
      "date",
      {"date", "datetime", "date time", "date_time", "timestamp", "time stamp"}},
-    {TRole::Rain,
-     "rain",
-     {"rain", "rainfall", "precipitation", "precip", "prec", "prcp", "p"}},
+    {TRole::Rain, "rain", {"rain", "rainfall", "precipitation", "precip", "prec", "prcp", "p"}},
     {TRole::Escape,
      "escape",
      {"escape", "escape rate", "evaporation", "evapotranspiration", "et", "pet", "etp", "etpot",
@@ -203,7 +201,8 @@ struct TUnit {
 };
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  for (auto pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size())) {
+  for (auto pos = text.find(from); pos != std::string::npos;
+       pos = text.find(from, pos + to.size())) {
     text.replace(pos, from.size(), to);
   }
   return text;
@@ -241,12 +240,18 @@ std::optional<TUnit> ParseUnit(const std::string& text) {
   };
   using K = TUnit::TKind;
   const TKnown known[] = {
-      {"mm", K::Depth, 1, 1},           {"0.1mm", K::Depth, 0.1, 1},
-      {"cm", K::Depth, 10, 1},          {"in", K::Depth, 25.4, 1},
-      {"mmh", K::Rate, 1, 3600},        {"mmd", K::Rate, 1, 86400},
-      {"mmmin", K::Rate, 1, 60},        {"inh", K::Rate, 25.4, 3600},
-      {"ind", K::Rate, 25.4, 86400},    {"ls", K::Volume, 0.001, 1},
-      {"m3s", K::Volume, 1, 1},         {"cfs", K::Volume, 0.028316846592, 1},
+      {"mm", K::Depth, 1, 1},
+      {"0.1mm", K::Depth, 0.1, 1},
+      {"cm", K::Depth, 10, 1},
+      {"in", K::Depth, 25.4, 1},
+      {"mmh", K::Rate, 1, 3600},
+      {"mmd", K::Rate, 1, 86400},
+      {"mmmin", K::Rate, 1, 60},
+      {"inh", K::Rate, 25.4, 3600},
+      {"ind", K::Rate, 25.4, 86400},
+      {"ls", K::Volume, 0.001, 1},
+      {"m3s", K::Volume, 1, 1},
+      {"cfs", K::Volume, 0.028316846592, 1},
       {"ft3s", K::Volume, 0.028316846592, 1},
   };
   for (const auto& k : known) {
@@ -416,7 +421,8 @@ bool IsFormatRow(const std::vector<std::string>& fields) {
     const std::string f = Trim(field);
     std::size_t digits = 0;
     while (digits < f.size() && std::isdigit(static_cast<unsigned char>(f[digits]))) ++digits;
-    if (digits == 0 || digits + 1 != f.size() || !std::isalpha(static_cast<unsigned char>(f.back())))
+    if (digits == 0 || digits + 1 != f.size() ||
+        !std::isalpha(static_cast<unsigned char>(f.back())))
       return false;
   }
   return !fields.empty();
@@ -485,8 +491,8 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     std::size_t start = 0;
     for (int line = 0; line <= T::kMaxLeadingLines && start < text.size() && separator == 0;
          ++line) {
-      const std::string rest = text.substr(start, std::min<std::size_t>(text.size() - start,
-                                                                        T::kMaxLineBytes));
+      const std::string rest =
+          text.substr(start, std::min<std::size_t>(text.size() - start, T::kMaxLineBytes));
       if (rest.front() != '#') separator = DetectSeparator(rest);
       std::size_t end = start;
       while (end < text.size() && !IsLineEnd(text[end])) ++end;
@@ -690,8 +696,8 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     if (unknown.size() > 12) others += " and " + std::to_string(unknown.size() - 12) + " more";
     std::string fault;
     if (single.size() > 1) {
-      fault = columnName(single[0]) + " and " + columnName(single[1]) + " are both named like the " +
-              what;
+      fault = columnName(single[0]) + " and " + columnName(single[1]) +
+              " are both named like the " + what;
     } else if (!unknown.empty()) {
       fault = columnName(single[0]) + " has a one-letter name, and " + others +
               " could also be the " + what;
@@ -699,8 +705,9 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
       fault = columnName(single[0]) + " has a one-letter name, and " + why;
     }
     if (!fault.empty()) {
-      return Refuse("Row " + std::to_string(headerLine) + ": " + fault + ". Say which column holds the " +
-                    what + " with --columns " + what + "=NAME, or rename it in the table (" +
+      return Refuse("Row " + std::to_string(headerLine) + ": " + fault +
+                    ". Say which column holds the " + what + " with --columns " + what +
+                    "=NAME, or rename it in the table (" +
                     NameList(role == TRole::Date ? TRole::Time : role) + ").");
     }
     slot(role) = single[0];
@@ -724,10 +731,10 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   };
   TTableRecords records;
   std::vector<TDepthColumn> depths;
-  for (const auto& [role, target] : {std::pair<TRole, std::vector<double>*>{TRole::Rain,
-                                                                             &records.Rain},
-                                     {TRole::Escape, hasEscape ? &records.Escape : nullptr},
-                                     {TRole::Runoff, hasRunoff ? &records.Runoff : nullptr}}) {
+  for (const auto& [role, target] :
+       {std::pair<TRole, std::vector<double>*>{TRole::Rain, &records.Rain},
+        {TRole::Escape, hasEscape ? &records.Escape : nullptr},
+        {TRole::Runoff, hasRunoff ? &records.Runoff : nullptr}}) {
     if (target == nullptr) continue;
     const int c = slot(role);
     const std::string text = unitText(c);
@@ -740,9 +747,10 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
                     "cfs). Give the values in one of them.");
     }
     if (unit->kind == TUnit::TKind::Volume && !options.AreaKm2) {
-      return Ask(TTableReadResult::TQuestion::Area,rowLine(headerLine) + ", " + columnName(c) + ": \"" + text +
-                    "\" is a volume per time; give the catchment area in km2 (--area KM2) to "
-                    "turn it into mm.");
+      return Ask(TTableReadResult::TQuestion::Area,
+                 rowLine(headerLine) + ", " + columnName(c) + ": \"" + text +
+                     "\" is a volume per time; give the catchment area in km2 (--area KM2) to "
+                     "turn it into mm.");
     }
     depths.push_back({role, c, *unit, target});
   }
@@ -754,11 +762,11 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   };
 
   // Loggers often write the date and the clock time in two columns.
-  const int clockColumn = dateColumn >= 0 && slot(TRole::Time) >= 0 && first < dataEnd &&
-                                  cellOf(rows[first], slot(TRole::Time)).find(':') !=
-                                      std::string::npos
-                              ? slot(TRole::Time)
-                              : -1;
+  const int clockColumn =
+      dateColumn >= 0 && slot(TRole::Time) >= 0 && first < dataEnd &&
+              cellOf(rows[first], slot(TRole::Time)).find(':') != std::string::npos
+          ? slot(TRole::Time)
+          : -1;
   std::vector<std::string> timeTexts;
   std::vector<std::vector<double>> raw(depths.size());
   for (std::size_t r = first; r < dataEnd; ++r) {
@@ -852,26 +860,26 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
                     std::string(slashes ? "; MM/DD/YYYY with --month-first" : "") + ").");
     }
     TReading chosen = parsed.front();
-    std::string order = slashes ? "" : timeTexts[0].find('.') != std::string::npos
-                                           ? ", day first (DD.MM.YYYY)"
-                                           : "";
+    std::string order = slashes                                       ? ""
+                        : timeTexts[0].find('.') != std::string::npos ? ", day first (DD.MM.YYYY)"
+                                                                      : "";
     if (parsed.size() == 2) {
       if (parsed[0].regular == parsed[1].regular) {
-        return Ask(TTableReadResult::TQuestion::DateOrder,rowLine(timeLine0) + ", " + columnName(timeColumn) + ": \"" +
-                      timeTexts[0] + "\" and the dates after it can be read day first or month " +
-                      "first, and the steps are " +
-                      (parsed[0].regular ? "regular" : "irregular") +
-                      " either way. Say which with --day-first or --month-first.");
+        return Ask(TTableReadResult::TQuestion::DateOrder,
+                   rowLine(timeLine0) + ", " + columnName(timeColumn) + ": \"" + timeTexts[0] +
+                       "\" and the dates after it can be read day first or month " +
+                       "first, and the steps are " + (parsed[0].regular ? "regular" : "irregular") +
+                       " either way. Say which with --day-first or --month-first.");
       }
       chosen = parsed[0].regular ? parsed[0] : parsed[1];
       order = std::string(chosen.monthFirst ? ", month first (MM/DD/YYYY)"
                                             : ", day first (DD/MM/YYYY)") +
               ": the other order gives irregular steps";
     } else if (slashes) {
-      order = std::string(chosen.monthFirst ? ", month first (MM/DD/YYYY)"
-                                            : ", day first (DD/MM/YYYY)") +
-              (options.DateOrder == TOrder::Find ? ": the other order gives no dates"
-                                                 : " as asked");
+      order =
+          std::string(chosen.monthFirst ? ", month first (MM/DD/YYYY)"
+                                        : ", day first (DD/MM/YYYY)") +
+          (options.DateOrder == TOrder::Find ? ": the other order gives no dates" : " as asked");
     }
     const std::vector<std::int64_t>& seconds = chosen.seconds;
     for (std::size_t i = 1; i < count; ++i) {
@@ -915,8 +923,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
                              unitSeconds);
       stepSeconds[i] = static_cast<double>(i == 0 ? firstStep : seconds[i] - seconds[i - 1]);
     }
-    const bool showClock =
-        chosen.anyClock && !(unitSeconds == 86400.0 && seconds[0] % 86400 == 0);
+    const bool showClock = chosen.anyClock && !(unitSeconds == 86400.0 && seconds[0] % 86400 == 0);
     records.TimeOrigin = unitName + " since " + DateText(seconds[0], showClock);
     timeReport = "dates" + order + ", step " + StepText(usual) +
                  (options.Irregular ? " (other steps taken as they are)" : "") + "; times in " +
@@ -955,9 +962,9 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     if (!options.Irregular) {
       for (std::size_t i = 1; i < count; ++i) {
         if (SameStep(steps[i - 1], usual)) continue;
-        return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " +
-                      timeTexts[i - 1] + " to " + timeTexts[i] + ": a step of " +
-                      ShortestText(steps[i - 1]) + ", not " + ShortestText(usual) +
+        return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " + timeTexts[i - 1] +
+                      " to " + timeTexts[i] + ": a step of " + ShortestText(steps[i - 1]) +
+                      ", not " + ShortestText(usual) +
                       " as in the rest of the table. Fill the gap, or give --irregular to take "
                       "the steps as they are.");
       }
@@ -985,8 +992,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
         if (writtenStep <= 0 || std::fabs(writtenStep - step) > 0.01 * step) {
           std::string advice;
           if (fromDates) {
-            advice = stepSeconds[i] >= 60 && std::fmod(stepSeconds[i], 60) == 0 &&
-                             unitSeconds != 60
+            advice = stepSeconds[i] >= 60 && std::fmod(stepSeconds[i], 60) == 0 && unitSeconds != 60
                          ? " In minutes (--time-unit minutes) the times keep their steps."
                          : " The input file cannot hold steps this short: take the sums of "
                            "longer intervals.";
@@ -1004,11 +1010,11 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
       previous = written;
     }
   }
-  report.insert(report.begin(), "time: " + columnName(timeColumn) +
-                                    (clockColumn >= 0 ? " with the clock of " +
-                                                            columnName(clockColumn)
-                                                      : std::string()) +
-                                    ", " + timeReport);
+  report.insert(
+      report.begin(),
+      "time: " + columnName(timeColumn) +
+          (clockColumn >= 0 ? " with the clock of " + columnName(clockColumn) : std::string()) +
+          ", " + timeReport);
 
   // Depths: rain and runoff per record, the escape rate per time unit.
   const std::string perUnit =
@@ -1053,14 +1059,15 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
         how = "no unit given: taken as " + target;
         break;
       case K::Depth:
-        how = unit.text + (unit.factor == 1 && !escape ? " per record" : ", converted to " + target);
+        how =
+            unit.text + (unit.factor == 1 && !escape ? " per record" : ", converted to " + target);
         break;
       case K::Rate:
         how = unit.text + ", converted to " + target;
         break;
       case K::Volume:
-        how = unit.text + " over " + ShortestText(*options.AreaKm2) + " km2, converted to " +
-              target;
+        how =
+            unit.text + " over " + ShortestText(*options.AreaKm2) + " km2, converted to " + target;
         break;
     }
     report.push_back(std::string(RoleText(column.role)) + ": " + columnName(column.column) + ", " +

@@ -2,11 +2,11 @@
 // Input tab's grid; the Output tab's Export table… writes the results table
 // shown as CSV.
 #include <QDir>
-#include <algorithm>
-#include <optional>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
+#include <algorithm>
+#include <optional>
 
 #include "TableFile.h"
 #include "TextFile.h"
@@ -49,30 +49,26 @@ void TRainForm::TableImportActionExecute() {
     options.NeedRunoff = analysis;
     TTableReadResult result = ReadTableFile(table, options);
     if (result.Question == TTableReadResult::TQuestion::DateOrder) {
-      options.DateOrder = d.ConfirmYesNo(T::kTableDayFirst)
-                              ? TTableOptions::TDateOrder::DayFirst
-                              : TTableOptions::TDateOrder::MonthFirst;
+      options.DateOrder = d.ConfirmYesNo(T::kTableDayFirst) ? TTableOptions::TDateOrder::DayFirst
+                                                            : TTableOptions::TDateOrder::MonthFirst;
       result = ReadTableFile(table, options);
     }
     if (!result.Records) {
-      Message(result.Message + (result.Question == TTableReadResult::TQuestion::Area
-                                    ? T::kTableAreaNeeded
-                                    : ""));
+      Message(result.Message +
+              (result.Question == TTableReadResult::TQuestion::Area ? T::kTableAreaNeeded : ""));
       return;
     }
     const TTableRecords& records = *result.Records;
     // The mode and the reservoir fields stay as the user sees them.
-    auto shown = [](QLineEdit* edit) {
-      return TryStringToFloat(edit->text().toStdString());
-    };
+    auto shown = [](QLineEdit* edit) { return TryStringToFloat(edit->text().toStdString()); };
     std::optional<double> escape;
     if (records.Escape.empty()) {
       // The field may still hold an earlier file's value: the user says
       // whether it is meant for this table.
       escape = shown(EscapeEdit);
-      if (!escape || !d.ConfirmYesNo(QString::fromUtf8(T::kTableEscapeFromField)
-                                         .arg(EscapeEdit->text())
-                                         .toStdString())) {
+      if (!escape ||
+          !d.ConfirmYesNo(
+              QString::fromUtf8(T::kTableEscapeFromField).arg(EscapeEdit->text()).toStdString())) {
         Message(T::kTableEscapeNeeded);
         return;
       }
