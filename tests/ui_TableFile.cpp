@@ -202,6 +202,13 @@ TEST_F(RainFormTable, TheWindowAsksTheDateOrderAndShowsWhatItCannotAsk) {
   EXPECT_NE(dialogs.messages.back().find("--area KM2) to turn it into mm. The window does not ask"),
             string::npos)
       << dialogs.messages.back();
+  // A line end in the file's name does not reach the title line.
+  const string odd = directory.File("storm\nmay.csv");
+  WriteFileBytes(odd, ReadFileBytes(directory.File("order.csv")));
+  dialogs.answers.push_back(true);
+  Import(odd);
+  EXPECT_EQ(d().Title1, "Imported from storm may.csv");
+  EXPECT_NE(dialogs.messages.back().find(RainFormTexts::kTableTitleBlanks), string::npos);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <map>
 
 #include "TextFile.h"
 #include "UDMTevlora.h"
@@ -577,6 +578,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   int columnOf[6] = {-1, -1, -1, -1, -1, -1};
   auto slot = [&](TRole role) -> int& { return columnOf[static_cast<int>(role)]; };
   std::vector<bool> given(6, false);
+  std::map<int, std::string> givenUnits;
   for (const auto& [roleName, name] : options.Columns) {
     TRole role = TRole::Other;
     for (TRole r : {TRole::Time, TRole::Rain, TRole::Escape, TRole::Runoff}) {
@@ -586,11 +588,19 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
       return Refuse("--columns " + roleName + "=" + name +
                     ": the roles are time, rain, escape and runoff.");
     }
-    int found = -1;
-    for (int c = 0; c < columns && found < 0; ++c) {
-      if (Lower(header[c]) == Lower(Trim(name)) || NormalName(header[c]) == Lower(Trim(name))) {
-        found = c;
+    // NAME[UNIT] gives the unit of a header that has none ("RH[0.1 mm]").
+    auto find = [&](const std::string& wanted) {
+      for (int c = 0; c < columns; ++c) {
+        if (Lower(header[c]) == Lower(Trim(wanted)) || NormalName(header[c]) == Lower(Trim(wanted)))
+          return c;
       }
+      return -1;
+    };
+    int found = find(name);
+    const auto open = name.rfind('[');
+    if (found < 0 && open != std::string::npos && !name.empty() && name.back() == ']') {
+      found = find(name.substr(0, open));
+      if (found >= 0) givenUnits[found] = Trim(name.substr(open + 1, name.size() - open - 2));
     }
     if (found < 0) {
       std::string list;
@@ -719,6 +729,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
 
   // Units: in the header's brackets, else in a row of units under it.
   auto unitText = [&](int c) {
+    if (givenUnits.count(c)) return givenUnits[c];
     std::string unit = HeaderUnit(header[c]);
     if (unit.empty() && unitsIndex) unit = cellOf(rows[*unitsIndex], c);
     return unit;
@@ -798,7 +809,8 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
       // its own floor under the runoff; only rain cannot be negative.
       if (*value < 0 && depths[k].role == TRole::Rain) {
         return Refuse(rowLine(row.line) + ", " + columnName(c) + ": " + valueText +
-                      " is negative; rain is a depth.");
+                      " is negative; rain is a depth. Replace negative values (some stations "
+                      "write -1 for a trace of rain) by 0.");
       }
       raw[k].push_back(*value);
     }

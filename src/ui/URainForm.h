@@ -97,6 +97,8 @@ inline constexpr const char* kTableAreaNeeded =
     " The window does not ask for the area: import the table with tevlora-batch import --area, "
     "or give the runoff in mm.";
 inline constexpr const char* kTableReport = "The table was read so:\n";
+inline constexpr const char* kTableTitleBlanks =
+    "title: the line ends and control characters of the file name are blanks\n";
 
 // Status lines.
 inline constexpr const char* kIntroStatus = "Click on the Input tab to proceed.";

@@ -106,6 +106,7 @@ void TRainForm::TableImportActionExecute() {
     // What was taken, converted and left: the user checks it before a run.
     std::string report = T::kTableReport;
     for (const auto& line : records.Report) report += line + "\n";
+    if (changed) report += T::kTableTitleBlanks;
     Message(report);
   });
 }
