@@ -58,9 +58,14 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
   int line = 1;
   row.line = 1;
   bool quoted = false;
+  // Blank-separated text: runs of blanks separate, leading and trailing
+  // blanks do not make fields.
+  const bool blanks = separator == ' ';
+  bool started = false;
   auto endRow = [&](int nextLine) {
-    row.fields.push_back(field);
+    if (!blanks || started || row.fields.empty()) row.fields.push_back(field);
     field.clear();
+    started = false;
     // Spreadsheets end their tables with rows of separators alone.
     const bool empty = std::all_of(row.fields.begin(), row.fields.end(),
                                    [](const std::string& f) { return Trim(f).empty(); });
@@ -90,6 +95,12 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
       ++i;
     } else if (c == '"') {
       quoted = true;
+      started = true;
+      ++i;
+    } else if (blanks && c == ' ') {
+      if (started) row.fields.push_back(field);
+      field.clear();
+      started = false;
       ++i;
     } else if (c == separator) {
       row.fields.push_back(field);
@@ -101,6 +112,7 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
       endRow(line);
     } else {
       field.push_back(c);
+      started = true;
       ++i;
     }
   }
@@ -311,6 +323,14 @@ bool OneOrTwoDigits(const std::string& text, std::size_t& pos, int& value) {
   return true;
 }
 
+// Eight or ten digits beginning with a year of this era or the last.
+bool IsCompactDate(const std::string& text) {
+  return (text.size() == 8 || text.size() == 10) &&
+         std::all_of(text.begin(), text.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }) &&
+         (text.rfind("19", 0) == 0 || text.rfind("20", 0) == 0);
+}
+
 struct TDate {
   std::int64_t seconds = 0;  // since 1970-01-01 00:00
   bool hasClock = false;
@@ -321,6 +341,18 @@ struct TDate {
 std::optional<TDate> ParseDate(const std::string& text, bool monthFirst = false) {
   std::size_t pos = 0;
   int year = 0, month = 0, day = 0;
+  if (IsCompactDate(text)) {
+    // YYYYMMDD or YYYYMMDDHH, the hour as the start of the record's interval.
+    int hour = 0;
+    Digits(text, pos, 4, year);
+    Digits(text, pos, 2, month);
+    Digits(text, pos, 2, day);
+    if (text.size() == 10) Digits(text, pos, 2, hour);
+    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23) {
+      return std::nullopt;
+    }
+    return TDate{DaysFromCivil(year, month, day) * 86400 + hour * 3600, text.size() == 10};
+  }
   if (text.size() >= 5 && text[4] == '-') {
     if (!Digits(text, pos, 4, year) || text[pos++] != '-' || !OneOrTwoDigits(text, pos, month) ||
         pos >= text.size() || text[pos++] != '-' || !OneOrTwoDigits(text, pos, day)) {
@@ -501,8 +533,19 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     }
   }
   if (separator == 0) {
+    // No comma, semicolon or tab in the first lines: columns lined up with
+    // blanks, when the first line has more than one name.
+    const std::string firstLine = text.substr(0, text.find_first_of("\r\n"));
+    const auto name = firstLine.find_first_not_of(' ');
+    if (name != std::string::npos && firstLine.find(' ', name) != std::string::npos &&
+        firstLine.find_first_not_of(' ', firstLine.find(' ', name)) != std::string::npos) {
+      separator = ' ';
+    }
+  }
+  if (separator == 0) {
     return Refuse(
-        "Row 1: the header row has no columns separated by commas, semicolons or tabs. Save the "
+        "Row 1: the header row has no columns separated by commas, semicolons, tabs or blanks. "
+        "Save the "
         "table as CSV (a spreadsheet does).");
   }
   const bool decimalComma = separator != ',';
@@ -545,6 +588,16 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   const int headerLine = rows[headerIndex].line;
   if (!header.empty() && header.front().rfind('#', 0) == 0) header.front().erase(0, 1);
   for (auto& name : header) name = Trim(name);
+  {
+    const auto numbers = std::count_if(header.begin(), header.end(), [&](const std::string& f) {
+      return IsNumberOrDate(f, decimalComma);
+    });
+    if (header.size() >= 2 && static_cast<std::size_t>(2 * numbers) >= header.size()) {
+      return Refuse("Row " + std::to_string(headerLine) +
+                    ": the table has no header row naming its columns; add one (time or date, "
+                    "rain, escape, runoff).");
+    }
+  }
   if (headerLine > 1) {
     report.push_back("lines 1 to " + std::to_string(headerLine - 1) +
                      ": text before the header, not read");
@@ -824,7 +877,9 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   auto lineOf = [&](std::size_t i) { return rows[first + i].line; };
 
   // Time: numbers as they stand, or dates.
-  bool fromDates = !ParseValue(timeTexts[0], decimalComma).has_value();
+  // In a column named as a date, 20121001 and 2012100100 are dates.
+  bool fromDates = !ParseValue(timeTexts[0], decimalComma).has_value() ||
+                   (dateColumn >= 0 && IsCompactDate(timeTexts[0]));
   std::vector<double> stepSeconds(count, 0);  // 0: not known
   std::string timeReport;
   const double wantedUnit = UnitSeconds(options.TimeUnit);
@@ -868,7 +923,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
       const std::size_t i = readings.front().failed;
       return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": \"" + timeTexts[i] +
                     "\" is not a date (YYYY-MM-DD, DD.MM.YYYY or DD/MM/YYYY, each with an "
-                    "optional time HH:MM" +
+                    "optional time HH:MM, or YYYYMMDD[HH]" +
                     std::string(slashes ? "; MM/DD/YYYY with --month-first" : "") + ").");
     }
     TReading chosen = parsed.front();
