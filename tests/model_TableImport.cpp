@@ -117,6 +117,14 @@ TEST(TableImport, OneLetterNamesOnlyWhenNothingElseCouldBeMeant) {
   ASSERT_TRUE(taken.Records) << taken.Message;
   EXPECT_DOUBLE_EQ(taken.Records->Rain[2], 0.2);
   EXPECT_TRUE(Has(taken.Records->Report, "rain: column 6 \"RH\", 0.1 mm, converted to mm"));
+  // The user's time column goes before a date column.
+  TTableOptions when;
+  when.Columns = {{"time", "when"}};
+  const auto chosen = ReadWith(
+      Rows("date,when,rain,q", 12, [](int i) { return "x," + std::to_string(i + 1) + ",1,0.5"; }),
+      when);
+  ASSERT_TRUE(chosen.Records) << chosen.Message;
+  EXPECT_TRUE(Has(chosen.Records->Report, "time: column 2 \"when\", numbers"));
   // Nothing else could be meant, but the values are no rain.
   const string pressure = Rows("date,P,Q", 12, [](int i) { return Day(i) + ",1013,0.5"; });
   EXPECT_NE(ReadWith(pressure).Message.find("column 2 \"P\" has a one-letter name, and values up "

@@ -33,10 +33,10 @@ std::size_t SkipLineEnd(const std::string& text, std::size_t i) {
 }
 
 // The separator is the one the header line uses most, outside quotes.
-char DetectSeparator(const std::string& text) {
+char DetectSeparator(const std::string& text, std::size_t start = 0) {
   std::size_t commas = 0, semicolons = 0, tabs = 0;
   bool quoted = false;
-  for (std::size_t i = 0; i < text.size() && (quoted || !IsLineEnd(text[i])); ++i) {
+  for (std::size_t i = start; i < text.size() && (quoted || !IsLineEnd(text[i])); ++i) {
     const char c = text[i];
     if (c == '"') quoted = !quoted;
     if (quoted) continue;
@@ -524,9 +524,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     std::size_t start = 0;
     for (int line = 0; line <= T::kMaxLeadingLines && start < text.size() && separator == 0;
          ++line) {
-      const std::string rest =
-          text.substr(start, std::min<std::size_t>(text.size() - start, T::kMaxLineBytes));
-      if (rest.front() != '#') separator = DetectSeparator(rest);
+      if (text[start] != '#') separator = DetectSeparator(text, start);
       std::size_t end = start;
       while (end < text.size() && !IsLineEnd(text[end])) ++end;
       start = end < text.size() ? SkipLineEnd(text, end) : end;
@@ -723,7 +721,8 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   for (TRole role : {TRole::Date, TRole::Time, TRole::Rain, TRole::Escape, TRole::Runoff}) {
     if (role == TRole::Runoff && !options.NeedRunoff) continue;
     if (given[static_cast<int>(role)]) continue;
-    if (role == TRole::Time && given[static_cast<int>(TRole::Date)]) continue;
+    // The user's time column, dates or numbers, is the only one.
+    if (role == TRole::Date && given[static_cast<int>(TRole::Time)]) continue;
     std::vector<int> full, single;
     for (int c = 0; c < columns; ++c) {
       if (roleOf[c] != role) continue;
