@@ -34,7 +34,7 @@ int Refused(const char* command, const std::string& message) {
 }
 
 struct TImportOptions {
-  std::string TablePath;
+  std::string Table;
   std::string Output;
   std::string Title1;
   bool Prediction = false;
@@ -43,7 +43,7 @@ struct TImportOptions {
   double MaxStorage = 0, InitStorage = 0, AlphaA = 0, AlphaC = 0, InitRunoff = 0, InitLevel = 0,
          Porosity = 0;
   std::optional<double> MaxEscape;
-  TTableOptions Table;
+  TTableOptions Reading;
 };
 
 }  // namespace
@@ -85,16 +85,16 @@ int BatchImport(const TArguments& arguments) {
     } else if (argument == "--title1") {
       options.Title1 = arguments[++i];
     } else if (argument == "--day-first" || argument == "--month-first") {
-      options.Table.DateOrder = argument == "--day-first" ? TTableOptions::TDateOrder::DayFirst
-                                                          : TTableOptions::TDateOrder::MonthFirst;
+      options.Reading.DateOrder = argument == "--day-first" ? TTableOptions::TDateOrder::DayFirst
+                                                            : TTableOptions::TDateOrder::MonthFirst;
     } else if (argument == "--irregular") {
-      options.Table.Irregular = true;
+      options.Reading.Irregular = true;
     } else if (argument == "--time-unit") {
       const std::string& unit = arguments[++i];
       if (unit != "minutes" && unit != "hours" && unit != "days") {
         return UsageError("import", "--time-unit: minutes, hours or days", kImportUsage);
       }
-      options.Table.TimeUnit = unit;
+      options.Reading.TimeUnit = unit;
     } else if (argument == "--columns") {
       // time=NAME,rain=NAME,...: a name may hold blanks but no comma.
       const std::string& list = arguments[++i];
@@ -110,7 +110,7 @@ int BatchImport(const TArguments& arguments) {
               "import", "--columns: \"" + item + "\" is not ROLE=NAME (time, rain, escape, runoff)",
               kImportUsage);
         }
-        options.Table.Columns.emplace_back(role, item.substr(equals + 1));
+        options.Reading.Columns.emplace_back(role, item.substr(equals + 1));
         start = end + 1;
       }
     } else if (takesValue) {
@@ -125,7 +125,7 @@ int BatchImport(const TArguments& arguments) {
           return UsageError("import", "--area: the catchment area must be above 0 km2",
                             kImportUsage);
         }
-        options.Table.AreaKm2 = *value;
+        options.Reading.AreaKm2 = *value;
       }
       for (const auto& option : numbers) {
         if (argument == option.name) *option.target = *value;
@@ -137,26 +137,26 @@ int BatchImport(const TArguments& arguments) {
     }
   }
   if (positional.size() != 1) return UsageError("import", "one table is needed", kImportUsage);
-  options.TablePath = fs::path(positional[0]).lexically_normal().string();
-  if (options.Output.empty()) options.Output = ChangeFileExt(options.TablePath, ".inp");
+  options.Table = fs::path(positional[0]).lexically_normal().string();
+  if (options.Output.empty()) options.Output = ChangeFileExt(options.Table, ".inp");
   options.Output = fs::path(options.Output).lexically_normal().string();
 
-  options.Table.NeedRunoff = !options.Prediction;
-  const TTableReadResult table = ReadTableFile(options.TablePath, options.Table);
-  if (!table.Records) return Refused("import", options.TablePath + ": " + table.Message);
+  options.Reading.NeedRunoff = !options.Prediction;
+  const TTableReadResult table = ReadTableFile(options.Table, options.Reading);
+  if (!table.Records) return Refused("import", options.Table + ": " + table.Message);
   const TTableRecords& records = *table.Records;
   // What was read and how: the user checks this before trusting the file.
   for (const auto& line : records.Report) std::fprintf(stderr, "%s\n", line.c_str());
   if (!options.MaxEscape) {
     if (records.Escape.empty()) {
-      return Refused("import", options.TablePath +
+      return Refused("import", options.Table +
                                    ": the table has no escape column; give the escape rate of "
                                    "every record with --max-escape.");
     }
     // As in the example files: the largest escape rate of the record.
     options.MaxEscape = *std::max_element(records.Escape.begin(), records.Escape.end());
   }
-  if (const auto refusal = OverwriteRefusal(options.TablePath, options.Output, options.Force)) {
+  if (const auto refusal = OverwriteRefusal(options.Table, options.Output, options.Force)) {
     return Refused("import", *refusal);
   }
 
@@ -173,7 +173,7 @@ int BatchImport(const TArguments& arguments) {
                    "character; give another with -o.");
   }
   data.Title1 = OneLineText(options.Title1.empty()
-                                ? "Imported from " + fs::path(options.TablePath).filename().string()
+                                ? "Imported from " + fs::path(options.Table).filename().string()
                                 : options.Title1,
                             changed);
   if (changed) {
