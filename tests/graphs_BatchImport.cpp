@@ -78,7 +78,11 @@ TEST_F(BatchImport, RealTablesAreTakenWithAReportOrRefusedWithWhatToDo) {
       {"knmi_uurgeg_260_2000oct01-02.txt",
        "--prediction --max-escape 0.1",
        2,
-       {"Row 32: column 8 \"T\" has a one-letter name", "--columns time=NAME"}},
+       {"Row 32: column 15 \"P\" has a one-letter name", "--columns rain=NAME"}},
+      {"knmi_uurgeg_260_2000oct01-02.txt",
+       "--prediction --max-escape 0.1 --columns \"rain=RH[0.1 mm]\"",
+       2,
+       {"Row 35, column 14 \"RH\": -1 is negative; rain is a depth. Replace negative values"}},
       {"walrus_PEQ_Hupsel_2012oct01-02.dat",
        "",
        0,
@@ -101,6 +105,30 @@ TEST_F(BatchImport, RealTablesAreTakenWithAReportOrRefusedWithWhatToDo) {
     EXPECT_EQ(std::filesystem::exists(File("imported.inp")), c.status == 0) << c.table;
     std::filesystem::remove(File("imported.inp"));
   }
+}
+
+TEST_F(BatchImport, AStationsHoursEndTheirIntervals) {
+  // The station writes -1 for a trace of rain; with those made 0 it imports.
+  string text = ReadFileBytes(TestDataFile("tables/knmi_uurgeg_260_2000oct01-02.txt"));
+  for (auto pos = text.find(",   -1,"); pos != string::npos; pos = text.find(",   -1,", pos)) {
+    text.replace(pos, 7, ",    0,");
+  }
+  WriteFileBytes(File("station.txt"), text);
+  ASSERT_EQ(Import("station.txt --prediction --max-escape 0.1 --columns \"rain=RH[0.1 mm]\""), 0)
+      << errors_;
+  EXPECT_TRUE(
+      Said("time: column 2 \"YYYYMMDD\" with the hour of column 3 \"HH\" (1 to 24: the "
+           "hour that ends then), dates, step 1 hour; times in hours since 2000-10-01 "
+           "00:00"))
+      << errors_;
+  EXPECT_TRUE(Said("lines 1 to 31: text before the header, not read")) << errors_;
+  TDMTevlora data;
+  data.FileName = File("station.inp");
+  ASSERT_TRUE(data.ReadInputFile());
+  ASSERT_EQ(data.NrOfData, 48);
+  // 07 h: 6 tenths of a millimetre in the hour from 06:00 to 07:00.
+  EXPECT_EQ(data.Time[6], 7);
+  EXPECT_DOUBLE_EQ(data.Rain[6], 0.6);
 }
 
 TEST_F(BatchImport, LitresPerSecondGiveTheRecordsOfTheExampleFile) {

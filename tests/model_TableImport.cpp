@@ -96,27 +96,36 @@ TEST(TableImport, EvaporationColumnsAreTheEscapeRateAndUnusedColumnsAreListed) {
 
 TEST(TableImport, OneLetterNamesOnlyWhenNothingElseCouldBeMeant) {
   // An hourly station export: T temperature, Q radiation, P air pressure.
-  const string station = Rows("STN,YYYYMMDD,HH,T,Q,RH,P", 24, [](int i) {
-    return "260,20001001," + std::to_string(i + 1) + "," + std::to_string(138 - i % 3) + ",0," +
-           std::to_string(i % 4) + "," + std::to_string(10078 - i);
-  });
-  const string one = "Row 1: column 4 \"T\" has a one-letter name, and column 1 \"STN\"";
-  EXPECT_EQ(Head(ReadWith(station), one), one);
-  EXPECT_NE(ReadWith(station).Message.find("--columns time=NAME"), string::npos);
-  // Time named, the rain still in doubt: P is not the only candidate.
+  auto station = [](const string& header, bool dated) {
+    return Rows(header, 24, [=](int i) {
+      return string(dated ? "260,20001001," : "260,") + std::to_string(i + 1) + "," +
+             std::to_string(138 - i % 3) + ",0," + std::to_string(i % 4) + "," +
+             std::to_string(10078 - i);
+    });
+  };
+  const string hourly = station("STN,YYYYMMDD,HH,T,Q,RH,P", true);
+  const string pressure = "Row 1: column 7 \"P\" has a one-letter name, and column 1 \"STN\"";
+  EXPECT_EQ(Head(ReadWith(hourly), pressure), pressure);
+  EXPECT_NE(ReadWith(hourly).Message.find("--columns rain=NAME"), string::npos);
+  const string temperature = "Row 1: column 3 \"T\" has a one-letter name, and column 1 \"STN\"";
+  EXPECT_EQ(Head(ReadWith(station("STN,HH,T,Q,RH,P", false)), temperature), temperature);
+  EXPECT_NE(ReadWith(station("STN,HH,T,Q,RH,P", false)).Message.find("--columns time=NAME"),
+            string::npos);
+  // Named: taken, and said so; the hours 1 to 24 end their intervals.
   TTableOptions named;
-  named.Columns = {{"time", "HH"}};
-  const auto rain = ReadWith(station, named);
-  EXPECT_NE(rain.Message.find("column 7 \"P\" has a one-letter name, and column 1 \"STN\""),
-            string::npos)
-      << rain.Message;
-  EXPECT_NE(rain.Message.find("--columns rain=NAME"), string::npos);
-  // Every column named: taken, and said so.
-  named.Columns = {{"time", "HH"}, {"rain", "RH[0.1 mm]"}, {"runoff", "Q"}};
-  const auto taken = ReadWith(station, named);
+  named.Columns = {{"rain", "RH[0.1 mm]"}, {"runoff", "Q"}};
+  const auto taken = ReadWith(hourly, named);
   ASSERT_TRUE(taken.Records) << taken.Message;
   EXPECT_DOUBLE_EQ(taken.Records->Rain[2], 0.2);
-  EXPECT_TRUE(Has(taken.Records->Report, "rain: column 6 \"RH\", 0.1 mm, converted to mm"));
+  EXPECT_EQ(taken.Records->TimeOrigin, "hours since 2000-10-01 00:00");
+  for (const char* line :
+       {"time: column 2 \"YYYYMMDD\" with the hour of column 3 \"HH\" (1 to 24: the hour that "
+        "ends then)",
+        "rain: column 6 \"RH\", 0.1 mm, converted to mm",
+        "not used: column 1 \"STN\", column 4 "
+        "\"T\", column 7 \"P\""}) {
+    EXPECT_TRUE(Has(taken.Records->Report, line)) << line;
+  }
   // The user's time column goes before a date column.
   TTableOptions when;
   when.Columns = {{"time", "when"}};
@@ -126,11 +135,11 @@ TEST(TableImport, OneLetterNamesOnlyWhenNothingElseCouldBeMeant) {
   ASSERT_TRUE(chosen.Records) << chosen.Message;
   EXPECT_TRUE(Has(chosen.Records->Report, "time: column 2 \"when\", numbers"));
   // Nothing else could be meant, but the values are no rain.
-  const string pressure = Rows("date,P,Q", 12, [](int i) { return Day(i) + ",1013,0.5"; });
-  EXPECT_NE(ReadWith(pressure).Message.find("column 2 \"P\" has a one-letter name, and values up "
-                                            "to 1013 are not those of the rain"),
+  const string barometer = Rows("date,P,Q", 12, [](int i) { return Day(i) + ",1013,0.5"; });
+  EXPECT_NE(ReadWith(barometer).Message.find("column 2 \"P\" has a one-letter name, and values up "
+                                             "to 1013 are not those of the rain"),
             string::npos)
-      << ReadWith(pressure).Message;
+      << ReadWith(barometer).Message;
   // A tidy table with one-letter names reads as before, each role reported.
   const auto tidy = ReadWith(
       Rows("T,P,ET,Q", 12, [](int i) { return std::to_string(i + 1) + ",1.5,0.25,0.75"; }));

@@ -123,7 +123,7 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
 // ---------------------------------------------------------------------------
 // Header names
 
-enum class TRole { Other, Time, Date, Rain, Escape, Runoff };
+enum class TRole { Other, Time, Date, Rain, Escape, Runoff, Hour };
 
 struct TNames {
   TRole role;
@@ -135,13 +135,15 @@ const TNames kNames[] = {
     {TRole::Time, "time", {"time", "t"}},
     {TRole::Date,
      "date",
-     {"date", "datetime", "date time", "date_time", "timestamp", "time stamp"}},
+     {"date", "datetime", "date time", "date_time", "timestamp", "time stamp", "yyyymmdd"}},
     {TRole::Rain, "rain", {"rain", "rainfall", "precipitation", "precip", "prec", "prcp", "p"}},
     {TRole::Escape,
      "escape",
      {"escape", "escape rate", "evaporation", "evapotranspiration", "et", "pet", "etp", "etpot",
       "etref", "eto", "et0", "pe", "turc", "e", "evap*"}},
     {TRole::Runoff, "runoff", {"runoff", "run-off", "discharge", "q", "flow", "streamflow"}},
+    // The hour of a date column as a whole number (0 to 23, or 1 to 24).
+    {TRole::Hour, "hour", {"hh", "hour"}},
 };
 
 // Lower case, blanks squeezed, a unit in brackets or parentheses left out:
@@ -626,9 +628,9 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   const int columns = static_cast<int>(header.size());
   std::vector<TRole> roleOf(columns, TRole::Other);
   for (int c = 0; c < columns; ++c) roleOf[c] = RoleOf(header[c]);
-  int columnOf[6] = {-1, -1, -1, -1, -1, -1};
+  int columnOf[7] = {-1, -1, -1, -1, -1, -1, -1};
   auto slot = [&](TRole role) -> int& { return columnOf[static_cast<int>(role)]; };
-  std::vector<bool> given(6, false);
+  std::vector<bool> given(7, false);
   std::map<int, std::string> givenUnits;
   for (const auto& [roleName, name] : options.Columns) {
     TRole role = TRole::Other;
@@ -718,7 +720,8 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
                   NameList(TRole::Runoff) + ", or give --columns runoff=NAME.");
   }
   std::vector<std::string> unusedNotes;
-  for (TRole role : {TRole::Date, TRole::Time, TRole::Rain, TRole::Escape, TRole::Runoff}) {
+  for (TRole role :
+       {TRole::Date, TRole::Hour, TRole::Time, TRole::Rain, TRole::Escape, TRole::Runoff}) {
     if (role == TRole::Runoff && !options.NeedRunoff) continue;
     if (given[static_cast<int>(role)]) continue;
     // The user's time column, dates or numbers, is the only one.
@@ -830,6 +833,8 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
               cellOf(rows[first], slot(TRole::Time)).find(':') != std::string::npos
           ? slot(TRole::Time)
           : -1;
+  const int hourColumn = dateColumn >= 0 && clockColumn < 0 ? slot(TRole::Hour) : -1;
+  std::vector<int> hours;
   std::vector<std::string> timeTexts;
   std::vector<std::vector<double>> raw(depths.size());
   for (std::size_t r = first; r < dataEnd; ++r) {
@@ -850,6 +855,15 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
       const std::string clock = cellOf(row, clockColumn);
       if (clock.empty()) return Refuse(missing(row, clockColumn, clock));
       timeText += " " + clock;
+    }
+    if (hourColumn >= 0) {
+      const std::string hour = cellOf(row, hourColumn);
+      const auto value = ParseValue(hour, false);
+      if (!value || *value < 0 || *value > 24 || *value != std::floor(*value)) {
+        return Refuse(rowLine(row.line) + ", " + columnName(hourColumn) + ": \"" + hour +
+                      "\" is not an hour (0 to 23, or 1 to 24).");
+      }
+      hours.push_back(static_cast<int>(*value));
     }
     timeTexts.push_back(timeText);
     for (std::size_t k = 0; k < depths.size(); ++k) {
@@ -894,6 +908,14 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
       bool anyClock = false;
       bool regular = true;
     };
+    // Hours 1 to 24 name the hour that ends then; 0 to 23 the one that
+    // begins.
+    const bool hourEnds = !hours.empty() && *std::max_element(hours.begin(), hours.end()) == 24;
+    if (!hours.empty() && hourEnds && *std::min_element(hours.begin(), hours.end()) == 0) {
+      return Refuse(rowLine(headerLine) + ", " + columnName(hourColumn) +
+                    ": hours from 0 to 24; an hour is either the one that begins (0 to 23) or "
+                    "the one that ends (1 to 24).");
+    }
     auto read = [&](bool monthFirst) {
       TReading reading{monthFirst, {}, count, false, true};
       for (std::size_t i = 0; i < count; ++i) {
@@ -902,8 +924,9 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
           reading.failed = i;
           return reading;
         }
-        reading.anyClock = reading.anyClock || date->hasClock;
-        reading.seconds.push_back(date->seconds);
+        reading.anyClock = reading.anyClock || date->hasClock || !hours.empty();
+        reading.seconds.push_back(date->seconds +
+                                  (hours.empty() ? 0 : (hours[i] - (hourEnds ? 1 : 0)) * 3600));
       }
       for (std::size_t i = 2; i < count; ++i) {
         reading.regular = reading.regular && reading.seconds[i] - reading.seconds[i - 1] ==
@@ -1080,6 +1103,12 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
       report.begin(),
       "time: " + columnName(timeColumn) +
           (clockColumn >= 0 ? " with the clock of " + columnName(clockColumn) : std::string()) +
+          (hourColumn >= 0
+               ? " with the hour of " + columnName(hourColumn) +
+                     (hours.empty() || *std::max_element(hours.begin(), hours.end()) == 24
+                          ? " (1 to 24: the hour that ends then)"
+                          : " (0 to 23: the hour that begins then)")
+               : std::string()) +
           ", " + timeReport);
 
   // Depths: rain and runoff per record, the escape rate per time unit.
@@ -1142,7 +1171,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   if (!hasEscape) report.push_back("escape: no column");
   std::string unused;
   for (int c = 0; c < columns; ++c) {
-    bool taken = c == clockColumn;
+    bool taken = c == clockColumn || c == hourColumn;
     for (const auto& column : depths) taken = taken || column.column == c;
     taken = taken || c == timeColumn;
     if (!taken && !header[c].empty()) unused += (unused.empty() ? "" : ", ") + columnName(c);
