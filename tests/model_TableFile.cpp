@@ -43,6 +43,12 @@ TTableRecords Read(const std::string& text, bool needRunoff = true) {
   return result.Records.value_or(TTableRecords{});
 }
 
+TTableRecords Read(const std::string& text, const TTableOptions& options) {
+  const TTableReadResult result = ReadTable(text, options);
+  EXPECT_TRUE(result.Records.has_value()) << result.Message;
+  return result.Records.value_or(TTableRecords{});
+}
+
 TEST(TableReader, SeparatorsDecimalCommasLineEndsAndByteOrderMark) {
   struct TCase {
     const char* what;
@@ -120,8 +126,10 @@ TEST(TableReader, DateFormsGiveHoursOrDaysSinceTheFirstInterval) {
       {"DD/MM/YYYY every other day", slashDays, 2, "days since 2013-01-01"},
       {"DD/MM/YYYY HH:MM", slashHours, 1, "hours since 2013-02-28 12:00"},
   };
+  TTableOptions irregular;
+  irregular.Irregular = true;
   for (const auto& form : forms2) {
-    const TTableRecords records = Read(Table("date,rain,et,q", form.dates));
+    const TTableRecords records = Read(Table("date,rain,et,q", form.dates), irregular);
     std::vector<double> expected;
     for (int i = 0; i < 12; ++i) expected.push_back(form.step * (i + 1));
     // The last record of these comes two hours after the one before.
@@ -133,7 +141,7 @@ TEST(TableReader, DateFormsGiveHoursOrDaysSinceTheFirstInterval) {
   std::string split = "Date;Time;P;ET;Q\n";
   for (int i = 0; i < 12; ++i) split += "31.12.2011;" + std::to_string(12 + i) + ":00;1;0;1\n";
   split.replace(split.rfind("31.12.2011;23:00"), 16, "01.01.2012;00:00");
-  const TTableRecords clock = Read(split);
+  const TTableRecords clock = Read(split, irregular);
   EXPECT_EQ(clock.TimeOrigin, "hours since 2011-12-31 12:00");
   EXPECT_EQ(clock.Time.back(), 13);
   // Whole days written with a clock time stay days; a step of a day and a
@@ -143,7 +151,7 @@ TEST(TableReader, DateFormsGiveHoursOrDaysSinceTheFirstInterval) {
   EXPECT_EQ(Read(Table("datetime,rain,pet,discharge", noon)).TimeOrigin,
             "days since 2013-06-10 12:00");
   noon[11] = "2013-06-23 00:00";
-  const TTableRecords mixed = Read(Table("timestamp,rain,pet,discharge", noon));
+  const TTableRecords mixed = Read(Table("timestamp,rain,pet,discharge", noon), irregular);
   EXPECT_EQ(mixed.TimeOrigin, "hours since 2013-06-10 12:00");
   EXPECT_EQ(mixed.Time[11], 24.0 * 13.5);
 }
@@ -232,9 +240,9 @@ TEST(TableReader, RefusalsNameTheRowAndTheColumn) {
       {Table("time,rain,escape,level", Hours()), true, "Row 1: no runoff column"},
       {Table("time,snow,escape,q", Hours()), true, "Row 1: no rain column"},
       {Table("hour,rain,escape,q", Hours()), true, "Row 1: no time column"},
-      {Table("time,rain,p,q", Hours()), true,
-       "Row 1, columns 2 \"rain\" and 3 \"p\": both name the rain"},
-      {"time rain runoff\n1 2 3\n", true, "Row 1: the header row has no columns separated"},
+      {Table("time,rain,precip,q", Hours()), true,
+       "Row 1, columns 2 \"rain\" and 3 \"precip\": both name the rain"},
+      {"time\n1\n2\n", true, "Row 1: the header row has no columns separated"},
       {"", true, "Row 1: the header row has no columns separated"},
   };
   for (const auto& c : cases) {

@@ -49,7 +49,15 @@ TEST_F(RainFormTable, ImportShowsTheRecordsAndSaveRunWritesTheExampleInputFile) 
   const string table = CopyExample("spotpy_d_spring2013.csv");
   Import(table);
   EXPECT_EQ(files.runs.back().Name, "TableImportDialog");
-  EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+  // The report of what was read is the one message.
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0],
+            "The table was read so:\n"
+            "time: column 1 \"Date\", dates, day first (DD.MM.YYYY), step 1 day; times in days "
+            "since 2013-04-01\n"
+            "rain: column 2 \"rainfall [mm/d]\", mm/d, converted to mm per record\n"
+            "escape: column 3 \"PET [mm/d]\", mm/d, converted to mm per day\n"
+            "runoff: column 4 \"Discharge [mm/d]\", mm/d, converted to mm per record\n");
   EXPECT_EQ(form->NrOfDataEdit->text(), "91");
   EXPECT_EQ(form->StringGrid1->RowCount(), 91);
   EXPECT_EQ((vector<QString>{Cell(0, 90), Cell(1, 90), Cell(2, 90), Cell(3, 0)}),
@@ -98,8 +106,13 @@ TEST_F(RainFormTable, PredictionTableTakesTheEscapeRateOfTheField) {
   }
   WriteFileBytes(directory.File("march.csv"), text);
   dialogs.messages.clear();
+  dialogs.answers.push_back(true);
   Import(directory.File("march.csv"));
-  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(dialogs.questions.back(),
+            "The table has no escape column. Take the escape rate in the field, 0,25 per time "
+            "unit, for every record?");
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_NE(dialogs.messages[0].find("escape: no column"), string::npos);
   EXPECT_EQ(form->OptionComboBox->currentIndex(), 1);
   EXPECT_EQ(form->StringGrid1->ColCount(), 3);
   EXPECT_EQ((vector<QString>{Cell(0, 13), Cell(1, 13), Cell(2, 13)}),
@@ -130,6 +143,72 @@ TEST_F(RainFormTable, RefusedTableShowsTheMessageAndChangesNothing) {
   dialogs.messages.clear();
   form->TableExportAction->trigger();
   EXPECT_EQ(dialogs.messages, vector<string>{"No output file selected"});
+}
+
+TEST_F(RainFormTable, TheEscapeRateOfAnEarlierFileIsTakenOnlyWhenTheUserSaysSo) {
+  OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
+  Settle();
+  ASSERT_EQ(form->EscapeEdit->text(), "4.19");
+  string text = "date,rain,runoff\n";
+  for (int day = 10; day <= 23; ++day) text += "2013-05-" + std::to_string(day) + ",2,1\n";
+  WriteFileBytes(directory.File("dry.csv"), text);
+  const vector<QString> rain = Column(1);
+  dialogs.messages.clear();
+  dialogs.answers.push_back(false);
+  Import(directory.File("dry.csv"));
+  EXPECT_EQ(dialogs.questions.back(),
+            "The table has no escape column. Take the escape rate in the field, 4.19 per time "
+            "unit, for every record?");
+  EXPECT_EQ(dialogs.messages, vector<string>{RainFormTexts::kTableEscapeNeeded});
+  EXPECT_EQ(Column(1), rain);
+  // Typed anew and confirmed, it is every record's and the header's.
+  TypeField(form->EscapeEdit, "0.5");
+  dialogs.answers.push_back(true);
+  Import(directory.File("dry.csv"));
+  EXPECT_EQ(Column(2), vector<QString>(14, "0.5"));
+  EXPECT_EQ(d().MaxEscape, 0.5);
+  // With an escape column the header takes the table's largest rate, not
+  // the field's.
+  text = "date,rain,pet,runoff\n";
+  for (int day = 10; day <= 23; ++day) {
+    char pet[16];
+    std::snprintf(pet, sizeof pet, "%.2f", (day - 8) / 100.0);
+    text += "2013-05-" + std::to_string(day) + ",2," + pet + ",1\n";
+  }
+  WriteFileBytes(directory.File("wet.csv"), text);
+  const std::size_t asked = dialogs.questions.size();
+  Import(directory.File("wet.csv"));
+  EXPECT_EQ(dialogs.questions.size(), asked);
+  EXPECT_EQ(d().MaxEscape, 0.15);
+  EXPECT_EQ(form->EscapeEdit->text(), "0.15");
+}
+
+TEST_F(RainFormTable, TheWindowAsksTheDateOrderAndShowsWhatItCannotAsk) {
+  string text = "Date,Rain,PET,Q\n";
+  for (int hour = 0; hour < 12; ++hour)
+    text += "5/6/2012 " + std::to_string(hour) + ":00,1,0.1,0.5\n";
+  WriteFileBytes(directory.File("order.csv"), text);
+  dialogs.answers.push_back(false);
+  Import(directory.File("order.csv"));
+  EXPECT_EQ(dialogs.questions.back(), RainFormTexts::kTableDayFirst);
+  EXPECT_EQ(form->Title2Edit->text(), "hours since 2012-05-06 00:00, depths in mm");
+  ASSERT_FALSE(dialogs.messages.empty());
+  EXPECT_NE(dialogs.messages.back().find("month first (MM/DD/YYYY) as asked"), string::npos);
+  // A volume rate needs the area, which only the batch import takes.
+  string flow = "Date,Rain,PET,Q [m3/s]\n";
+  for (int day = 10; day <= 23; ++day) flow += "2013-05-" + std::to_string(day) + ",1,0.1,0.5\n";
+  WriteFileBytes(directory.File("flow.csv"), flow);
+  Import(directory.File("flow.csv"));
+  EXPECT_NE(dialogs.messages.back().find("--area KM2) to turn it into mm. The window does not ask"),
+            string::npos)
+      << dialogs.messages.back();
+  // A line end in the file's name does not reach the title line.
+  const string odd = directory.File("storm\nmay.csv");
+  WriteFileBytes(odd, ReadFileBytes(directory.File("order.csv")));
+  dialogs.answers.push_back(true);
+  Import(odd);
+  EXPECT_EQ(d().Title1, "Imported from storm may.csv");
+  EXPECT_NE(dialogs.messages.back().find(RainFormTexts::kTableTitleBlanks), string::npos);
 }
 
 }  // namespace

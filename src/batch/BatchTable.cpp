@@ -18,7 +18,9 @@ const char* kImportUsage =
     "usage: tevlora-batch import TABLE.csv [-o FILE.inp] [--prediction|--drainage]\n"
     "         [--max-storage X] [--initial-storage Y] [--max-escape Z] [--alpha-a A]\n"
     "         [--alpha-c C] [--initial-runoff Q0] [--initial-level H0] [--porosity P]\n"
-    "         [--title1 TEXT] [--force]\n";
+    "         [--title1 TEXT] [--columns time=NAME,rain=NAME,escape=NAME,runoff=NAME]\n"
+    "         [--day-first|--month-first] [--irregular] [--area KM2]\n"
+    "         [--time-unit minutes|hours|days] [--force]\n";
 const char* kExportUsage = "usage: tevlora-batch export FILE.out [-o TABLE.csv] [--force]\n";
 
 int UsageError(const char* command, const std::string& complaint, const char* usage) {
@@ -41,6 +43,7 @@ struct TImportOptions {
   double MaxStorage = 0, InitStorage = 0, AlphaA = 0, AlphaC = 0, InitRunoff = 0, InitLevel = 0,
          Porosity = 0;
   std::optional<double> MaxEscape;
+  TTableOptions Reading;
 };
 
 }  // namespace
@@ -65,6 +68,7 @@ int BatchImport(const TArguments& arguments) {
     const std::string& argument = arguments[i];
     const bool takesValue =
         argument == "-o" || argument == "--title1" || argument == "--max-escape" ||
+        argument == "--columns" || argument == "--area" || argument == "--time-unit" ||
         std::any_of(std::begin(numbers), std::end(numbers),
                     [&](const TNumberOption& option) { return argument == option.name; });
     if (takesValue && i + 1 >= arguments.size()) {
@@ -80,6 +84,35 @@ int BatchImport(const TArguments& arguments) {
       options.Output = arguments[++i];
     } else if (argument == "--title1") {
       options.Title1 = arguments[++i];
+    } else if (argument == "--day-first" || argument == "--month-first") {
+      options.Reading.DateOrder = argument == "--day-first" ? TTableOptions::TDateOrder::DayFirst
+                                                            : TTableOptions::TDateOrder::MonthFirst;
+    } else if (argument == "--irregular") {
+      options.Reading.Irregular = true;
+    } else if (argument == "--time-unit") {
+      const std::string& unit = arguments[++i];
+      if (unit != "minutes" && unit != "hours" && unit != "days") {
+        return UsageError("import", "--time-unit: minutes, hours or days", kImportUsage);
+      }
+      options.Reading.TimeUnit = unit;
+    } else if (argument == "--columns") {
+      // time=NAME,rain=NAME,...: a name may hold blanks but no comma.
+      const std::string& list = arguments[++i];
+      std::size_t start = 0;
+      while (start <= list.size()) {
+        const std::size_t end = std::min(list.find(',', start), list.size());
+        const std::string item = list.substr(start, end - start);
+        const std::size_t equals = item.find('=');
+        const std::string role = item.substr(0, equals);
+        if (equals == std::string::npos || equals + 1 == item.size() ||
+            (role != "time" && role != "rain" && role != "escape" && role != "runoff")) {
+          return UsageError(
+              "import", "--columns: \"" + item + "\" is not ROLE=NAME (time, rain, escape, runoff)",
+              kImportUsage);
+        }
+        options.Reading.Columns.emplace_back(role, item.substr(equals + 1));
+        start = end + 1;
+      }
     } else if (takesValue) {
       const std::string& text = arguments[++i];
       const std::optional<double> value = TryStringToFloat(text);
@@ -87,6 +120,13 @@ int BatchImport(const TArguments& arguments) {
         return UsageError("import", argument + ": \"" + text + "\" is not a number", kImportUsage);
       }
       if (argument == "--max-escape") options.MaxEscape = *value;
+      if (argument == "--area") {
+        if (!(*value > 0)) {
+          return UsageError("import", "--area: the catchment area must be above 0 km2",
+                            kImportUsage);
+        }
+        options.Reading.AreaKm2 = *value;
+      }
       for (const auto& option : numbers) {
         if (argument == option.name) *option.target = *value;
       }
@@ -101,9 +141,12 @@ int BatchImport(const TArguments& arguments) {
   if (options.Output.empty()) options.Output = ChangeFileExt(options.Table, ".inp");
   options.Output = fs::path(options.Output).lexically_normal().string();
 
-  const TTableReadResult table = ReadTableFile(options.Table, !options.Prediction);
+  options.Reading.NeedRunoff = !options.Prediction;
+  const TTableReadResult table = ReadTableFile(options.Table, options.Reading);
   if (!table.Records) return Refused("import", options.Table + ": " + table.Message);
   const TTableRecords& records = *table.Records;
+  // What was read and how: the user checks this before trusting the file.
+  for (const auto& line : records.Report) std::fprintf(stderr, "%s\n", line.c_str());
   if (!options.MaxEscape) {
     if (records.Escape.empty()) {
       return Refused("import", options.Table +
@@ -122,9 +165,23 @@ int BatchImport(const TArguments& arguments) {
   data.DataModuleCreate();
   data.Dialogs = &dialogs;
   data.FileName = options.Output;
-  data.Title1 = options.Title1.empty()
-                    ? "Imported from " + fs::path(options.Table).filename().string()
-                    : options.Title1;
+  // Each of these becomes one line of the input file.
+  bool changed = false;
+  if (OneLineText(options.Output, changed) != options.Output) {
+    return Refused("import",
+                   "the name of the input file holds a line end or another control "
+                   "character; give another with -o.");
+  }
+  data.Title1 = OneLineText(options.Title1.empty()
+                                ? "Imported from " + fs::path(options.Table).filename().string()
+                                : options.Title1,
+                            changed);
+  if (changed) {
+    std::fprintf(stderr,
+                 "The title held line ends or other control characters; they are blanks "
+                 "now: %s\n",
+                 data.Title1.c_str());
+  }
   data.Analysis = !options.Prediction;
   data.RunKind = options.Prediction ? " Pre" : " Ana";
   data.Drainage = options.Drainage;

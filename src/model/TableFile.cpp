@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <map>
 
 #include "TextFile.h"
 #include "UDMTevlora.h"
@@ -30,10 +33,10 @@ std::size_t SkipLineEnd(const std::string& text, std::size_t i) {
 }
 
 // The separator is the one the header line uses most, outside quotes.
-char DetectSeparator(const std::string& text) {
+char DetectSeparator(const std::string& text, std::size_t start = 0) {
   std::size_t commas = 0, semicolons = 0, tabs = 0;
   bool quoted = false;
-  for (std::size_t i = 0; i < text.size() && (quoted || !IsLineEnd(text[i])); ++i) {
+  for (std::size_t i = start; i < text.size() && (quoted || !IsLineEnd(text[i])); ++i) {
     const char c = text[i];
     if (c == '"') quoted = !quoted;
     if (quoted) continue;
@@ -55,9 +58,14 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
   int line = 1;
   row.line = 1;
   bool quoted = false;
+  // Blank-separated text: runs of blanks separate, leading and trailing
+  // blanks do not make fields.
+  const bool blanks = separator == ' ';
+  bool started = false;
   auto endRow = [&](int nextLine) {
-    row.fields.push_back(field);
+    if (!blanks || started || row.fields.empty()) row.fields.push_back(field);
     field.clear();
+    started = false;
     // Spreadsheets end their tables with rows of separators alone.
     const bool empty = std::all_of(row.fields.begin(), row.fields.end(),
                                    [](const std::string& f) { return Trim(f).empty(); });
@@ -87,6 +95,12 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
       ++i;
     } else if (c == '"') {
       quoted = true;
+      started = true;
+      ++i;
+    } else if (blanks && c == ' ') {
+      if (started) row.fields.push_back(field);
+      field.clear();
+      started = false;
       ++i;
     } else if (c == separator) {
       row.fields.push_back(field);
@@ -98,6 +112,7 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
       endRow(line);
     } else {
       field.push_back(c);
+      started = true;
       ++i;
     }
   }
@@ -108,24 +123,27 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
 // ---------------------------------------------------------------------------
 // Header names
 
-enum class TRole { Other, Time, Date, Rain, Escape, Runoff };
+enum class TRole { Other, Time, Date, Rain, Escape, Runoff, Hour };
 
 struct TNames {
   TRole role;
   const char* what;
-  std::array<const char*, 8> names;
+  std::array<const char*, 16> names;
 };
 
 const TNames kNames[] = {
     {TRole::Time, "time", {"time", "t"}},
     {TRole::Date,
      "date",
-     {"date", "datetime", "date time", "date_time", "timestamp", "time stamp"}},
-    {TRole::Rain, "rain", {"rain", "rainfall", "precipitation", "precip", "p"}},
+     {"date", "datetime", "date time", "date_time", "timestamp", "time stamp", "yyyymmdd"}},
+    {TRole::Rain, "rain", {"rain", "rainfall", "precipitation", "precip", "prec", "prcp", "p"}},
     {TRole::Escape,
      "escape",
-     {"escape", "escape rate", "evaporation", "evapotranspiration", "et", "pet", "etpot", "etp"}},
-    {TRole::Runoff, "runoff", {"runoff", "run-off", "discharge", "q", "flow"}},
+     {"escape", "escape rate", "evaporation", "evapotranspiration", "et", "pet", "etp", "etpot",
+      "etref", "eto", "et0", "pe", "turc", "e", "evap*"}},
+    {TRole::Runoff, "runoff", {"runoff", "run-off", "discharge", "q", "flow", "streamflow"}},
+    // The hour of a date column as a whole number (0 to 23, or 1 to 24).
+    {TRole::Hour, "hour", {"hh", "hour"}},
 };
 
 // Lower case, blanks squeezed, a unit in brackets or parentheses left out:
@@ -151,7 +169,11 @@ TRole RoleOf(const std::string& header) {
   const std::string name = NormalName(header);
   for (const auto& entry : kNames) {
     for (const char* variant : entry.names) {
-      if (variant != nullptr && name == variant) return entry.role;
+      if (variant == nullptr) break;
+      const std::string v = variant;
+      if (name == v) return entry.role;
+      // "evap*": every name that begins so (evap, evaporation_pan, ...).
+      if (v.back() == '*' && name.rfind(v.substr(0, v.size() - 1), 0) == 0) return entry.role;
     }
   }
   return TRole::Other;
@@ -174,6 +196,88 @@ std::string NameList(TRole role) {
     }
   }
   return list;
+}
+
+// The unit of a header: the text in its last brackets or parentheses.
+std::string HeaderUnit(const std::string& header) {
+  const auto close = header.find_last_of("])");
+  if (close == std::string::npos) return {};
+  const auto open = header.find_last_of(header[close] == ']' ? '[' : '(', close);
+  if (open == std::string::npos) return {};
+  return Trim(header.substr(open + 1, close - open - 1));
+}
+
+// How the values of a column become the program's depths.
+struct TUnit {
+  enum class TKind { AsGiven, Depth, Rate, Volume } kind = TKind::AsGiven;
+  double factor = 1;   // mm per unit of depth, mm or m3 per unit of rate
+  double seconds = 1;  // of the rate's time (mm/h: 3600)
+  std::string text;
+};
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (auto pos = text.find(from); pos != std::string::npos;
+       pos = text.find(from, pos + to.size())) {
+    text.replace(pos, from.size(), to);
+  }
+  return text;
+}
+
+std::optional<TUnit> ParseUnit(const std::string& text) {
+  TUnit unit;
+  unit.text = text;
+  if (text.empty()) return unit;
+  std::string u;
+  for (char c : text) {
+    if (c != ' ' && c != '^' && c != '*' && c != '.') {
+      u.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    } else if (c == '.' && !u.empty() && std::isdigit(static_cast<unsigned char>(u.back()))) {
+      u.push_back('.');
+    }
+  }
+  u = Replaced(u, "\xC2\xB3", "3");  // m³
+  for (const auto& [from, to] : {std::pair<const char*, const char*>{"hours", "h"},
+                                 {"hour", "h"},
+                                 {"hr", "h"},
+                                 {"days", "d"},
+                                 {"day", "d"},
+                                 {"sec", "s"},
+                                 {"inches", "in"},
+                                 {"inch", "in"},
+                                 {"-1", ""}}) {
+    u = Replaced(u, from, to);
+  }
+  u = Replaced(u, "/", "");
+  struct TKnown {
+    const char* text;
+    TUnit::TKind kind;
+    double factor, seconds;
+  };
+  using K = TUnit::TKind;
+  const TKnown known[] = {
+      {"mm", K::Depth, 1, 1},
+      {"0.1mm", K::Depth, 0.1, 1},
+      {"cm", K::Depth, 10, 1},
+      {"in", K::Depth, 25.4, 1},
+      {"mmh", K::Rate, 1, 3600},
+      {"mmd", K::Rate, 1, 86400},
+      {"mmmin", K::Rate, 1, 60},
+      {"inh", K::Rate, 25.4, 3600},
+      {"ind", K::Rate, 25.4, 86400},
+      {"ls", K::Volume, 0.001, 1},
+      {"m3s", K::Volume, 1, 1},
+      {"cfs", K::Volume, 0.028316846592, 1},
+      {"ft3s", K::Volume, 0.028316846592, 1},
+  };
+  for (const auto& k : known) {
+    if (u == k.text) {
+      unit.kind = k.kind;
+      unit.factor = k.factor;
+      unit.seconds = k.seconds;
+      return unit;
+    }
+  }
+  return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------
@@ -221,16 +325,36 @@ bool OneOrTwoDigits(const std::string& text, std::size_t& pos, int& value) {
   return true;
 }
 
+// Eight or ten digits beginning with a year of this era or the last.
+bool IsCompactDate(const std::string& text) {
+  return (text.size() == 8 || text.size() == 10) &&
+         std::all_of(text.begin(), text.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }) &&
+         (text.rfind("19", 0) == 0 || text.rfind("20", 0) == 0);
+}
+
 struct TDate {
   std::int64_t seconds = 0;  // since 1970-01-01 00:00
   bool hasClock = false;
 };
 
-// YYYY-MM-DD, DD.MM.YYYY or DD/MM/YYYY, then optionally (after a blank or
-// a T) HH:MM or HH:MM:SS.
-std::optional<TDate> ParseDate(const std::string& text) {
+// YYYY-MM-DD, DD.MM.YYYY or DD/MM/YYYY (MM/DD/YYYY with `monthFirst`), then
+// optionally (after a blank or a T) HH:MM or HH:MM:SS.
+std::optional<TDate> ParseDate(const std::string& text, bool monthFirst = false) {
   std::size_t pos = 0;
   int year = 0, month = 0, day = 0;
+  if (IsCompactDate(text)) {
+    // YYYYMMDD or YYYYMMDDHH, the hour as the start of the record's interval.
+    int hour = 0;
+    Digits(text, pos, 4, year);
+    Digits(text, pos, 2, month);
+    Digits(text, pos, 2, day);
+    if (text.size() == 10) Digits(text, pos, 2, hour);
+    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23) {
+      return std::nullopt;
+    }
+    return TDate{DaysFromCivil(year, month, day) * 86400 + hour * 3600, text.size() == 10};
+  }
   if (text.size() >= 5 && text[4] == '-') {
     if (!Digits(text, pos, 4, year) || text[pos++] != '-' || !OneOrTwoDigits(text, pos, month) ||
         pos >= text.size() || text[pos++] != '-' || !OneOrTwoDigits(text, pos, day)) {
@@ -243,6 +367,7 @@ std::optional<TDate> ParseDate(const std::string& text) {
         text[pos++] != mark || !Digits(text, pos, 4, year)) {
       return std::nullopt;
     }
+    if (mark == '/' && monthFirst) std::swap(day, month);
   }
   if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return std::nullopt;
   int hour = 0, minute = 0, second = 0;
@@ -311,169 +436,818 @@ std::optional<double> ParseValue(const std::string& text, bool decimalComma) {
   return ParseReal(value);
 }
 
-std::string CellName(int row, int column, const std::string& header) {
-  return "Row " + std::to_string(row) + ", column " + std::to_string(column + 1) + " \"" +
-         Trim(header) + "\"";
-}
-
 TTableReadResult Refuse(std::string message) {
   return {std::nullopt, std::move(message)};
+}
+
+TTableReadResult Ask(TTableReadResult::TQuestion question, std::string message) {
+  return {std::nullopt, std::move(message), question};
+}
+
+bool IsNumberOrDate(const std::string& field, bool decimalComma) {
+  const std::string f = Trim(field);
+  if (f.empty()) return false;
+  return ParseValue(f, decimalComma) || ParseDate(f) || ParseDate(f, true);
+}
+
+// The format row of some exports under the header: "5s 15s 20d 14n".
+bool IsFormatRow(const std::vector<std::string>& fields) {
+  for (const auto& field : fields) {
+    const std::string f = Trim(field);
+    std::size_t digits = 0;
+    while (digits < f.size() && std::isdigit(static_cast<unsigned char>(f[digits]))) ++digits;
+    if (digits == 0 || digits + 1 != f.size() ||
+        !std::isalpha(static_cast<unsigned char>(f.back())))
+      return false;
+  }
+  return !fields.empty();
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string StepText(double seconds) {
+  struct TUnitName {
+    double seconds;
+    const char* name;
+  };
+  for (const TUnitName u : {TUnitName{86400, "day"}, {3600, "hour"}, {60, "minute"}}) {
+    const double count = seconds / u.seconds;
+    if (count >= 1 && count == std::floor(count)) {
+      return ShortestText(count) + " " + u.name + (count == 1 ? "" : "s");
+    }
+  }
+  return ShortestText(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+double UnitSeconds(const std::string& unit) {
+  if (unit == "minutes") return 60;
+  if (unit == "hours") return 3600;
+  if (unit == "days") return 86400;
+  return 0;
+}
+
+// The most frequent of the steps (the first of equally frequent ones).
+double UsualStep(const std::vector<double>& steps) {
+  double best = steps.empty() ? 0 : steps.front();
+  std::size_t bestCount = 0;
+  for (std::size_t i = 0; i < steps.size() && i < 200; ++i) {
+    const auto count = static_cast<std::size_t>(std::count(steps.begin(), steps.end(), steps[i]));
+    if (count > bestCount) {
+      best = steps[i];
+      bestCount = count;
+    }
+  }
+  return best;
+}
+
+bool SameStep(double a, double b) {
+  return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
 }
 
 }  // namespace
 
 TTableReadResult ReadTable(const std::string& input, bool needRunoff) {
+  TTableOptions options;
+  options.NeedRunoff = needRunoff;
+  return ReadTable(input, options);
+}
+
+TTableReadResult ReadTable(const std::string& input, const TTableOptions& options) {
   namespace T = TableTexts;
   std::string text = input;
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-  const char separator = DetectSeparator(text);
+  // The separator is read from the first line that has one: the header, or
+  // the description of a station before it.
+  char separator = 0;
+  {
+    std::size_t start = 0;
+    for (int line = 0; line <= T::kMaxLeadingLines && start < text.size() && separator == 0;
+         ++line) {
+      if (text[start] != '#') separator = DetectSeparator(text, start);
+      std::size_t end = start;
+      while (end < text.size() && !IsLineEnd(text[end])) ++end;
+      start = end < text.size() ? SkipLineEnd(text, end) : end;
+    }
+  }
   if (separator == 0) {
-    return Refuse("Row 1: the header row has no columns separated by commas, semicolons or tabs.");
+    // No comma, semicolon or tab in the first lines: columns lined up with
+    // blanks, when the first line has more than one name.
+    const std::string firstLine = text.substr(0, text.find_first_of("\r\n"));
+    const auto name = firstLine.find_first_not_of(' ');
+    if (name != std::string::npos && firstLine.find(' ', name) != std::string::npos &&
+        firstLine.find_first_not_of(' ', firstLine.find(' ', name)) != std::string::npos) {
+      separator = ' ';
+    }
+  }
+  if (separator == 0) {
+    return Refuse(
+        "Row 1: the header row has no columns separated by commas, semicolons, tabs or blanks. "
+        "Save the "
+        "table as CSV (a spreadsheet does).");
   }
   const bool decimalComma = separator != ',';
-  const std::vector<TRow> rows = SplitRows(text, separator);
+  std::vector<TRow> rows = SplitRows(text, separator);
   if (rows.empty()) return Refuse("Row 1: the table is empty.");
+  std::vector<std::string> report;
 
-  // The header: which column holds what.
-  const std::vector<std::string>& header = rows.front().fields;
-  int columnOf[6] = {-1, -1, -1, -1, -1, -1};
-  for (int c = 0; c < static_cast<int>(header.size()); ++c) {
-    const TRole role = RoleOf(header[c]);
-    if (role == TRole::Other) continue;
-    int& slot = columnOf[static_cast<int>(role)];
-    if (slot >= 0) {
-      return Refuse("Row 1, columns " + std::to_string(slot + 1) + " \"" + Trim(header[slot]) +
-                    "\" and " + std::to_string(c + 1) + " \"" + Trim(header[c]) +
-                    "\": both name the " + RoleText(role) + "; keep one of them.");
+  // The header is the row above the first record; text above it (a
+  // station's description, comment lines) is not read. A row of units or of
+  // field formats may stand between the header and the records.
+  std::size_t first = rows.size();
+  for (std::size_t r = 0; r < rows.size() && first == rows.size(); ++r) {
+    const auto& fields = rows[r].fields;
+    const auto numbers = std::count_if(fields.begin(), fields.end(), [&](const std::string& f) {
+      return IsNumberOrDate(f, decimalComma);
+    });
+    if (r > 0 && fields.size() >= 2 && numbers > 0 &&
+        static_cast<std::size_t>(2 * numbers) >= fields.size()) {
+      first = r;
     }
-    slot = c;
   }
-  auto column = [&](TRole role) { return columnOf[static_cast<int>(role)]; };
-  const int timeColumn = column(TRole::Date) >= 0 ? column(TRole::Date) : column(TRole::Time);
-  if (timeColumn < 0) {
-    return Refuse("Row 1: no time column; name it " + NameList(TRole::Time) + ", " +
-                  NameList(TRole::Date) + ".");
+  std::size_t headerIndex = 0;
+  std::optional<std::size_t> unitsIndex;
+  if (first < rows.size()) {
+    headerIndex = first - 1;
+    if (headerIndex > 0 && IsFormatRow(rows[headerIndex].fields)) --headerIndex;
+    const auto& candidate = rows[headerIndex].fields;
+    if (headerIndex > 0 && !candidate.empty() &&
+        (Trim(candidate.front()) == "#" || Trim(candidate.front()).empty()) &&
+        rows[headerIndex - 1].fields.size() == candidate.size()) {
+      unitsIndex = headerIndex;
+      --headerIndex;
+    }
+  } else {
+    while (headerIndex + 1 < rows.size() && rows[headerIndex].fields.front().rfind('#', 0) == 0)
+      ++headerIndex;
+    first = headerIndex + 1;
   }
-  if (column(TRole::Rain) < 0) {
-    return Refuse("Row 1: no rain column; name it " + NameList(TRole::Rain) + ".");
+  std::vector<std::string> header = rows[headerIndex].fields;
+  const int headerLine = rows[headerIndex].line;
+  if (!header.empty() && header.front().rfind('#', 0) == 0) header.front().erase(0, 1);
+  for (auto& name : header) name = Trim(name);
+  {
+    const auto numbers = std::count_if(header.begin(), header.end(), [&](const std::string& f) {
+      return IsNumberOrDate(f, decimalComma);
+    });
+    if (header.size() >= 2 && static_cast<std::size_t>(2 * numbers) >= header.size()) {
+      return Refuse("Row " + std::to_string(headerLine) +
+                    ": the table has no header row naming its columns; add one (time or date, "
+                    "rain, escape, runoff).");
+    }
   }
-  if (needRunoff && column(TRole::Runoff) < 0) {
-    return Refuse("Row 1: no runoff column, which an analysis needs; name it " +
-                  NameList(TRole::Runoff) + ".");
+  if (headerLine > 1) {
+    report.push_back("lines 1 to " + std::to_string(headerLine - 1) +
+                     ": text before the header, not read");
   }
-  const bool hasEscape = column(TRole::Escape) >= 0;
-  const bool hasRunoff = needRunoff;
-  const std::size_t count = rows.size() - 1;
-
-  auto cell = [&](const TRow& row, int c) {
+  if (first < rows.size()) {
+    std::size_t named = 0;
+    for (std::size_t c = 0; c < rows[first].fields.size(); ++c) {
+      if (!Trim(rows[first].fields[c]).empty()) named = c + 1;
+    }
+    if (named > header.size()) {
+      return Refuse("Row " + std::to_string(headerLine) + ": the header row names " +
+                    std::to_string(header.size()) + (header.size() == 1 ? " column" : " columns") +
+                    ", the records below it have " + std::to_string(named) +
+                    ". Separate the names in the header as the values are separated.");
+    }
+  }
+  const auto rowLine = [&](int line) { return "Row " + std::to_string(line); };
+  const auto columnName = [&](int c) {
+    return "column " + std::to_string(c + 1) + " \"" + header[c] + "\"";
+  };
+  auto cellOf = [&](const TRow& row, int c) {
     return c < static_cast<int>(row.fields.size()) ? Trim(row.fields[c]) : std::string();
   };
+  const std::size_t dataEnd = rows.size();
+  const std::size_t count = dataEnd - first;
+
+  // Which column holds what: the user's mapping first, then the names.
+  const int columns = static_cast<int>(header.size());
+  std::vector<TRole> roleOf(columns, TRole::Other);
+  for (int c = 0; c < columns; ++c) roleOf[c] = RoleOf(header[c]);
+  int columnOf[7] = {-1, -1, -1, -1, -1, -1, -1};
+  auto slot = [&](TRole role) -> int& { return columnOf[static_cast<int>(role)]; };
+  std::vector<bool> given(7, false);
+  std::map<int, std::string> givenUnits;
+  for (const auto& [roleName, name] : options.Columns) {
+    TRole role = TRole::Other;
+    for (TRole r : {TRole::Time, TRole::Rain, TRole::Escape, TRole::Runoff}) {
+      if (roleName == RoleText(r)) role = r;
+    }
+    if (role == TRole::Other) {
+      return Refuse("--columns " + roleName + "=" + name +
+                    ": the roles are time, rain, escape and runoff.");
+    }
+    // NAME[UNIT] gives the unit of a header that has none ("RH[0.1 mm]").
+    auto find = [&](const std::string& wanted) {
+      for (int c = 0; c < columns; ++c) {
+        if (Lower(header[c]) == Lower(Trim(wanted)) || NormalName(header[c]) == Lower(Trim(wanted)))
+          return c;
+      }
+      return -1;
+    };
+    int found = find(name);
+    const auto open = name.rfind('[');
+    if (found < 0 && open != std::string::npos && !name.empty() && name.back() == ']') {
+      found = find(name.substr(0, open));
+      if (found >= 0) givenUnits[found] = Trim(name.substr(open + 1, name.size() - open - 2));
+    }
+    if (found < 0) {
+      std::string list;
+      for (int c = 0; c < columns; ++c) list += (c ? ", \"" : "\"") + header[c] + "\"";
+      return Refuse("--columns " + roleName + "=" + name + ": the table has no such column; its " +
+                    "columns are " + list + ".");
+    }
+    slot(role) = found;
+    given[static_cast<int>(role)] = true;
+  }
+  std::vector<int> unknown;  // columns whose names say nothing
+  for (int c = 0; c < columns; ++c) {
+    bool taken = false;
+    for (int s : columnOf) taken = taken || s == c;
+    // A column of text (a station name, a quality flag) cannot be meant.
+    const bool numbers = first < rows.size() && ParseValue(cellOf(rows[first], c), decimalComma);
+    if (roleOf[c] == TRole::Other && !taken && numbers) unknown.push_back(c);
+  }
+  // A one-letter name (T, P, Q, E) is taken only when no other column could
+  // be meant and its values could be what the name says.
+  auto plausible = [&](TRole role, int c, std::string& why) {
+    double previous = 0, largest = 0;
+    for (std::size_t r = first; r < dataEnd; ++r) {
+      const std::string v = cellOf(rows[r], c);
+      const auto value = ParseValue(v, decimalComma);
+      // Gaps and dates are told later, row by row.
+      if (!value) continue;
+      if (role == TRole::Time && r > first && *value <= previous) {
+        why = "its values do not increase (row " + std::to_string(rows[r].line) + ")";
+        return false;
+      }
+      if (role == TRole::Rain && *value < 0) {
+        why = "it holds negative values (row " + std::to_string(rows[r].line) + ")";
+        return false;
+      }
+      previous = *value;
+      largest = std::max(largest, std::fabs(*value));
+    }
+    const double limit = role == TRole::Rain ? 500 : role == TRole::Escape ? 50 : 0;
+    if (limit > 0 && largest > limit) {
+      why = "values up to " + ShortestText(largest) + " are not those of the " + RoleText(role);
+      return false;
+    }
+    return true;
+  };
+  // A role that no column is named for is told before any doubt about names.
+  auto named = [&](TRole role) {
+    if (slot(role) >= 0) return true;
+    return std::find(roleOf.begin(), roleOf.end(), role) != roleOf.end();
+  };
+  if (!named(TRole::Date) && !named(TRole::Time)) {
+    return Refuse("Row " + std::to_string(headerLine) + ": no time column; name it " +
+                  NameList(TRole::Time) + ", " + NameList(TRole::Date) +
+                  ", or give --columns time=NAME.");
+  }
+  if (!named(TRole::Rain)) {
+    return Refuse("Row " + std::to_string(headerLine) + ": no rain column; name it " +
+                  NameList(TRole::Rain) + ", or give --columns rain=NAME." +
+                  (named(TRole::Runoff) ? " A table of runoff alone cannot be imported." : ""));
+  }
+  if (options.NeedRunoff && !named(TRole::Runoff)) {
+    return Refuse("Row " + std::to_string(headerLine) +
+                  ": no runoff column, which an analysis needs; name it " +
+                  NameList(TRole::Runoff) + ", or give --columns runoff=NAME.");
+  }
+  std::vector<std::string> unusedNotes;
+  for (TRole role :
+       {TRole::Date, TRole::Hour, TRole::Time, TRole::Rain, TRole::Escape, TRole::Runoff}) {
+    if (role == TRole::Runoff && !options.NeedRunoff) continue;
+    if (given[static_cast<int>(role)]) continue;
+    // The user's time column, dates or numbers, is the only one.
+    if (role == TRole::Date && given[static_cast<int>(TRole::Time)]) continue;
+    std::vector<int> full, single;
+    for (int c = 0; c < columns; ++c) {
+      if (roleOf[c] != role) continue;
+      bool taken = false;
+      for (int s : columnOf) taken = taken || s == c;
+      if (taken) continue;
+      (NormalName(header[c]).size() == 1 ? single : full).push_back(c);
+    }
+    if (full.size() > 1) {
+      return Refuse("Row " + std::to_string(headerLine) + ", columns " +
+                    std::to_string(full[0] + 1) + " \"" + header[full[0]] + "\" and " +
+                    std::to_string(full[1] + 1) + " \"" + header[full[1]] + "\": both name the " +
+                    RoleText(role) + "; keep one of them, or say which with --columns " +
+                    RoleText(role == TRole::Date ? TRole::Time : role) + "=NAME.");
+    }
+    if (full.size() == 1) {
+      slot(role) = full[0];
+      for (int c : single) {
+        unusedNotes.push_back(columnName(c) + " (named like the " + std::string(RoleText(role)) +
+                              ", but " + columnName(full[0]) + " is taken)");
+      }
+      continue;
+    }
+    if (single.empty()) continue;
+    // The clock time beside a date column is not a one-letter question.
+    if (role == TRole::Time && slot(TRole::Date) >= 0) continue;
+    const char* what = RoleText(role);
+    std::string why;
+    std::string others;
+    for (std::size_t k = 0; k < unknown.size() && k < 12; ++k) {
+      others += (k ? ", " : "") + columnName(unknown[k]);
+    }
+    if (unknown.size() > 12) others += " and " + std::to_string(unknown.size() - 12) + " more";
+    std::string fault;
+    if (single.size() > 1) {
+      fault = columnName(single[0]) + " and " + columnName(single[1]) +
+              " are both named like the " + what;
+    } else if (!unknown.empty()) {
+      fault = columnName(single[0]) + " has a one-letter name, and " + others +
+              " could also be the " + what;
+    } else if (!plausible(role, single[0], why)) {
+      fault = columnName(single[0]) + " has a one-letter name, and " + why;
+    }
+    if (!fault.empty()) {
+      return Refuse("Row " + std::to_string(headerLine) + ": " + fault +
+                    ". Say which column holds the " + what + " with --columns " + what +
+                    "=NAME, or rename it in the table (" +
+                    NameList(role == TRole::Date ? TRole::Time : role) + ").");
+    }
+    slot(role) = single[0];
+  }
+  const int dateColumn = slot(TRole::Date);
+  const int timeColumn = dateColumn >= 0 ? dateColumn : slot(TRole::Time);
+  const bool hasEscape = slot(TRole::Escape) >= 0;
+  const bool hasRunoff = options.NeedRunoff;
+
+  // Units: in the header's brackets, else in a row of units under it.
+  auto unitText = [&](int c) {
+    if (givenUnits.count(c)) return givenUnits[c];
+    std::string unit = HeaderUnit(header[c]);
+    if (unit.empty() && unitsIndex) unit = cellOf(rows[*unitsIndex], c);
+    return unit;
+  };
+  struct TDepthColumn {
+    TRole role;
+    int column;
+    TUnit unit;
+    std::vector<double>* target;
+  };
+  TTableRecords records;
+  std::vector<TDepthColumn> depths;
+  for (const auto& [role, target] :
+       {std::pair<TRole, std::vector<double>*>{TRole::Rain, &records.Rain},
+        {TRole::Escape, hasEscape ? &records.Escape : nullptr},
+        {TRole::Runoff, hasRunoff ? &records.Runoff : nullptr}}) {
+    if (target == nullptr) continue;
+    const int c = slot(role);
+    const std::string text = unitText(c);
+    const auto unit = ParseUnit(text);
+    if (!unit) {
+      return Refuse(rowLine(unitsIndex && HeaderUnit(header[c]).empty() ? rows[*unitsIndex].line
+                                                                        : headerLine) +
+                    ", " + columnName(c) + ": the unit \"" + text +
+                    "\" is not one the import knows (mm, 0.1 mm, cm, in, mm/h, mm/d, l/s, m3/s, "
+                    "cfs). Give the values in one of them.");
+    }
+    if (unit->kind == TUnit::TKind::Volume && !options.AreaKm2) {
+      return Ask(TTableReadResult::TQuestion::Area,
+                 rowLine(headerLine) + ", " + columnName(c) + ": \"" + text +
+                     "\" is a volume per time; give the catchment area in km2 (--area KM2) to "
+                     "turn it into mm.");
+    }
+    depths.push_back({role, c, *unit, target});
+  }
+
   auto missing = [&](const TRow& row, int c, const std::string& value) {
     const std::string what =
         value.empty() ? "the value is missing." : "\"" + value + "\" is not a number.";
-    return CellName(row.line, c, header[c]) + ": " + what + T::kGapNote;
+    return rowLine(row.line) + ", " + columnName(c) + ": " + what + T::kGapNote;
   };
 
-  TTableRecords records;
-  std::vector<std::int64_t> seconds;
-  bool fromDates = column(TRole::Date) >= 0;
   // Loggers often write the date and the clock time in two columns.
-  const int clockColumn = fromDates && column(TRole::Time) >= 0 && rows.size() > 1 &&
-                                  cell(rows[1], column(TRole::Time)).find(':') != std::string::npos
-                              ? column(TRole::Time)
-                              : -1;
-  bool anyClock = false;
-  for (std::size_t r = 1; r < rows.size(); ++r) {
+  const int clockColumn =
+      dateColumn >= 0 && slot(TRole::Time) >= 0 && first < dataEnd &&
+              cellOf(rows[first], slot(TRole::Time)).find(':') != std::string::npos
+          ? slot(TRole::Time)
+          : -1;
+  const int hourColumn = dateColumn >= 0 && clockColumn < 0 ? slot(TRole::Hour) : -1;
+  std::vector<int> hours;
+  std::vector<std::string> timeTexts;
+  std::vector<std::vector<double>> raw(depths.size());
+  for (std::size_t r = first; r < dataEnd; ++r) {
     const TRow& row = rows[r];
+    const std::size_t number = r - first + 1;
     // Faults in the records before the limit are told first.
-    if (r == static_cast<std::size_t>(T::kMaxRecords) + 1) {
-      return Refuse(CellName(row.line, timeColumn, header[timeColumn]) + ": record " +
-                    std::to_string(r) + " of " + std::to_string(count) +
+    if (number == static_cast<std::size_t>(T::kMaxRecords) + 1) {
+      return Refuse(rowLine(row.line) + ", " + columnName(timeColumn) + ": record " +
+                    std::to_string(number) + " of " +
+                    (options.Truncated ? "more than " + std::to_string(T::kMaxRecords)
+                                       : std::to_string(count)) +
                     "; the program takes at most " + std::to_string(T::kMaxRecords) +
                     " records. Cut the table into shorter stretches.");
     }
-    // Time: a number, or a date.
-    std::string timeText = cell(row, timeColumn);
+    std::string timeText = cellOf(row, timeColumn);
     if (timeText.empty()) return Refuse(missing(row, timeColumn, timeText));
     if (clockColumn >= 0) {
-      const std::string clock = cell(row, clockColumn);
+      const std::string clock = cellOf(row, clockColumn);
       if (clock.empty()) return Refuse(missing(row, clockColumn, clock));
       timeText += " " + clock;
     }
-    if (r == 1 && !fromDates && !ParseValue(timeText, decimalComma)) fromDates = true;
-    if (fromDates) {
-      const auto date = ParseDate(timeText);
-      if (!date) {
-        return Refuse(CellName(row.line, timeColumn, header[timeColumn]) + ": \"" + timeText +
-                      "\" is not a date (YYYY-MM-DD, DD.MM.YYYY or DD/MM/YYYY, each with an "
-                      "optional time HH:MM).");
+    if (hourColumn >= 0) {
+      const std::string hour = cellOf(row, hourColumn);
+      const auto value = ParseValue(hour, false);
+      if (!value || *value < 0 || *value > 24 || *value != std::floor(*value)) {
+        return Refuse(rowLine(row.line) + ", " + columnName(hourColumn) + ": \"" + hour +
+                      "\" is not an hour (0 to 23, or 1 to 24).");
       }
-      anyClock = anyClock || date->hasClock;
-      if (!seconds.empty() && date->seconds <= seconds.back()) {
-        return Refuse(CellName(row.line, timeColumn, header[timeColumn]) + ": " +
-                      DateText(date->seconds, anyClock) + " does not come after " +
-                      DateText(seconds.back(), anyClock) + "; times must increase.");
+      hours.push_back(static_cast<int>(*value));
+    }
+    timeTexts.push_back(timeText);
+    for (std::size_t k = 0; k < depths.size(); ++k) {
+      const int c = depths[k].column;
+      const std::string valueText = cellOf(row, c);
+      const auto value = ParseValue(valueText, decimalComma);
+      if (!value) return Refuse(missing(row, c, valueText));
+      // A negative escape rate is water added to the rain, and the run sets
+      // its own floor under the runoff; only rain cannot be negative.
+      if (*value < 0 && depths[k].role == TRole::Rain) {
+        return Refuse(rowLine(row.line) + ", " + columnName(c) + ": " + valueText +
+                      " is negative; rain is a depth. Replace negative values (some stations "
+                      "write -1 for a trace of rain) by 0.");
       }
-      seconds.push_back(date->seconds);
-    } else {
-      const auto time = ParseValue(timeText, decimalComma);
-      if (!time) return Refuse(missing(row, timeColumn, timeText));
-      if (!records.Time.empty() && *time <= records.Time.back()) {
-        return Refuse(CellName(row.line, timeColumn, header[timeColumn]) + ": " + timeText +
+      raw[k].push_back(*value);
+    }
+  }
+  if (count < 12) {
+    return Refuse(rowLine(rows.back().line) + ", " + columnName(timeColumn) + ": the table has " +
+                  std::to_string(count) + (count == 1 ? " record" : " records") +
+                  "; the program needs at least 12.");
+  }
+  const int timeLine0 = rows[first].line;
+  auto lineOf = [&](std::size_t i) { return rows[first + i].line; };
+
+  // Time: numbers as they stand, or dates.
+  // In a column named as a date, 20121001 and 2012100100 are dates.
+  bool fromDates = !ParseValue(timeTexts[0], decimalComma).has_value() ||
+                   (dateColumn >= 0 && IsCompactDate(timeTexts[0]));
+  std::vector<double> stepSeconds(count, 0);  // 0: not known
+  std::string timeReport;
+  const double wantedUnit = UnitSeconds(options.TimeUnit);
+  double unitSeconds = wantedUnit;
+  std::string unitName = options.TimeUnit;
+  if (fromDates) {
+    const bool slashes = timeTexts[0].find('/') != std::string::npos;
+    using TOrder = TTableOptions::TDateOrder;
+    struct TReading {
+      bool monthFirst;
+      std::vector<std::int64_t> seconds;
+      std::size_t failed = 0;  // index of the first date that does not parse, or count
+      bool anyClock = false;
+      bool regular = true;
+    };
+    // Hours 1 to 24 name the hour that ends then; 0 to 23 the one that
+    // begins.
+    const bool hourEnds = !hours.empty() && *std::max_element(hours.begin(), hours.end()) == 24;
+    if (!hours.empty() && hourEnds && *std::min_element(hours.begin(), hours.end()) == 0) {
+      return Refuse(rowLine(headerLine) + ", " + columnName(hourColumn) +
+                    ": hours from 0 to 24; an hour is either the one that begins (0 to 23) or "
+                    "the one that ends (1 to 24).");
+    }
+    auto read = [&](bool monthFirst) {
+      TReading reading{monthFirst, {}, count, false, true};
+      for (std::size_t i = 0; i < count; ++i) {
+        const auto date = ParseDate(timeTexts[i], monthFirst);
+        if (!date) {
+          reading.failed = i;
+          return reading;
+        }
+        reading.anyClock = reading.anyClock || date->hasClock || !hours.empty();
+        reading.seconds.push_back(date->seconds +
+                                  (hours.empty() ? 0 : (hours[i] - (hourEnds ? 1 : 0)) * 3600));
+      }
+      for (std::size_t i = 2; i < count; ++i) {
+        reading.regular = reading.regular && reading.seconds[i] - reading.seconds[i - 1] ==
+                                                 reading.seconds[1] - reading.seconds[0];
+      }
+      return reading;
+    };
+    std::vector<TReading> readings;
+    if (!slashes || options.DateOrder != TOrder::MonthFirst) readings.push_back(read(false));
+    if (slashes && options.DateOrder != TOrder::DayFirst) readings.push_back(read(true));
+    std::vector<TReading> parsed;
+    for (const auto& reading : readings) {
+      if (reading.failed == count) parsed.push_back(reading);
+    }
+    if (parsed.empty()) {
+      const std::size_t i = readings.front().failed;
+      return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": \"" + timeTexts[i] +
+                    "\" is not a date (YYYY-MM-DD, DD.MM.YYYY or DD/MM/YYYY, each with an "
+                    "optional time HH:MM, or YYYYMMDD[HH]" +
+                    std::string(slashes ? "; MM/DD/YYYY with --month-first" : "") + ").");
+    }
+    TReading chosen = parsed.front();
+    std::string order = slashes                                       ? ""
+                        : timeTexts[0].find('.') != std::string::npos ? ", day first (DD.MM.YYYY)"
+                                                                      : "";
+    if (parsed.size() == 2) {
+      if (parsed[0].regular == parsed[1].regular) {
+        return Ask(TTableReadResult::TQuestion::DateOrder,
+                   rowLine(timeLine0) + ", " + columnName(timeColumn) + ": \"" + timeTexts[0] +
+                       "\" and the dates after it can be read day first or month " +
+                       "first, and the steps are " + (parsed[0].regular ? "regular" : "irregular") +
+                       " either way. Say which with --day-first or --month-first.");
+      }
+      chosen = parsed[0].regular ? parsed[0] : parsed[1];
+      order = std::string(chosen.monthFirst ? ", month first (MM/DD/YYYY)"
+                                            : ", day first (DD/MM/YYYY)") +
+              ": the other order gives irregular steps";
+    } else if (slashes) {
+      order =
+          std::string(chosen.monthFirst ? ", month first (MM/DD/YYYY)"
+                                        : ", day first (DD/MM/YYYY)") +
+          (options.DateOrder == TOrder::Find ? ": the other order gives no dates" : " as asked");
+    }
+    const std::vector<std::int64_t>& seconds = chosen.seconds;
+    for (std::size_t i = 1; i < count; ++i) {
+      if (seconds[i] <= seconds[i - 1]) {
+        return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " +
+                      DateText(seconds[i], chosen.anyClock) + " does not come after " +
+                      DateText(seconds[i - 1], chosen.anyClock) + "; times must increase.");
+      }
+    }
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < count; ++i) {
+      steps.push_back(static_cast<double>(seconds[i] - seconds[i - 1]));
+    }
+    const double usual = UsualStep(steps);
+    if (!options.Irregular) {
+      for (std::size_t i = 1; i < count; ++i) {
+        if (steps[i - 1] == usual) continue;
+        const double ratio = steps[i - 1] / usual;
+        const std::string guess =
+            ratio == std::floor(ratio)
+                ? (ratio == 2 ? "one record missing?"
+                              : ShortestText(ratio - 1) + " records missing?")
+                : "a step of " + StepText(steps[i - 1]) + ", not " + StepText(usual) + ".";
+        return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " +
+                      DateText(seconds[i - 1], chosen.anyClock) + " to " +
+                      DateText(seconds[i], chosen.anyClock) + ": " + guess +
+                      " The table's step is " + StepText(usual) +
+                      ". Fill the gap, or give --irregular to take the steps as they are.");
+      }
+    }
+    bool wholeDays = true;
+    for (const double step : steps) wholeDays = wholeDays && std::fmod(step, 86400.0) == 0;
+    if (unitSeconds == 0) {
+      unitSeconds = wholeDays ? 86400.0 : 3600.0;
+      unitName = wholeDays ? "days" : "hours";
+    }
+    // The dates mark the start of each interval; a record's time is its end.
+    const std::int64_t firstStep = seconds[1] - seconds[0];
+    for (std::size_t i = 0; i < count; ++i) {
+      records.Time.push_back(static_cast<double>(seconds[i] - seconds[0] + firstStep) /
+                             unitSeconds);
+      stepSeconds[i] = static_cast<double>(i == 0 ? firstStep : seconds[i] - seconds[i - 1]);
+    }
+    const bool showClock = chosen.anyClock && !(unitSeconds == 86400.0 && seconds[0] % 86400 == 0);
+    records.TimeOrigin = unitName + " since " + DateText(seconds[0], showClock);
+    timeReport = "dates" + order + ", step " + StepText(usual) +
+                 (options.Irregular ? " (other steps taken as they are)" : "") + "; times in " +
+                 records.TimeOrigin;
+  } else {
+    // Plain numbers have no unit of their own; depths per hour (or per day)
+    // say it, when they all agree.
+    std::string unitSource;
+    if (unitSeconds == 0) {
+      double rate = 0;
+      bool agree = true;
+      for (const auto& column : depths) {
+        if (column.unit.kind != TUnit::TKind::Rate) continue;
+        agree = agree && (rate == 0 || rate == column.unit.seconds);
+        rate = column.unit.seconds;
+      }
+      if (rate > 0 && agree) {
+        unitSeconds = rate;
+        unitName = rate == 86400 ? "days" : rate == 3600 ? "hours" : "minutes";
+        unitSource = " (as the units of the depths say; --time-unit to change)";
+      }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto time = ParseValue(timeTexts[i], decimalComma);
+      if (!time) return Refuse(missing(rows[first + i], timeColumn, timeTexts[i]));
+      if (i > 0 && *time <= records.Time.back()) {
+        return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " + timeTexts[i] +
                       " does not come after " + ShortestText(records.Time.back()) +
                       "; times must increase.");
       }
       records.Time.push_back(*time);
     }
-    // Depths per time unit.
-    const std::pair<TRole, std::vector<double>*> depths[] = {
-        {TRole::Rain, &records.Rain},
-        {TRole::Escape, hasEscape ? &records.Escape : nullptr},
-        {TRole::Runoff, hasRunoff ? &records.Runoff : nullptr},
-    };
-    for (const auto& [role, target] : depths) {
-      if (target == nullptr) continue;
-      const int c = column(role);
-      const std::string valueText = cell(row, c);
-      const auto value = ParseValue(valueText, decimalComma);
-      if (!value) return Refuse(missing(row, c, valueText));
-      if (*value < 0) {
-        return Refuse(CellName(row.line, c, header[c]) + ": " + valueText +
-                      " is negative; rain, escape rate and runoff are depths per time unit.");
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < count; ++i) steps.push_back(records.Time[i] - records.Time[i - 1]);
+    const double usual = UsualStep(steps);
+    if (!options.Irregular) {
+      for (std::size_t i = 1; i < count; ++i) {
+        if (SameStep(steps[i - 1], usual)) continue;
+        return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " + timeTexts[i - 1] +
+                      " to " + timeTexts[i] + ": a step of " + ShortestText(steps[i - 1]) +
+                      ", not " + ShortestText(usual) +
+                      " as in the rest of the table. Fill the gap, or give --irregular to take "
+                      "the steps as they are.");
       }
-      target->push_back(*value);
     }
-  }
-  if (count < 12) {
-    return Refuse("Row " + std::to_string(rows.back().line) + ", column " +
-                  std::to_string(timeColumn + 1) + " \"" + Trim(header[timeColumn]) +
-                  "\": the table has " + std::to_string(count) +
-                  (count == 1 ? " record" : " records") + "; the program needs at least 12.");
+    for (std::size_t i = 0; i < count; ++i) {
+      const double step = i == 0 ? (count > 1 ? steps[0] : 1) : steps[i - 1];
+      stepSeconds[i] = unitSeconds > 0 ? step * unitSeconds : 0;
+    }
+    timeReport = "numbers, step " + ShortestText(usual) +
+                 (unitName.empty() ? " time units" : " " + unitName + unitSource) +
+                 (options.Irregular ? " (other steps taken as they are)" : "");
   }
 
-  if (fromDates) {
-    // Hours, or days when every step is a whole number of days. The dates
-    // mark the start of each interval; a record's time is its end.
-    bool wholeDays = true;
-    for (std::size_t i = 1; i < seconds.size(); ++i) {
-      wholeDays = wholeDays && (seconds[i] - seconds[i - 1]) % 86400 == 0;
+  // The input file holds a time of 1 or more with two decimals: steps that
+  // this rounding would merge or bend are refused here, not run with steps
+  // of 0.
+  {
+    std::optional<double> previous;
+    for (std::size_t i = 0; i < count; ++i) {
+      const double t = records.Time[i];
+      const double written = ParseReal(Trim(FormatInputNumber(t, 12))).value_or(t);
+      if (previous && i > 0) {
+        const double step = t - records.Time[i - 1];
+        const double writtenStep = written - *previous;
+        if (writtenStep <= 0 || std::fabs(writtenStep - step) > 0.01 * step) {
+          std::string advice;
+          if (fromDates) {
+            advice = stepSeconds[i] >= 60 && std::fmod(stepSeconds[i], 60) == 0 && unitSeconds != 60
+                         ? " In minutes (--time-unit minutes) the times keep their steps."
+                         : " The input file cannot hold steps this short: take the sums of "
+                           "longer intervals.";
+          } else {
+            advice = " Give the time in a unit in which the step is 1 or more.";
+          }
+          return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": the time " +
+                        ShortestText(t) + " is written " + Trim(FormatInputNumber(t, 12)) +
+                        " in the input file, " +
+                        (writtenStep <= 0 ? "which does not come after the time before it"
+                                          : "which changes the step by more than 1 %") +
+                        "." + advice);
+        }
+      }
+      previous = written;
     }
-    const double unit = wholeDays ? 86400.0 : 3600.0;
-    const std::int64_t firstStep = seconds[1] - seconds[0];
-    for (const std::int64_t s : seconds) {
-      records.Time.push_back(static_cast<double>(s - seconds[0] + firstStep) / unit);
-    }
-    const bool showClock = anyClock && !(wholeDays && seconds[0] % 86400 == 0);
-    records.TimeOrigin =
-        std::string(wholeDays ? "days" : "hours") + " since " + DateText(seconds[0], showClock);
   }
+  report.insert(
+      report.begin(),
+      "time: " + columnName(timeColumn) +
+          (clockColumn >= 0 ? " with the clock of " + columnName(clockColumn) : std::string()) +
+          (hourColumn >= 0
+               ? " with the hour of " + columnName(hourColumn) +
+                     (hours.empty() || *std::max_element(hours.begin(), hours.end()) == 24
+                          ? " (1 to 24: the hour that ends then)"
+                          : " (0 to 23: the hour that begins then)")
+               : std::string()) +
+          ", " + timeReport);
+
+  // Depths: rain and runoff per record, the escape rate per time unit.
+  const std::string perUnit =
+      unitName.empty() ? "per time unit" : "per " + unitName.substr(0, unitName.size() - 1);
+  for (std::size_t k = 0; k < depths.size(); ++k) {
+    const TDepthColumn& column = depths[k];
+    const TUnit& unit = column.unit;
+    const bool escape = column.role == TRole::Escape;
+    using K = TUnit::TKind;
+    if ((unit.kind == K::Rate || unit.kind == K::Volume) && stepSeconds[0] == 0) {
+      return Refuse(rowLine(headerLine) + ", " + columnName(column.column) + ": \"" + unit.text +
+                    "\" is per time, but the time column holds plain numbers; give their unit "
+                    "with --time-unit hours (or days, minutes).");
+    }
+    std::string how;
+    for (std::size_t i = 0; i < count; ++i) {
+      const double v = raw[k][i];
+      const double stepUnits = stepSeconds[i] > 0 ? stepSeconds[i] / unitSeconds
+                               : i == 0           ? records.Time[1] - records.Time[0]
+                                                  : records.Time[i] - records.Time[i - 1];
+      double value = v;
+      switch (unit.kind) {
+        case K::AsGiven:
+          break;
+        case K::Depth:
+          value = escape ? v * unit.factor / stepUnits : v * unit.factor;
+          break;
+        case K::Rate:
+          value = escape ? v * unit.factor * (unitSeconds / unit.seconds)
+                         : v * unit.factor * (stepSeconds[i] / unit.seconds);
+          break;
+        case K::Volume:
+          value = v * unit.factor * (escape ? unitSeconds : stepSeconds[i]) /
+                  (*options.AreaKm2 * 1000.0);
+          break;
+      }
+      column.target->push_back(value);
+    }
+    const std::string target = escape ? "mm " + perUnit : "mm per record";
+    switch (unit.kind) {
+      case K::AsGiven:
+        how = "no unit given: taken as " + target;
+        break;
+      case K::Depth:
+        how =
+            unit.text + (unit.factor == 1 && !escape ? " per record" : ", converted to " + target);
+        break;
+      case K::Rate:
+        how = unit.text + ", converted to " + target;
+        break;
+      case K::Volume:
+        how =
+            unit.text + " over " + ShortestText(*options.AreaKm2) + " km2, converted to " + target;
+        break;
+    }
+    report.push_back(std::string(RoleText(column.role)) + ": " + columnName(column.column) + ", " +
+                     how);
+  }
+  if (!hasEscape) report.push_back("escape: no column");
+  std::string unused;
+  for (int c = 0; c < columns; ++c) {
+    bool taken = c == clockColumn || c == hourColumn;
+    for (const auto& column : depths) taken = taken || column.column == c;
+    taken = taken || c == timeColumn;
+    if (!taken && !header[c].empty()) unused += (unused.empty() ? "" : ", ") + columnName(c);
+  }
+  if (!unused.empty()) report.push_back("not used: " + unused);
+  for (const auto& note : unusedNotes) report.push_back("note: " + note);
+  if (hasRunoff) {
+    double rain = 0, added = 0, runoff = 0;
+    for (double v : records.Rain) rain += v;
+    for (double v : records.Escape) added += v < 0 ? -v : 0;
+    for (double v : records.Runoff) runoff += v;
+    if (runoff > rain + added) {
+      report.push_back("warning: the runoff adds up to " + ShortestText(std::round(runoff)) +
+                       " mm, more than the rain (" + ShortestText(std::round(rain)) +
+                       " mm) and added water (" + ShortestText(std::round(added)) +
+                       " mm) together; check the units and the area.");
+    }
+  }
+  records.Report = std::move(report);
   return {std::move(records), {}};
 }
 
 TTableReadResult ReadTableFile(const std::string& path, bool needRunoff) {
-  const auto text = LoadTextFile(path);
-  if (!text) return Refuse("The table \"" + path + "\" could not be read.");
-  return ReadTable(*text, needRunoff);
+  TTableOptions options;
+  options.NeedRunoff = needRunoff;
+  return ReadTableFile(path, options);
+}
+
+TTableReadResult ReadTableFile(const std::string& path, const TTableOptions& options) {
+  namespace T = TableTexts;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Refuse("The table \"" + path + "\" could not be read.");
+  // Line by line, each bounded, and only as many lines as a table the
+  // program can take needs: what lies beyond is refused unread.
+  std::string text, line;
+  const std::size_t enough = T::kMaxLeadingLines + T::kMaxRecords + 4;
+  std::size_t lines = 0;
+  char buffer[65536];
+  std::size_t lineLength = 0;
+  bool more = false;
+  while (lines < enough && in) {
+    in.read(buffer, sizeof buffer);
+    const std::streamsize got = in.gcount();
+    for (std::streamsize i = 0; i < got; ++i) {
+      if (lines >= enough) {
+        more = true;
+        break;
+      }
+      const char c = buffer[i];
+      text.push_back(c);
+      if (c == '\n' || c == '\r') {
+        if (lineLength > 0) ++lines;
+        lineLength = 0;
+      } else if (++lineLength > T::kMaxLineBytes) {
+        return Refuse("Row " + std::to_string(lines + 1) + ": a line longer than " +
+                      std::to_string(T::kMaxLineBytes >> 20) +
+                      " MB; this is not a table of measurements the program can take.");
+      }
+    }
+  }
+  if (in.bad()) return Refuse("The table \"" + path + "\" could not be read.");
+  TTableOptions read = options;
+  read.Truncated = more || (lines >= enough && in && in.peek() != EOF);
+  return ReadTable(text, read);
+}
+
+std::string OneLineText(const std::string& text, bool& changed) {
+  std::string line = text;
+  changed = false;
+  for (char& c : line) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      c = ' ';
+      changed = true;
+    }
+  }
+  return line;
 }
 
 void PutTableRecords(const TTableRecords& records, TDMTevlora& data) {

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TDMTevlora;
@@ -19,7 +20,29 @@ struct TTableRecords {
   // "hours since 2011-01-11 00:00" or "days since 2013-04-01" when the time
   // came from dates; empty when the table gave time as a number.
   std::string TimeOrigin;
+  // What the reader did, one line each: the column taken for every role with
+  // its header text, the unit read and how it was converted, the date order
+  // and the step found, the columns left unused, and warnings.
+  std::vector<std::string> Report;
   std::size_t Count() const { return Time.size(); }
+};
+
+// What the user settles where the table alone leaves a choice open.
+struct TTableOptions {
+  bool NeedRunoff = true;
+  // Role ("time", "rain", "escape" or "runoff") and the header of its column.
+  std::vector<std::pair<std::string, std::string>> Columns;
+  enum class TDateOrder { Find, DayFirst, MonthFirst } DateOrder = TDateOrder::Find;
+  // Steps that differ from the table's usual step are taken as they are.
+  bool Irregular = false;
+  // Catchment area in km2, to turn volume rates (l/s, m3/s, cfs) into depths.
+  std::optional<double> AreaKm2;
+  // "minutes", "hours" or "days": the unit of the time written; for a time
+  // column of plain numbers, the unit those numbers are in. Empty: hours or
+  // days, found from the dates.
+  std::string TimeUnit;
+  // Set by the file reader when it stopped before the end of a long file.
+  bool Truncated = false;
 };
 
 // The reader's answer: records, or the message that names the row and the
@@ -27,10 +50,17 @@ struct TTableRecords {
 struct TTableReadResult {
   std::optional<TTableRecords> Records;
   std::string Message;
+  // A refusal that an answer of the user settles (the window asks it).
+  enum class TQuestion { None, DateOrder, Area } Question = TQuestion::None;
 };
 
 namespace TableTexts {
 inline constexpr int kMaxRecords = 1500;
+// Longer lines are not a table of measurements; they are refused before they
+// are held in memory.
+inline constexpr std::size_t kMaxLineBytes = 4u << 20;
+// Lines of text before the header (a station's description) that are read.
+inline constexpr int kMaxLeadingLines = 200;
 inline constexpr const char* kGapNote =
     " The model has no place for gaps: fill the record or shorten the table to a stretch "
     "without them.";
@@ -44,8 +74,16 @@ inline constexpr const char* kNumericTimeTitle = "time as given in the table, de
 // the end of it, so the first record lies at one time step, as in the
 // program's own example files.
 TTableReadResult ReadTable(const std::string& text, bool needRunoff);
+TTableReadResult ReadTable(const std::string& text, const TTableOptions& options);
 // The same for a file; a file that cannot be read is refused with its name.
+// The file is read line by line and no further than a table the program can
+// take, so a huge file neither fills the memory nor is read to its end.
 TTableReadResult ReadTableFile(const std::string& path, bool needRunoff);
+TTableReadResult ReadTableFile(const std::string& path, const TTableOptions& options);
+
+// Text for a line of a file (a title, a file name): line ends and other
+// control characters become blanks; `changed` tells whether any did.
+std::string OneLineText(const std::string& text, bool& changed);
 
 // Puts the records into the data set: NrOfData, the record arrays (none
 // removed) and Title2; a record without an escape rate gets MaxEscape.

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
+#include <algorithm>
+#include <optional>
 
 #include "TableFile.h"
 #include "TextFile.h"
@@ -43,26 +45,49 @@ void TRainForm::TableImportActionExecute() {
     if (!RunFileDialog(TableImportDialog, chosen)) return;
     const std::string table = chosen.toStdString();
     const bool analysis = OptionComboBox->currentIndex() == 0;
-    const TTableReadResult result = ReadTableFile(table, analysis);
+    TTableOptions options;
+    options.NeedRunoff = analysis;
+    TTableReadResult result = ReadTableFile(table, options);
+    if (result.Question == TTableReadResult::TQuestion::DateOrder) {
+      options.DateOrder = d.ConfirmYesNo(T::kTableDayFirst) ? TTableOptions::TDateOrder::DayFirst
+                                                            : TTableOptions::TDateOrder::MonthFirst;
+      result = ReadTableFile(table, options);
+    }
     if (!result.Records) {
-      Message(result.Message);
+      Message(result.Message +
+              (result.Question == TTableReadResult::TQuestion::Area ? T::kTableAreaNeeded : ""));
       return;
     }
+    const TTableRecords& records = *result.Records;
     // The mode and the reservoir fields stay as the user sees them.
-    auto shown = [](QLineEdit* edit, double current) {
-      return TryStringToFloat(edit->text().toStdString()).value_or(current);
-    };
-    d.MaxStorage = shown(MaxStorEdit, d.MaxStorage);
-    d.InitStorage = shown(InitStorEdit, d.InitStorage);
-    d.MaxEscape = shown(EscapeEdit, d.MaxEscape);
+    auto shown = [](QLineEdit* edit) { return TryStringToFloat(edit->text().toStdString()); };
+    std::optional<double> escape;
+    if (records.Escape.empty()) {
+      // The field may still hold an earlier file's value: the user says
+      // whether it is meant for this table.
+      escape = shown(EscapeEdit);
+      if (!escape ||
+          !d.ConfirmYesNo(
+              QString::fromUtf8(T::kTableEscapeFromField).arg(EscapeEdit->text()).toStdString())) {
+        Message(T::kTableEscapeNeeded);
+        return;
+      }
+    } else {
+      // As the batch import: the largest escape rate of the table.
+      escape = *std::max_element(records.Escape.begin(), records.Escape.end());
+    }
+    d.MaxStorage = shown(MaxStorEdit).value_or(d.MaxStorage);
+    d.InitStorage = shown(InitStorEdit).value_or(d.InitStorage);
+    d.MaxEscape = *escape;
     d.Analysis = analysis;
     d.RunKind = analysis ? " Ana" : " Pre";
     // A new data set: no drainage parameter file of an earlier one goes with it.
     d.ParLoaded = false;
     d.AlphaMissing = false;
     HideCompanion(alfaForm_);
-    PutTableRecords(*result.Records, d);
-    d.Title1 = "Imported from " + QFileInfo(chosen).fileName().toStdString();
+    PutTableRecords(records, d);
+    bool changed = false;
+    d.Title1 = OneLineText("Imported from " + QFileInfo(chosen).fileName().toStdString(), changed);
     d.FileName = ChangeFileExt(table, ".inp");
 
     Title1Edit->setText(FileText(d.Title1));
@@ -78,6 +103,11 @@ void TRainForm::TableImportActionExecute() {
     ShowTab(InputTabSheet);
     ShowDataSet();
     ShowStatus(T::kTableImportedStatus);
+    // What was taken, converted and left: the user checks it before a run.
+    std::string report = T::kTableReport;
+    for (const auto& line : records.Report) report += line + "\n";
+    if (changed) report += T::kTableTitleBlanks;
+    Message(report);
   });
 }
 
