@@ -205,9 +205,13 @@ TEST_F(BatchHostile, WorkingCopiesOfEndedRunsAreRemoved) {
   const std::string own = std::to_string(::getpid());
   const std::string ended[] = {"basin.run999999999~", "basin.run" + own + "~",
                                "basin.run999999999~.Ab12Cd"};
-  const std::string kept[] = {"basin.run1~", "other.run999999999~", "basin.runner~"};
-  for (const auto& name : ended) WriteFileBytes(File("stale/" + name), "old");
-  for (const auto& name : kept) WriteFileBytes(File("stale/" + name), "old");
+  const std::string kept[] = {"basin.run1~", "other.run999999999~", "basin.runner~",
+                              "basin.run999999998~"};
+  const std::string copy = ReadFileBytes(File(kInput)).substr(0, 100);
+  for (const auto& name : ended) WriteFileBytes(File("stale/" + name), copy);
+  for (const auto& name : kept) WriteFileBytes(File("stale/" + name), copy);
+  WriteFileBytes(File("stale/basin.run999999998~"), "a file of the user's");
+  WriteFileBytes(File("stale/basin.run999999999~.Ab12Cd"), "");
   // Written before this process started: not this process's copy.
   fs::last_write_time(File("stale/basin.run" + own + "~"),
                       fs::last_write_time(File("stale/basin.inp")) - std::chrono::hours(24 * 365));

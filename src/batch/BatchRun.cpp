@@ -46,11 +46,11 @@ std::optional<double> ProcessStart(long pid) {
   for (int i = 0; i < 20 && fields >> field; ++i) {
   }
   if (!fields) return std::nullopt;
-  std::ifstream system("/proc/stat");
+  std::ifstream kernel("/proc/stat");
   double boot = -1;
-  for (std::string key; system >> key;) {
+  for (std::string key; kernel >> key;) {
     if (key == "btime") {
-      system >> boot;
+      kernel >> boot;
       break;
     }
   }
@@ -68,6 +68,18 @@ bool CreatorEnded(long pid, double written) {
   const std::optional<double> start = ProcessStart(pid);
   // The boot time is whole seconds: a second of room either way.
   return start && written < *start - 1;
+}
+
+// True when the file holds what a working copy holds as far as it was
+// written: nothing yet, or the start of an input file. A file of the user's
+// that happens to have such a name is left alone.
+bool HoldsAWorkingCopy(const fs::path& path) {
+  const std::string header = std::string(DataModuleTexts::kInputHeader) + "\r\n";
+  std::ifstream in(path, std::ios::binary);
+  std::string start(header.size(), '\0');
+  in.read(start.data(), static_cast<std::streamsize>(start.size()));
+  start.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  return header.compare(0, start.size(), start) == 0;
 }
 
 // Removes the working copies of `input` that runs stopped by force left
@@ -93,7 +105,7 @@ void RemoveStaleCopies(const std::string& input, const std::string& shownInput) 
     if (::lstat(entry->path().c_str(), &status) != 0 || !S_ISREG(status.st_mode)) continue;
     const double written =
         static_cast<double>(status.st_mtim.tv_sec) + status.st_mtim.tv_nsec * 1e-9;
-    if (!CreatorEnded(std::stol(digits), written)) continue;
+    if (!CreatorEnded(std::stol(digits), written) || !HoldsAWorkingCopy(entry->path())) continue;
     if (::unlink(entry->path().c_str()) == 0) {
       PrintMessage("tevlora-batch: removed \"" + entry->path().string() +
                    "\", the working copy of a run of \"" + shownInput + "\" that did not end");
