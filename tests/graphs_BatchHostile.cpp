@@ -76,7 +76,8 @@ TEST_F(BatchHostile, SpecialFilesAreRefusedNeverOpenedNorReplaced) {
       std::string arguments = c.arguments;
       arguments.replace(arguments.find(" T"), 2, std::string(" ") + target);
       EXPECT_EQ(Tool(arguments), c.status) << arguments << ": " << errors_;
-      EXPECT_TRUE(IsFifo("pipe") && fs::is_symlink(File("link")) && fs::is_directory(File("folder")))
+      EXPECT_TRUE(IsFifo("pipe") && fs::is_symlink(File("link")) &&
+                  fs::is_directory(File("folder")))
           << arguments;
     }
   }
@@ -126,9 +127,8 @@ TEST_F(BatchHostile, AFullStandardOutputIsAnError) {
 TEST_F(BatchHostile, SummaryFieldsAreNoFormulas) {
   const std::string input = ReadFileBytes(File(kInput));
   const std::vector<std::pair<std::string, std::string>> names = {
-      {"=1+2.inp", "'=1+2.inp,"},   {"@SUM(A1).inp", "'@SUM(A1).inp,"},
-      {"+1.inp", "'+1.inp,"},       {"-cmd.inp", "'-cmd.inp,"},
-      {"=a,b.inp", "\"'=a,b.inp\","}, {"plain.inp", "plain.inp,"}};
+      {"=1+2.inp", "'=1+2.inp,"}, {"@SUM(A1).inp", "'@SUM(A1).inp,"}, {"+1.inp", "'+1.inp,"},
+      {"-cmd.inp", "'-cmd.inp,"}, {"=a,b.inp", "\"'=a,b.inp\","},     {"plain.inp", "plain.inp,"}};
   std::string arguments = "run --summary";
   for (const auto& [name, field] : names) {
     WriteFileBytes(File(name), input);
@@ -145,9 +145,10 @@ TEST_F(BatchHostile, SummaryFieldsAreNoFormulas) {
 // value quoted from a file is cut.
 TEST_F(BatchHostile, MessagesShowControlBytesEscapedAndCutValues) {
   const std::string escape = "\x1b[2J";
-  WriteFileBytes(File("bad.inp"), CrLf({" Input data for Tevlora program", " Analysis and reconstruction",
-                                        "", "t", "t", "", " Filename: x",
-                                        " Maximum dead storage: " + escape + std::string(500, '7')}));
+  WriteFileBytes(
+      File("bad.inp"),
+      CrLf({" Input data for Tevlora program", " Analysis and reconstruction", "", "t", "t", "",
+            " Filename: x", " Maximum dead storage: " + escape + std::string(500, '7')}));
   struct TCase {
     std::string arguments, shown;
     int status;

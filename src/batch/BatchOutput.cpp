@@ -1,11 +1,11 @@
 // What every command of tevlora-batch that writes a file has in common: the
 // drawing application without a display, and the rule that nothing is written
 // over a file the user did not offer.
-#include <QGuiApplication>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -67,7 +67,8 @@ std::string Quoted(const std::string& name) {
 
 // Why a file that exists and is no regular file is never written; nothing
 // when it is one.
-std::optional<std::string> SpecialFileRefusal(const std::string& target, const struct stat& status) {
+std::optional<std::string> SpecialFileRefusal(const std::string& target,
+                                              const struct stat& status) {
   if (S_ISREG(status.st_mode)) return std::nullopt;
   if (S_ISDIR(status.st_mode)) return Quoted(target) + " is a folder; nothing is written over it.";
   return Quoted(target) +

@@ -135,7 +135,8 @@ class TSavedCopy {
       const std::size_t letters = std::min<std::size_t>(room - leaf - 2, 4);
       for (int attempt = 0; attempt < 100 && name_.empty(); ++attempt) {
         std::string extension = ".~";
-        for (std::size_t k = 0; k < letters; ++k) extension += "abcdefghijklmnopqrstuvwxyz"[device() % 26];
+        for (std::size_t k = 0; k < letters; ++k)
+          extension += "abcdefghijklmnopqrstuvwxyz"[device() % 26];
         Create(stem + extension);
       }
     }
@@ -168,10 +169,11 @@ class TCopyNamingDialogs : public TUserDialogs {
   TCopyNamingDialogs(TUserDialogs& inner, std::string copy, std::string input)
       : inner_(inner), copy_(std::move(copy)), input_(std::move(input)) {}
   std::string Named(std::string text) const {
-    for (const auto& [from, to] : {std::pair{copy_, input_},
-                                   std::pair{PrintableText(copy_), PrintableText(input_)}}) {
+    for (const auto& [from, to] :
+         {std::pair{copy_, input_}, std::pair{PrintableText(copy_), PrintableText(input_)}}) {
       if (from.empty()) continue;
-      for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      for (auto at = text.find(from); at != std::string::npos;
+           at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
       }
     }

@@ -94,7 +94,9 @@ bool TStderrDialogs::ConfirmYesNo(const std::string& question) {
   return false;
 }
 
-void TStderrDialogs::Progress(const std::string& line) { PrintMessage(line); }
+void TStderrDialogs::Progress(const std::string& line) {
+  PrintMessage(line);
+}
 
 namespace {
 // What the command printed must have reached standard output: a full disk

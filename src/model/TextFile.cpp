@@ -339,7 +339,8 @@ void TTextReader::InvalidNumber(const std::string& token) const {
   std::string text = "Invalid numeric input";
   if (!name_.empty()) text += " in file \"" + PrintableText(name_) + "\"";
   text += ", line " + std::to_string(LineNumber());
-  text += token.empty() ? ": a number is missing" : ": \"" + ShownValue(token) + "\" is not a number";
+  text +=
+      token.empty() ? ": a number is missing" : ": \"" + ShownValue(token) + "\" is not a number";
   throw TIOError(text);
 }
 
@@ -597,10 +598,17 @@ double StringToFloat(std::string_view text) {
 namespace {
 void AppendEscaped(std::string& out, unsigned char c) {
   switch (c) {
-    case '\t': out += "\\t"; return;
-    case '\r': out += "\\r"; return;
-    case '\n': out += "\\n"; return;
-    default: break;
+    case '\t':
+      out += "\\t";
+      return;
+    case '\r':
+      out += "\\r";
+      return;
+    case '\n':
+      out += "\\n";
+      return;
+    default:
+      break;
   }
   static const char kHex[] = "0123456789ABCDEF";
   out += "\\x";

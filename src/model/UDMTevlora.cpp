@@ -230,9 +230,8 @@ constexpr int kMaxInputRecords = 1500;
 constexpr std::size_t kMaxInputBytes = std::size_t{16} << 20;
 
 std::string TooManyRecordsText(const std::string& fileName) {
-  return "The input file \"" + fileName + "\" holds more than " +
-         std::to_string(kMaxInputRecords) + " records; the program takes at most " +
-         std::to_string(kMaxInputRecords) + ".";
+  return "The input file \"" + fileName + "\" holds more than " + std::to_string(kMaxInputRecords) +
+         " records; the program takes at most " + std::to_string(kMaxInputRecords) + ".";
 }
 }  // namespace
 
