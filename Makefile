@@ -4,6 +4,8 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS := 60
+# Folders of downloaded tables whose starts seed the table reader's fuzzing.
+TABLE_SEEDS :=
 
 # Any sanitizer report ends the test program; the toolkit's own leaks are
 # suppressed (see the file).
@@ -38,8 +40,8 @@ test-clang: setup
 
 fuzz: setup
 	cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTEVLORA_FUZZ=ON
-	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_input fuzz_parameters fuzz_results fuzz_trend
-	$(SANITIZER_ENV) tools/fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_input fuzz_parameters fuzz_results fuzz_trend fuzz_table
+	$(SANITIZER_ENV) tools/fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS) $(TABLE_SEEDS)
 
 bench: build
 	$(BUILD)/tevlora-bench

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "TableFile.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UTevloraUtils.h"
@@ -106,6 +107,22 @@ inline TOutcome Trend(const std::string& bytes) {
   Place(bytes, "basin.dat");
   try {
     ReadTrendFile(Folder() + "/basin.out");
+    return {};
+  } catch (const TIOError& error) {
+    return {false, error.what()};
+  }
+}
+
+// A measured table (CSV), read for an analysis and for a prediction. A
+// refusal must name its reason; a table fit for an analysis is fit for a
+// prediction too.
+inline TOutcome Table(const std::string& bytes) {
+  try {
+    const TTableReadResult analysis = ReadTable(bytes, true);
+    const TTableReadResult prediction = ReadTable(bytes, false);
+    if (analysis.Records && !prediction.Records) return {false, {}};
+    if (!prediction.Records) return {false, prediction.Message};
+    if (!analysis.Records) return {false, analysis.Message};
     return {};
   } catch (const TIOError& error) {
     return {false, error.what()};

@@ -16,7 +16,8 @@ TEST(ReaderFindings, EachFileIsReadOrRefusedWithAMessage) {
   const std::pair<const char*, TReader> readers[] = {{"input", FuzzReaders::Input},
                                                      {"parameters", FuzzReaders::Parameters},
                                                      {"results", FuzzReaders::Results},
-                                                     {"trend", FuzzReaders::Trend}};
+                                                     {"trend", FuzzReaders::Trend},
+                                                     {"table", FuzzReaders::Table}};
   int files = 0;
   for (const auto& [name, reader] : readers) {
     const auto folder = std::filesystem::path(TEST_DATA_DIR) / "reader_findings" / name;

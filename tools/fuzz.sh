@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs each fuzz target of the file readers for a bounded time:
-#   tools/fuzz.sh BUILD_FOLDER SECONDS
-# The seeds are the small example files of Data/ of the reader's kind and the
-# files that once made a reader fail (tests/data/reader_findings/<reader>/,
-# replayed by the normal tests as well). A file that makes a reader fail now
+#   tools/fuzz.sh BUILD_FOLDER SECONDS [TABLE_FOLDER...]
+# The seeds are the small example files of Data/ of the reader's kind, the
+# first 40 kB of every file in the TABLE_FOLDERs (tables as people download
+# them, for the table reader) and the files that once made a reader fail
+# (tests/data/reader_findings/<reader>/, replayed by the normal tests as well). A file that makes a reader fail now
 # is kept under BUILD_FOLDER/findings/<reader>/; add it to
 # tests/data/reader_findings/<reader>/ with the fix. Exit status 1 when any
 # target found something.
@@ -11,13 +12,21 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-fuzz}
 seconds=${2:-60}
+tables=("${@:3}")
 status=0
-declare -A extension=([input]=inp [parameters]=par [results]=out [trend]=dat)
-for reader in input parameters results trend; do
+declare -A extension=([input]=inp [parameters]=par [results]=out [trend]=dat [table]=csv)
+for reader in input parameters results trend table; do
   corpus="$build/corpus/$reader"
   findings="$build/findings/$reader"
   mkdir -p "$corpus" "$findings"
   find Data -maxdepth 1 -name "*.${extension[$reader]}" -size -40k -exec cp {} "$corpus/" \;
+  if [ "$reader" = table ]; then
+    for folder in "${tables[@]}"; do
+      for file in "$folder"/*; do
+        [ -f "$file" ] && head -c 40000 "$file" >"$corpus/seed_$(basename "$file")"
+      done
+    done
+  fi
   findings_kept="tests/data/reader_findings/$reader"
   if [ -d "$findings_kept" ]; then find "$findings_kept" -type f -exec cp {} "$corpus/" \; ; fi
   log="$build/fuzz_$reader.log"

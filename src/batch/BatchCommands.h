@@ -40,11 +40,33 @@ int BatchExport(const TArguments& arguments);
 class QGuiApplication;
 std::unique_ptr<QGuiApplication> MakeGuiApplication();
 
-// Why `target` may not be written: it is `source` itself, or it exists and
-// --force was not given, or (for a picture) it exists and is no picture,
-// which is never overwritten. Nothing when the way is free.
+// Why `target` may not be written: it is `source` itself (also through a
+// link), or it exists and is no regular file (a folder, a device, a pipe:
+// never written, --force or not, and never opened), or it exists and --force
+// was not given, or (for a picture) it exists and is no picture, which is
+// never overwritten. Nothing when the way is free.
 std::optional<std::string> OverwriteRefusal(const std::string& source, const std::string& target,
                                             bool force, bool picture = false);
+
+// The same for every output of one command at once, before anything is
+// written: no output may be one of the files the command reads, and no two
+// outputs may be the same file.
+struct TOutput {
+  std::string Name;
+  bool Picture = false;
+};
+std::optional<std::string> OutputsRefusal(const std::vector<std::string>& sources,
+                                          const std::vector<TOutput>& outputs, bool force);
+
+// One line of the tool's own on stderr, its control characters and bytes
+// that are not text shown escaped.
+void PrintMessage(const std::string& text);
+
+// Flushes standard output; false when a write to it failed, now or before
+// (a full disk, a closed pipe). StandardOutputFailure gives the message with
+// the system's reason, nothing when every write went through.
+bool FlushStandardOutput();
+std::optional<std::string> StandardOutputFailure();
 
 // Messages and progress lines go to stderr, exactly as the window shows them;
 // questions are answered No (the batch tool never overwrites on its own).

@@ -50,7 +50,8 @@ struct TGraphOptions {
 };
 
 int UsageError(const std::string& complaint) {
-  std::fprintf(stderr, "tevlora-batch graph: %s\n%s", complaint.c_str(), kGraphUsage);
+  std::fprintf(stderr, "tevlora-batch graph: %s\n%s", PrintableText(complaint).c_str(),
+               kGraphUsage);
   return 2;
 }
 
@@ -62,12 +63,13 @@ std::optional<int> ParseKind(const std::string& text) {
 }
 
 // Nothing is written over a file the user did not offer: an existing picture
-// only with --force, anything else (results, input, a folder) never.
-// Returns the exit status of a refusal, or 0.
+// only with --force, anything else (results, trend, input, a folder, a
+// device) never. Returns the exit status of a refusal, or 0.
 int RefusedOutput(const TGraphOptions& options) {
-  if (const auto refusal = OverwriteRefusal(options.ResultsFile, options.Output, options.Force,
-                                            /*picture=*/true)) {
-    std::fprintf(stderr, "tevlora-batch graph: %s\n", refusal->c_str());
+  const std::vector<std::string> read = {options.ResultsFile,
+                                         ChangeFileExt(options.ResultsFile, ".dat")};
+  if (const auto refusal = OutputsRefusal(read, {{options.Output, true}}, options.Force)) {
+    PrintMessage("tevlora-batch graph: " + *refusal);
     return 1;
   }
   return 0;
@@ -93,7 +95,7 @@ int DrawAndSave(const TGraphOptions& options) {
   const bool analysisFile = data.ResultsMarker == "RECO" || data.ResultsMarker == "----";
   const bool predictionFile = data.ResultsMarker == "PRED";
   if (!analysisFile && !predictionFile) {
-    std::fprintf(stderr, "%s\n", NotResultsFileText(options.ResultsFile).c_str());
+    PrintMessage(NotResultsFileText(options.ResultsFile));
     return 2;
   }
   if (IsAnalysisGraphKind(options.Kind) && !analysisFile) {
@@ -111,8 +113,7 @@ int DrawAndSave(const TGraphOptions& options) {
   const auto application = MakeGuiApplication();
   const QImage image = DrawGraph(data, options.Kind, options.Colour);
   if (!SaveGraphBitmap(image, options.Output, EndsWithPng(options.Output) ? "PNG" : "BMP")) {
-    std::fprintf(stderr, "tevlora-batch graph: \"%s\" could not be written\n",
-                 options.Output.c_str());
+    PrintMessage("tevlora-batch graph: \"" + options.Output + "\" could not be written");
     return 2;
   }
   dialogs.Message(SavedText(options.Output));
@@ -147,17 +148,17 @@ int BatchGraph(const TArguments& arguments) {
     options.Output = ChangeFileExt(options.ResultsFile, "") + "_graph" + positional[1] + ".bmp";
   }
   if (!LoadTextFile(options.ResultsFile)) {
-    std::fprintf(stderr, "tevlora-batch graph: \"%s\" cannot be read\n",
-                 options.ResultsFile.c_str());
+    PrintMessage("tevlora-batch graph: \"" + options.ResultsFile + "\" cannot be read" +
+                 ReadFailureReason());
     return 2;
   }
   try {
     return DrawAndSave(options);
   } catch (const TIOError& error) {
-    std::fprintf(stderr, "%s\n", error.what());
+    PrintMessage(error.what());
     return 2;
   } catch (const std::logic_error& error) {
-    std::fprintf(stderr, "tevlora-batch graph: %s\n", error.what());
+    PrintMessage(std::string("tevlora-batch graph: ") + error.what());
     return 2;
   }
 }

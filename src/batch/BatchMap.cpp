@@ -145,14 +145,15 @@ int BatchMap(const TArguments& arguments) {
   if (extension != ".png" && extension != ".bmp") {
     return UsageError("the picture's name must end in .png or .bmp");
   }
-  // Refused before the map is computed, which may take a while.
-  for (const auto& [target, picture] :
-       {std::pair{options.Output, true}, std::pair{options.Csv, false}}) {
-    if (target.empty()) continue;
-    if (const auto refusal = OverwriteRefusal(options.InputFile, target, options.Force, picture)) {
-      std::fprintf(stderr, "tevlora-batch map: %s\n", refusal->c_str());
-      return 1;
-    }
+  // Refused before the map is computed, which may take a while, and before
+  // either file is written.
+  std::vector<TOutput> outputs = {{options.Output, true}};
+  if (!options.Csv.empty()) outputs.push_back({options.Csv, false});
+  const std::vector<std::string> read = {options.InputFile,
+                                         ChangeFileExt(options.InputFile, ".par")};
+  if (const auto refusal = OutputsRefusal(read, outputs, options.Force)) {
+    PrintMessage("tevlora-batch map: " + *refusal);
+    return 1;
   }
   if (!LoadTextFile(options.InputFile)) {
     std::fprintf(stderr, "tevlora-batch map: \"%s\" cannot be read\n", options.InputFile.c_str());

@@ -1,14 +1,18 @@
 // What every command of tevlora-batch that writes a file has in common: the
 // drawing application without a display, and the rule that nothing is written
 // over a file the user did not offer.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <string_view>
-#include <algorithm>
 
 #include "BatchCommands.h"
+#include "TextFile.h"
 
 namespace {
 // Qt's own notes (such as a missing runtime directory) are not messages of
@@ -53,24 +57,110 @@ bool StartsLikeAPicture(const std::string& bytes) {
 }
 }  // namespace
 
+namespace {
+std::string Quoted(const std::string& name) {
+  std::string quoted = "\"";
+  quoted += PrintableText(name);
+  quoted += '"';
+  return quoted;
+}
+
+// Why a file that exists and is no regular file is never written; nothing
+// when it is one.
+std::optional<std::string> SpecialFileRefusal(const std::string& target,
+                                              const struct stat& status) {
+  if (S_ISREG(status.st_mode)) return std::nullopt;
+  if (S_ISDIR(status.st_mode)) return Quoted(target) + " is a folder; nothing is written over it.";
+  return Quoted(target) +
+         " is not a regular file (a device, a pipe or a socket); nothing is written to it.";
+}
+
+// The first bytes of an existing regular file, read without waiting: should
+// a pipe have taken the file's place since it was looked at, it is refused
+// instead of read.
+std::optional<std::string> PictureRefusal(const std::string& target) {
+  const int descriptor = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  std::string start;
+  if (descriptor >= 0) {
+    struct stat status {};
+    if (::fstat(descriptor, &status) == 0) {
+      if (auto refusal = SpecialFileRefusal(target, status)) {
+        ::close(descriptor);
+        return refusal;
+      }
+    }
+    start.resize(32);
+    const ssize_t got = ::read(descriptor, start.data(), start.size());
+    start.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    ::close(descriptor);
+  }
+  if (StartsLikeAPicture(start)) return std::nullopt;
+  return Quoted(target) + " exists and is not a picture; a picture is never written over it.";
+}
+}  // namespace
+
 std::optional<std::string> OverwriteRefusal(const std::string& source, const std::string& target,
                                             bool force, bool picture) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  const fs::file_status status = fs::status(target, error);
-  if (!fs::exists(status)) return std::nullopt;
-  if (fs::equivalent(source, target, error)) {
-    return "\"" + target + "\" is the file being read; choose another name with -o.";
+  // Asked without opening the target: a pipe would block, a device act.
+  struct stat status {};
+  if (::stat(target.c_str(), &status) != 0) return std::nullopt;
+  if (SameFile(source, target)) {
+    return Quoted(target) + " is the file being read; choose another name with -o.";
   }
+  if (auto refusal = SpecialFileRefusal(target, status)) return refusal;
   if (picture) {
-    std::string start(32, '\0');
-    std::ifstream in(target, std::ios::binary);
-    in.read(start.data(), static_cast<std::streamsize>(start.size()));
-    start.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-    if (!fs::is_regular_file(status) || !StartsLikeAPicture(start)) {
-      return "\"" + target + "\" exists and is not a picture; a picture is never written over it.";
+    if (auto refusal = PictureRefusal(target)) return refusal;
+  }
+  if (!force) return Quoted(target) + " exists; give --force to overwrite it.";
+  return std::nullopt;
+}
+
+std::optional<std::string> OutputsRefusal(const std::vector<std::string>& sources,
+                                          const std::vector<TOutput>& outputs, bool force) {
+  for (const TOutput& output : outputs) {
+    for (const std::string& source : sources) {
+      if (SameFile(source, output.Name)) {
+        return Quoted(output.Name) + " is a file being read; choose another name.";
+      }
     }
   }
-  if (!force) return "\"" + target + "\" exists; give --force to overwrite it.";
+  // Two outputs in one file: the second would quietly replace the first.
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    for (std::size_t k = i + 1; k < outputs.size(); ++k) {
+      if (SameFile(outputs[i].Name, outputs[k].Name)) {
+        return Quoted(outputs[i].Name) + " and " + Quoted(outputs[k].Name) +
+               " are the same file; give each output a name of its own.";
+      }
+    }
+  }
+  for (const TOutput& output : outputs) {
+    const std::string source = sources.empty() ? std::string() : sources.front();
+    if (auto refusal = OverwriteRefusal(source, output.Name, force, output.Picture)) return refusal;
+  }
   return std::nullopt;
+}
+
+void PrintMessage(const std::string& text) {
+  std::fprintf(stderr, "%s\n", PrintableText(text).c_str());
+}
+
+namespace {
+std::string standardOutputFailure;
+}  // namespace
+
+bool FlushStandardOutput() {
+  if (std::fflush(stdout) != 0) {
+    if (standardOutputFailure.empty()) standardOutputFailure = std::strerror(errno);
+    return false;
+  }
+  if (std::ferror(stdout)) {
+    if (standardOutputFailure.empty()) standardOutputFailure = "write error";
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::string> StandardOutputFailure() {
+  if (FlushStandardOutput()) return std::nullopt;
+  return "tevlora-batch: standard output could not be written (" + standardOutputFailure + ")";
 }

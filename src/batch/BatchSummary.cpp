@@ -22,17 +22,6 @@ std::string Exact(double value) {
   return std::string(buffer, result.ptr);
 }
 
-// A file name as one CSV field.
-std::string Field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
 bool IsAnalysisInput(const std::string& fileName) {
   TDMTevlora data;
   data.FileName = fileName;
@@ -50,7 +39,7 @@ TRunSummary::TRunSummary(const TArguments& arguments) {
   }
   if (enabled_) {
     std::printf("%s\n", kSummaryHeader);
-    std::fflush(stdout);
+    FlushStandardOutput();
   }
 }
 
@@ -62,7 +51,8 @@ void TRunSummary::End(const std::string& file, int status) {
   if (!enabled_) return;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  std::string line = Field(file);
+  // A file name such as "=1+2.inp" is no formula.
+  std::string line = CsvField(file);
   const auto add = [&line](const std::string& field) {
     line.push_back(',');
     line.append(field);
@@ -82,5 +72,5 @@ void TRunSummary::End(const std::string& file, int status) {
   }
   add(Trim(FormatFixed(seconds, 1, 3)));
   std::printf("%s\n", line.c_str());
-  std::fflush(stdout);
+  FlushStandardOutput();
 }

@@ -1,10 +1,12 @@
 // tevlora-batch: the program's runs without a window, for users who process
 // many catchments or script their studies.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "BatchCommands.h"
+#include "TextFile.h"
 
 namespace {
 const char* kUsage =
@@ -91,17 +93,29 @@ const TCommand kCommands[] = {
 
 void TStderrDialogs::Message(const std::string& text) {
   ++MessageCount;
-  std::fprintf(stderr, "%s\n", text.c_str());
+  PrintMessage(text);
 }
 
 bool TStderrDialogs::ConfirmYesNo(const std::string& question) {
-  std::fprintf(stderr, "%s No\n", question.c_str());
+  PrintMessage(question + " No");
   return false;
 }
 
 void TStderrDialogs::Progress(const std::string& line) {
-  std::fprintf(stderr, "%s\n", line.c_str());
+  PrintMessage(line);
 }
+
+namespace {
+// What the command printed must have reached standard output: a full disk
+// or a closed pipe is a failure like any other write.
+int CheckedStatus(int status) {
+  if (const auto failure = StandardOutputFailure()) {
+    PrintMessage(*failure);
+    return std::max(status, 2);
+  }
+  return status;
+}
+}  // namespace
 
 int main(int argc, char* argv[]) {
   if (argc < 2) {
@@ -111,12 +125,13 @@ int main(int argc, char* argv[]) {
   const std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
-    return 0;
+    return CheckedStatus(0);
   }
   const TArguments arguments(argv + 2, argv + argc);
   for (const auto& entry : kCommands) {
-    if (command == entry.name) return entry.handler(arguments);
+    if (command == entry.name) return CheckedStatus(entry.handler(arguments));
   }
-  std::fprintf(stderr, "tevlora-batch: unknown command \"%s\"\n\n%s", command.c_str(), kUsage);
+  std::fprintf(stderr, "tevlora-batch: unknown command \"%s\"\n\n%s",
+               PrintableText(command).c_str(), kUsage);
   return 2;
 }

@@ -17,13 +17,55 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+thread_local int lastReadError = 0;
+
+// Reads up to `limit` bytes of `path`; a folder is no file, whatever the
+// system lets a program read of it.
+std::optional<std::string> ReadUpTo(const std::string& path, std::size_t limit) {
+  lastReadError = 0;
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (descriptor < 0) {
+    lastReadError = errno;
+    return std::nullopt;
+  }
+  struct stat status {};
+  if (::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+    ::close(descriptor);
+    lastReadError = EISDIR;
+    return std::nullopt;
+  }
+  std::string text;
+  char buffer[65536];
+  while (text.size() < limit) {
+    const std::size_t wanted = std::min(sizeof buffer, limit - text.size());
+    const ssize_t got = ::read(descriptor, buffer, wanted);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      lastReadError = errno;
+      ::close(descriptor);
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(descriptor);
+  return text;
+}
+}  // namespace
+
 std::optional<std::string> LoadTextFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return buffer.str();
+  return ReadUpTo(path, std::string().max_size());
+}
+
+std::optional<std::string> LoadTextFileStart(const std::string& path, std::size_t limit) {
+  return ReadUpTo(path, limit + 1);
+}
+
+std::string ReadFailureReason() {
+  if (lastReadError == 0) return {};
+  if (lastReadError == EISDIR) return " (is a folder)";
+  return " (" + std::string(std::strerror(lastReadError)) + ")";
 }
 
 namespace {
@@ -64,15 +106,33 @@ mode_t CreationMode() {
 
 namespace {
 thread_local int lastWriteError = 0;
+// Set instead when the target is no file that may be replaced.
+thread_local const char* lastWriteRefusal = nullptr;
 
 // Remembers errno of a failing step of a safe write; returns false.
 bool WriteFailed() {
   lastWriteError = errno;
   return false;
 }
+
+void ForgetWriteFailure() {
+  lastWriteError = 0;
+  lastWriteRefusal = nullptr;
+}
+
+// A folder, a device, a pipe or a socket is never replaced by a file: the
+// rename would quietly turn it into one (as root even the null device).
+// Whether it exists is asked without opening it, so a pipe cannot block.
+bool RefuseSpecialTarget(const std::filesystem::path& target) {
+  struct stat status {};
+  if (::stat(target.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return false;
+  lastWriteRefusal = S_ISDIR(status.st_mode) ? "is a folder" : "is not a regular file";
+  return true;
+}
 }  // namespace
 
 std::string WriteFailureReason() {
+  if (lastWriteRefusal != nullptr) return " (" + std::string(lastWriteRefusal) + ")";
   if (lastWriteError == 0) return {};
   return " (" + std::string(std::strerror(lastWriteError)) + ")";
 }
@@ -84,7 +144,15 @@ namespace {
 // guessable name is followed, two writers never share it, and the rename
 // stays within one file system. Empty when it could not be written in full.
 std::string WriteTemporaryBeside(const std::filesystem::path& target, const std::string& content) {
-  std::string name = target.string() + ".XXXXXX";
+  // The target's name with a random ending, shortened where the folder's
+  // limit on names would otherwise refuse a target of a legal length.
+  std::string leaf = target.filename().string();
+  const std::filesystem::path folder =
+      target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  const std::size_t room = (limit > 0 ? static_cast<std::size_t>(limit) : 255) - 7;
+  if (leaf.size() > room) leaf.resize(room);
+  std::string name = (target.has_parent_path() ? (folder / leaf).string() : leaf) + ".XXXXXX";
   const int descriptor = ::mkstemp(name.data());
   if (descriptor < 0) {
     WriteFailed();
@@ -122,8 +190,9 @@ void SyncFolderOf(const std::filesystem::path& target) {
 }  // namespace
 
 bool SaveFileSafely(const std::string& path, const std::string& content) {
-  lastWriteError = 0;
+  ForgetWriteFailure();
   const std::filesystem::path target = ReplacedFile(path);
+  if (RefuseSpecialTarget(target)) return false;
   const std::string temporary = WriteTemporaryBeside(target, content);
   if (temporary.empty()) return false;
   if (::rename(temporary.c_str(), target.c_str()) != 0) {
@@ -136,7 +205,10 @@ bool SaveFileSafely(const std::string& path, const std::string& content) {
 }
 
 bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>>& files) {
-  lastWriteError = 0;
+  ForgetWriteFailure();
+  for (const auto& file : files) {
+    if (RefuseSpecialTarget(ReplacedFile(file.first))) return false;
+  }
   std::vector<std::filesystem::path> targets;
   std::vector<std::string> temporaries;
   const auto removeTemporaries = [&temporaries](std::size_t from) {
@@ -193,8 +265,9 @@ bool SameFile(const std::string& a, const std::string& b) {
     const bool same = fs::equivalent(a, b, error);
     if (!error) return same;
   }
-  const fs::path first = fs::weakly_canonical(fs::absolute(a, error), error);
-  const fs::path second = fs::weakly_canonical(fs::absolute(b, error), error);
+  // A link to a file not written yet names that file.
+  const fs::path first = fs::weakly_canonical(fs::absolute(ReplacedFile(a), error), error);
+  const fs::path second = fs::weakly_canonical(fs::absolute(ReplacedFile(b), error), error);
   return first.lexically_normal() == second.lexically_normal();
 }
 
@@ -274,9 +347,10 @@ int TTextReader::LineNumber() const {
 
 void TTextReader::InvalidNumber(const std::string& token) const {
   std::string text = "Invalid numeric input";
-  if (!name_.empty()) text += " in file \"" + name_ + "\"";
+  if (!name_.empty()) text += " in file \"" + PrintableText(name_) + "\"";
   text += ", line " + std::to_string(LineNumber());
-  text += token.empty() ? ": a number is missing" : ": \"" + token + "\" is not a number";
+  text +=
+      token.empty() ? ": a number is missing" : ": \"" + ShownValue(token) + "\" is not a number";
   throw TIOError(text);
 }
 
@@ -525,5 +599,102 @@ std::optional<double> TryStringToFloat(std::string_view text) {
 
 double StringToFloat(std::string_view text) {
   if (auto value = TryStringToFloat(text)) return *value;
-  throw TIOError("'" + std::string(text) + "' is not a valid floating point value");
+  throw TIOError("'" + ShownValue(text) + "' is not a valid floating point value");
+}
+
+// ---------------------------------------------------------------------------
+// Text shown to the user and fields for spreadsheets
+
+namespace {
+void AppendEscaped(std::string& out, unsigned char c) {
+  switch (c) {
+    case '\t':
+      out += "\\t";
+      return;
+    case '\r':
+      out += "\\r";
+      return;
+    case '\n':
+      out += "\\n";
+      return;
+    default:
+      break;
+  }
+  static const char kHex[] = "0123456789ABCDEF";
+  out += "\\x";
+  out += kHex[c >> 4];
+  out += kHex[c & 15];
+}
+
+// Length of the well-formed UTF-8 sequence at text[i], 0 when there is none.
+std::size_t Utf8Length(std::string_view text, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  // U+0080 to U+009F are controls too (one of them starts a terminal command).
+  if (lead == 0xC2 && byte(i + 1) <= 0x9F) return 0;
+  return length;
+}
+}  // namespace
+
+std::string PrintableText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+      ++i;
+    } else if (const std::size_t length = c >= 0x80 ? Utf8Length(text, i) : 0) {
+      out.append(text.substr(i, length));
+      i += length;
+    } else {
+      AppendEscaped(out, c);
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string ShownValue(std::string_view text) {
+  if (text.size() <= kShownValueLength) return PrintableText(text);
+  std::size_t cut = kShownValueLength;
+  // Not inside a UTF-8 sequence.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return PrintableText(text.substr(0, cut)) + "...";
+}
+
+std::string CsvField(std::string_view text) {
+  std::string field(text);
+  const bool formula =
+      !field.empty() && (field.front() == '=' || field.front() == '+' || field.front() == '@' ||
+                         field.front() == '\t' || field.front() == '\r' ||
+                         (field.front() == '-' && !ParseReal(field)));
+  if (formula) field.insert(0, 1, '\'');
+  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
+  std::string quoted = "\"";
+  for (char c : field) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
 }

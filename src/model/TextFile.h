@@ -21,15 +21,25 @@ class TIOError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Reads a whole text file into memory; nullopt when it cannot be opened.
+// Reads a whole text file into memory; nullopt when it cannot be opened or
+// is a folder (ReadFailureReason then says why).
 std::optional<std::string> LoadTextFile(const std::string& path);
+// The same, but at most `limit` + 1 bytes of it: a longer result tells the
+// caller that the file goes on beyond `limit`, which it need not hold.
+std::optional<std::string> LoadTextFileStart(const std::string& path, std::size_t limit);
+
+// Why the last LoadTextFile on this thread failed, in brackets after a blank
+// (" (is a folder)", " (Permission denied)"); empty when it gave no reason.
+std::string ReadFailureReason();
 
 // Writes `content` to `path` through a temporary file beside it, so that a
 // failed write never leaves a damaged file in place of a good one. The
 // temporary file has a fresh name and is created exclusively; it reaches the
 // disk before it replaces the old file, whose permissions it keeps; a
-// symbolic link is kept and the file it points to replaced. Returns false
-// when the file could not be written; the old file is then untouched.
+// symbolic link is kept and the file it points to replaced. A folder, a
+// device, a pipe or a socket in the way is never replaced nor opened.
+// Returns false when the file could not be written; the old file is then
+// untouched.
 bool SaveFileSafely(const std::string& path, const std::string& content);
 inline bool SaveTextFileSafely(const std::string& path, const std::string& content) {
   return SaveFileSafely(path, content);
@@ -46,7 +56,8 @@ bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>
 std::string WriteFailureReason();
 
 // True when `a` and `b` name the same file: the same file on disk when both
-// exist, otherwise the same normalised absolute path.
+// exist, otherwise the same normalised absolute path once symbolic links,
+// also those that point to no file yet, are followed.
 bool SameFile(const std::string& a, const std::string& b);
 
 // `path` with its extension replaced (or added) by `extension` (".out" ...).
@@ -164,3 +175,18 @@ std::optional<double> TryStringToFloat(std::string_view text);
 double StringToFloat(std::string_view text);
 
 std::string Trim(std::string_view text);
+
+// Text from a file or a user, made safe to show on a terminal or in a box:
+// control characters, bytes that are not UTF-8 and the C1 controls appear as
+// \xNN (\t, \r, \n as such); everything else stays as it is.
+std::string PrintableText(std::string_view text);
+// A value quoted in a message (a cell, a token of a file): printable as
+// above and cut after kShownValueLength bytes with "...".
+inline constexpr std::size_t kShownValueLength = 40;
+std::string ShownValue(std::string_view text);
+
+// One field of a CSV line for spreadsheets: quoted when it holds a comma, a
+// double quote or a line end, and preceded by a single quote when it begins
+// with =, +, @, a tab, a carriage return, or a - that does not begin a
+// number, so that a spreadsheet never takes it for a formula.
+std::string CsvField(std::string_view text);

@@ -230,11 +230,30 @@ bool TDMTevlora::ReadInputFile() {
   return true;
 }
 
+namespace {
+// As many records as the input tab takes; a file with more is refused before
+// it can fill the memory.
+constexpr int kMaxInputRecords = 1500;
+// Far more than any file of that many records: 1500 lines of 10 kB.
+constexpr std::size_t kMaxInputBytes = std::size_t{16} << 20;
+
+std::string TooManyRecordsText(const std::string& fileName) {
+  return "The input file \"" + fileName + "\" holds more than " + std::to_string(kMaxInputRecords) +
+         " records; the program takes at most " + std::to_string(kMaxInputRecords) + ".";
+}
+}  // namespace
+
 // Reads FileName into `d` (a copy of this data module).
 bool TDMTevlora::ReadInputFileInto(TDMTevlora& d) const {
-  const auto text = LoadTextFile(FileName);
+  const auto text = LoadTextFileStart(FileName, kMaxInputBytes);
   if (!text) {
-    Dialogs->Message(InputFileNotOpenedText(FileName));
+    // A folder is no damaged file: the message says what it is.
+    const std::string reason = ReadFailureReason();
+    Dialogs->Message(InputFileNotOpenedText(FileName) + (reason == " (is a folder)" ? reason : ""));
+    return false;
+  }
+  if (text->size() > kMaxInputBytes) {
+    Dialogs->Message(TooManyRecordsText(FileName));
     return false;
   }
   TTextReader in(*text, FileName);
@@ -313,6 +332,10 @@ bool TDMTevlora::ReadInputFileInto(TDMTevlora& d) const {
   int n = 0;
   try {
     while (!in.SeekEof()) {
+      if (n == kMaxInputRecords) {
+        Dialogs->Message(TooManyRecordsText(FileName));
+        return false;
+      }
       ++n;
       const int serial = in.ReadInteger();
       const double time = in.ReadReal();
