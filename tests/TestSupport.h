@@ -3,6 +3,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,21 @@ class TRecordingDialogs : public TUserDialogs {
   }
   void Progress(const std::string& line) override { progress.push_back(line); }
   void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
+  std::optional<double> AskNumber(const std::string& question, double) override {
+    numberQuestions.push_back(question);
+    if (numbers.empty()) return std::nullopt;
+    const std::optional<double> answer = numbers.front();
+    numbers.pop_front();
+    return answer;
+  }
 
   std::vector<std::string> messages;
   std::vector<std::string> questions;
   std::vector<std::string> progress;
   std::vector<int> pauses;
   std::deque<bool> answers;
+  std::vector<std::string> numberQuestions;
+  std::deque<std::optional<double>> numbers;  // nullopt: cancelled
 };
 
 // A fresh directory under the system's temporary directory, removed again

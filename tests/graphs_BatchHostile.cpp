@@ -139,6 +139,15 @@ TEST_F(BatchHostile, SummaryFieldsAreNoFormulas) {
   for (const auto& [name, field] : names) {
     EXPECT_NE(summary.find("\n" + field), std::string::npos) << name << "\n" << summary;
   }
+
+  // A results table with a signed number reaches the exported table as text.
+  std::string results = ReadFileBytes(File(kResults));
+  const auto record = results.find("\r\n 1 ");
+  ASSERT_NE(record, std::string::npos);
+  results.replace(record + 2, 2, "+1");
+  WriteFileBytes(File("signed.out"), results);
+  ASSERT_EQ(Tool("export signed.out -o signed.csv"), 0) << errors_;
+  EXPECT_NE(ReadFileBytes(File("signed.csv")).find("\n'+1,"), std::string::npos);
 }
 
 // Control characters of a name or a file reach the terminal escaped, and a
@@ -149,6 +158,8 @@ TEST_F(BatchHostile, MessagesShowControlBytesEscapedAndCutValues) {
       File("bad.inp"),
       CrLf({" Input data for Tevlora program", " Analysis and reconstruction", "", "t", "t", "",
             " Filename: x", " Maximum dead storage: " + escape + std::string(500, '7')}));
+  WriteFileBytes(File("cell.csv"), "time,rain,escape,runoff\n1,1,0.1," + escape +
+                                        std::string(500, '7') + "\n");
   struct TCase {
     std::string arguments, shown;
     int status;
@@ -157,6 +168,7 @@ TEST_F(BatchHostile, MessagesShowControlBytesEscapedAndCutValues) {
       {"run bad.inp", "\"\\x1B[2J777", 2},
       {"graph '" + escape + ".out' 1", "\"\\x1B[2J.out\"", 2},
       {"graph " + std::string(kResults) + " 1 -o '" + escape + "\n.bmp'", "\\x1B[2J\\n.bmp", 0},
+      {"import cell.csv -o cell.inp", "\"\\x1B[2J777", 2},
   };
   for (const TCase& c : cases) {
     EXPECT_EQ(Tool(c.arguments), c.status) << errors_;
@@ -173,8 +185,10 @@ TEST_F(BatchHostile, RunsSpeakOfTheUsersFileAtAnyLegalLength) {
   fs::create_directory(File("named.inp"));
   EXPECT_EQ(Tool("run named.inp"), 2);
   EXPECT_NE(errors_.find("is a folder"), std::string::npos) << errors_;
-  EXPECT_EQ(Tool("graph named.inp 1"), 2);
-  EXPECT_NE(errors_.find("is a folder"), std::string::npos) << errors_;
+  for (const char* command : {"graph named.inp 1", "map named.inp -o named.png"}) {
+    EXPECT_EQ(Tool(command), 2);
+    EXPECT_NE(errors_.find("is a folder"), std::string::npos) << command << ": " << errors_;
+  }
 
   // The working copy cannot be written: a full disk.
   const std::string large = ReadFileBytes(TestDataFile("hupsel_h_winter1112_1500.inp"));

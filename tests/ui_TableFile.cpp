@@ -145,7 +145,7 @@ TEST_F(RainFormTable, RefusedTableShowsTheMessageAndChangesNothing) {
   EXPECT_EQ(dialogs.messages, vector<string>{"No output file selected"});
 }
 
-TEST_F(RainFormTable, TheEscapeRateOfAnEarlierFileIsTakenOnlyWhenTheUserSaysSo) {
+TEST_F(RainFormTable, TheEscapeRateIsAskedNeverTakenFromAnEarlierFile) {
   OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
   Settle();
   ASSERT_EQ(form->EscapeEdit->text(), "4.19");
@@ -154,19 +154,19 @@ TEST_F(RainFormTable, TheEscapeRateOfAnEarlierFileIsTakenOnlyWhenTheUserSaysSo) 
   WriteFileBytes(directory.File("dry.csv"), text);
   const vector<QString> rain = Column(1);
   dialogs.messages.clear();
-  dialogs.answers.push_back(false);
+  dialogs.numbers.push_back(std::nullopt);
   Import(directory.File("dry.csv"));
-  EXPECT_EQ(dialogs.questions.back(),
-            "The table has no escape column. Take the escape rate in the field, 4.19 per time "
-            "unit, for every record?");
+  EXPECT_EQ(dialogs.numberQuestions, vector<string>{RainFormTexts::kTableEscapeAsked});
   EXPECT_EQ(dialogs.messages, vector<string>{RainFormTexts::kTableEscapeNeeded});
   EXPECT_EQ(Column(1), rain);
-  // Typed anew and confirmed, it is every record's and the header's.
-  TypeField(form->EscapeEdit, "0.5");
-  dialogs.answers.push_back(true);
-  Import(directory.File("dry.csv"));
-  EXPECT_EQ(Column(2), vector<QString>(14, "0.5"));
-  EXPECT_EQ(d().MaxEscape, 0.5);
+  // The rate answered is every record's and the header's; a negative one
+  // (water added) is taken as the input file takes it.
+  for (const double rate : {0.5, -0.25}) {
+    dialogs.numbers.push_back(rate);
+    Import(directory.File("dry.csv"));
+    EXPECT_EQ(d().MaxEscape, rate);
+    EXPECT_EQ(Column(2), vector<QString>(14, form->EscapeEdit->text()));
+  }
   // With an escape column the header takes the table's largest rate, not
   // the field's.
   text = "date,rain,pet,runoff\n";
@@ -176,14 +176,14 @@ TEST_F(RainFormTable, TheEscapeRateOfAnEarlierFileIsTakenOnlyWhenTheUserSaysSo) 
     text += "2013-05-" + std::to_string(day) + ",2," + pet + ",1\n";
   }
   WriteFileBytes(directory.File("wet.csv"), text);
-  const std::size_t asked = dialogs.questions.size();
+  const std::size_t asked = dialogs.numberQuestions.size();
   Import(directory.File("wet.csv"));
-  EXPECT_EQ(dialogs.questions.size(), asked);
+  EXPECT_EQ(dialogs.numberQuestions.size(), asked);
   EXPECT_EQ(d().MaxEscape, 0.15);
   EXPECT_EQ(form->EscapeEdit->text(), "0.15");
 }
 
-TEST_F(RainFormTable, TheWindowAsksTheDateOrderAndShowsWhatItCannotAsk) {
+TEST_F(RainFormTable, TheWindowAsksTheDateOrderAndTheArea) {
   string text = "Date,Rain,PET,Q\n";
   for (int hour = 0; hour < 12; ++hour)
     text += "5/6/2012 " + std::to_string(hour) + ":00,1,0.1,0.5\n";
@@ -194,14 +194,15 @@ TEST_F(RainFormTable, TheWindowAsksTheDateOrderAndShowsWhatItCannotAsk) {
   EXPECT_EQ(form->Title2Edit->text(), "hours since 2012-05-06 00:00, depths in mm");
   ASSERT_FALSE(dialogs.messages.empty());
   EXPECT_NE(dialogs.messages.back().find("month first (MM/DD/YYYY) as asked"), string::npos);
-  // A volume rate needs the area, which only the batch import takes.
+  // A volume rate needs the catchment area, which the window asks.
   string flow = "Date,Rain,PET,Q [m3/s]\n";
   for (int day = 10; day <= 23; ++day) flow += "2013-05-" + std::to_string(day) + ",1,0.1,0.5\n";
   WriteFileBytes(directory.File("flow.csv"), flow);
+  dialogs.numbers.push_back(8.64);
   Import(directory.File("flow.csv"));
-  EXPECT_NE(dialogs.messages.back().find("--area KM2) to turn it into mm. The window does not ask"),
-            string::npos)
-      << dialogs.messages.back();
+  EXPECT_EQ(dialogs.numberQuestions.back(), RainFormTexts::kTableAreaAsked);
+  // 0.5 m3/s a day over 8.64 km2 is 5 mm.
+  EXPECT_EQ(Column(3), vector<QString>(14, "5"));
   // A line end in the file's name does not reach the title line.
   const string odd = directory.File("storm\nmay.csv");
   WriteFileBytes(odd, ReadFileBytes(directory.File("order.csv")));

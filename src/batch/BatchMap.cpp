@@ -156,7 +156,8 @@ int BatchMap(const TArguments& arguments) {
     return 1;
   }
   if (!LoadTextFile(options.InputFile)) {
-    std::fprintf(stderr, "tevlora-batch map: \"%s\" cannot be read\n", options.InputFile.c_str());
+    PrintMessage("tevlora-batch map: \"" + options.InputFile + "\" cannot be read" +
+                 ReadFailureReason());
     return 2;
   }
   try {

@@ -29,7 +29,7 @@ int UsageError(const char* command, const std::string& complaint, const char* us
 }
 
 int Refused(const char* command, const std::string& message) {
-  std::fprintf(stderr, "tevlora-batch %s: %s\n", command, message.c_str());
+  PrintMessage(std::string("tevlora-batch ") + command + ": " + message);
   return 2;
 }
 
@@ -146,7 +146,7 @@ int BatchImport(const TArguments& arguments) {
   if (!table.Records) return Refused("import", options.Table + ": " + table.Message);
   const TTableRecords& records = *table.Records;
   // What was read and how: the user checks this before trusting the file.
-  for (const auto& line : records.Report) std::fprintf(stderr, "%s\n", line.c_str());
+  for (const auto& line : records.Report) PrintMessage(line);
   if (!options.MaxEscape) {
     if (records.Escape.empty()) {
       return Refused("import", options.Table +

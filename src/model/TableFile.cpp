@@ -616,7 +616,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   }
   const auto rowLine = [&](int line) { return "Row " + std::to_string(line); };
   const auto columnName = [&](int c) {
-    return "column " + std::to_string(c + 1) + " \"" + header[c] + "\"";
+    return "column " + std::to_string(c + 1) + " \"" + ShownValue(header[c]) + "\"";
   };
   auto cellOf = [&](const TRow& row, int c) {
     return c < static_cast<int>(row.fields.size()) ? Trim(row.fields[c]) : std::string();
@@ -808,13 +808,13 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     if (!unit) {
       return Refuse(rowLine(unitsIndex && HeaderUnit(header[c]).empty() ? rows[*unitsIndex].line
                                                                         : headerLine) +
-                    ", " + columnName(c) + ": the unit \"" + text +
+                    ", " + columnName(c) + ": the unit \"" + ShownValue(text) +
                     "\" is not one the import knows (mm, 0.1 mm, cm, in, mm/h, mm/d, l/s, m3/s, "
                     "cfs). Give the values in one of them.");
     }
     if (unit->kind == TUnit::TKind::Volume && !options.AreaKm2) {
       return Ask(TTableReadResult::TQuestion::Area,
-                 rowLine(headerLine) + ", " + columnName(c) + ": \"" + text +
+                 rowLine(headerLine) + ", " + columnName(c) + ": \"" + ShownValue(text) +
                      "\" is a volume per time; give the catchment area in km2 (--area KM2) to "
                      "turn it into mm.");
     }
@@ -823,7 +823,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
 
   auto missing = [&](const TRow& row, int c, const std::string& value) {
     const std::string what =
-        value.empty() ? "the value is missing." : "\"" + value + "\" is not a number.";
+        value.empty() ? "the value is missing." : "\"" + ShownValue(value) + "\" is not a number.";
     return rowLine(row.line) + ", " + columnName(c) + ": " + what + T::kGapNote;
   };
 
@@ -1330,11 +1330,12 @@ std::string ResultsTableCsv(const std::string& resultsText, std::string& message
                                      [](const std::string& token) { return ParseReal(token); });
     if (tokens.size() != 7 || !numbers) {
       message = "Line " + std::to_string(i + 1) +
-                " of the results file is not a record of seven numbers: \"" + line + "\"";
+                " of the results file is not a record of seven numbers: \"" + ShownValue(line) + "\"";
       return {};
     }
     std::string row;
-    for (const auto& token : tokens) row += (row.empty() ? "" : ",") + token;
+    // A number the file wrote with a sign (+5) would be a formula to a spreadsheet.
+    for (const auto& token : tokens) row += (row.empty() ? "" : ",") + CsvField(token);
     out.Line(row);
     ++count;
   }

@@ -4,6 +4,7 @@
 // memo, the batch tool with stderr, the tests with a script.
 #pragma once
 
+#include <optional>
 #include <string>
 
 class TUserDialogs {
@@ -17,6 +18,12 @@ class TUserDialogs {
   virtual void Progress(const std::string& line) = 0;
   // A short blocking wait between progress lines.
   virtual void Pause(int milliseconds) = 0;
+  // A number the user types (an escape rate, a catchment area), offered
+  // with `initial`; nothing when the user cancels. Where nobody can answer
+  // (the batch tool takes its numbers as options) it is never given.
+  virtual std::optional<double> AskNumber(const std::string& /*question*/, double /*initial*/) {
+    return std::nullopt;
+  }
 };
 
 // Says nothing and answers No; the data module uses it until a window or the

@@ -87,15 +87,14 @@ inline constexpr const char* kTableNotWritten = "The table could not be written:
 inline constexpr const char* kTableDayFirst =
     "The table's dates can be read day first or month first. Are they day first "
     "(DD/MM/YYYY)? (No: month first, MM/DD/YYYY)";
-inline constexpr const char* kTableEscapeFromField =
-    "The table has no escape column. Take the escape rate in the field, %1 per time unit, for "
-    "every record?";
+inline constexpr const char* kTableEscapeAsked =
+    "The table has no escape column. Escape rate (evaporation, or water added when negative) "
+    "of every record, in mm per time unit:";
 inline constexpr const char* kTableEscapeNeeded =
-    "The table has no escape column: type the escape rate of every record in the escape rate "
-    "field and import the table again.";
-inline constexpr const char* kTableAreaNeeded =
-    " The window does not ask for the area: import the table with tevlora-batch import --area, "
-    "or give the runoff in mm.";
+    "The table has no escape column: the import needs the escape rate of every record.";
+inline constexpr const char* kTableAreaAsked =
+    "The table gives the runoff as a volume per time. Catchment area in km2, to turn it into "
+    "mm:";
 inline constexpr const char* kTableReport = "The table was read so:\n";
 inline constexpr const char* kTableTitleBlanks =
     "title: the line ends and control characters of the file name are blanks\n";

@@ -53,9 +53,12 @@ void TRainForm::TableImportActionExecute() {
                                                             : TTableOptions::TDateOrder::MonthFirst;
       result = ReadTableFile(table, options);
     }
+    if (result.Question == TTableReadResult::TQuestion::Area) {
+      options.AreaKm2 = d.Dialogs->AskNumber(T::kTableAreaAsked, 0);
+      if (options.AreaKm2) result = ReadTableFile(table, options);
+    }
     if (!result.Records) {
-      Message(result.Message +
-              (result.Question == TTableReadResult::TQuestion::Area ? T::kTableAreaNeeded : ""));
+      Message(result.Message);
       return;
     }
     const TTableRecords& records = *result.Records;
@@ -63,12 +66,10 @@ void TRainForm::TableImportActionExecute() {
     auto shown = [](QLineEdit* edit) { return TryStringToFloat(edit->text().toStdString()); };
     std::optional<double> escape;
     if (records.Escape.empty()) {
-      // The field may still hold an earlier file's value: the user says
-      // whether it is meant for this table.
-      escape = shown(EscapeEdit);
-      if (!escape ||
-          !d.ConfirmYesNo(
-              QString::fromUtf8(T::kTableEscapeFromField).arg(EscapeEdit->text()).toStdString())) {
+      // Asked every time, starting from nothing: the escape rate field may
+      // still hold an earlier file's value, which is not this table's.
+      escape = d.Dialogs->AskNumber(T::kTableEscapeAsked, 0);
+      if (!escape) {
         Message(T::kTableEscapeNeeded);
         return;
       }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QThread>
 
@@ -52,6 +53,15 @@ bool TQtUserDialogs::ConfirmYesNo(const std::string& question) {
                   QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No, parent_);
   WidenForCaption(box);
   return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<double> TQtUserDialogs::AskNumber(const std::string& question, double initial) {
+  bool given = false;
+  const double value =
+      QInputDialog::getDouble(parent_, QApplication::applicationName(),
+                              QString::fromStdString(question), initial, -1e9, 1e9, 4, &given);
+  if (!given) return std::nullopt;
+  return value;
 }
 
 void TQtUserDialogs::Pause(int milliseconds) {

@@ -53,6 +53,7 @@ class TQtUserDialogs : public TUserDialogs {
   bool ConfirmYesNo(const std::string& question) override;
   void Progress(const std::string&) override {}
   void Pause(int milliseconds) override;
+  std::optional<double> AskNumber(const std::string& question, double initial) override;
 
  private:
   QWidget* parent_;
