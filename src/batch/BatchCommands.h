@@ -9,27 +9,24 @@
 #include <string>
 #include <vector>
 
+#include "BatchOptions.h"
 #include "UserDialogs.h"
-
-using TArguments = std::vector<std::string>;
 
 int BatchRun(const TArguments& arguments);
 int BatchDrain(const TArguments& arguments);
 int BatchGraph(const TArguments& arguments);
 int BatchMap(const TArguments& arguments);
 
-// run --summary: takes the option out of the arguments; when it was given,
-// prints the CSV header at once and one line per file after its run.
+// run --summary: when it was given, prints the CSV header at once and one
+// line per file after its run.
 class TRunSummary {
  public:
-  explicit TRunSummary(const TArguments& arguments);
-  const TArguments& Files() const { return files_; }
+  explicit TRunSummary(bool enabled);
   void Begin();
   void End(const std::string& file, int status);
 
  private:
   bool enabled_ = false;
-  TArguments files_;
   std::chrono::steady_clock::time_point start_;
 };
 int BatchImport(const TArguments& arguments);

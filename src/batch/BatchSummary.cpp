@@ -29,14 +29,7 @@ bool IsAnalysisInput(const std::string& fileName) {
 }
 }  // namespace
 
-TRunSummary::TRunSummary(const TArguments& arguments) {
-  for (const auto& argument : arguments) {
-    if (argument == "--summary") {
-      enabled_ = true;
-    } else {
-      files_.push_back(argument);
-    }
-  }
+TRunSummary::TRunSummary(bool enabled) : enabled_(enabled) {
   if (enabled_) {
     std::printf("%s\n", kSummaryHeader);
     FlushStandardOutput();
