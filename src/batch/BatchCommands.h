@@ -64,6 +64,10 @@ void PrintMessage(const std::string& text);
 // the system's reason, nothing when every write went through.
 bool FlushStandardOutput();
 std::optional<std::string> StandardOutputFailure();
+// Writes `text` to standard output. A text longer than the stream's buffer is
+// written at once, so its failure is noted here, with the system's reason,
+// which a later flush no longer knows.
+void WriteStandardOutput(const std::string& text);
 
 // Messages and progress lines go to stderr, exactly as the window shows them;
 // questions are answered No (the batch tool never overwrites on its own).
