@@ -169,6 +169,9 @@ TEST_F(BatchHostile, MessagesShowControlBytesEscapedAndCutValues) {
       {"graph '" + escape + ".out' 1", "\"\\x1B[2J.out\"", 2},
       {"graph " + std::string(kResults) + " 1 -o '" + escape + "\n.bmp'", "\\x1B[2J\\n.bmp", 0},
       {"import cell.csv -o cell.inp", "\"\\x1B[2J777", 2},
+      {"map " + std::string(kInput) + " '--" + escape + "'", "\"--\\x1B[2J\"", 2},
+      {"export " + std::string(kResults) + " -o x.csv '-" + escape + "'", "\"-\\x1B[2J\"", 2},
+      {"drain 1.2 '" + escape + "' 4 0.6 6 40", "KB \"\\x1B[2J\"", 2},
   };
   for (const TCase& c : cases) {
     EXPECT_EQ(Tool(c.arguments), c.status) << errors_;

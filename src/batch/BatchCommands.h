@@ -9,27 +9,24 @@
 #include <string>
 #include <vector>
 
+#include "BatchOptions.h"
 #include "UserDialogs.h"
-
-using TArguments = std::vector<std::string>;
 
 int BatchRun(const TArguments& arguments);
 int BatchDrain(const TArguments& arguments);
 int BatchGraph(const TArguments& arguments);
 int BatchMap(const TArguments& arguments);
 
-// run --summary: takes the option out of the arguments; when it was given,
-// prints the CSV header at once and one line per file after its run.
+// run --summary: when it was given, prints the CSV header at once and one
+// line per file after its run.
 class TRunSummary {
  public:
-  explicit TRunSummary(const TArguments& arguments);
-  const TArguments& Files() const { return files_; }
+  explicit TRunSummary(bool enabled);
   void Begin();
   void End(const std::string& file, int status);
 
  private:
   bool enabled_ = false;
-  TArguments files_;
   std::chrono::steady_clock::time_point start_;
 };
 int BatchImport(const TArguments& arguments);
@@ -67,6 +64,10 @@ void PrintMessage(const std::string& text);
 // the system's reason, nothing when every write went through.
 bool FlushStandardOutput();
 std::optional<std::string> StandardOutputFailure();
+// Writes `text` to standard output. A text longer than the stream's buffer is
+// written at once, so its failure is noted here, with the system's reason,
+// which a later flush no longer knows.
+void WriteStandardOutput(const std::string& text);
 
 // Messages and progress lines go to stderr, exactly as the window shows them;
 // questions are answered No (the batch tool never overwrites on its own).

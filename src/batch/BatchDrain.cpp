@@ -10,16 +10,18 @@
 
 int BatchDrain(const TArguments& arguments) {
   static const char* const kNames[kDrainFieldCount] = {"KA", "KB", "D", "U", "P", "L"};
-  if (arguments.size() != kDrainFieldCount) {
-    std::fputs("usage: tevlora-batch drain KA KB D U P L\n", stderr);
-    return 2;
-  }
+  // No options: "-1" is a number.
+  const auto words = TCommandLine("drain", "usage: tevlora-batch drain KA KB D U P L\n")
+                         .DashedWords()
+                         .Words(kDrainFieldCount, kDrainFieldCount)
+                         .Parse(arguments);
+  if (!words) return 2;
   TDrainageInputs inputs;
   for (int i = 0; i < kDrainFieldCount; ++i) {
-    const std::optional<double> value = TryStringToFloat(arguments[i]);
+    const std::optional<double> value = TryStringToFloat((*words)[i]);
     if (!value) {
       std::fprintf(stderr, "tevlora-batch drain: %s \"%s\" is not a number\n", kNames[i],
-                   arguments[i].c_str());
+                   PrintableText((*words)[i]).c_str());
       return 2;
     }
     inputs[static_cast<TDrainField>(i)] = *value;
@@ -43,7 +45,7 @@ int BatchDrain(const TArguments& arguments) {
                                                   {"Fx = ", result.DepthFunction},
                                                   {"d  = ", result.EquivDepth}};
   for (const auto& [label, value] : lines) {
-    std::printf("%s%s\n", label, FormatAlfaResult(value).c_str());
+    WriteStandardOutput(std::string(label) + FormatAlfaResult(value) + "\n");
   }
   return 0;
 }

@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -48,12 +47,6 @@ struct TGraphOptions {
   std::string Output;
   bool Force = false;
 };
-
-int UsageError(const std::string& complaint) {
-  std::fprintf(stderr, "tevlora-batch graph: %s\n%s", PrintableText(complaint).c_str(),
-               kGraphUsage);
-  return 2;
-}
 
 std::optional<int> ParseKind(const std::string& text) {
   if (text.size() != 1 || !std::isdigit(static_cast<unsigned char>(text[0]))) return std::nullopt;
@@ -123,29 +116,20 @@ int DrawAndSave(const TGraphOptions& options) {
 
 int BatchGraph(const TArguments& arguments) {
   TGraphOptions options;
-  std::vector<std::string> positional;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (argument == "--bw") {
-      options.Colour = false;
-    } else if (argument == "--force") {
-      options.Force = true;
-    } else if (argument == "-o") {
-      if (i + 1 >= arguments.size()) return UsageError("-o needs a file name");
-      options.Output = arguments[++i];
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      return UsageError("unknown option \"" + argument + "\"");
-    } else {
-      positional.push_back(argument);
-    }
-  }
-  if (positional.size() != 2) return UsageError("a results file and a graph kind are needed");
-  options.ResultsFile = positional[0];
-  const std::optional<int> kind = ParseKind(positional[1]);
-  if (!kind) return UsageError("\"" + positional[1] + "\" is not a graph kind");
+  const TCommandLine line = TCommandLine("graph", kGraphUsage)
+                                .Flag("--bw", options.Colour, false)
+                                .Flag("--force", options.Force)
+                                .Text("-o", options.Output, "-o needs a file name")
+                                .Words(2, 2, "a results file and a graph kind are needed");
+  const std::optional<TArguments> words = line.Parse(arguments);
+  if (!words) return 2;
+  const std::string& kindText = (*words)[1];
+  options.ResultsFile = (*words)[0];
+  const std::optional<int> kind = ParseKind(kindText);
+  if (!kind) return line.UsageError("\"" + kindText + "\" is not a graph kind");
   options.Kind = *kind;
   if (options.Output.empty()) {
-    options.Output = ChangeFileExt(options.ResultsFile, "") + "_graph" + positional[1] + ".bmp";
+    options.Output = ChangeFileExt(options.ResultsFile, "") + "_graph" + kindText + ".bmp";
   }
   if (!LoadTextFile(options.ResultsFile)) {
     PrintMessage("tevlora-batch graph: \"" + options.ResultsFile + "\" cannot be read" +

@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -30,11 +29,6 @@ struct TMapOptions {
   bool Force = false;
   TFitMapOptions Map;
 };
-
-int UsageError(const std::string& complaint) {
-  std::fprintf(stderr, "tevlora-batch map: %s\n%s", complaint.c_str(), kMapUsage);
-  return 2;
-}
 
 std::string LowerExtension(const std::string& fileName) {
   const auto dot = fileName.find_last_of('.');
@@ -106,44 +100,21 @@ int MakeMap(const TMapOptions& options) {
 
 int BatchMap(const TArguments& arguments) {
   TMapOptions options;
-  std::vector<std::string> positional;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    const bool hasValue = i + 1 < arguments.size();
-    if (argument == "--bw") {
-      options.Colour = false;
-    } else if (argument == "--force") {
-      options.Force = true;
-    } else if (argument == "--zoom") {
-      options.Map.Zoom = true;
-    } else if (argument == "-o" || argument == "--csv" || argument == "--step") {
-      if (!hasValue) return UsageError(argument + " needs a value");
-      const std::string& value = arguments[++i];
-      if (argument == "-o") {
-        options.Output = value;
-      } else if (argument == "--csv") {
-        options.Csv = value;
-      } else {
-        int step = 0;
-        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), step);
-        if (error != std::errc() || end != value.data() + value.size() || step < 1 ||
-            step > kInnerTrials) {
-          return UsageError("--step needs a whole number from 1 to 2000, not \"" + value + "\"");
-        }
-        options.Map.Step = step;
-      }
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      return UsageError("unknown option \"" + argument + "\"");
-    } else {
-      positional.push_back(argument);
-    }
-  }
-  if (positional.size() != 1) return UsageError("one analysis input file is needed");
-  options.InputFile = positional[0];
+  const TCommandLine line = TCommandLine("map", kMapUsage)
+                                .Flag("--bw", options.Colour, false)
+                                .Flag("--force", options.Force)
+                                .Flag("--zoom", options.Map.Zoom)
+                                .Text("-o", options.Output)
+                                .Text("--csv", options.Csv)
+                                .WholeNumber("--step", options.Map.Step, 1, kInnerTrials)
+                                .Words(1, 1, "one analysis input file is needed");
+  const std::optional<TArguments> words = line.Parse(arguments);
+  if (!words) return 2;
+  options.InputFile = words->front();
   if (options.Output.empty()) options.Output = ChangeFileExt(options.InputFile, "") + "_map.png";
   const std::string extension = LowerExtension(options.Output);
   if (extension != ".png" && extension != ".bmp") {
-    return UsageError("the picture's name must end in .png or .bmp");
+    return line.UsageError("the picture's name must end in .png or .bmp");
   }
   // Refused before the map is computed, which may take a while, and before
   // either file is written.

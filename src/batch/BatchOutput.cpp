@@ -160,6 +160,13 @@ bool FlushStandardOutput() {
   return true;
 }
 
+void WriteStandardOutput(const std::string& text) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() &&
+      standardOutputFailure.empty()) {
+    standardOutputFailure = std::strerror(errno);
+  }
+}
+
 std::optional<std::string> StandardOutputFailure() {
   if (FlushStandardOutput()) return std::nullopt;
   return "tevlora-batch: standard output could not be written (" + standardOutputFailure + ")";

@@ -255,14 +255,19 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs) {
 }  // namespace
 
 int BatchRun(const TArguments& arguments) {
-  TRunSummary summary(arguments);
-  if (summary.Files().empty()) {
-    std::fputs("usage: tevlora-batch run [--summary] FILE...\n", stderr);
-    return 2;
-  }
+  bool summarise = false;
+  // Every other word is an input file, whatever it starts with.
+  const TCommandLine line = TCommandLine("run", "usage: tevlora-batch run [--summary] FILE...\n")
+                                .Flag("--summary", summarise)
+                                .DashedWords();
+  const std::optional<TArguments> files = line.Parse(arguments);
+  if (!files) return 2;
+  // The header comes first even when no file follows.
+  TRunSummary summary(summarise);
+  if (files->empty()) return line.UsageError("");
   int status = 0;
   TStderrDialogs dialogs;
-  for (const auto& argument : summary.Files()) {
+  for (const auto& argument : *files) {
     summary.Begin();
     const int one = RunOne(argument, dialogs);
     summary.End(argument, one);

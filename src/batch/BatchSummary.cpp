@@ -29,16 +29,9 @@ bool IsAnalysisInput(const std::string& fileName) {
 }
 }  // namespace
 
-TRunSummary::TRunSummary(const TArguments& arguments) {
-  for (const auto& argument : arguments) {
-    if (argument == "--summary") {
-      enabled_ = true;
-    } else {
-      files_.push_back(argument);
-    }
-  }
+TRunSummary::TRunSummary(bool enabled) : enabled_(enabled) {
   if (enabled_) {
-    std::printf("%s\n", kSummaryHeader);
+    WriteStandardOutput(std::string(kSummaryHeader) + "\n");
     FlushStandardOutput();
   }
 }
@@ -71,6 +64,6 @@ void TRunSummary::End(const std::string& file, int status) {
     for (int k = 0; k < 10; ++k) add("");
   }
   add(Trim(FormatFixed(seconds, 1, 3)));
-  std::printf("%s\n", line.c_str());
+  WriteStandardOutput(line + "\n");
   FlushStandardOutput();
 }

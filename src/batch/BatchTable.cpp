@@ -23,11 +23,6 @@ const char* kImportUsage =
     "         [--time-unit minutes|hours|days] [--force]\n";
 const char* kExportUsage = "usage: tevlora-batch export FILE.out [-o TABLE.csv] [--force]\n";
 
-int UsageError(const char* command, const std::string& complaint, const char* usage) {
-  std::fprintf(stderr, "tevlora-batch %s: %s\n%s", command, complaint.c_str(), usage);
-  return 2;
-}
-
 int Refused(const char* command, const std::string& message) {
   PrintMessage(std::string("tevlora-batch ") + command + ": " + message);
   return 2;
@@ -46,98 +41,59 @@ struct TImportOptions {
   TTableOptions Reading;
 };
 
+// time=NAME,rain=NAME,...: a name may hold blanks but no comma.
+std::optional<std::string> TakeColumns(const std::string& list, TTableOptions& reading) {
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    const std::size_t end = std::min(list.find(',', start), list.size());
+    const std::string item = list.substr(start, end - start);
+    const std::size_t equals = item.find('=');
+    const std::string role = item.substr(0, equals);
+    if (equals == std::string::npos || equals + 1 == item.size() ||
+        (role != "time" && role != "rain" && role != "escape" && role != "runoff")) {
+      return "--columns: \"" + item + "\" is not ROLE=NAME (time, rain, escape, runoff)";
+    }
+    reading.Columns.emplace_back(role, item.substr(equals + 1));
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int BatchImport(const TArguments& arguments) {
   TImportOptions options;
-  struct TNumberOption {
-    const char* name;
-    double* target;
-  };
-  const TNumberOption numbers[] = {
-      {"--max-storage", &options.MaxStorage},
-      {"--initial-storage", &options.InitStorage},
-      {"--alpha-a", &options.AlphaA},
-      {"--alpha-c", &options.AlphaC},
-      {"--initial-runoff", &options.InitRunoff},
-      {"--initial-level", &options.InitLevel},
-      {"--porosity", &options.Porosity},
-  };
-  std::vector<std::string> positional;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    const bool takesValue =
-        argument == "-o" || argument == "--title1" || argument == "--max-escape" ||
-        argument == "--columns" || argument == "--area" || argument == "--time-unit" ||
-        std::any_of(std::begin(numbers), std::end(numbers),
-                    [&](const TNumberOption& option) { return argument == option.name; });
-    if (takesValue && i + 1 >= arguments.size()) {
-      return UsageError("import", argument + " needs a value", kImportUsage);
-    }
-    if (argument == "--prediction") {
-      options.Prediction = true;
-    } else if (argument == "--drainage") {
-      options.Prediction = options.Drainage = true;
-    } else if (argument == "--force") {
-      options.Force = true;
-    } else if (argument == "-o") {
-      options.Output = arguments[++i];
-    } else if (argument == "--title1") {
-      options.Title1 = arguments[++i];
-    } else if (argument == "--day-first" || argument == "--month-first") {
-      options.Reading.DateOrder = argument == "--day-first" ? TTableOptions::TDateOrder::DayFirst
-                                                            : TTableOptions::TDateOrder::MonthFirst;
-    } else if (argument == "--irregular") {
-      options.Reading.Irregular = true;
-    } else if (argument == "--time-unit") {
-      const std::string& unit = arguments[++i];
-      if (unit != "minutes" && unit != "hours" && unit != "days") {
-        return UsageError("import", "--time-unit: minutes, hours or days", kImportUsage);
-      }
-      options.Reading.TimeUnit = unit;
-    } else if (argument == "--columns") {
-      // time=NAME,rain=NAME,...: a name may hold blanks but no comma.
-      const std::string& list = arguments[++i];
-      std::size_t start = 0;
-      while (start <= list.size()) {
-        const std::size_t end = std::min(list.find(',', start), list.size());
-        const std::string item = list.substr(start, end - start);
-        const std::size_t equals = item.find('=');
-        const std::string role = item.substr(0, equals);
-        if (equals == std::string::npos || equals + 1 == item.size() ||
-            (role != "time" && role != "rain" && role != "escape" && role != "runoff")) {
-          return UsageError(
-              "import", "--columns: \"" + item + "\" is not ROLE=NAME (time, rain, escape, runoff)",
-              kImportUsage);
-        }
-        options.Reading.Columns.emplace_back(role, item.substr(equals + 1));
-        start = end + 1;
-      }
-    } else if (takesValue) {
-      const std::string& text = arguments[++i];
-      const std::optional<double> value = TryStringToFloat(text);
-      if (!value) {
-        return UsageError("import", argument + ": \"" + text + "\" is not a number", kImportUsage);
-      }
-      if (argument == "--max-escape") options.MaxEscape = *value;
-      if (argument == "--area") {
-        if (!(*value > 0)) {
-          return UsageError("import", "--area: the catchment area must be above 0 km2",
-                            kImportUsage);
-        }
-        options.Reading.AreaKm2 = *value;
-      }
-      for (const auto& option : numbers) {
-        if (argument == option.name) *option.target = *value;
-      }
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      return UsageError("import", "unknown option \"" + argument + "\"", kImportUsage);
-    } else {
-      positional.push_back(argument);
-    }
-  }
-  if (positional.size() != 1) return UsageError("import", "one table is needed", kImportUsage);
-  options.Table = fs::path(positional[0]).lexically_normal().string();
+  using TDateOrder = TTableOptions::TDateOrder;
+  const auto words =
+      TCommandLine("import", kImportUsage)
+          .Flag("--prediction", options.Prediction)
+          .Flag("--drainage", [&options] { options.Prediction = options.Drainage = true; })
+          .Flag("--force", options.Force)
+          .Text("-o", options.Output)
+          .Text("--title1", options.Title1)
+          .Flag("--day-first", [&options] { options.Reading.DateOrder = TDateOrder::DayFirst; })
+          .Flag("--month-first", [&options] { options.Reading.DateOrder = TDateOrder::MonthFirst; })
+          .Flag("--irregular", options.Reading.Irregular)
+          .Choice("--time-unit", options.Reading.TimeUnit, {"minutes", "hours", "days"})
+          .Value("--columns",
+                 [&options](const std::string& list) { return TakeColumns(list, options.Reading); })
+          .Number("--max-escape", options.MaxEscape)
+          .Number("--area", options.Reading.AreaKm2,
+                  [](double area) -> std::optional<std::string> {
+                    if (area > 0) return std::nullopt;
+                    return "--area: the catchment area must be above 0 km2";
+                  })
+          .Number("--max-storage", options.MaxStorage)
+          .Number("--initial-storage", options.InitStorage)
+          .Number("--alpha-a", options.AlphaA)
+          .Number("--alpha-c", options.AlphaC)
+          .Number("--initial-runoff", options.InitRunoff)
+          .Number("--initial-level", options.InitLevel)
+          .Number("--porosity", options.Porosity)
+          .Words(1, 1, "one table is needed")
+          .Parse(arguments);
+  if (!words) return 2;
+  options.Table = fs::path(words->front()).lexically_normal().string();
   if (options.Output.empty()) options.Output = ChangeFileExt(options.Table, ".inp");
   options.Output = fs::path(options.Output).lexically_normal().string();
 
@@ -201,26 +157,15 @@ int BatchImport(const TArguments& arguments) {
 }
 
 int BatchExport(const TArguments& arguments) {
-  std::string results, output;
+  std::string output;
   bool force = false;
-  std::vector<std::string> positional;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (argument == "-o") {
-      if (i + 1 >= arguments.size())
-        return UsageError("export", "-o needs a file name", kExportUsage);
-      output = arguments[++i];
-    } else if (argument == "--force") {
-      force = true;
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      return UsageError("export", "unknown option \"" + argument + "\"", kExportUsage);
-    } else {
-      positional.push_back(argument);
-    }
-  }
-  if (positional.size() != 1)
-    return UsageError("export", "one results file is needed", kExportUsage);
-  results = positional[0];
+  const auto words = TCommandLine("export", kExportUsage)
+                         .Text("-o", output, "-o needs a file name")
+                         .Flag("--force", force)
+                         .Words(1, 1, "one results file is needed")
+                         .Parse(arguments);
+  if (!words) return 2;
+  const std::string& results = words->front();
   // Not FILE.csv: that is often the very table the input file was made from.
   if (output.empty()) output = ChangeFileExt(results, "") + "_results.csv";
 

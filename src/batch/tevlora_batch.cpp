@@ -124,7 +124,7 @@ int main(int argc, char* argv[]) {
   }
   const std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kUsage, stdout);
+    WriteStandardOutput(kUsage);
     return CheckedStatus(0);
   }
   const TArguments arguments(argv + 2, argv + argc);
