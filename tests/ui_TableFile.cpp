@@ -96,7 +96,7 @@ TEST_F(RainFormTable, ImportShowsTheRecordsAndSaveRunWritesTheExampleInputFile) 
   EXPECT_EQ(ReadFileBytes(csv), "mine");
 }
 
-TEST_F(RainFormTable, PredictionTableTakesTheEscapeRateOfTheField) {
+TEST_F(RainFormTable, PredictionTableTakesTheEscapeRateAsked) {
   form->OptionComboBox->setCurrentIndex(1);
   Settle();
   TypeField(form->EscapeEdit, "0,25");
@@ -106,11 +106,9 @@ TEST_F(RainFormTable, PredictionTableTakesTheEscapeRateOfTheField) {
   }
   WriteFileBytes(directory.File("march.csv"), text);
   dialogs.messages.clear();
-  dialogs.answers.push_back(true);
+  dialogs.numbers.push_back(0.25);
   Import(directory.File("march.csv"));
-  EXPECT_EQ(dialogs.questions.back(),
-            "The table has no escape column. Take the escape rate in the field, 0,25 per time "
-            "unit, for every record?");
+  EXPECT_EQ(dialogs.numberQuestions, vector<string>{RainFormTexts::kTableEscapeAsked});
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_NE(dialogs.messages[0].find("escape: no column"), string::npos);
   EXPECT_EQ(form->OptionComboBox->currentIndex(), 1);

@@ -185,6 +185,9 @@ class TCopyNamingDialogs : public TUserDialogs {
   }
   void Progress(const std::string& line) override { inner_.Progress(Named(line)); }
   void Pause(int milliseconds) override { inner_.Pause(milliseconds); }
+  std::optional<double> AskNumber(const std::string& question, double initial) override {
+    return inner_.AskNumber(Named(question), initial);
+  }
 
  private:
   TUserDialogs& inner_;

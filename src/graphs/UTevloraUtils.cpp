@@ -204,8 +204,9 @@ std::string TrendFileNotReadText(const std::string& fileName) {
 std::string TornPairText(const std::string& trendFileName, const std::string& resultsFileName) {
   return "The trend file \"" + trendFileName + "\" is newer than its results file \"" +
          resultsFileName +
-         "\": the run that wrote them stopped between the two, so they do not belong together. "
-         "Run the analysis again.";
+         "\": the run that wrote them may have stopped between the two, so they may not belong "
+         "together. Run the analysis again (or, where the two were copied, copy them again keeping "
+         "their times, the results file last).";
 }
 
 int RoundToEven(double x) {

@@ -66,6 +66,11 @@ void TRainForm::TFormDialogs::Pause(int milliseconds) {
   form_->userDialogs_->Pause(milliseconds);
 }
 
+std::optional<double> TRainForm::TFormDialogs::AskNumber(const std::string& question,
+                                                         double initial) {
+  return form_->userDialogs_->AskNumber(question, initial);
+}
+
 void TRainForm::Message(const std::string& text) { formDialogs_.Message(text); }
 
 void TRainForm::Guarded(const std::function<void()>& command) {

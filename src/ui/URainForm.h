@@ -557,6 +557,7 @@ class TRainForm : public TBaseForm, public TInputTabFields {
     bool ConfirmYesNo(const std::string& question) override;
     void Progress(const std::string& line) override;
     void Pause(int milliseconds) override;
+    std::optional<double> AskNumber(const std::string& question, double initial) override;
 
    private:
     TRainForm* form_;
