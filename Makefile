@@ -4,6 +4,8 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS := 60
+# Rebuilds reuse earlier compilations where ccache is installed.
+LAUNCHER := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache,)
 # Folders of downloaded tables whose starts seed the table reader's fuzzing.
 TABLE_SEEDS :=
 
@@ -19,7 +21,7 @@ setup:
 	@tools/setup.sh
 
 build: setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(LAUNCHER)
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -29,17 +31,17 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-sanitize: setup
-	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEVLORA_SANITIZE=ON
+	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEVLORA_SANITIZE=ON $(LAUNCHER)
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
 test-clang: setup
-	cmake -S . -B $(BUILD)-clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++
+	cmake -S . -B $(BUILD)-clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ $(LAUNCHER)
 	cmake --build $(BUILD)-clang -j $(JOBS)
 	cd $(BUILD)-clang && ctest --output-on-failure -j $(JOBS)
 
 fuzz: setup
-	cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTEVLORA_FUZZ=ON
+	cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTEVLORA_FUZZ=ON $(LAUNCHER)
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_input fuzz_parameters fuzz_results fuzz_trend fuzz_table
 	$(SANITIZER_ENV) tools/fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS) $(TABLE_SEEDS)
 
