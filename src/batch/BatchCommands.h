@@ -20,12 +20,14 @@ int BatchMap(const TArguments& arguments);
 
 // run --summary: takes the option out of the arguments; when it was given,
 // prints the CSV header at once and one line per file after its run.
+struct TAnalysisRun;
 class TRunSummary {
  public:
   explicit TRunSummary(const TArguments& arguments);
   const TArguments& Files() const { return files_; }
   void Begin();
-  void End(const std::string& file, int status);
+  // `run`: the file's analysis run, read when the file was an analysis.
+  void End(const std::string& file, int status, const TAnalysisRun& run);
 
  private:
   bool enabled_ = false;
