@@ -1,5 +1,6 @@
-// The data module: the one object that holds the current data set and the
-// state that the windows, the runs and the file readers share.
+// The data module: a data set with its files and the values read and written
+// with them. A session holds one for its runs; readers that only look at a
+// file make one of their own.
 #pragma once
 
 #include <optional>
