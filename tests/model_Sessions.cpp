@@ -93,4 +93,19 @@ TEST_F(Sessions, TwoAnalysesOnTwoThreadsAtOnce) {
   for (int i = 0; i < 2; ++i) EXPECT_EQ(Results(i), alone[i]) << kFiles[i];
 }
 
+// The window keeps one session from run to run: a run after one of another
+// file, longer or shorter, writes what a fresh session writes.
+TEST_F(Sessions, ARunAfterAnotherOfAnotherFile) {
+  for (const int first : {0, 1}) {
+    const int second = 1 - first;
+    TSession& session = sessions[0];
+    for (const int i : {first, second}) {
+      session.Data.FileName = Input(i);
+      for (const auto& step : kSteps) step(session);
+    }
+    Results(first);
+    EXPECT_EQ(Results(second), alone[second]) << kFiles[second] << " after " << kFiles[first];
+  }
+}
+
 }  // namespace
