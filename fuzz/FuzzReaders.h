@@ -79,7 +79,8 @@ inline TOutcome Input(const std::string& bytes) {
 // The drainage parameter file (.par).
 inline TOutcome Parameters(const std::string& bytes) {
   try {
-    ReadDrainageParameters(Place(bytes, "basin.par"));
+    TProgramValues values;
+    ReadDrainageParameters(Place(bytes, "basin.par"), values);
     return {};
   } catch (const TIOError& error) {
     return {false, error.what()};

@@ -6,10 +6,10 @@
 #include "TextFile.h"
 #include "UAlfaForm.h"
 #include "UCommentForm.h"
-#include "UDMTevlora.h"
 #include "UFinishForm.h"
 #include "UHelpForm.h"
 #include "URainForm.h"
+#include "USession.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -17,16 +17,17 @@ int main(int argc, char* argv[]) {
   // Typed numbers use the locale's decimal separator; files always a point.
   CurrentDecimalSeparator = QLocale().decimalPoint() == "," ? ',' : '.';
 
+  // The one session of the window: the data module and the runs.
+  TSession session;
+  session.Data.DataModuleCreate();
+
   // The six windows, each living until the program ends, in this order.
-  TRainForm rainForm;
+  TRainForm rainForm(session);
   TFinishForm finishForm;
-  TDMTevlora dataModule;
-  dataModule.DataModuleCreate();
-  dataModule.Dialogs = rainForm.Dialogs();
-  DMTevlora = &dataModule;
+  session.Data.Dialogs = rainForm.Dialogs();
   THelpForm helpForm;
   TCommentForm commentForm;
-  TAlfaForm alfaForm(dataModule, rainForm.Dialogs(), &rainForm);
+  TAlfaForm alfaForm(session.Data, rainForm.Dialogs(), &rainForm);
   rainForm.SetCompanions(&finishForm, &helpForm, &commentForm, &alfaForm);
 
   rainForm.show();

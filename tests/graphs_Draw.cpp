@@ -13,7 +13,6 @@ class GraphDraw : public ::testing::Test {
  protected:
   void SetUp() override {
     EnsureGuiApplication();
-    RSquare = 0.8;
     WriteTrendFile(true);
   }
 
@@ -53,10 +52,12 @@ class GraphDraw : public ::testing::Test {
     if (!s.B.empty()) s.B[0] = 0;
     TDMTevlora data = MakeGraphData(s);
     data.FileName = directory_.File("basin.out");
+    data.Values.RSquare = rSquare_;
     return data;
   }
 
   TTemporaryDirectory directory_;
+  double rSquare_ = 0.8;
 };
 
 TEST_F(GraphDraw, EveryKindFramePlotAreaAxesAndColours) {
@@ -124,9 +125,9 @@ TEST_F(GraphDraw, ObservedCirclesOneRecordToTheRight) {
 }
 
 TEST_F(GraphDraw, TitlesThatDependOnTheValues) {
-  RSquare = 0.5;
+  rSquare_ = 0.5;
   EXPECT_EQ(CountColour(DrawGraph(Data(1), 1, true), kWhite, 445, 60, 600, 74), 0);
-  RSquare = 0.51;
+  rSquare_ = 0.51;
   EXPECT_GT(CountColour(DrawGraph(Data(1), 1, true), kWhite, 445, 60, 600, 74), 0);
   // Predicted discharge: a title for the factor 1, and for 1000 as well.
   TDMTevlora discharge = Data(2);

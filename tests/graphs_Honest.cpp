@@ -22,7 +22,6 @@ class GraphHonest : public ::testing::Test {
  protected:
   void SetUp() override {
     EnsureGuiApplication();
-    RSquare = 0.8;
   }
 
   // A trend file beside `results`, older than it as a run leaves them.

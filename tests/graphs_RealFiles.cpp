@@ -62,7 +62,7 @@ TEST_F(GraphRealFiles, EveryKindOfBothResultsFiles) {
 
 TEST_F(GraphRealFiles, ValuesOfTheFileReachTheGraph) {
   EXPECT_GT(CountColour(Graph(analysis_, 1, true), kCyan), 0);
-  ASSERT_GT(RSquare, 0.5);  // read back from the file; the storms fit well
+  ASSERT_GT(data_.Values.RSquare, 0.5);  // read back from the file; the storms fit well
   EXPECT_GT(CountColour(Graph(analysis_, 1, true), kWhite, 445, 60, 600, 74), 0);
   EXPECT_GT(CountColour(Graph(analysis_, 3, true), kSkyBlue), 0);
 

@@ -17,6 +17,7 @@
 #include "UDMTevlora.h"
 #include "UPrediction.h"
 #include "URainRun.h"
+#include "USession.h"
 
 // Made on first use (offscreen when no platform is named), kept to the end.
 inline void EnsureGuiApplication() {
@@ -105,11 +106,12 @@ inline TExampleResults RunExample(const TTemporaryDirectory& directory, const st
     }
   }
   TRecordingDialogs dialogs;
-  TDMTevlora data;
+  TSession session;
+  TDMTevlora& data = session.Data;
   data.Dialogs = &dialogs;
   data.FileName = directory.File(name + ".inp");
   if (!data.ReadInputFile()) return {};
   const int records = data.NrOfData;
-  data.Analysis ? RunAnalysis(data) : RunPrediction(data);
+  data.Analysis ? RunAnalysis(data, session.Run) : RunPrediction(data, session.Prediction);
   return {directory.File(name + ".out"), records};
 }

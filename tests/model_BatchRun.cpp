@@ -17,6 +17,7 @@
 #include "UPrediction.h"
 #include "URainRun.h"
 #include "URunModel.h"
+#include "USession.h"
 
 namespace {
 
@@ -63,15 +64,18 @@ void WriteFloodVariant(const std::string& path, TChange change) {
 
 class BatchRun : public ::testing::Test {
  protected:
-  void SetUp() override {
-    StartNewSession();
+  void SetUp() override { data.Dialogs = &dialogs; }
+  // A session as a freshly started program has it.
+  void NewSession() {
+    session = TSession{};
     data.Dialogs = &dialogs;
   }
-  void TearDown() override { StartNewSession(); }
 
   TTemporaryDirectory dir;
   TRecordingDialogs dialogs;
-  TDMTevlora data;
+  TSession session;
+  TDMTevlora& data = session.Data;
+  TAnalysisRun& run = session.Run;
 };
 
 // Several files in one call, in two orders: each writes exactly the bytes it
@@ -131,13 +135,13 @@ TEST_F(BatchRun, NoFitStopsTheRun) {
     for (double& q : d.Runoff) q *= 3000;
   });
   ASSERT_TRUE(data.ReadInputFile());
-  BestA = 0.25;
-  BestC = 0.5;
-  EXPECT_FALSE(RunModel(data));
+  run.BestA = 0.25;
+  run.BestC = 0.5;
+  EXPECT_FALSE(RunModel(session));
   ASSERT_FALSE(dialogs.messages.empty());
   EXPECT_EQ(dialogs.messages.back(), RainRunTexts::kNoFit);
   EXPECT_FALSE(data.RunAborted);
-  EXPECT_EQ(BestA, 0.25);
+  EXPECT_EQ(run.BestA, 0.25);
   EXPECT_EQ(FilesIn(dir.Path()), (std::set<std::string>{"scaled.inp"}));
 }
 
@@ -187,14 +191,14 @@ TEST_F(BatchRun, RunsTheDataSetAsSaveWritesIt) {
     EXPECT_EQ(FilesIn(folder), after);
 
     // The program's own Save/Run of the data set the reader makes of the file.
-    StartNewSession();
-    TDMTevlora saved;
+    TSession savedSession;
+    TDMTevlora& saved = savedSession.Data;
     saved.FileName = input;
     ASSERT_TRUE(saved.ReadInputFile());
     saved.ParLoaded = false;
     saved.FileName = (expectedFolder / (std::string(c.name) + ".inp")).string();
     ASSERT_TRUE(saved.WriteInputFile());
-    ASSERT_TRUE(RunModel(saved));
+    ASSERT_TRUE(RunModel(savedSession));
     std::string expected = ReadFileBytes(saved.FileName);
     expected.replace(expected.find(expectedFolder.string()), expectedFolder.string().size(),
                      folder.string());
@@ -224,11 +228,11 @@ TEST_F(BatchRun, RefusesResultsOverTheInputFile) {
     EXPECT_EQ(RunBatch(folder, c.input, &errors), 1);
     EXPECT_NE(errors.find("would overwrite the input file"), std::string::npos) << errors;
 
-    StartNewSession();
+    NewSession();
     dialogs.messages.clear();
     data.FileName = input;
     ASSERT_TRUE(data.ReadInputFile());
-    EXPECT_FALSE(RunModel(data));
+    EXPECT_FALSE(RunModel(session));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].rfind("The run was not started: its ", 0), 0u);
     EXPECT_EQ(ReadFileBytes(input), ReadFileBytes(ExampleDataFile(c.example)));
@@ -252,7 +256,7 @@ TEST_F(BatchRun, UnwritableValuesStopTheRun) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    StartNewSession();
+    NewSession();
     dialogs.messages.clear();
     data.FileName = dir.File(std::string(c.name) + ".inp");
     data.RunKind = c.analysis ? " Ana" : " Pre";
@@ -268,7 +272,7 @@ TEST_F(BatchRun, UnwritableValuesStopTheRun) {
     data.Runoff = c.runoff;
     data.Removed.assign(c.time.size(), false);
     ASSERT_TRUE(data.WriteInputFile());
-    EXPECT_FALSE(RunModel(data));
+    EXPECT_FALSE(RunModel(session));
     ASSERT_FALSE(dialogs.messages.empty());
     EXPECT_EQ(dialogs.messages.back(), ResultsNotWrittenText(c.problem));
     EXPECT_FALSE(fs::exists(ChangeFileExt(data.FileName, ".out")));
@@ -280,12 +284,13 @@ TEST_F(BatchRun, UnwritableValuesStopTheRun) {
 // cannot be replaced, the old trend file stays.
 TEST_F(BatchRun, TrendAndResultsFilesArePairs) {
   data.FileName = dir.File("basin.inp");
-  RunCount = 2;
-  RunTime[1] = 1;
-  RunTime[2] = 2;
+  run.Resize(2);
+  run.RunCount = 2;
+  run.RunTime[1] = 1;
+  run.RunTime[2] = 2;
   WriteFileBytes(dir.File("basin.dat"), "old trend");
   fs::create_directories(dir.File("basin.out/in the way"));
-  EXPECT_THROW(WriteAnalysisResults(data), TIOError);
+  EXPECT_THROW(WriteAnalysisResults(data, run), TIOError);
   EXPECT_EQ(ReadFileBytes(dir.File("basin.dat")), "old trend");
   EXPECT_EQ(FilesIn(dir.Path()), (std::set<std::string>{"basin.dat", "basin.out"}));
 
@@ -294,7 +299,7 @@ TEST_F(BatchRun, TrendAndResultsFilesArePairs) {
   fs::rename(dir.File("basin.dat"), dir.File("kept.dat"));
   fs::create_symlink("kept.dat", dir.File("basin.dat"));
   data.FileName = dir.File("basin.inp");
-  EXPECT_TRUE(WriteAnalysisResults(data));
+  EXPECT_TRUE(WriteAnalysisResults(data, run));
   EXPECT_TRUE(fs::is_symlink(dir.File("basin.dat")));
   EXPECT_EQ(ReadFileBytes(dir.File("kept.dat")).rfind("Linear: Runoff", 0), 0u);
   EXPECT_TRUE(fs::exists(dir.File("basin.out")));

@@ -9,7 +9,7 @@
 #include "FitMapTruthData.h"
 #include "SearchData.h"
 #include "URainRun.h"
-#include "USessionState.h"
+#include "USession.h"
 
 namespace {
 
@@ -23,7 +23,6 @@ struct TRunAndMap {
 // analysis run on the same file as Save writes it.
 TRunAndMap RunAndMap(const TTemporaryDirectory& directory, const std::string& inputFile) {
   TRunAndMap result;
-  StartNewSession();
   TRecordingDialogs dialogs;
   TDMTevlora data;
   data.Dialogs = &dialogs;
@@ -33,19 +32,19 @@ TRunAndMap RunAndMap(const TTemporaryDirectory& directory, const std::string& in
   EXPECT_TRUE(FitMapProblemOfInputFile(data, problem));
   result.map = ComputeFitMap(problem, {50, false, 0});
 
-  StartNewSession();
-  TDMTevlora run;
-  run.Dialogs = &dialogs;
-  run.FileName = inputFile;
-  EXPECT_TRUE(run.ReadInputFile());
-  run.FileName = directory.File("saved.inp");
-  EXPECT_TRUE(run.WriteInputFile());
-  RunAnalysis(run);
-  result.runFound = AlphaFitFound;
-  result.runSum = BestSumSq;
-  result.runA = BestA;
-  result.runC = BestC;
-  result.runRSquare = RSquare;
+  TSession session;
+  TDMTevlora& saved = session.Data;
+  saved.Dialogs = &dialogs;
+  saved.FileName = inputFile;
+  EXPECT_TRUE(saved.ReadInputFile());
+  saved.FileName = directory.File("saved.inp");
+  EXPECT_TRUE(saved.WriteInputFile());
+  RunAnalysis(saved, session.Run);
+  result.runFound = session.Run.AlphaFitFound;
+  result.runSum = session.Run.BestSumSq;
+  result.runA = session.Run.BestA;
+  result.runC = session.Run.BestC;
+  result.runRSquare = saved.Values.RSquare;
   return result;
 }
 

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "UDMTevlora.h"
 #include "URainRun.h"
+#include "USession.h"
 
 namespace {
 
@@ -78,16 +79,18 @@ TEST(FitMeasures, RunAndResultsFileAgreeWithTheResultsFile) {
   const std::string name = "spotpy_d_spring2013";
   WriteFileBytes(directory.File(name + ".inp"), ReadFileBytes(ExampleDataFile(name + ".inp")));
   TRecordingDialogs dialogs;
-  TDMTevlora data;
+  TSession session;
+  TDMTevlora& data = session.Data;
   data.Dialogs = &dialogs;
   data.FileName = directory.File(name + ".inp");
   ASSERT_TRUE(data.ReadInputFile());
-  RunAnalysis(data);
-  const TFitMeasures run = FitMeasuresOfRun();
-  EXPECT_EQ(run.Records, RunCount);
+  RunAnalysis(data, session.Run);
+  const TFitMeasures run = FitMeasuresOfRun(session.Run);
+  const int count = session.Run.RunCount;
+  EXPECT_EQ(run.Records, count);
   // The program's own, to the bit.
-  EXPECT_EQ(run.SD, std::sqrt(SumSq / (RunCount - 1)));
-  EXPECT_EQ(run.RSquare, RSquare);
+  EXPECT_EQ(run.SD, std::sqrt(session.Run.SumSq / (count - 1)));
+  EXPECT_EQ(run.RSquare, data.Values.RSquare);
   // From the file's table of two decimals: close to the values in memory.
   const TFitMeasures file = FitMeasuresOfResultsFile(directory.File(name + ".out"));
   EXPECT_EQ(file.Records, run.Records);

@@ -13,8 +13,8 @@ class InputFile : public ::testing::Test {
  protected:
   void SetUp() override {
     data.Dialogs = &dialogs;
-    AlphaA = AlphaC = 0;
-    DrainKa = DrainKb = DrainD = DrainU = DrainP = DrainL = 0;
+    data.Values.AlphaA = data.Values.AlphaC = 0;
+    data.Values.DrainKa = data.Values.DrainKb = data.Values.DrainD = data.Values.DrainU = data.Values.DrainP = data.Values.DrainL = 0;
   }
 
   // Three records of which the second is removed.
@@ -65,8 +65,8 @@ TEST_F(InputFile, AnalysisLayout) {
 
 TEST_F(InputFile, PredictionLayouts) {
   FillSmallDataSet(false);
-  AlphaA = 0.0995;
-  AlphaC = -0.001;
+  data.Values.AlphaA = 0.0995;
+  data.Values.AlphaC = -0.001;
   data.Porosity = 0.35;  // a fraction is written in percent
   data.InitRunoff = 0.02;
   data.InitLevel = 6.69;
@@ -208,8 +208,8 @@ TEST_F(InputFile, PredictionRecordsAreTolerant) {
   EXPECT_FALSE(data.Analysis);
   EXPECT_FALSE(data.Drainage);
   EXPECT_EQ(data.AlphaKind, " Lin");
-  EXPECT_EQ(AlphaA, 0.05);
-  EXPECT_EQ(AlphaC, 0.0074921);
+  EXPECT_EQ(data.Values.AlphaA, 0.05);
+  EXPECT_EQ(data.Values.AlphaC, 0.0074921);
   EXPECT_EQ(data.Porosity, 6);
   EXPECT_EQ(data.InitRunoff, 0.02);
   EXPECT_EQ(data.InitLevel, 49.07);
@@ -317,14 +317,14 @@ TEST_F(InputFile, FailedWriteKeepsTheOldFile) {
 TEST_F(InputFile, ParameterFileBesideAnInputFile) {
   FillSmallDataSet(true);
   ASSERT_TRUE(data.WriteInputFile());
-  DrainKa = 1.5;
-  DrainKb = 0.8;
-  DrainD = 4;
-  DrainU = 0.6;
-  DrainP = 6;
-  DrainL = 1234.567;
+  data.Values.DrainKa = 1.5;
+  data.Values.DrainKb = 0.8;
+  data.Values.DrainD = 4;
+  data.Values.DrainU = 0.6;
+  data.Values.DrainP = 6;
+  data.Values.DrainL = 1234.567;
   const std::string par = ChangeFileExt(data.FileName, ".par");
-  ASSERT_TRUE(WriteDrainageParameters(par));
+  ASSERT_TRUE(WriteDrainageParameters(par, data.Values));
   EXPECT_EQ(ReadFileBytes(par),
             CrLf({" Hydraulic conductivity above drain level (Ka, m/day)  1.50",
                   " Hydraulic conductivity below drain level (Kb, m/day)  0.80",
@@ -332,17 +332,17 @@ TEST_F(InputFile, ParameterFileBesideAnInputFile) {
                   " Wet perimeter of drain or ditch (U, m)                0.60",
                   " Drainable (effective) porosity of top soil (P, %)     6.00",
                   " Drain spacing (L, m)" + std::string(32, ' ') + "1234.57"}));
-  DrainKa = DrainKb = DrainD = DrainU = DrainP = DrainL = 0;
+  data.Values.DrainKa = data.Values.DrainKb = data.Values.DrainD = data.Values.DrainU = data.Values.DrainP = data.Values.DrainL = 0;
   data.Drainage = false;
   ASSERT_TRUE(data.ReadInputFile());
   EXPECT_TRUE(data.Analysis);  // an analysis file stays an analysis
   EXPECT_TRUE(data.Drainage);
   EXPECT_TRUE(data.ParLoaded);
-  EXPECT_EQ(DrainKa, 1.5);
-  EXPECT_EQ(DrainL, 1234.57);
+  EXPECT_EQ(data.Values.DrainKa, 1.5);
+  EXPECT_EQ(data.Values.DrainL, 1234.57);
 
   // Saving the data set again rewrites the .par file too.
-  DrainKa = 2.25;
+  data.Values.DrainKa = 2.25;
   ASSERT_TRUE(data.WriteInputFile());
   EXPECT_EQ(ReadFileBytes(par).substr(0, 60),
             " Hydraulic conductivity above drain level (Ka, m/day)  2.25\r");
@@ -360,10 +360,10 @@ TEST_F(InputFile, ParameterLabelsAreNotCompared) {
   std::vector<std::string> lines;
   for (int i = 0; i < 6; ++i) lines.push_back(std::string(53, 'x') + " " + std::to_string(i + 1));
   WriteFileBytes(par, CrLf(lines));
-  ReadDrainageParameters(par);
-  EXPECT_EQ(DrainKa, 1);
-  EXPECT_EQ(DrainP, 5);
-  EXPECT_EQ(DrainL, 6);
+  ReadDrainageParameters(par, data.Values);
+  EXPECT_EQ(data.Values.DrainKa, 1);
+  EXPECT_EQ(data.Values.DrainP, 5);
+  EXPECT_EQ(data.Values.DrainL, 6);
 }
 
 TEST(DataModule, StartsInTheCurrentDirectory) {

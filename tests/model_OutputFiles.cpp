@@ -10,6 +10,7 @@
 #include "UDMTevlora.h"
 #include "UPrediction.h"
 #include "URainRun.h"
+#include "USession.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ class OutputFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     data.Dialogs = &dialogs;
-    AlphaA = AlphaC = RSquare = -99;
+    data.Values.AlphaA = data.Values.AlphaC = data.Values.RSquare = -99;
   }
 
   // `text` as the results file the open commands name.
@@ -79,16 +80,18 @@ class OutputFiles : public ::testing::Test {
   std::string AnalysisResults() {
     const std::string name = dir.File("storms.inp");
     std::filesystem::copy_file(ExampleDataFile("hupsel_h_jan2011_storms.inp"), name);
-    TDMTevlora run;
-    run.FileName = name;
-    RegressionOff = true;
-    ReadAndCheck(run);
-    CalcRunoff[1] = MeasRunoff[1];
-    RouteMainReservoir(0.05, 0.01);
-    BestA = 0.05;
-    BestC = 0.01;
-    RSquare = 0.875;
-    WriteAnalysisResults(run);
+    written = TSession{};
+    TDMTevlora& input = written.Data;
+    TAnalysisRun& run = written.Run;
+    input.FileName = name;
+    run.RegressionOff = true;
+    ReadAndCheck(input, run);
+    run.CalcRunoff[1] = run.MeasRunoff[1];
+    RouteMainReservoir(run, 0.05, 0.01);
+    run.BestA = 0.05;
+    run.BestC = 0.01;
+    input.Values.RSquare = 0.875;
+    WriteAnalysisResults(input, run);
     return ReadFileBytes(ChangeFileExt(name, ".out"));
   }
 
@@ -98,16 +101,19 @@ class OutputFiles : public ::testing::Test {
         std::filesystem::copy_file(ExampleDataFile(stem + extension), dir.File(stem + extension));
       }
     }
-    TDMTevlora run;
-    run.FileName = dir.File(stem + ".inp");
-    EXPECT_TRUE(run.ReadInputFile());
-    RunPrediction(run);
+    written = TSession{};
+    TDMTevlora& input = written.Data;
+    input.FileName = dir.File(stem + ".inp");
+    EXPECT_TRUE(input.ReadInputFile());
+    RunPrediction(input, written.Prediction);
     return ReadFileBytes(dir.File(stem + ".out"));
   }
 
   TTemporaryDirectory dir;
   TRecordingDialogs dialogs;
   TDMTevlora data;
+  // The session that wrote the last results file, kept to compare with.
+  TSession written;
 };
 
 TEST_F(OutputFiles, AnalysisSlotsOfEveryKind) {
@@ -116,7 +122,7 @@ TEST_F(OutputFiles, AnalysisSlotsOfEveryKind) {
   for (int kind : {1, 3, 7, 8, 9}) {
     SCOPED_TRACE(kind);
     FillSlots();
-    AlphaA = AlphaC = RSquare = -99;
+    data.Values.AlphaA = data.Values.AlphaC = data.Values.RSquare = -99;
     data.LoadGraphSeries(kind);
     EXPECT_EQ(data.NrOfData, 5);
     EXPECT_EQ(data.SerialNr, (DataArrayI{1, 2, 3, 4, 5}));
@@ -126,16 +132,16 @@ TEST_F(OutputFiles, AnalysisSlotsOfEveryKind) {
     EXPECT_EQ(data.SeriesD, measured);
     EXPECT_EQ(data.SeriesC, (DataArrayR{0.5, 3.15, 0.59, 1.12, 0.8}));
     EXPECT_EQ(data.SeriesF, (DataArrayR{-1, -1}));
-    EXPECT_EQ(AlphaA, kind == 1 ? 0.0995 : -99);
-    EXPECT_EQ(AlphaC, kind == 1 ? -0.5 : -99);
-    EXPECT_EQ(RSquare, kind == 1 || kind == 7 ? 0.95 : -99);
+    EXPECT_EQ(data.Values.AlphaA, kind == 1 ? 0.0995 : -99);
+    EXPECT_EQ(data.Values.AlphaC, kind == 1 ? -0.5 : -99);
+    EXPECT_EQ(data.Values.RSquare, kind == 1 || kind == 7 ? 0.95 : -99);
   }
   // Without the equation on line 10 the coefficients stand on line 12.
   auto lines = AnalysisLines();
   lines.erase(lines.begin() + 8);
   Open(CrLf(lines));
   data.LoadGraphSeries(1);
-  EXPECT_EQ(AlphaA, 0.0995);
+  EXPECT_EQ(data.Values.AlphaA, 0.0995);
   EXPECT_EQ(data.NrOfData, 5);
 
   // Titles are the user's text, even when they begin like a marker.
@@ -149,7 +155,7 @@ TEST_F(OutputFiles, AnalysisSlotsOfEveryKind) {
   EXPECT_TRUE(data.Analysis);
   data.LoadGraphSeries(1);
   EXPECT_EQ(data.SerialNr, (DataArrayI{1, 2, 3, 4, 5}));
-  EXPECT_EQ(RSquare, 0.95);
+  EXPECT_EQ(data.Values.RSquare, 0.95);
 
   // Prediction graphs find no prediction table: empty series.
   for (int kind : {2, 4, 5}) {
@@ -157,28 +163,28 @@ TEST_F(OutputFiles, AnalysisSlotsOfEveryKind) {
     data.LoadGraphSeries(kind);
     EXPECT_EQ(data.NrOfData, 0);
     EXPECT_TRUE(data.SerialNr.empty() && data.SeriesT.empty() && data.SeriesC.empty());
-    EXPECT_EQ(RSquare, 0);
+    EXPECT_EQ(data.Values.RSquare, 0);
   }
   EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(OutputFiles, AnalysisWriter) {
   Open(AnalysisResults());
-  const int n = RunCount;
+  const int n = written.Run.RunCount;
   for (int kind : {1, 3, 7, 8, 9}) {
     SCOPED_TRACE(kind);
-    AlphaA = AlphaC = RSquare = -99;
+    data.Values.AlphaA = data.Values.AlphaC = data.Values.RSquare = -99;
     data.LoadGraphSeries(kind);
     ASSERT_EQ(data.NrOfData, n);
     for (int i = 0; i < n; ++i) {  // two decimals in the file
-      ASSERT_EQ(data.SerialNr[i], RunSerial[i + 1]);
-      ASSERT_NEAR(data.SeriesT[i], kind == 7 ? MeasRunoff[i + 1] : RunTime[i + 1], 0.0051);
-      ASSERT_NEAR(data.SeriesB[i], Recharge[i + 1], 0.0051);
-      ASSERT_NEAR(data.SeriesC[i], CalcRunoff[i + 1], 0.0051);
+      ASSERT_EQ(data.SerialNr[i], written.Run.RunSerial[i + 1]);
+      ASSERT_NEAR(data.SeriesT[i], kind == 7 ? written.Run.MeasRunoff[i + 1] : written.Run.RunTime[i + 1], 0.0051);
+      ASSERT_NEAR(data.SeriesB[i], written.Run.Recharge[i + 1], 0.0051);
+      ASSERT_NEAR(data.SeriesC[i], written.Run.CalcRunoff[i + 1], 0.0051);
     }
-    EXPECT_EQ(AlphaA, kind == 1 ? 0.05 : -99);
-    EXPECT_EQ(AlphaC, kind == 1 ? 0.01 : -99);
-    EXPECT_EQ(RSquare, kind == 1 || kind == 7 ? 0.875 : -99);
+    EXPECT_EQ(data.Values.AlphaA, kind == 1 ? 0.05 : -99);
+    EXPECT_EQ(data.Values.AlphaC, kind == 1 ? 0.01 : -99);
+    EXPECT_EQ(data.Values.RSquare, kind == 1 || kind == 7 ? 0.875 : -99);
   }
   // Told by its marker; the run mode of the data set stays as it was.
   data.Analysis = false;
@@ -195,7 +201,7 @@ TEST_F(OutputFiles, PredictionWriter) {
     SCOPED_TRACE(stem);
     const bool drainage = stem.ends_with("drain");
     Open(PredictionResults(stem));
-    AlphaA = AlphaC = -99;
+    data.Values.AlphaA = data.Values.AlphaC = -99;
     data.Analysis = true;
     data.Drainage = !drainage;
     for (int kind : {2, 4, 5}) {
@@ -208,13 +214,13 @@ TEST_F(OutputFiles, PredictionWriter) {
       const DataArrayR& rain = kind == 2 ? data.SeriesA : data.SeriesC;
       const DataArrayR& runoff = kind == 2 ? data.SeriesC : data.SeriesA;
       for (int i = 0; i < 480; ++i) {
-        ASSERT_EQ(data.SeriesT[i], PredTime[i + 1]);
-        ASSERT_NEAR(rain[i], PredRain[i + 1], 0.0051);
-        ASSERT_NEAR(data.SeriesB[i], PredRecharge[i + 1], 0.0051);
-        ASSERT_NEAR(data.SeriesD[i], PredAlpha[i + 1], 0.00051);
-        ASSERT_NEAR(runoff[i], PredDischarge[i + 1], 0.0051);
+        ASSERT_EQ(data.SeriesT[i], written.Prediction.PredTime[i + 1]);
+        ASSERT_NEAR(rain[i], written.Prediction.PredRain[i + 1], 0.0051);
+        ASSERT_NEAR(data.SeriesB[i], written.Prediction.PredRecharge[i + 1], 0.0051);
+        ASSERT_NEAR(data.SeriesD[i], written.Prediction.PredAlpha[i + 1], 0.00051);
+        ASSERT_NEAR(runoff[i], written.Prediction.PredDischarge[i + 1], 0.0051);
         if (kind != 2) {
-          ASSERT_NEAR(data.SeriesF[i], PredLevel[i + 1], 0.0051);
+          ASSERT_NEAR(data.SeriesF[i], written.Prediction.PredLevel[i + 1], 0.0051);
         }
       }
       if (kind == 2) {
@@ -222,7 +228,7 @@ TEST_F(OutputFiles, PredictionWriter) {
       }
       EXPECT_EQ(data.Drainage, kind == 5 ? drainage : !drainage);
     }
-    EXPECT_EQ(AlphaA, drainage ? 0.05 : 0.0995);
+    EXPECT_EQ(data.Values.AlphaA, drainage ? 0.05 : 0.0995);
 
     FillSlots();
     data.LoadGraphSeries(1);
@@ -293,16 +299,16 @@ TEST_F(OutputFiles, ReadErrorKeepsTheRecordsReadSoFar) {
   EXPECT_EQ(data.NrOfData, 3);
   EXPECT_EQ(data.SeriesC, (DataArrayR{0.5, 3.15, 0.59}));
   EXPECT_EQ(data.SeriesT, data.SeriesD);
-  EXPECT_EQ(RSquare, 0);
+  EXPECT_EQ(data.Values.RSquare, 0);
 
   lines = AnalysisLines();
   lines[27] = "Coefficient of explanation R square is:   n.a.";
   Open(CrLf(lines));
-  RSquare = 0.5;
+  data.Values.RSquare = 0.5;
   data.LoadGraphSeries(1);
   EXPECT_EQ(data.NrOfData, 5);
-  EXPECT_EQ(AlphaA, 0.0995);
-  EXPECT_EQ(RSquare, 0);
+  EXPECT_EQ(data.Values.AlphaA, 0.0995);
+  EXPECT_EQ(data.Values.RSquare, 0);
 }
 
 // Every reading of `text`; returns the most records a graph kind found, and
@@ -333,7 +339,7 @@ int ReadEveryWay(TDMTevlora& data, const std::string& text) {
 // records than the cut file holds complete. Then empty and random files.
 TEST_F(OutputFiles, DamagedFilesNeverCrash) {
   const std::pair<std::string, int> files[] = {
-      {AnalysisResults(), RunCount}, {PredictionResults("hupsel_h_dec2012_pred_runoff"), 480}};
+      {AnalysisResults(), written.Run.RunCount}, {PredictionResults("hupsel_h_dec2012_pred_runoff"), 480}};
   data.OutFileName = dir.File("cut.out");
   for (const auto& [text, records] : files) {
     std::size_t start = 0;
@@ -341,10 +347,10 @@ TEST_F(OutputFiles, DamagedFilesNeverCrash) {
       const std::size_t end = text.find("\r\n", start) + 2;
       const int complete = std::clamp(line - 20, 0, records);  // first record: line 21
       for (std::size_t cut : {start, (start + end) / 2}) {
-        RSquare = 0.5;
+        data.Values.RSquare = 0.5;
         ASSERT_LE(ReadEveryWay(data, text.substr(0, cut)), complete) << cut;
         if (line <= 20) {
-          ASSERT_EQ(RSquare, 0) << cut;
+          ASSERT_EQ(data.Values.RSquare, 0) << cut;
         }
       }
       start = end;
@@ -355,7 +361,7 @@ TEST_F(OutputFiles, DamagedFilesNeverCrash) {
 
   EXPECT_EQ(ReadEveryWay(data, ""), 0);
   EXPECT_EQ(data.OutLineCount, 0);
-  EXPECT_EQ(RSquare, 0);
+  EXPECT_EQ(data.Values.RSquare, 0);
   std::mt19937 random(20240613);
   const std::string alphabet = "0123456789 .-E\r\nPREDICTONRSquare";
   const std::string real = CrLf(AnalysisLines()) + files[1].first.substr(0, 3000);

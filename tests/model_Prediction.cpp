@@ -9,6 +9,7 @@
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UPrediction.h"
+#include "USession.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ class Prediction : public ::testing::Test {
  protected:
   void SetUp() override {
     data.Dialogs = &dialogs;
-    AlphaA = AlphaC = 0;
+    data.Values.AlphaA = data.Values.AlphaC = 0;
     data.MaxStorage = 10;
     data.InitStorage = 4;
   }
@@ -35,7 +36,7 @@ class Prediction : public ::testing::Test {
     data.Removed.assign(rain.size(), false);
     std::filesystem::remove(dir.File("basin.out"));
     ASSERT_TRUE(data.WriteInputFile());
-    RunPrediction(data);
+    RunPrediction(data, pred);
   }
 
   // Free room 6 at the start, escape 0.4, alpha = 0.5 Q + 0.1.
@@ -45,15 +46,17 @@ class Prediction : public ::testing::Test {
     data.InitRunoff = 1;
     data.InitLevel = -5;
     data.Drainage = drainage;
-    AlphaA = 0.5;
-    AlphaC = 0.1;
+    data.Values.AlphaA = 0.5;
+    data.Values.AlphaC = 0.1;
     Run({2, 10, 0, 3}, {0.4, 0.4, 0.4, 0.4});
-    ASSERT_FALSE(PredictTimeError);
+    ASSERT_FALSE(pred.PredictTimeError);
   }
 
   TTemporaryDirectory dir;
   TRecordingDialogs dialogs;
-  TDMTevlora data;
+  TSession session;
+  TDMTevlora& data = session.Data;
+  TPredictionRun& pred = session.Prediction;
 };
 
 // Hand-made input: serial numbers of every prefix width, and a unit text.
@@ -85,65 +88,65 @@ const std::vector<std::string> kLayoutInput = {
 
 TEST_F(Prediction, DeadStorageBranchesAndBalance) {
   RunWorkedCase(false);
-  ASSERT_EQ(PredCount, 4);
+  ASSERT_EQ(pred.PredCount, 4);
   // 1: rain below the free room; 2: overflow after the escape 0.4 * 6 / 10;
   // 3: no rain, the escape of a full storage; 4: overflow again.
   const double recharge[5] = {0, 0, 5.76, 0, 2.216}, storage[5] = {0, 6, 10, 9.6, 10};
   for (int k = 1; k <= 4; ++k) {
-    EXPECT_NEAR(PredRecharge[k], recharge[k], 1e-12) << k;
-    EXPECT_NEAR(PredStorage[k], storage[k], 1e-12) << k;
-    EXPECT_NEAR(PredStorage[k] + PredDeficit[k], 10, 1e-12) << k;
+    EXPECT_NEAR(pred.PredRecharge[k], recharge[k], 1e-12) << k;
+    EXPECT_NEAR(pred.PredStorage[k], storage[k], 1e-12) << k;
+    EXPECT_NEAR(pred.PredStorage[k] + pred.PredDeficit[k], 10, 1e-12) << k;
   }
   // Rain exactly filling the free room: no recharge, a full storage.
   Run({6, 0, 0}, {0, 0, 0});
-  EXPECT_EQ(PredRecharge[1], 0);
-  EXPECT_EQ(PredStorage[1], 10);
+  EXPECT_EQ(pred.PredRecharge[1], 0);
+  EXPECT_EQ(pred.PredStorage[1], 10);
   EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(Prediction, Routing) {
   RunWorkedCase(false);
-  EXPECT_EQ(PredAlpha[1], 0);
-  EXPECT_EQ(PredDischarge[1], 1);
-  EXPECT_EQ(PredLevel[1], -5);  // the storage starts at the initial level
+  EXPECT_EQ(pred.PredAlpha[1], 0);
+  EXPECT_EQ(pred.PredDischarge[1], 1);
+  EXPECT_EQ(pred.PredLevel[1], -5);  // the storage starts at the initial level
   const double alpha[5] = {0, 0, 0.6, 1.6738283060962174, 0.3951365219832106};
   const double runoff[5] = {0, 1, 3.1476566121924345, 0.5902730439664211, 1.1209297118244157};
   for (int k = 2; k <= 4; ++k) {
-    EXPECT_NEAR(PredAlpha[k], alpha[k], 1e-12) << k;
-    EXPECT_NEAR(PredDischarge[k], runoff[k], 1e-12) << k;
+    EXPECT_NEAR(pred.PredAlpha[k], alpha[k], 1e-12) << k;
+    EXPECT_NEAR(pred.PredDischarge[k], runoff[k], 1e-12) << k;
     // Water balance of the main reservoir.
-    EXPECT_NEAR(PredLevel[k] - PredLevel[k - 1], PredRecharge[k] - PredDischarge[k], 1e-12);
+    EXPECT_NEAR(pred.PredLevel[k] - pred.PredLevel[k - 1], pred.PredRecharge[k] - pred.PredDischarge[k], 1e-12);
   }
 
   RunWorkedCase(true);
-  EXPECT_NEAR(PredDischarge[4], runoff[4], 1e-12);
-  EXPECT_NEAR(PredLevel[2], 12.725257153448965, 1e-10);
-  EXPECT_NEAR(PredLevel[4], 8.145193647392041, 1e-10);
+  EXPECT_NEAR(pred.PredDischarge[4], runoff[4], 1e-12);
+  EXPECT_NEAR(pred.PredLevel[2], 12.725257153448965, 1e-10);
+  EXPECT_NEAR(pred.PredLevel[4], 8.145193647392041, 1e-10);
 
   // A head that would fall below 0 is 0, and rises from there.
   data.InitStorage = 10;
   data.Porosity = 5;
   data.InitLevel = -3;
-  AlphaA = 0.1;
-  AlphaC = 0.2;
+  data.Values.AlphaA = 0.1;
+  data.Values.AlphaC = 0.2;
   Run({0, 0, 2}, {0, 0, 0});
-  EXPECT_EQ(PredLevel[2], 0);
-  EXPECT_NEAR(PredLevel[3], 43.733315169894766, 1e-10);
+  EXPECT_EQ(pred.PredLevel[2], 0);
+  EXPECT_NEAR(pred.PredLevel[3], 43.733315169894766, 1e-10);
 
   // C = -0.5 with an initial runoff of 0.2 starts at 0.55; alpha = 0 Q - 0.5
   // is raised to 0.0001, so the runoff still changes.
   data.Drainage = false;
   data.InitRunoff = 0.2;
-  AlphaA = 0;
-  AlphaC = -0.5;
+  data.Values.AlphaA = 0;
+  data.Values.AlphaC = -0.5;
   Run({0, 4, 0}, {0, 0, 0}, {1, 2, 4});
-  EXPECT_DOUBLE_EQ(PredDischarge[1], 0.55);
-  EXPECT_EQ(PredAlpha[3], 0.0001);
-  EXPECT_NEAR(PredDischarge[2], 0.5503449827505751, 1e-14);
-  EXPECT_NEAR(PredDischarge[3], 0.5502349247601909, 1e-14);
+  EXPECT_DOUBLE_EQ(pred.PredDischarge[1], 0.55);
+  EXPECT_EQ(pred.PredAlpha[3], 0.0001);
+  EXPECT_NEAR(pred.PredDischarge[2], 0.5503449827505751, 1e-14);
+  EXPECT_NEAR(pred.PredDischarge[3], 0.5502349247601909, 1e-14);
   data.InitRunoff = 0.6;  // above -C: kept
   Run({0, 4, 0}, {0, 0, 0});
-  EXPECT_EQ(PredDischarge[1], 0.6);
+  EXPECT_EQ(pred.PredDischarge[1], 0.6);
 }
 
 TEST_F(Prediction, ChecksStopTheRunWithoutResults) {
@@ -151,7 +154,7 @@ TEST_F(Prediction, ChecksStopTheRunWithoutResults) {
   const std::string sequence = "Incorrect time sequence encountered Please correct the input file";
   const std::string maxStorage = "The Maximum Storage must be > 0";
   const auto expectStopped = [&](const std::string& message) {
-    EXPECT_TRUE(PredictTimeError);
+    EXPECT_TRUE(pred.PredictTimeError);
     EXPECT_EQ(dialogs.messages, (std::vector<std::string>{message}));
     EXPECT_FALSE(std::filesystem::exists(dir.File("basin.out")));
     dialogs.messages.clear();
@@ -168,7 +171,7 @@ TEST_F(Prediction, ChecksStopTheRunWithoutResults) {
   for (const char* record : {"1 1 1 0", "2 5 1 0", "3 3 1 0", "4 3.0005 1 0"})
     lines.push_back(record);
   WriteFileBytes(data.FileName, CrLf(lines));
-  RunPrediction(data);
+  RunPrediction(data, pred);
   expectStopped(sequence);
 
   data.MaxStorage = 0;  // the time check comes first
@@ -188,7 +191,7 @@ TEST_F(Prediction, ChecksStopTheRunWithoutResults) {
   expectStopped("The porosity must be > 0");
   data.Drainage = false;
   Run({1, 2, 3}, {0, 0, 0});
-  EXPECT_FALSE(PredictTimeError);
+  EXPECT_FALSE(pred.PredictTimeError);
   EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -224,7 +227,7 @@ TEST_F(Prediction, ResultsFileLayoutsAndReadingBack) {
   data.FileName = dir.File("basin.txt");
   WriteFileBytes(data.FileName, CrLf(kLayoutInput));
   const bool comma = std::setlocale(LC_ALL, "de_DE.utf8") != nullptr;
-  RunPrediction(data);
+  RunPrediction(data, pred);
   if (comma) std::setlocale(LC_ALL, "C");
   EXPECT_EQ(data.FileName, dir.File("basin.inp"));
   EXPECT_EQ(ReadFileBytes(dir.File("basin.out")), CrLf(expected));
@@ -248,7 +251,7 @@ TEST_F(Prediction, ResultsFileLayoutsAndReadingBack) {
   expected[23] = " 100      4.00      3.00      2.22     0.395      1.12      8.15";
   data.Drainage = true;
   data.FileName = dir.File("basin.txt");
-  RunPrediction(data);
+  RunPrediction(data, pred);
   EXPECT_EQ(ReadFileBytes(dir.File("basin.out")), CrLf(expected));
   data.Drainage = false;
   data.LoadGraphSeries(5);
@@ -262,21 +265,21 @@ TEST_F(Prediction, EscapeRatesOfTheDataSet) {
   data.FileName = dir.File("basin.inp");
   WriteFileBytes(data.FileName, CrLf(kLayoutInput));
   data.EscRate = {0, 0};
-  RunPrediction(data);
-  EXPECT_DOUBLE_EQ(PredRecharge[2], 6);
-  EXPECT_DOUBLE_EQ(PredDeficit[3], 0.4);
+  RunPrediction(data, pred);
+  EXPECT_DOUBLE_EQ(pred.PredRecharge[2], 6);
+  EXPECT_DOUBLE_EQ(pred.PredDeficit[3], 0.4);
 }
 
 TEST_F(Prediction, UnreadableInputOrUnwritableResults) {
   data.FileName = dir.File("missing.inp");
-  EXPECT_THROW(RunPrediction(data), TIOError);
+  EXPECT_THROW(RunPrediction(data, pred), TIOError);
   for (const auto& [line, text] : {std::pair{7, " Maximum dead storage:    1O.00"},
                                    std::pair{22, "   99         3.00  zero  4.0E-0001"}}) {
     auto lines = kLayoutInput;
     lines[line] = text;
     data.FileName = dir.File("basin.inp");
     WriteFileBytes(data.FileName, CrLf(lines));
-    EXPECT_THROW(RunPrediction(data), TIOError);
+    EXPECT_THROW(RunPrediction(data, pred), TIOError);
     EXPECT_FALSE(std::filesystem::exists(dir.File("basin.out")));
   }
   EXPECT_EQ(data.Title1, "");  // nothing taken from an unreadable file
@@ -284,7 +287,7 @@ TEST_F(Prediction, UnreadableInputOrUnwritableResults) {
   data.FileName = dir.File("basin.dat");
   WriteFileBytes(data.FileName, CrLf(kLayoutInput));
   std::filesystem::create_directory(dir.File("basin.out"));
-  EXPECT_THROW(RunPrediction(data), TIOError);
+  EXPECT_THROW(RunPrediction(data, pred), TIOError);
   EXPECT_EQ(data.FileName, dir.File("basin.inp"));
 }
 
@@ -293,14 +296,14 @@ TEST_F(Prediction, FifteenHundredRecords) {
   DataArrayR rain(kPredictionMaxRecords, 0), escape(kPredictionMaxRecords, 0.5);
   for (std::size_t i = 0; i < rain.size(); i += 7) rain[i] = 12;
   Run(rain, escape);
-  ASSERT_FALSE(PredictTimeError);
-  EXPECT_EQ(PredCount, 1500);
+  ASSERT_FALSE(pred.PredictTimeError);
+  EXPECT_EQ(pred.PredCount, 1500);
   const std::string text = ReadFileBytes(dir.File("basin.out"));
   EXPECT_NE(text.find("\r\n 1500   1500.00      0.00"), std::string::npos);
 
   WriteFileBytes(data.FileName, ReadFileBytes(data.FileName) + " 1501 1501.00 1.00 1.00\r\n");
   std::filesystem::remove(dir.File("basin.out"));
-  EXPECT_THROW(RunPrediction(data), TIOError);
+  EXPECT_THROW(RunPrediction(data, pred), TIOError);
   EXPECT_FALSE(std::filesystem::exists(dir.File("basin.out")));
 }
 
@@ -316,14 +319,14 @@ TEST_F(Prediction, Examples) {
     ASSERT_TRUE(data.ReadInputFile());
     const bool drainage = stem.ends_with("drain");
     EXPECT_EQ(data.Drainage, drainage);
-    RunPrediction(data);
-    ASSERT_FALSE(PredictTimeError);
-    ASSERT_EQ(PredCount, 480);
-    EXPECT_EQ(PredSerial[480], 480);
-    for (int k = 1; k <= PredCount; ++k) {
-      ASSERT_TRUE(std::isfinite(PredDischarge[k]) && std::isfinite(PredLevel[k])) << k;
-      ASSERT_NEAR(PredStorage[k] + PredDeficit[k], 40, 1e-9) << k;
-      ASSERT_GE(PredDischarge[k], 0) << k;
+    RunPrediction(data, pred);
+    ASSERT_FALSE(pred.PredictTimeError);
+    ASSERT_EQ(pred.PredCount, 480);
+    EXPECT_EQ(pred.PredSerial[480], 480);
+    for (int k = 1; k <= pred.PredCount; ++k) {
+      ASSERT_TRUE(std::isfinite(pred.PredDischarge[k]) && std::isfinite(pred.PredLevel[k])) << k;
+      ASSERT_NEAR(pred.PredStorage[k] + pred.PredDeficit[k], 40, 1e-9) << k;
+      ASSERT_GE(pred.PredDischarge[k], 0) << k;
     }
     // No rain into a free room of 5; the initial runoff and level.
     EXPECT_NE(
@@ -332,7 +335,7 @@ TEST_F(Prediction, Examples) {
                       ? "\r\n   1      1.00      0.00      0.00     0.000      0.02     49.07\r\n"
                       : "\r\n   1      1.00      0.00      0.00     0.000      0.02      6.69\r\n"),
         std::string::npos);
-    EXPECT_EQ(PredStorage[1], 35);
+    EXPECT_EQ(pred.PredStorage[1], 35);
   }
   EXPECT_TRUE(dialogs.messages.empty());
 }

@@ -11,6 +11,7 @@
 #include "TextFile.h"
 #include "URainRun.h"
 #include "URunModel.h"
+#include "USession.h"
 
 namespace {
 
@@ -24,8 +25,8 @@ class RainRun : public ::testing::Test {
     data.Dialogs = &dialogs;
     data.Analysis = true;
     data.RunKind = " Ana";
-    BestA = BestC = 0;
-    StorageOk = false;
+    run.BestA = run.BestC = 0;
+    run.StorageOk = false;
   }
 
   // Writes an analysis input file of the records and points the data set at it.
@@ -54,52 +55,54 @@ class RainRun : public ::testing::Test {
 
   // The check pass alone.
   void CheckPass() {
-    RegressionOff = true;
-    ReadAndCheck(data);
+    run.RegressionOff = true;
+    ReadAndCheck(data, run);
   }
 
   TTemporaryDirectory dir;
   TRecordingDialogs dialogs;
-  TDMTevlora data;
+  TSession session;
+  TDMTevlora& data = session.Data;
+  TAnalysisRun& run = session.Run;
 };
 
 TEST_F(RainRun, DeadStorageRouting) {
   // Smax 10, S0 4: free room 6 at the start.
   WriteInput({{1, 6, 0, 1}, {2, 3, 2, 2}, {3, 0, 0.5, 3}, {4, 12, 1, 4}, {5, 2, 1, 5}}, 10, 4);
   CheckPass();
-  ASSERT_TRUE(VariationOk);
+  ASSERT_TRUE(run.VariationOk);
   // Record 1: the rain fills the free room exactly: no recharge, full store.
-  EXPECT_EQ(Recharge[1], 0);
+  EXPECT_EQ(run.Recharge[1], 0);
   // Record 2: escape 2 * 1 * 10 / 10 = 2 from the full store: room 2,
   // recharge 3 - 2.
-  EXPECT_EQ(Recharge[2], 1);
+  EXPECT_EQ(run.Recharge[2], 1);
   // Record 3: after a full store the room is just the escape 0.5 > rain 0.
-  EXPECT_EQ(Recharge[3], 0);
+  EXPECT_EQ(run.Recharge[3], 0);
   // Record 4: store 9.5, escape 1 * 9.5 / 10 = 0.95, room 0.5 + 0.95.
-  EXPECT_DOUBLE_EQ(Recharge[4], 12 - 1.45);
-  EXPECT_EQ(Recharge[5], 2 - 1);
+  EXPECT_DOUBLE_EQ(run.Recharge[4], 12 - 1.45);
+  EXPECT_EQ(run.Recharge[5], 2 - 1);
 }
 
 TEST_F(RainRun, InitialStorageDefaultsAndExcess) {
   WriteInput({{1, 0, 0, 1}, {2, 10, 0, 2}, {3, 0, 0, 3}}, 50, 0);
   CheckPass();
-  EXPECT_EQ(RunInitStorage, 5);  // 0.1 * Smax
-  EXPECT_EQ(Recharge[2], 0);     // room 45 takes the rain
+  EXPECT_EQ(run.RunInitStorage, 5);  // 0.1 * Smax
+  EXPECT_EQ(run.Recharge[2], 0);     // room 45 takes the rain
 
   // An initial content above the maximum is released in records 1 and 2.
   WriteInput({{1, 2, 1, 1}, {2, 3, 1, 2}, {3, 0, 0, 3}}, 10, 14);
   CheckPass();
-  EXPECT_EQ(Recharge[1], 2 + 4);
-  EXPECT_EQ(Recharge[2], 3 + 4);  // no escape taken off
+  EXPECT_EQ(run.Recharge[1], 2 + 4);
+  EXPECT_EQ(run.Recharge[2], 3 + 4);  // no escape taken off
 }
 
 TEST_F(RainRun, EmptyStoreHasNoEscapeAndNegativeEscapeIsAddedWater) {
   WriteInput({{1, 0, 5, 1}, {2, 0, 5, 2}, {3, 3, -2, 3}}, 10, 0.000001);
   CheckPass();
   // S0 is almost 0: record 2's escape is 5 * 1e-7, the store stays nearly empty.
-  EXPECT_NEAR(RunRain[3], 5, 1e-12);
-  EXPECT_EQ(AddedWater[3], 2);
-  EXPECT_EQ(RunEscRate[3], 0);
+  EXPECT_NEAR(run.RunRain[3], 5, 1e-12);
+  EXPECT_EQ(run.AddedWater[3], 2);
+  EXPECT_EQ(run.RunEscRate[3], 0);
   // The data set keeps record n's escape rate at its own place n - 1.
   EXPECT_EQ(data.EscRate[2], 0);
   EXPECT_EQ(data.EscRate[0], 5);
@@ -108,19 +111,19 @@ TEST_F(RainRun, EmptyStoreHasNoEscapeAndNegativeEscapeIsAddedWater) {
 TEST_F(RainRun, MainReservoirRouting) {
   WriteInput({{1, 0, 0, 0}, {2, 0, 0, 2}, {2, 50, 0, 3}, {4, 0, 0, 1}}, 10, 10);
   CheckPass();
-  EXPECT_EQ(MeasRunoff[1], 0.001);  // floored
-  CalcRunoff[1] = 1;
-  RouteMainReservoir(0.5, -1);  // alpha = 0.5 * 1 - 1 < 0: clamped to 0
-  EXPECT_EQ(Alpha[2], 0);
-  EXPECT_EQ(CalcRunoff[2], 1);
-  EXPECT_EQ(CalcRunoff[3], 1);  // a step of 0 time keeps the runoff
-  RouteMainReservoir(0.1, 0.2);
+  EXPECT_EQ(run.MeasRunoff[1], 0.001);  // floored
+  run.CalcRunoff[1] = 1;
+  RouteMainReservoir(run, 0.5, -1);  // alpha = 0.5 * 1 - 1 < 0: clamped to 0
+  EXPECT_EQ(run.Alpha[2], 0);
+  EXPECT_EQ(run.CalcRunoff[2], 1);
+  EXPECT_EQ(run.CalcRunoff[3], 1);  // a step of 0 time keeps the runoff
+  RouteMainReservoir(run, 0.1, 0.2);
   const double f2 = std::exp(-(0.1 * 1 + 0.2) * 0);
   EXPECT_EQ(f2, 1);
-  const double alpha4 = 0.1 * CalcRunoff[3] + 0.2;
-  EXPECT_EQ(Alpha[4], alpha4);
-  EXPECT_DOUBLE_EQ(CalcRunoff[4], CalcRunoff[3] * std::exp(-alpha4 * 2) +
-                                      Recharge[4] * (1 - std::exp(-alpha4 * 2)));
+  const double alpha4 = 0.1 * run.CalcRunoff[3] + 0.2;
+  EXPECT_EQ(run.Alpha[4], alpha4);
+  EXPECT_DOUBLE_EQ(run.CalcRunoff[4], run.CalcRunoff[3] * std::exp(-alpha4 * 2) +
+                                      run.Recharge[4] * (1 - std::exp(-alpha4 * 2)));
 }
 
 TEST_F(RainRun, ChecksStopTheRunWithTheirMessages) {
@@ -128,7 +131,7 @@ TEST_F(RainRun, ChecksStopTheRunWithTheirMessages) {
     dialogs.messages.clear();
     WriteInput(records, maxStorage, 1);
     std::filesystem::remove(ChangeFileExt(data.FileName, ".out"));
-    RunAnalysis(data);
+    RunAnalysis(data, run);
     EXPECT_FALSE(std::filesystem::exists(ChangeFileExt(data.FileName, ".out")));
     return dialogs.messages;
   };
@@ -136,17 +139,17 @@ TEST_F(RainRun, ChecksStopTheRunWithTheirMessages) {
             (std::vector<std::string>{
                 "There is no variation in runoff values. Rainfall-Runoff analysis cannot be made"}));
   EXPECT_TRUE(data.RunAborted);
-  EXPECT_FALSE(VariationOk);
+  EXPECT_FALSE(run.VariationOk);
   EXPECT_EQ(runWith({{1, 0, 0, 2}, {1.0005, 0, 0, 3}}, 10),
             (std::vector<std::string>{
                 "There is no variation in time Rainfall-Runoff analysis cannot be made"}));
   EXPECT_EQ(runWith({{1, 0, 0, 2}, {3, 0, 0, 3}, {2, 0, 0, 1}}, 10),
             (std::vector<std::string>{
                 "Incorrect time sequence encountered. Please correct the input file"}));
-  EXPECT_TRUE(TimeSequenceError);
+  EXPECT_TRUE(run.TimeSequenceError);
   EXPECT_EQ(runWith({{1, 0, 0, 2}, {2, 0, 0, 3}}, 0),
             (std::vector<std::string>{"The Maximum Storage must be > 0"}));
-  EXPECT_FALSE(StorageOk);
+  EXPECT_FALSE(run.StorageOk);
 }
 
 TEST_F(RainRun, VariationUsesTheTrueExtremes) {
@@ -154,13 +157,13 @@ TEST_F(RainRun, VariationUsesTheTrueExtremes) {
   // than 0.001, but the runoff clearly varies.
   WriteInput({{1, 0, 0, 1}, {2, 0, 0, 5}, {3, 0, 0, 4}, {4, 0, 0, 4.0005}}, 10, 5);
   CheckPass();
-  EXPECT_TRUE(VariationOk);
+  EXPECT_TRUE(run.VariationOk);
   EXPECT_TRUE(dialogs.messages.empty());
 
   data.FileName = TestDataFile("hupsel_h_dec2011_jan2012_flatend.inp");
   CheckPass();
-  EXPECT_TRUE(VariationOk);
-  EXPECT_EQ(RunCount, 1500);
+  EXPECT_TRUE(run.VariationOk);
+  EXPECT_EQ(run.RunCount, 1500);
   EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -168,27 +171,27 @@ TEST_F(RainRun, UnitLabels) {
   // The writer's dashed line gives "--"; a hand-made line gives its words.
   WriteInput({{1, 0, 0, 1}, {2, 1, 0, 2}}, 10, 5);
   CheckPass();
-  EXPECT_EQ(TimeUnit, "--");
-  EXPECT_EQ(DepthUnit, "--");
+  EXPECT_EQ(run.TimeUnit, "--");
+  EXPECT_EQ(run.DepthUnit, "--");
   std::string text = ReadFileBytes(data.FileName);
   const std::string dashed = " " + std::string(50, '-') + "\r\n    1";
   text.replace(text.find(dashed), dashed.size() - 5,
                "    day               mm.d    \r\n -----\r\n");
   WriteFileBytes(data.FileName, text);
   CheckPass();
-  EXPECT_EQ(TimeUnit, "day");
-  EXPECT_EQ(DepthUnit, "mmd");
-  EXPECT_EQ(RunCount, 2);
+  EXPECT_EQ(run.TimeUnit, "day");
+  EXPECT_EQ(run.DepthUnit, "mmd");
+  EXPECT_EQ(run.RunCount, 2);
 }
 
 TEST_F(RainRun, ProgressLinesFollowTheNumberOfData) {
   WriteInput({{1, 0, 0, 1}, {2, 5, 0, 2}, {3, 0, 0, 1.5}, {4, 0, 0, 1.2}}, 1, 1);
-  RegressionOff = false;
-  ReadAndCheck(data);
+  run.RegressionOff = false;
+  ReadAndCheck(data, run);
   const auto linesFor = [&](int records) {
     dialogs.progress.clear();
     data.NrOfData = records;
-    OptimiseAlpha(data);
+    OptimiseAlpha(data, run);
     return dialogs.progress;
   };
   const auto for150 = linesFor(150);
@@ -209,20 +212,20 @@ TEST_F(RainRun, ProgressLinesFollowTheNumberOfData) {
 TEST_F(RainRun, TrendFileLayout) {
   // Recharge 0, 1, 2, 3 against runoff 1, 3, 5, 7.5.
   WriteInput({{1, 5, 0, 1}, {2, 1, 0, 3}, {3, 2, 0, 5}, {4, 3, 0, 7.5}}, 5, 0.5);
-  RegressionOff = false;
-  ReadAndCheck(data);
-  ASSERT_EQ(Recharge[1], 0.5);  // 5 - (5 - 0.5) = 0.5
+  run.RegressionOff = false;
+  ReadAndCheck(data, run);
+  ASSERT_EQ(run.Recharge[1], 0.5);  // 5 - (5 - 0.5) = 0.5
   // Worked by hand for x = 0.5, 1, 2, 3 and y = 1, 3, 5, 7.5:
   // Sx = 6.5, Sy = 16.5, Sxx = 14.25, Sxy = 36 -> LinA = 9.1875 / 3.6875;
   // Sxxx = 36.125, Sxxy = 90.75, Sxxxx = 98.0625 -> den = 6.21875,
   // QuadA = -1.265625 / den, QuadB = 19.9453125 / den.
-  EXPECT_NEAR(LinA, 2.4915254237, 1e-9);
-  EXPECT_NEAR(LinC, 0.0762711864, 1e-9);
-  EXPECT_NEAR(QuadA, -0.2035175879, 1e-9);
-  EXPECT_NEAR(QuadB, 3.2072864322, 1e-9);
-  EXPECT_NEAR(QuadC, -0.3618090452, 1e-9);
-  OptimiseAlpha(data);
-  ASSERT_TRUE(WriteAnalysisResults(data));
+  EXPECT_NEAR(run.LinA, 2.4915254237, 1e-9);
+  EXPECT_NEAR(run.LinC, 0.0762711864, 1e-9);
+  EXPECT_NEAR(run.QuadA, -0.2035175879, 1e-9);
+  EXPECT_NEAR(run.QuadB, 3.2072864322, 1e-9);
+  EXPECT_NEAR(run.QuadC, -0.3618090452, 1e-9);
+  OptimiseAlpha(data, run);
+  ASSERT_TRUE(WriteAnalysisResults(data, run));
   const std::string trend = ReadFileBytes(ChangeFileExt(data.FileName, ".dat"));
   const auto lines = [&] {
     std::vector<std::string> result;
@@ -245,7 +248,7 @@ TEST_F(RainRun, QuadraticTrendWarningOnTheFullPassOnly) {
   // Runoff rising and falling again over the rain range: the vertex of the
   // parabola (rain 2) lies in the middle of the range 0 .. 4.
   WriteInput({{1, 0, 0, 6}, {2, 1, 0, 9}, {3, 2, 0, 10}, {4, 3, 0, 9}, {5, 4, 0, 6}}, 1, 1);
-  RunAnalysis(data);
+  RunAnalysis(data, run);
   EXPECT_EQ(dialogs.messages,
             (std::vector<std::string>{
                 "The quadratic trend of the relation between rainfall and runoff data shows an "
@@ -254,16 +257,16 @@ TEST_F(RainRun, QuadraticTrendWarningOnTheFullPassOnly) {
 }
 
 TEST_F(RainRun, NoRechargeKeepsThePreviousTrends) {
-  LinA = 7;
-  QuadA = 3;
+  run.LinA = 7;
+  run.QuadA = 3;
   WriteInput({{1, 0, 0, 1}, {2, 0, 0, 2}, {3, 0, 0, 3}}, 100, 1);
-  RegressionOff = false;
-  ReadAndCheck(data);
-  EXPECT_FALSE(QuadTrendValid);
-  EXPECT_EQ(LinA, 7);
-  EXPECT_EQ(QuadA, 3);
-  OptimiseAlpha(data);
-  ASSERT_TRUE(WriteAnalysisResults(data));
+  run.RegressionOff = false;
+  ReadAndCheck(data, run);
+  EXPECT_FALSE(run.QuadTrendValid);
+  EXPECT_EQ(run.LinA, 7);
+  EXPECT_EQ(run.QuadA, 3);
+  OptimiseAlpha(data, run);
+  ASSERT_TRUE(WriteAnalysisResults(data, run));
   const std::string trend = ReadFileBytes(ChangeFileExt(data.FileName, ".dat"));
   EXPECT_NE(trend.find("\r\nQ= 0\r\n"), std::string::npos);
 }
@@ -278,15 +281,15 @@ TEST_F(RainRun, NoQuadraticOfThisRunWritesQ0) {
   for (int n = 0; n < 7; ++n) constantRecharge.push_back({n + 1.0, 0.1, 0, runoff[n]});
   for (const std::vector<TRecord>* records : {&twoRecords, &constantRecharge}) {
     SCOPED_TRACE(records->size());
-    LinA = 7;
-    QuadA = 3;
-    QuadTrendValid = true;
+    run.LinA = 7;
+    run.QuadA = 3;
+    run.QuadTrendValid = true;
     WriteInput(*records, 1, 1);
-    RunAnalysis(data);
+    RunAnalysis(data, run);
     const std::string trend = ReadFileBytes(ChangeFileExt(data.FileName, ".dat"));
     EXPECT_NE(trend.find("\r\nQ= 0\r\n"), std::string::npos) << trend;
     if (records == &constantRecharge) {
-      EXPECT_EQ(LinA, 7);  // no slope from the noise
+      EXPECT_EQ(run.LinA, 7);  // no slope from the noise
     }
     // The trend file is written first: a results file never older than it.
     EXPECT_GE(std::filesystem::last_write_time(dir.File("basin.out")),
@@ -299,31 +302,32 @@ TEST_F(RainRun, ResultsFileLayout) {
   data.FileName = dir.File("basin.txt");
   data.Title1 = "Title one";
   data.Title2 = "Title two";
-  RunCount = 3;
-  RunMaxStorage = 40;
-  RunInitStorage = 4;
-  RunMaxEscape = 0.13;
-  TimeUnit = "--";
-  DepthUnit = "--";
+  run.Resize(3);
+  run.RunCount = 3;
+  run.RunMaxStorage = 40;
+  run.RunInitStorage = 4;
+  run.RunMaxEscape = 0.13;
+  run.TimeUnit = "--";
+  run.DepthUnit = "--";
   const int serials[] = {0, 7, 42, 420};
   for (int n = 1; n <= 3; ++n) {
-    RunSerial[n] = serials[n];
-    RunSerialText[n] = std::to_string(serials[n]);
-    RunTime[n] = n;
-    RunRain[n] = 2.5 * n;
-    Recharge[n] = n - 1;
-    MeasRunoff[n] = 0.5 * n;
-    Alpha[n] = 0.25 * n;
-    CalcRunoff[n] = 0.5 * n + 0.01;
+    run.RunSerial[n] = serials[n];
+    run.RunSerialText[n] = std::to_string(serials[n]);
+    run.RunTime[n] = n;
+    run.RunRain[n] = 2.5 * n;
+    run.Recharge[n] = n - 1;
+    run.MeasRunoff[n] = 0.5 * n;
+    run.Alpha[n] = 0.25 * n;
+    run.CalcRunoff[n] = 0.5 * n + 0.01;
   }
-  BestA = 0.0995;
-  BestC = -0.5;
-  SumSq = 0.02;
-  RSquare = 0.875;
-  WriteAnalysisResults(data);
+  run.BestA = 0.0995;
+  run.BestC = -0.5;
+  run.SumSq = 0.02;
+  data.Values.RSquare = 0.875;
+  WriteAnalysisResults(data, run);
   EXPECT_EQ(data.FileName, dir.File("basin.inp"));
-  EXPECT_EQ(AlphaA, 0.0995);
-  EXPECT_EQ(AlphaC, -0.5);
+  EXPECT_EQ(data.Values.AlphaA, 0.0995);
+  EXPECT_EQ(data.Values.AlphaC, -0.5);
   const std::string dashes(64, '-');
   EXPECT_EQ(ReadFileBytes(dir.File("basin.out")),
             CrLf({"THE RESULTS OF TevloraT PROGRAM",
@@ -357,10 +361,10 @@ TEST_F(RainRun, ResultsFileLayout) {
 
 TEST_F(RainRun, UnitLinePadsFollowTheLabelLengths) {
   data.FileName = dir.File("units.inp");
-  RunCount = 0;
-  TimeUnit = "day";
-  DepthUnit = "mmd";
-  WriteAnalysisResults(data);
+  run.RunCount = 0;
+  run.TimeUnit = "day";
+  run.DepthUnit = "mmd";
+  WriteAnalysisResults(data, run);
   const std::string text = ReadFileBytes(dir.File("units.out"));
   EXPECT_NE(text.find("\r\n          day       mmd       mmd       mmd                 mmd\r\n"),
             std::string::npos);
@@ -372,14 +376,14 @@ TEST_F(RainRun, WholeRunOnRealData) {
   data.FileName = dir.File("flood.inp");
   std::filesystem::copy_file(ExampleDataFile("spotpy_d_flood2013_12d.inp"), data.FileName);
   ASSERT_TRUE(data.ReadInputFile());
-  ASSERT_TRUE(RunModel(data));
+  ASSERT_TRUE(RunModel(session));
   EXPECT_EQ(data.FileName, dir.File("flood.out"));
   const TSearchProblem problem =
       SearchProblemFromInputFile(ChangeFileExt(data.FileName, ".inp"), 1500);
   const TSearchResult reference = ReferenceSearch(problem);
   ASSERT_TRUE(reference.Found());
-  EXPECT_EQ(BestA, TrialAOf(reference.outer));
-  EXPECT_EQ(BestC, TrialCOf(reference.inner));
+  EXPECT_EQ(run.BestA, TrialAOf(reference.outer));
+  EXPECT_EQ(run.BestC, TrialCOf(reference.inner));
   EXPECT_EQ(RunDoneText(data.FileName),
             "The input is saved in " + dir.File("flood.inp") +
                 " ; Calculations were done and the output is saved in  " + dir.File("flood.out"));
@@ -390,13 +394,13 @@ TEST_F(RainRun, WholeRunOnRealData) {
   // Record 12's calculated runoff, routed here on its own.
   double q = problem.firstRunoff;
   for (int n = 2; n <= 12; ++n) {
-    double alpha = std::max(0.0, BestA * q + BestC);
+    double alpha = std::max(0.0, run.BestA * q + run.BestC);
     const double f = std::exp(-alpha * problem.timeStep[n]);
     q = q * f + problem.recharge[n] * (1 - f);
   }
   EXPECT_EQ(data.OutLines[31].substr(54), FormatFixed(q, 10, 2));
-  EXPECT_GT(RSquare, 0.01);
-  EXPECT_LT(RSquare, 0.99);
+  EXPECT_GT(data.Values.RSquare, 0.01);
+  EXPECT_LT(data.Values.RSquare, 0.99);
 }
 
 TEST_F(RainRun, BatchToolWritesWhatTheProgramWrites) {
@@ -404,7 +408,7 @@ TEST_F(RainRun, BatchToolWritesWhatTheProgramWrites) {
   std::filesystem::copy_file(ExampleDataFile("spotpy_d_spring2013.inp"), input);
   data.FileName = input;
   ASSERT_TRUE(data.ReadInputFile());
-  ASSERT_TRUE(RunModel(data));
+  ASSERT_TRUE(RunModel(session));
   const std::string out = ReadFileBytes(dir.File("spring.out"));
   const std::string trend = ReadFileBytes(dir.File("spring.dat"));
   std::filesystem::remove(dir.File("spring.out"));
@@ -422,12 +426,13 @@ TEST_F(RainRun, BatchToolWritesWhatTheProgramWrites) {
     std::filesystem::copy_file(ExampleDataFile(name + ".inp"), prediction);
     std::filesystem::copy_file(ExampleDataFile("hupsel_h_dec2012_pred_drain.par"),
                                dir.File(name + ".par"));
-    TDMTevlora predicted;
+    TSession predictionSession;
+    TDMTevlora& predicted = predictionSession.Data;
     predicted.Dialogs = &dialogs;
     predicted.FileName = prediction;
     ASSERT_TRUE(predicted.ReadInputFile());
     predicted.Drainage = name.find("drain") != std::string::npos;
-    ASSERT_TRUE(RunModel(predicted));
+    ASSERT_TRUE(RunModel(predictionSession));
     const std::string expected = ReadFileBytes(dir.File(name + ".out"));
     EXPECT_NE(expected.find(predicted.Drainage ? "PREDICTION drainage:" : "PREDICTION runoff:"),
               std::string::npos);

@@ -83,8 +83,8 @@ TEST_F(AlfaForm, WindowAndControls) {
   EXPECT_EQ(form->Image1->pixmap().size(), QSize(400, 187));
   EXPECT_TRUE(dialogs.messages.empty());
   // Creation clears the six inputs.
-  EXPECT_EQ(DrainKa, 0.0);
-  EXPECT_EQ(DrainL, 0.0);
+  EXPECT_EQ(data.Values.DrainKa, 0.0);
+  EXPECT_EQ(data.Values.DrainL, 0.0);
 }
 
 TEST_F(AlfaForm, LogarithmicBranchEntersTextsAndWritesParameterFile) {
@@ -159,10 +159,10 @@ TEST_F(AlfaForm, FieldChecksShowTheirMessageAndEmptyTheField) {
   }
   // Conductivities and depths fall back to 0; porosity and spacing keep
   // what was read.
-  EXPECT_EQ(DrainKa, 0.0);
-  EXPECT_EQ(DrainD, 0.0);
-  EXPECT_EQ(DrainP, 0.5);
-  EXPECT_EQ(DrainL, -4.0);
+  EXPECT_EQ(data.Values.DrainKa, 0.0);
+  EXPECT_EQ(data.Values.DrainD, 0.0);
+  EXPECT_EQ(data.Values.DrainP, 0.5);
+  EXPECT_EQ(data.Values.DrainL, -4.0);
 
   dialogs.messages.clear();
   Enter(form->Edit5, "0");
@@ -177,8 +177,8 @@ TEST_F(AlfaForm, FieldChecksShowTheirMessageAndEmptyTheField) {
   Enter(form->Edit5, "30");
   Enter(form->Edit2, "1,5");
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(DrainP, 30.0);
-  EXPECT_EQ(DrainKb, 1.5);
+  EXPECT_EQ(data.Values.DrainP, 30.0);
+  EXPECT_EQ(data.Values.DrainKb, 1.5);
   EXPECT_EQ(form->Edit5->text(), "30");
 }
 
@@ -187,7 +187,7 @@ TEST_F(AlfaForm, TextThatIsNoNumber) {
   Enter(form->Edit1, "2x");
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_EQ(dialogs.messages[0], "'2x' is not a valid floating point value");
-  EXPECT_EQ(DrainKa, 2.0);
+  EXPECT_EQ(data.Values.DrainKa, 2.0);
   EXPECT_EQ(form->Edit1->text(), "2x");
 }
 
@@ -258,17 +258,17 @@ TEST_F(AlfaForm, ParameterFileThatCannotBeWritten) {
 
 TEST_F(AlfaForm, ShowingFillsFieldsOnlyWhenAParameterFileExists) {
   form->Edit1->setText("7");
-  DrainKa = 1.2;
-  DrainKb = 0.8;
-  DrainD = 4;
-  DrainU = 0.6;
-  DrainP = 6;
-  DrainL = 40;
+  data.Values.DrainKa = 1.2;
+  data.Values.DrainKb = 0.8;
+  data.Values.DrainD = 4;
+  data.Values.DrainU = 0.6;
+  data.Values.DrainP = 6;
+  data.Values.DrainL = 40;
   form->show();
   EXPECT_EQ(form->Edit1->text(), "7");
   form->hide();
 
-  ASSERT_TRUE(WriteDrainageParameters(ParFile()));
+  ASSERT_TRUE(WriteDrainageParameters(ParFile(), data.Values));
   CurrentDecimalSeparator = ',';
   form->show();
   EXPECT_EQ(form->Edit1->text(), "1,2");

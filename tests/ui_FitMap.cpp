@@ -123,7 +123,7 @@ TEST_F(FitMapWindow, FitMeasuresBesideTheResults) {
   Choose(directory.File("flood.inp"));
   form->InputSaveAction->trigger();
   ASSERT_TRUE(form->FitMeasuresPanel->isVisible());
-  const TFitMeasures run = FitMeasuresOfRun();
+  const TFitMeasures run = FitMeasuresOfRun(session->Run);
   EXPECT_TRUE(form->FitMeasuresPanel->text().contains(
       QString::fromStdString("R square " + FitMeasureText(run.RSquare, 3))));
 }

@@ -126,7 +126,6 @@ TEST_F(GraphicsTab, DischargeRechargeRefusesATornPair) {
 // The trend file a graph reads is the graph's: a run in the same window
 // afterwards writes only what it computed itself.
 TEST_F(GraphicsTab, ReadingAGraphLeavesTheNextRunsTrendFileAlone) {
-  QuadA = QuadB = QuadC = 0;  // as on a fresh start of the program
   MakeGraph("spotpy_d_spring2013.out", true);
   Go(form->RainRunRadioButton, form->GoButton1);
   ExpectGraphShown(8);

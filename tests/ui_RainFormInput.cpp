@@ -212,7 +212,7 @@ TEST_F(RainFormInput, PredictionFieldChecks) {
       {form->InitRunEdit, "-0.5", "The initial runoff must be >= 0", "0", &d().InitRunoff, 0},
       {form->InitLevelEdit, "-2", "The initial level must be >= 0", "0", &d().InitLevel, 0},
       {form->InitLevelEdit, "", "The initial level is not a valid real", "0", &d().InitLevel, 0},
-      {form->A1coeffEdit, "missing", "The A1 coefficient is not a valid real", "0", &AlphaA, 0},
+      {form->A1coeffEdit, "missing", "The A1 coefficient is not a valid real", "0", &d().Values.AlphaA, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.edit->objectName().toStdString()) + " " + c.typed);

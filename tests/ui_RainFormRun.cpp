@@ -214,10 +214,10 @@ TEST_F(RainFormRun, AnalysisRunShowsItsResults) {
   // Opening the analysed input again finds its results (with the alpha
   // coefficients found), and switching to a prediction asks to check them.
   dialogs.messages.clear();
-  AlphaA = -1;
+  d().Values.AlphaA = -1;
   OpenInput(saved);
   EXPECT_TRUE(form->AnalysisOutFound);
-  EXPECT_NE(AlphaA, -1);
+  EXPECT_NE(d().Values.AlphaA, -1);
   EXPECT_TRUE(dialogs.messages.empty());
   ShowTab(form->InputTabSheet);
   form->OptionComboBox->setCurrentIndex(1);
@@ -225,8 +225,8 @@ TEST_F(RainFormRun, AnalysisRunShowsItsResults) {
   EXPECT_EQ(dialogs.messages,
             vector<string>{"Please check the initial runoff and water level and the alpha "
                            "parameters."});
-  EXPECT_EQ(form->A1coeffEdit->text().toStdString(), ShortestText(AlphaA));
-  EXPECT_EQ(form->B1valueEdit->text().toStdString(), ShortestText(AlphaC));
+  EXPECT_EQ(form->A1coeffEdit->text().toStdString(), ShortestText(d().Values.AlphaA));
+  EXPECT_EQ(form->B1valueEdit->text().toStdString(), ShortestText(d().Values.AlphaC));
 }
 
 TEST_F(RainFormRun, PredictionRunsWithTheFieldsAsShown) {

@@ -18,16 +18,10 @@ bool TScriptedFileDialogs::Execute(const TFileDialog& dialog, QString& fileName)
 void RainFormTest::SetUp() {
   TestApplication();
   CurrentDecimalSeparator = '.';
-  AlphaA = 0;
-  AlphaC = 0;
-  // The program creates the main window before the data module: the
-  // window's creation must not need it.
-  DMTevlora = nullptr;
-  form = std::make_unique<TRainForm>(&dialogs, &files);
-  data = std::make_unique<TDMTevlora>();
-  data->DataModuleCreate();
-  data->Dialogs = form->Dialogs();
-  DMTevlora = data.get();
+  session = std::make_unique<TSession>();
+  session->Data.DataModuleCreate();
+  form = std::make_unique<TRainForm>(*session, &dialogs, &files);
+  session->Data.Dialogs = form->Dialogs();
   form->show();
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -35,8 +29,7 @@ void RainFormTest::SetUp() {
 
 void RainFormTest::TearDown() {
   form.reset();
-  DMTevlora = nullptr;
-  data.reset();
+  session.reset();
   CurrentDecimalSeparator = '.';
 }
 

@@ -1,5 +1,5 @@
 // Shared fixture of the main-window tests: a real TRainForm (offscreen) with
-// scripted answers to its messages and file dialogs, and a fresh data module.
+// scripted answers to its messages and file dialogs, and a fresh session.
 #pragma once
 
 #include <QApplication>
@@ -18,6 +18,7 @@
 #include "TestSupport.h"
 #include "UDMTevlora.h"
 #include "URainForm.h"
+#include "USession.h"
 #include "UWindowDialogs.h"
 
 // Answers the file dialogs from a script (nullopt: the user cancels) and
@@ -66,7 +67,9 @@ class RainFormTest : public ::testing::Test {
   TRecordingDialogs dialogs;
   TScriptedFileDialogs files;
   TTemporaryDirectory directory;
+  // The window's session, made before the window as the program makes it.
+  std::unique_ptr<TSession> session;
   std::unique_ptr<TRainForm> form;
-  std::unique_ptr<TDMTevlora> data;
-  TDMTevlora& d() { return *data; }
+  TDMTevlora& d() { return session->Data; }
+  TAnalysisRun& run() { return session->Run; }
 };

@@ -28,7 +28,7 @@ TEST_F(RunStops, NoFitAndResultsOverTheInputWriteNoResults) {
       form->StringGrid1->SetCells(3, r, QString::number(runoff * c.runoffFactor));
     }
     dialogs.messages.clear();
-    BestA = 0.25;
+    run().BestA = 0.25;
     const std::string saved = directory.File(c.saveAs);
     Choose(saved);
     form->InputSaveAction->trigger();
@@ -38,7 +38,7 @@ TEST_F(RunStops, NoFitAndResultsOverTheInputWriteNoResults) {
     EXPECT_FALSE(std::filesystem::exists(ChangeFileExt(saved, ".out")));
     // The saved input is the input file, not a trend file written over it.
     EXPECT_EQ(ReadFileBytes(saved).rfind(" Input data for Tevlora program\r\n", 0), 0u);
-    EXPECT_EQ(BestA, 0.25);
+    EXPECT_EQ(run().BestA, 0.25);
     EXPECT_EQ(form->PageControl1->currentWidget(), form->InputTabSheet);
   }
 }

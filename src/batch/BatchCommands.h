@@ -19,11 +19,13 @@ int BatchMap(const TArguments& arguments);
 
 // run --summary: when it was given, prints the CSV header at once and one
 // line per file after its run.
+struct TAnalysisRun;
 class TRunSummary {
  public:
   explicit TRunSummary(bool enabled);
   void Begin();
-  void End(const std::string& file, int status);
+  // `run`: the file's analysis run, read when the file was an analysis.
+  void End(const std::string& file, int status, const TAnalysisRun& run);
 
  private:
   bool enabled_ = false;

@@ -16,8 +16,8 @@
 
 #include "BatchCommands.h"
 #include "TextFile.h"
-#include "UDMTevlora.h"
 #include "URunModel.h"
+#include "USession.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -195,10 +195,9 @@ class TCopyNamingDialogs : public TUserDialogs {
 };
 
 // 0: results written; 1: the run stopped with its message; 2: unreadable.
-int RunOne(const std::string& argument, TStderrDialogs& dialogs) {
-  // Every file starts from the state of a freshly started program: nothing
-  // of the files before it may reach its results.
-  StartNewSession();
+// `session` is the file's own, new as in a freshly started program: nothing
+// of the files before it may reach its results.
+int RunOne(const std::string& argument, TStderrDialogs& dialogs, TSession& session) {
   // The file is named as the user named it, so results made from the
   // project's folder say "Data/..." as the example input files do.
   std::error_code error;
@@ -211,7 +210,7 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs) {
     PrintMessage("tevlora-batch: " + argument + ": no such input file");
     return 2;
   }
-  TDMTevlora data;
+  TDMTevlora& data = session.Data;
   data.DataModuleCreate();
   data.Dialogs = &dialogs;
   data.FileName = path.string();
@@ -245,7 +244,7 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs) {
     data.Dialogs = &named;
     data.FileName = copyName;
     if (!data.WriteInputFile()) return 2;
-    if (!RunModel(data, inputFileName)) return 1;
+    if (!RunModel(session, inputFileName)) return 1;
     named.Message(RunDoneText(data.FileName));
     return 0;
   } catch (const TIOError& failure) {
@@ -272,8 +271,9 @@ int BatchRun(const TArguments& arguments) {
   TStderrDialogs dialogs;
   for (const auto& argument : *files) {
     summary.Begin();
-    const int one = RunOne(argument, dialogs);
-    summary.End(argument, one);
+    TSession session;
+    const int one = RunOne(argument, dialogs, session);
+    summary.End(argument, one, session.Run);
     status = std::max(status, one);
   }
   return status;

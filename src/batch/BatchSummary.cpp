@@ -40,7 +40,7 @@ void TRunSummary::Begin() {
   start_ = std::chrono::steady_clock::now();
 }
 
-void TRunSummary::End(const std::string& file, int status) {
+void TRunSummary::End(const std::string& file, int status, const TAnalysisRun& run) {
   if (!enabled_) return;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
@@ -51,11 +51,11 @@ void TRunSummary::End(const std::string& file, int status) {
     line.append(field);
   };
   if (status == 0 && IsAnalysisInput(file)) {
-    const TFitMeasures fit = FitMeasuresOfRun();
+    const TFitMeasures fit = FitMeasuresOfRun(run);
     add(std::to_string(fit.Records));
     // The trials' own values: A in steps of 0.0005, C in steps of 0.001.
-    add(Trim(FormatFixed(BestA, 1, 4)));
-    add(Trim(FormatFixed(BestC, 1, 3)));
+    add(Trim(FormatFixed(run.BestA, 1, 4)));
+    add(Trim(FormatFixed(run.BestC, 1, 3)));
     for (double value :
          {fit.SD, fit.RSquare, fit.NSE, fit.KGE, fit.PBIAS, fit.RMSE, fit.PeakError}) {
       add(Exact(value));

@@ -147,8 +147,8 @@ int BatchImport(const TArguments& arguments) {
   data.InitRunoff = options.InitRunoff;
   data.InitLevel = options.InitLevel;
   data.Porosity = options.Porosity;
-  AlphaA = options.AlphaA;
-  AlphaC = options.AlphaC;
+  data.Values.AlphaA = options.AlphaA;
+  data.Values.AlphaC = options.AlphaC;
   PutTableRecords(records, data);
   if (!data.WriteInputFile()) return 2;
   std::fprintf(stderr, "%d records written to %s (%s)\n", data.NrOfData, options.Output.c_str(),

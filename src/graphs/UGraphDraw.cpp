@@ -168,7 +168,9 @@ void ObservedCircle(TGraphCanvas& canvas, int x, int y) {
   canvas.Ellipse(x - 2, y - 2, x + 2, y + 2, !onVerticalAxis && !onHorizontalAxis);
 }
 
-void DrawTitlesAndLegends(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind) {
+// RSquare: that of the data set drawn.
+void DrawTitlesAndLegends(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind,
+                          double RSquare) {
   namespace T = GraphDrawTexts;
   const QString rSquare =
       QString::fromUtf8(T::kRSquare) + QString::fromStdString(ShortestText(RSquare));
@@ -560,7 +562,7 @@ QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph) {
     canvas.Line(70, 390, 70, 70);
     canvas.Line(70, 390, 570, 390);
     canvas.PlotText(graphKind == 9 ? 510 : 470, 415, XTitle);
-    DrawTitlesAndLegends(canvas, colours, graphKind);
+    DrawTitlesAndLegends(canvas, colours, graphKind, data.Values.RSquare);
     DrawTicks(canvas);
     // The marks of the data, clipped; the legends of kind 8 where they cover none.
     if (graphKind == 8) DrawTrendLegends(canvas, colours, n, trend.QuadTrendValid);

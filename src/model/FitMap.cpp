@@ -292,13 +292,15 @@ bool FitMapProblemOfInputFile(TDMTevlora& data, TSearchProblem& problem) {
     data.ProgramError(CorruptRealsText(data.FileName));
     return false;
   }
-  RegressionOff = true;
+  // A run of its own: the map leaves the session's last run as it was.
+  TAnalysisRun run;
+  run.RegressionOff = true;
   data.RunAborted = false;
-  ReadAndCheckText(data, *saved);
-  if (!VariationOk || TimeSequenceError || data.RunAborted || !StorageOk) return false;
-  if (RunCount < 2) return false;
-  CalcRunoff[1] = MeasRunoff[1];
-  problem = SearchProblemOfRun();
+  ReadAndCheckText(data, run, *saved);
+  if (!run.VariationOk || run.TimeSequenceError || data.RunAborted || !run.StorageOk) return false;
+  if (run.RunCount < 2) return false;
+  run.CalcRunoff[1] = run.MeasRunoff[1];
+  problem = SearchProblemOfRun(run);
   return true;
 }
 

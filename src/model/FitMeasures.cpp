@@ -80,21 +80,20 @@ TFitMeasures ComputeFitMeasures(const std::vector<double>& measured,
   return fit;
 }
 
-TFitMeasures FitMeasuresOfRun() {
-  const int count = std::max(RunCount, 0);
-  const std::vector<double> measured(MeasRunoff + 1, MeasRunoff + 1 + count);
-  const std::vector<double> calculated(CalcRunoff + 1, CalcRunoff + 1 + count);
+TFitMeasures FitMeasuresOfRun(const TAnalysisRun& run) {
+  const int count = std::max(run.RunCount, 0);
+  const std::vector<double> measured(run.MeasRunoff.begin() + 1,
+                                     run.MeasRunoff.begin() + 1 + count);
+  const std::vector<double> calculated(run.CalcRunoff.begin() + 1,
+                                       run.CalcRunoff.begin() + 1 + count);
   return ComputeFitMeasures(measured, calculated);
 }
 
 TFitMeasures FitMeasuresOfResultsFile(const std::string& fileName) {
-  // The table reader of the graphs; the shared R square it may touch is
-  // left as it was.
-  const double keptRSquare = RSquare;
+  // The table reader of the graphs, on a data set of its own.
   TDMTevlora table;
   table.OutFileName = fileName;
   table.LoadGraphSeries(3);
-  RSquare = keptRSquare;
   if (table.NrOfData < 1) return {};
   return ComputeFitMeasures(table.SeriesD, table.SeriesC);
 }

@@ -27,7 +27,8 @@ TFitMeasures ComputeFitMeasures(const std::vector<double>& measured,
                                 const std::vector<double>& calculated);
 
 // The measures of the reconstruction the last analysis run left in memory.
-TFitMeasures FitMeasuresOfRun();
+struct TAnalysisRun;
+TFitMeasures FitMeasuresOfRun(const TAnalysisRun& run);
 
 // The measures recomputed from the table of an analysis results file.
 // Records 0 when the file cannot be read or holds no analysis table.

@@ -90,14 +90,15 @@ TSearchProblem NoisySearchProblem(int count, unsigned seed, double noise, bool s
 TSearchProblem SearchProblemFromInputFile(const std::string& fileName, int count) {
   TDMTevlora data;
   data.FileName = fileName;
-  RegressionOff = true;
+  TAnalysisRun run;
+  run.RegressionOff = true;
   try {
-    ReadAndCheck(data);
+    ReadAndCheck(data, run);
   } catch (const std::exception&) {
     return {};
   }
-  if (!VariationOk || TimeSequenceError || !StorageOk) return {};
-  RunCount = std::min(RunCount, count);
-  CalcRunoff[1] = MeasRunoff[1];
-  return SearchProblemOfRun();
+  if (!run.VariationOk || run.TimeSequenceError || !run.StorageOk) return {};
+  run.RunCount = std::min(run.RunCount, count);
+  run.CalcRunoff[1] = run.MeasRunoff[1];
+  return SearchProblemOfRun(run);
 }

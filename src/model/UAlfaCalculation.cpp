@@ -43,17 +43,17 @@ double TDrainageInputs::operator[](TDrainField field) const {
   return Member(*this, field);
 }
 
-TDrainageInputs CurrentDrainageInputs() {
-  return {DrainKa, DrainKb, DrainD, DrainU, DrainP, DrainL};
+TDrainageInputs CurrentDrainageInputs(const TProgramValues& v) {
+  return {v.DrainKa, v.DrainKb, v.DrainD, v.DrainU, v.DrainP, v.DrainL};
 }
 
-void StoreDrainageInputs(const TDrainageInputs& inputs) {
-  DrainKa = inputs.Ka;
-  DrainKb = inputs.Kb;
-  DrainD = inputs.D;
-  DrainU = inputs.U;
-  DrainP = inputs.P;
-  DrainL = inputs.L;
+void StoreDrainageInputs(const TDrainageInputs& inputs, TProgramValues& v) {
+  v.DrainKa = inputs.Ka;
+  v.DrainKb = inputs.Kb;
+  v.DrainD = inputs.D;
+  v.DrainU = inputs.U;
+  v.DrainP = inputs.P;
+  v.DrainL = inputs.L;
 }
 
 TFieldCheck CheckDrainageField(TDrainField field, double value) {

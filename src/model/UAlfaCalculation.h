@@ -41,9 +41,10 @@ struct TDrainageInputs {
   double operator[](TDrainField field) const;
 };
 
-// The program-wide DrainKa ... DrainL, and back.
-TDrainageInputs CurrentDrainageInputs();
-void StoreDrainageInputs(const TDrainageInputs& inputs);
+// DrainKa ... DrainL of the program values, and back.
+struct TProgramValues;
+TDrainageInputs CurrentDrainageInputs(const TProgramValues& values);
+void StoreDrainageInputs(const TDrainageInputs& inputs, TProgramValues& values);
 
 // Outcome of the check that runs when the user leaves a field.
 struct TFieldCheck {

@@ -4,18 +4,6 @@
 
 #include "TextFile.h"
 
-double& AlphaA = Session.AlphaA;
-double& AlphaC = Session.AlphaC;
-double& DrainKa = Session.DrainKa;
-double& DrainKb = Session.DrainKb;
-double& DrainD = Session.DrainD;
-double& DrainU = Session.DrainU;
-double& DrainP = Session.DrainP;
-double& DrainL = Session.DrainL;
-double& RSquare = Session.RSquare;
-
-TDMTevlora* DMTevlora = nullptr;
-
 namespace T = DataModuleTexts;
 
 std::string InputFileNotOpenedText(const std::string& fileName) {
@@ -44,18 +32,18 @@ bool TDMTevlora::ConfirmYesNo(const std::string& question) {
 // ---------------------------------------------------------------------------
 // Drainage parameter file
 
-std::string DrainageParameterText() {
-  const double values[6] = {DrainKa, DrainKb, DrainD, DrainU, DrainP, DrainL};
+std::string DrainageParameterText(const TProgramValues& v) {
+  const double values[6] = {v.DrainKa, v.DrainKb, v.DrainD, v.DrainU, v.DrainP, v.DrainL};
   TTextWriter out;
   for (int i = 0; i < 6; ++i) out.Line(std::string(T::kParLabels[i]) + Format6_2(values[i]));
   return out.Text();
 }
 
-bool WriteDrainageParameters(const std::string& parFileName) {
-  return SaveTextFileSafely(parFileName, DrainageParameterText());
+bool WriteDrainageParameters(const std::string& parFileName, const TProgramValues& values) {
+  return SaveTextFileSafely(parFileName, DrainageParameterText(values));
 }
 
-void ReadDrainageParameters(const std::string& parFileName) {
+void ReadDrainageParameters(const std::string& parFileName, TProgramValues& v) {
   const auto text = LoadTextFile(parFileName);
   if (!text) throw TIOError("The file \"" + parFileName + "\" could not be read");
   TTextReader in(*text, parFileName);
@@ -65,12 +53,12 @@ void ReadDrainageParameters(const std::string& parFileName) {
     value = in.ReadReal();
     in.SkipLine();
   }
-  DrainKa = values[0];
-  DrainKb = values[1];
-  DrainD = values[2];
-  DrainU = values[3];
-  DrainP = values[4];
-  DrainL = values[5];
+  v.DrainKa = values[0];
+  v.DrainKb = values[1];
+  v.DrainD = values[2];
+  v.DrainU = values[3];
+  v.DrainP = values[4];
+  v.DrainL = values[5];
 }
 
 std::string ParOverInputText(const std::string& fileName) {
@@ -135,8 +123,8 @@ std::optional<std::string> TDMTevlora::InputFileText() const {
     out.Line(dashes);
   } else {
     out.Line(T::kLinearFunctionLine);
-    out.Line(T::kAlphaALabel + FormatAlphaCoefficient(AlphaA));
-    out.Line(T::kAlphaCLabel + FormatAlphaCoefficient(AlphaC));
+    out.Line(T::kAlphaALabel + FormatAlphaCoefficient(Values.AlphaA));
+    out.Line(T::kAlphaCLabel + FormatAlphaCoefficient(Values.AlphaC));
     out.Line(T::kPorosityLabel + FormatFixed(Porosity >= 1 ? Porosity : Porosity * 100, 7, 2));
     out.Line(T::kInitRunoffLabel + FormatInputNumber(InitRunoff, 8));
     out.Line(T::kInitLevelLabel + FormatInputNumber(InitLevel, 8));
@@ -184,7 +172,7 @@ bool TDMTevlora::WriteInputFile() {
   }
   if (ParLoaded) {
     const std::string parFileName = ChangeFileExt(FileName, ".par");
-    if (!WriteDrainageParameters(parFileName)) {
+    if (!WriteDrainageParameters(parFileName, Values)) {
       Dialogs->Message(InputFileNotOpenedText(parFileName) + WriteFailureReason());
       return false;
     }
@@ -192,38 +180,11 @@ bool TDMTevlora::WriteInputFile() {
   return true;
 }
 
-namespace {
-// The program-wide values that an input file can change, so that a failed
-// open can put them back.
-struct TSharedValues {
-  double alphaA = AlphaA, alphaC = AlphaC;
-  double ka = DrainKa, kb = DrainKb, d = DrainD, u = DrainU, p = DrainP, l = DrainL;
-  void Restore() const {
-    AlphaA = alphaA;
-    AlphaC = alphaC;
-    DrainKa = ka;
-    DrainKb = kb;
-    DrainD = d;
-    DrainU = u;
-    DrainP = p;
-    DrainL = l;
-  }
-};
-}  // namespace
-
 bool TDMTevlora::ReadInputFile() {
-  const TSharedValues before;
+  // Read into a copy, values included, so that a failure changes nothing.
   TDMTevlora result = *this;
   result.Dialogs = Dialogs;
-  try {
-    if (!ReadInputFileInto(result)) {
-      before.Restore();
-      return false;
-    }
-  } catch (...) {
-    before.Restore();
-    throw;
-  }
+  if (!ReadInputFileInto(result)) return false;
   TUserDialogs* dialogs = Dialogs;
   *this = std::move(result);
   Dialogs = dialogs;
@@ -287,11 +248,11 @@ bool TDMTevlora::ReadInputFileInto(TDMTevlora& d) const {
     in.SkipLine();
     const std::string tagA = in.ReadChars(3);
     in.SkipChars(14);
-    AlphaA = in.ReadReal();
+    d.Values.AlphaA = in.ReadReal();
     in.SkipLine();
     const std::string tagC = in.ReadChars(3);
     in.SkipChars(14);
-    AlphaC = in.ReadReal();
+    d.Values.AlphaC = in.ReadReal();
     in.SkipLine();
     d.AlphaMissing = false;
     if (tagA == " A1") {
@@ -394,11 +355,9 @@ bool TDMTevlora::ReadInputFileInto(TDMTevlora& d) const {
       Dialogs->Message(ParNotUsedText(parFileName, "is not a file"));
       return true;
     }
-    const TSharedValues before;
     try {
-      ReadDrainageParameters(parFileName);
+      ReadDrainageParameters(parFileName, d.Values);
     } catch (const TIOError& failure) {
-      before.Restore();
       Dialogs->Message(ParNotUsedText(parFileName, std::string("is damaged (") + failure.what() + ")"));
       return true;
     }

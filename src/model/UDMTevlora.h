@@ -1,12 +1,12 @@
-// The data module: the one object that holds the current data set and the
-// state that the windows, the runs and the file readers share.
+// The data module: a data set with its files and the values read and written
+// with them. A session holds one for its runs; readers that only look at a
+// file make one of their own.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "USessionState.h"
 #include "UserDialogs.h"
 
 using DataArrayR = std::vector<double>;
@@ -14,12 +14,15 @@ using DataArrayI = std::vector<int>;
 using LineSet = std::vector<std::string>;
 using RemoveSet = std::vector<bool>;
 
-// Program-wide values shared by the input file, the calculator, the runs and
-// the graphs (they live in the session state).
-extern double& AlphaA;  // coefficient A (B) of alpha = A * runoff + C
-extern double& AlphaC;  // constant C (F)
-extern double &DrainKa, &DrainKb, &DrainD, &DrainU, &DrainP, &DrainL;
-extern double& RSquare;  // coefficient of explanation of the last analysis
+// The values that outlive a run: the alpha coefficients of the input tab, the
+// drainage parameters of the calculator, and R square of the last analysis.
+// The data module owns them, as it reads and writes them with its files.
+struct TProgramValues {
+  double AlphaA = 0;  // coefficient A (B) of alpha = A * runoff + C
+  double AlphaC = 0;  // constant C (F)
+  double DrainKa = 0, DrainKb = 0, DrainD = 0, DrainU = 0, DrainP = 0, DrainL = 0;
+  double RSquare = 0;  // coefficient of explanation of the last analysis
+};
 
 // Texts of the data module, kept together so they are easy to check.
 namespace DataModuleTexts {
@@ -97,6 +100,7 @@ class TDMTevlora {
   bool RunAborted = false;
   bool AlphaMissing = false;
   bool ParLoaded = false;
+  TProgramValues Values;
 
   // Where messages and questions go (never null).
   TUserDialogs* Dialogs = &silentDialogs_;
@@ -151,12 +155,9 @@ bool InputFileSaysDrainage(const std::string& text);
 std::string ReadLastColumn(TTextReader& in);
 
 // The drainage parameter file: six lines of a 53-character label and "%6.2f".
-std::string DrainageParameterText();
+std::string DrainageParameterText(const TProgramValues& values);
 // Writes DrainKa ... DrainL to `parFileName`; false when it cannot be written.
-bool WriteDrainageParameters(const std::string& parFileName);
-// Reads the six values into DrainKa ... DrainL; throws TIOError.
-void ReadDrainageParameters(const std::string& parFileName);
-
-// The one instance of the program (set by the program entry and the batch
-// tool; the core itself always receives the data module it works on).
-extern TDMTevlora* DMTevlora;
+bool WriteDrainageParameters(const std::string& parFileName, const TProgramValues& values);
+// Reads the six values into DrainKa ... DrainL of `values`; throws TIOError
+// and then leaves them as they were.
+void ReadDrainageParameters(const std::string& parFileName, TProgramValues& values);

@@ -72,13 +72,13 @@ int CountLines(TTextReader in, std::string& lastLine) {
 
 // Reads "X =<number><5 characters><number>" as found on the A/C line of an
 // analysis results file and the B/F line of a prediction results file.
-void ReadCoefficientLine(TTextReader& in) {
+void ReadCoefficientLine(TTextReader& in, TProgramValues& values) {
   in.SkipChars(4);
   const double a = in.ReadReal();
   in.SkipChars(5);
   const double c = in.ReadReal();
-  AlphaA = a;
-  AlphaC = c;
+  values.AlphaA = a;
+  values.AlphaC = c;
 }
 
 // The records of a results table as they stand in the file: a serial number
@@ -101,14 +101,15 @@ struct TResultsTable {
 
 // The reconstruction table of an analysis results file (kinds 1, 3, 7, 8, 9).
 // Throws TIOError on a read error; false when the file has no such table.
-bool ReadAnalysisTable(const std::string& text, int graphKind, TResultsTable& table) {
+bool ReadAnalysisTable(TDMTevlora& data, const std::string& text, int graphKind,
+                       TResultsTable& table) {
   if (graphKind == 1) {
     // The A/C line follows the equation, which takes one or two lines.
     TTextReader in(text);
     in.SkipLines(9);
     const std::string line10 = in.ReadLine();
     in.SkipLines(Marker(line10) == kEquationMarker ? 2 : 1);
-    ReadCoefficientLine(in);
+    ReadCoefficientLine(in, data.Values);
   }
 
   TTextReader in(text);
@@ -123,7 +124,7 @@ bool ReadAnalysisTable(const std::string& text, int graphKind, TResultsTable& ta
   if (graphKind == 1 || graphKind == 7) {
     in.SkipLines(2);
     in.SkipChars(40);
-    RSquare = in.ReadReal();
+    data.Values.RSquare = in.ReadReal();
   }
   return true;
 }
@@ -143,7 +144,7 @@ bool ReadPredictionTable(TDMTevlora& data, const std::string& text, int graphKin
     std::string last = in.ReadLine();
     if (Marker(last) == kEquationMarker) last = in.ReadLine();
     if (Marker(last) != kFunctionMarker) in.SkipLine();
-    ReadCoefficientLine(in);
+    ReadCoefficientLine(in, data.Values);
   }
 
   TTextReader in(text);
@@ -221,12 +222,12 @@ void TDMTevlora::LoadGraphSeries(int graphKind) {
   TResultsTable table;
   bool complete = false;
   try {
-    complete = analysisKind ? ReadAnalysisTable(*text, graphKind, table)
+    complete = analysisKind ? ReadAnalysisTable(*this, *text, graphKind, table)
                             : ReadPredictionTable(*this, *text, graphKind, table);
   } catch (const TIOError&) {
     complete = false;
   }
-  if (!complete) RSquare = 0;
+  if (!complete) Values.RSquare = 0;
 
   SerialNr = std::move(table.serial);
   NrOfData = static_cast<int>(SerialNr.size());

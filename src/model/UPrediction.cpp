@@ -7,27 +7,16 @@
 
 #include "TextFile.h"
 
-bool& PredictTimeError = Session.PredictTimeError;
-
-int (&PredSerial)[kPredictionCapacity] = Session.PredSerial;
-double (&PredTime)[kPredictionCapacity] = Session.PredTime;
-double (&PredRain)[kPredictionCapacity] = Session.PredRain;
-double (&PredStorage)[kPredictionCapacity] = Session.PredStorage;
-double (&PredDeficit)[kPredictionCapacity] = Session.PredDeficit;
-double (&PredRecharge)[kPredictionCapacity] = Session.PredRecharge;
-double (&PredAlpha)[kPredictionCapacity] = Session.PredAlpha;
-double (&PredDischarge)[kPredictionCapacity] = Session.PredDischarge;
-double (&PredLevel)[kPredictionCapacity] = Session.PredLevel;
-int& PredCount = Session.PredCount;
-
-double& PredMaxStorage = Session.PredMaxStorage;
-double& PredInitStorage = Session.PredInitStorage;
-double& PredMaxEscape = Session.PredMaxEscape;
-std::string& PredUnitText = Session.PredUnitText;
-double& PredPorosity = Session.PredPorosity;
-bool& LinearFunctionMark = Session.LinearFunctionMark;
-
 namespace T = PredictionTexts;
+
+void TPredictionRun::Resize(int records) {
+  const std::size_t size = static_cast<std::size_t>(records) + 1;
+  PredSerial.resize(size);
+  for (auto* table : {&PredTime, &PredRain, &PredStorage, &PredDeficit, &PredRecharge,
+                      &PredAlpha, &PredDischarge, &PredLevel}) {
+    table->resize(size);
+  }
+}
 
 namespace {
 
@@ -61,13 +50,13 @@ struct TPredictionInput {
   std::vector<TInputRecord> records;
 };
 
-TPredictionInput ReadPredictionInput(const std::string& fileName) {
+TPredictionInput ReadPredictionInput(const std::string& fileName, const TProgramValues& values) {
   const auto text = LoadTextFile(fileName);
   if (!text) throw TIOError("The input file \"" + fileName + "\" could not be read");
   TTextReader in(*text, fileName);
   TPredictionInput input;
-  input.alphaA = AlphaA;
-  input.alphaC = AlphaC;
+  input.alphaA = values.AlphaA;
+  input.alphaC = values.AlphaC;
 
   in.SkipLines(3);
   input.title1 = in.ReadLine();
@@ -136,114 +125,115 @@ TPredictionInput ReadPredictionInput(const std::string& fileName) {
   return input;
 }
 
-bool StopRun(TDMTevlora& data, const char* message) {
+bool StopRun(TDMTevlora& data, TPredictionRun& run, const char* message) {
   data.Dialogs->Message(message);
-  PredictTimeError = true;
+  run.PredictTimeError = true;
   return false;
 }
 
 }  // namespace
 
-bool PredictionRecharge(TDMTevlora& data) {
-  const TPredictionInput input = ReadPredictionInput(data.FileName);
+bool PredictionRecharge(TDMTevlora& data, TPredictionRun& run) {
+  const TPredictionInput input = ReadPredictionInput(data.FileName, data.Values);
 
   data.Title1 = input.title1;
   data.Title2 = input.title2;
   data.InitRunoff = input.initRunoff;
   data.InitLevel = input.initLevel;
-  AlphaA = input.alphaA;
-  AlphaC = input.alphaC;
-  if (input.linearFunction) LinearFunctionMark = true;
-  PredMaxStorage = input.maxStorage;
-  PredInitStorage = input.initStorage;
-  PredMaxEscape = input.maxEscape;
-  PredUnitText = input.unitText;
-  PredPorosity = input.porosity / 100;
+  data.Values.AlphaA = input.alphaA;
+  data.Values.AlphaC = input.alphaC;
+  if (input.linearFunction) run.LinearFunctionMark = true;
+  run.PredMaxStorage = input.maxStorage;
+  run.PredInitStorage = input.initStorage;
+  run.PredMaxEscape = input.maxEscape;
+  run.PredUnitText = input.unitText;
+  run.PredPorosity = input.porosity / 100;
 
   const int n = static_cast<int>(input.records.size());
-  PredCount = n;
+  run.Resize(n);
+  run.PredCount = n;
   // The escape rate of a record is the data set's; a record beyond the data
   // set's table takes the one the file holds, and failing that the maximum,
   // as a record without escape rate does when an input file is read.
   std::vector<double> escape(n + 1, 0.0);
   for (int k = 1; k <= n; ++k) {
     const TInputRecord& record = input.records[k - 1];
-    PredSerial[k] = record.serial;
-    PredTime[k] = record.time;
-    PredRain[k] = record.rain;
+    run.PredSerial[k] = record.serial;
+    run.PredTime[k] = record.time;
+    run.PredRain[k] = record.rain;
     if (k - 1 < static_cast<int>(data.EscRate.size())) {
       escape[k] = data.EscRate[k - 1];
     } else {
-      escape[k] = record.fileEscape.value_or(PredMaxEscape);
+      escape[k] = record.fileEscape.value_or(run.PredMaxEscape);
     }
   }
 
   // The true extremes, as the analysis compares them: times that rise and
   // then fall back a little are a time-sequence fault, not a lack of variation.
-  double timeMax = n > 0 ? PredTime[1] : 0;
+  double timeMax = n > 0 ? run.PredTime[1] : 0;
   double timeMin = timeMax;
   for (int k = 2; k <= n; ++k) {
-    timeMax = std::max(timeMax, PredTime[k]);
-    timeMin = std::min(timeMin, PredTime[k]);
+    timeMax = std::max(timeMax, run.PredTime[k]);
+    timeMin = std::min(timeMin, run.PredTime[k]);
   }
-  if (timeMax - timeMin < 0.001) return StopRun(data, T::kNoTimeVariation);
+  if (timeMax - timeMin < 0.001) return StopRun(data, run, T::kNoTimeVariation);
 
   // The escape is relative to the maximum storage, and the head to the
   // porosity: neither may be zero.
-  if (PredMaxStorage <= 0) return StopRun(data, T::kMaxStorage);
-  if (data.Drainage && PredPorosity <= 0) return StopRun(data, T::kPorosity);
+  if (run.PredMaxStorage <= 0) return StopRun(data, run, T::kMaxStorage);
+  if (data.Drainage && run.PredPorosity <= 0) return StopRun(data, run, T::kPorosity);
 
-  const double maxStor = PredMaxStorage;
-  const double initialRoom = maxStor - PredInitStorage;
-  PredRecharge[1] = PredRain[1] - initialRoom;
-  if (PredRecharge[1] >= 0) {
-    PredStorage[1] = maxStor;
-    PredDeficit[1] = 0;
+  const double maxStor = run.PredMaxStorage;
+  const double initialRoom = maxStor - run.PredInitStorage;
+  run.PredRecharge[1] = run.PredRain[1] - initialRoom;
+  if (run.PredRecharge[1] >= 0) {
+    run.PredStorage[1] = maxStor;
+    run.PredDeficit[1] = 0;
   } else {
-    PredRecharge[1] = 0;
-    PredDeficit[1] = initialRoom - PredRain[1];
-    PredStorage[1] = PredInitStorage + PredRain[1];
+    run.PredRecharge[1] = 0;
+    run.PredDeficit[1] = initialRoom - run.PredRain[1];
+    run.PredStorage[1] = run.PredInitStorage + run.PredRain[1];
   }
   for (int k = 2; k <= n; ++k) {
-    const double dt = PredTime[k] - PredTime[k - 1];
-    if (dt <= 0) return StopRun(data, T::kTimeSequence);
+    const double dt = run.PredTime[k] - run.PredTime[k - 1];
+    if (dt <= 0) return StopRun(data, run, T::kTimeSequence);
     // Not limited: the storage may fall below 0, and the next escape is
     // then computed from that negative storage.
-    const double escapeStep = escape[k] * dt * PredStorage[k - 1] / maxStor;
-    PredRecharge[k] = PredRain[k] - (PredDeficit[k - 1] + escapeStep);
-    if (PredRecharge[k] >= 0) {
-      PredStorage[k] = maxStor;
-      PredDeficit[k] = 0;
+    const double escapeStep = escape[k] * dt * run.PredStorage[k - 1] / maxStor;
+    run.PredRecharge[k] = run.PredRain[k] - (run.PredDeficit[k - 1] + escapeStep);
+    if (run.PredRecharge[k] >= 0) {
+      run.PredStorage[k] = maxStor;
+      run.PredDeficit[k] = 0;
     } else {
-      PredRecharge[k] = 0;
-      PredDeficit[k] = PredDeficit[k - 1] + escapeStep - PredRain[k];
-      PredStorage[k] = PredStorage[k - 1] - escapeStep + PredRain[k];
+      run.PredRecharge[k] = 0;
+      run.PredDeficit[k] = run.PredDeficit[k - 1] + escapeStep - run.PredRain[k];
+      run.PredStorage[k] = run.PredStorage[k - 1] - escapeStep + run.PredRain[k];
     }
   }
   return true;
 }
 
-void PredictionRouting(const TDMTevlora& data) {
-  const int n = PredCount;
+void PredictionRouting(const TDMTevlora& data, TPredictionRun& run) {
+  const int n = run.PredCount;
   if (n < 1) return;
-  PredDischarge[1] = data.InitRunoff;
+  run.PredDischarge[1] = data.InitRunoff;
   // A runoff below -C would start with alpha at its floor.
-  if (AlphaC < 0 && -AlphaC > PredDischarge[1]) PredDischarge[1] = -AlphaC * 1.1;
-  PredLevel[1] = data.InitLevel;
-  PredAlpha[1] = 0;
+  if (data.Values.AlphaC < 0 && -data.Values.AlphaC > run.PredDischarge[1]) run.PredDischarge[1] = -data.Values.AlphaC * 1.1;
+  run.PredLevel[1] = data.InitLevel;
+  run.PredAlpha[1] = 0;
   for (int k = 2; k <= n; ++k) {
-    double alpha = AlphaA * PredDischarge[k - 1] + AlphaC;
+    double alpha = data.Values.AlphaA * run.PredDischarge[k - 1] + data.Values.AlphaC;
     if (alpha < 0.0001) alpha = 0.0001;
-    PredAlpha[k] = alpha;
-    const double f = std::exp(-alpha * (PredTime[k] - PredTime[k - 1]));
-    PredDischarge[k] = PredDischarge[k - 1] * f + (1 - f) * PredRecharge[k];
+    run.PredAlpha[k] = alpha;
+    const double f = std::exp(-alpha * (run.PredTime[k] - run.PredTime[k - 1]));
+    run.PredDischarge[k] = run.PredDischarge[k - 1] * f + (1 - f) * run.PredRecharge[k];
     if (data.Drainage) {
-      PredLevel[k] =
-          PredLevel[k - 1] * f + (1 - f) * PredRecharge[k] / (0.8 * PredPorosity * alpha);
-      if (PredLevel[k] < 0) PredLevel[k] = 0;
+      run.PredLevel[k] =
+          run.PredLevel[k - 1] * f + (1 - f) * run.PredRecharge[k] / (0.8 * run.PredPorosity * alpha);
+      if (run.PredLevel[k] < 0) run.PredLevel[k] = 0;
     } else {
       // Water balance of the main reservoir, not limited.
-      PredLevel[k] = PredLevel[k - 1] + PredRecharge[k] - PredDischarge[k];
+      run.PredLevel[k] = run.PredLevel[k - 1] + run.PredRecharge[k] - run.PredDischarge[k];
     }
   }
 }
@@ -251,8 +241,8 @@ void PredictionRouting(const TDMTevlora& data) {
 namespace {
 
 // The results file of the tables, naming `inputFileName` on its fifth line.
-std::string PredictionResultsText(const TDMTevlora& data, const std::string& inputFileName,
-                                  TValueCheck& check) {
+std::string PredictionResultsText(const TDMTevlora& data, const TPredictionRun& run,
+                                  const std::string& inputFileName, TValueCheck& check) {
   TTextWriter out;
   out.Line(T::kResultsHeader);
   out.Line("");
@@ -261,23 +251,23 @@ std::string PredictionResultsText(const TDMTevlora& data, const std::string& inp
   out << T::kInputFileUsed << inputFileName;
   out.EndLine();
   out.Line("");
-  out << T::kMaxStorageLabel << check.Fixed(PredMaxStorage, 6, 2, "the maximum dead storage")
+  out << T::kMaxStorageLabel << check.Fixed(run.PredMaxStorage, 6, 2, "the maximum dead storage")
       << T::kStorageUnit;
   out.EndLine();
-  out << T::kInitStorageLabel << check.Fixed(PredInitStorage, 6, 2, "the initial dead storage")
+  out << T::kInitStorageLabel << check.Fixed(run.PredInitStorage, 6, 2, "the initial dead storage")
       << T::kStorageUnit;
   out.EndLine();
-  out << T::kMaxEscapeLabel << check.Fixed(PredMaxEscape, 6, 2, "the maximum escape rate") << " "
-      << PredUnitText;
+  out << T::kMaxEscapeLabel << check.Fixed(run.PredMaxEscape, 6, 2, "the maximum escape rate") << " "
+      << run.PredUnitText;
   out.EndLine();
-  out << T::kPorosityResultLabel << check.Fixed(PredPorosity * 100, 6, 2, "the porosity");
+  out << T::kPorosityResultLabel << check.Fixed(run.PredPorosity * 100, 6, 2, "the porosity");
   out.EndLine();
   out.Line(T::kEquation);
   out.Line(T::kEquationF);
-  if (LinearFunctionMark) {
+  if (run.LinearFunctionMark) {
     out.Line(data.Drainage ? T::kDrainageFunction : T::kRunoffFunction);
-    out << T::kCoefficientB << check.Fixed(AlphaA, 10, 5, "B") << T::kCoefficientF
-        << check.Fixed(AlphaC, 10, 5, "F");
+    out << T::kCoefficientB << check.Fixed(data.Values.AlphaA, 10, 5, "B") << T::kCoefficientF
+        << check.Fixed(data.Values.AlphaC, 10, 5, "F");
     out.EndLine();
   }
   out.Line("");
@@ -287,17 +277,17 @@ std::string PredictionResultsText(const TDMTevlora& data, const std::string& inp
   out.Line(data.Drainage ? T::kDrainageColumns : T::kRunoffColumns);
   out.Line(T::kUnits);
   out.Line(dashes);
-  for (int k = 1; k <= PredCount; ++k) {
+  for (int k = 1; k <= run.PredCount; ++k) {
     // Serial numbers up to 999 take four characters.
-    const int serial = PredSerial[k];
+    const int serial = run.PredSerial[k];
     const int blanks = serial < 10 ? 3 : serial < 100 ? 2 : 1;
     out << std::string(blanks, ' ') << std::to_string(serial)
-        << check.Column(PredTime[k], 10, 2, "the time", k)
-        << check.Column(PredRain[k], 10, 2, "the rain", k)
-        << check.Column(PredRecharge[k], 10, 2, "the recharge", k)
-        << check.Column(PredAlpha[k], 10, 3, "the alpha", k)
-        << check.Column(PredDischarge[k], 10, 2, data.Drainage ? "the discharge" : "the runoff", k)
-        << check.Column(PredLevel[k], 10, 2, data.Drainage ? "the head" : "the storage", k);
+        << check.Column(run.PredTime[k], 10, 2, "the time", k)
+        << check.Column(run.PredRain[k], 10, 2, "the rain", k)
+        << check.Column(run.PredRecharge[k], 10, 2, "the recharge", k)
+        << check.Column(run.PredAlpha[k], 10, 3, "the alpha", k)
+        << check.Column(run.PredDischarge[k], 10, 2, data.Drainage ? "the discharge" : "the runoff", k)
+        << check.Column(run.PredLevel[k], 10, 2, data.Drainage ? "the head" : "the storage", k);
     out.EndLine();
   }
   out.Line(std::string(63, '-'));
@@ -306,13 +296,13 @@ std::string PredictionResultsText(const TDMTevlora& data, const std::string& inp
 
 }  // namespace
 
-bool WritePredictionResults(TDMTevlora& data) {
+bool WritePredictionResults(TDMTevlora& data, const TPredictionRun& run) {
   const std::string outFileName = ChangeFileExt(data.FileName, ".out");
   // The data set is named by its ".inp" file from now on, whatever the
   // extension it was saved under, and also when the writing fails.
   data.FileName = ChangeFileExt(outFileName, ".inp");
   TValueCheck check;
-  const std::string text = PredictionResultsText(data, data.FileName, check);
+  const std::string text = PredictionResultsText(data, run, data.FileName, check);
   if (!check.Ok()) {
     data.Dialogs->Message(ResultsNotWrittenText(check.Problem()));
     return false;
@@ -324,9 +314,9 @@ bool WritePredictionResults(TDMTevlora& data) {
   return true;
 }
 
-void RunPrediction(TDMTevlora& data) {
-  PredictTimeError = false;
-  if (!PredictionRecharge(data)) return;
-  PredictionRouting(data);
-  if (!WritePredictionResults(data)) PredictTimeError = true;
+void RunPrediction(TDMTevlora& data, TPredictionRun& run) {
+  run.PredictTimeError = false;
+  if (!PredictionRecharge(data, run)) return;
+  PredictionRouting(data, run);
+  if (!WritePredictionResults(data, run)) run.PredictTimeError = true;
 }

@@ -5,37 +5,48 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "UDMTevlora.h"
 
-// Set when the run stopped on one of its checks (no variation in time, a
-// time not after its predecessor, a maximum storage or, for drainage, a
-// porosity that is not positive, results that cannot be written); the caller then skips its progress lines
-// and the results display. Cleared at the start of every run.
-extern bool& PredictTimeError;
+// The limit of the records a prediction reads: as many as the input tab takes.
+inline constexpr int kPredictionMaxRecords = 1500;
 
-// Working tables of the run, record n = 1 .. PredCount in file order. They
-// stay filled after a run. All of these live in the session state.
-extern int (&PredSerial)[kPredictionCapacity];        // serial number as read
-extern double (&PredTime)[kPredictionCapacity];       // T(n)
-extern double (&PredRain)[kPredictionCapacity];       // rain or irrigation of step n
-extern double (&PredStorage)[kPredictionCapacity];    // S(n), dead storage after step n
-extern double (&PredDeficit)[kPredictionCapacity];    // D(n), free room: S(n) + D(n) = MaxStor
-extern double (&PredRecharge)[kPredictionCapacity];   // R(n), overflow of the dead storage
-extern double (&PredAlpha)[kPredictionCapacity];      // alpha(n); alpha(1) stays 0
-extern double (&PredDischarge)[kPredictionCapacity];  // Q(n), runoff or drain discharge
-extern double (&PredLevel)[kPredictionCapacity];      // H(n), reservoir storage or head
-extern int& PredCount;                                // N, the number of records read
+// One prediction run.
+struct TPredictionRun {
+  // Set when the run stopped on one of its checks (no variation in time, a
+  // time not after its predecessor, a maximum storage or, for drainage, a
+  // porosity that is not positive, results that cannot be written); the
+  // caller then skips its progress lines and the results display. Cleared at
+  // the start of every run.
+  bool PredictTimeError = false;
 
-// Run values read from the input file.
-extern double& PredMaxStorage;     // MaxStor
-extern double& PredInitStorage;    // InitStor
-extern double& PredMaxEscape;      // MaxEsc
-extern std::string& PredUnitText;  // behind the maximum escape rate, normalised
-extern double& PredPorosity;       // P, as a fraction
-// Set by an input file whose alpha-function line is the linear one; never
-// cleared (the results file then states the function and its coefficients).
-extern bool& LinearFunctionMark;
+  // Working tables, record n = 1 .. PredCount in file order (element 0
+  // unused), sized to the records read. They stay filled after a run.
+  std::vector<int> PredSerial;        // serial number as read
+  std::vector<double> PredTime;       // T(n)
+  std::vector<double> PredRain;       // rain or irrigation of step n
+  std::vector<double> PredStorage;    // S(n), dead storage after step n
+  std::vector<double> PredDeficit;    // D(n), free room: S(n) + D(n) = MaxStor
+  std::vector<double> PredRecharge;   // R(n), overflow of the dead storage
+  std::vector<double> PredAlpha;      // alpha(n); alpha(1) stays 0
+  std::vector<double> PredDischarge;  // Q(n), runoff or drain discharge
+  std::vector<double> PredLevel;      // H(n), reservoir storage or head
+  int PredCount = 0;                  // N, the number of records read
+
+  // Run values read from the input file.
+  double PredMaxStorage = 0;  // MaxStor
+  double PredInitStorage = 0;  // InitStor
+  double PredMaxEscape = 0;    // MaxEsc
+  std::string PredUnitText;    // behind the maximum escape rate, normalised
+  double PredPorosity = 0;     // P, as a fraction
+  // Set by an input file whose alpha-function line is the linear one; never
+  // cleared (the results file then states the function and its coefficients).
+  bool LinearFunctionMark = false;
+
+  // Makes room for records 1 .. records; the values already there are kept.
+  void Resize(int records);
+};
 
 // Texts of the prediction, kept together so they are easy to check.
 namespace PredictionTexts {
@@ -78,16 +89,18 @@ inline constexpr const char* kUnits =
 // then, if it succeeded, PredictionRouting and WritePredictionResults.
 // Messages go through data.Dialogs. Throws TIOError when the input file cannot
 // be read (nothing is written) or the results file cannot be written.
-void RunPrediction(TDMTevlora& data);
+// The alpha function is data.Values.AlphaA and AlphaC, replaced by the one the
+// file states.
+void RunPrediction(TDMTevlora& data, TPredictionRun& run);
 
 // Reads the input file, checks the times and the run values, and routes the
 // rain through the dead storage. Returns false (and sets PredictTimeError)
 // when a check stopped the run.
-bool PredictionRecharge(TDMTevlora& data);
+bool PredictionRecharge(TDMTevlora& data, TPredictionRun& run);
 // Routes the recharge through the main reservoir with alpha = AlphaA * Q + AlphaC.
-void PredictionRouting(const TDMTevlora& data);
+void PredictionRouting(const TDMTevlora& data, TPredictionRun& run);
 // Writes the results file beside the input file and leaves data.FileName
 // ending in ".inp". Returns false, after a message and with nothing written,
 // when a value is not finite or does not fit its column (RunPrediction then
 // sets PredictTimeError). Throws TIOError when the file cannot be written.
-bool WritePredictionResults(TDMTevlora& data);
+bool WritePredictionResults(TDMTevlora& data, const TPredictionRun& run);

@@ -6,50 +6,17 @@
 #include "AlphaSearch.h"
 #include "TextFile.h"
 
-int (&RunSerial)[kRunCapacity] = Session.RunSerial;
-std::string (&RunSerialText)[kRunCapacity] = Session.RunSerialText;
-double (&RunTime)[kRunCapacity] = Session.RunTime;
-double (&RunRain)[kRunCapacity] = Session.RunRain;
-double (&MeasRunoff)[kRunCapacity] = Session.MeasRunoff;
-double (&AddedWater)[kRunCapacity] = Session.AddedWater;
-double (&Recharge)[kRunCapacity] = Session.Recharge;
-double (&Alpha)[kRunCapacity] = Session.Alpha;
-double (&CalcRunoff)[kRunCapacity] = Session.CalcRunoff;
-double (&RunEscRate)[kRunCapacity] = Session.RunEscRate;
-int& RunCount = Session.RunCount;
-
-double& RunMaxStorage = Session.RunMaxStorage;
-double& RunInitStorage = Session.RunInitStorage;
-double& RunMaxEscape = Session.RunMaxEscape;
-std::string& TimeUnit = Session.TimeUnit;
-std::string& DepthUnit = Session.DepthUnit;
-
-bool& RegressionOff = Session.RegressionOff;
-bool& VariationOk = Session.VariationOk;
-bool& TimeSequenceError = Session.TimeSequenceError;
-bool& StorageOk = Session.StorageOk;
-bool& QuadTrendValid = Session.QuadTrendValid;
-bool& AlphaFitFound = Session.AlphaFitFound;
-
-double& LinA = Session.LinA;
-double& LinC = Session.LinC;
-double& QuadA = Session.QuadA;
-double& QuadB = Session.QuadB;
-double& QuadC = Session.QuadC;
-double& AlphaQuadA = Session.AlphaQuadA;
-double& AlphaQuadB = Session.AlphaQuadB;
-double& AlphaQuadC = Session.AlphaQuadC;
-
-double& TrialA = Session.TrialA;
-double& TrialC = Session.TrialC;
-double& BestA = Session.BestA;
-double& BestC = Session.BestC;
-double& BestSumSq = Session.BestSumSq;
-double& SumSq = Session.SumSq;
-
-int SearchThreads = 0;
-
 namespace T = RainRunTexts;
+
+void TAnalysisRun::Resize(int records) {
+  const std::size_t size = static_cast<std::size_t>(records) + 1;
+  RunSerial.resize(size);
+  RunSerialText.resize(size);
+  for (auto* series : {&RunTime, &RunRain, &MeasRunoff, &AddedWater, &Recharge, &Alpha,
+                       &CalcRunoff, &RunEscRate}) {
+    series->resize(size);
+  }
+}
 
 namespace {
 
@@ -63,93 +30,97 @@ std::string Squeeze(const std::string& label) {
 }
 
 // Reads the text of a saved input file into the run series.
-void ReadRunSeries(TDMTevlora& data, const std::string& text) {
+void ReadRunSeries(TDMTevlora& data, TAnalysisRun& run, const std::string& text) {
   TTextReader in(text, data.FileName);
   in.SkipLines(3);
   data.Title1 = in.ReadLine();
   data.Title2 = in.ReadLine();
   in.SkipLines(2);
-  double* parameters[3] = {&RunMaxStorage, &RunInitStorage, &RunMaxEscape};
+  double* parameters[3] = {&run.RunMaxStorage, &run.RunInitStorage, &run.RunMaxEscape};
   for (double* value : parameters) {
     in.SkipChars(23);
     *value = in.ReadReal();
     in.SkipLine();
   }
   in.SkipLines(3);
-  TimeUnit = in.ReadChars(22);
-  DepthUnit = in.ReadChars(11);
+  run.TimeUnit = in.ReadChars(22);
+  run.DepthUnit = in.ReadChars(11);
   in.SkipLine();
-  if (TimeUnit == " ---------------------") {
-    TimeUnit = "--";
-    DepthUnit = "--";
+  if (run.TimeUnit == " ---------------------") {
+    run.TimeUnit = "--";
+    run.DepthUnit = "--";
   } else {
-    TimeUnit = Squeeze(TimeUnit);
-    DepthUnit = Squeeze(DepthUnit);
-    if (TimeUnit == "SerialTimeR") TimeUnit = "t";
-    if (DepthUnit == "ainR") DepthUnit = "depth/t";
+    run.TimeUnit = Squeeze(run.TimeUnit);
+    run.DepthUnit = Squeeze(run.DepthUnit);
+    if (run.TimeUnit == "SerialTimeR") run.TimeUnit = "t";
+    if (run.DepthUnit == "ainR") run.DepthUnit = "depth/t";
     in.SkipLine();
   }
 
   int n = 0;
   while (!in.SeekEof()) {
-    if (n + 1 >= kRunCapacity) {
+    if (n >= kRunMaxRecords) {
       throw TIOError("The file \"" + data.FileName + "\" holds more than " +
-                     std::to_string(kRunCapacity - 1) + " records");
+                     std::to_string(kRunMaxRecords) + " records");
     }
     ++n;
-    RunSerial[n] = in.ReadInteger();
-    RunTime[n] = in.ReadReal();
-    RunRain[n] = in.ReadReal();
-    RunEscRate[n] = in.ReadReal();
-    MeasRunoff[n] = in.ReadReal();
+    // Grown, never shrunk while reading: the records already there keep
+    // their values until this run writes them, as the program always did.
+    if (static_cast<int>(run.RunSerial.size()) <= n) run.Resize(n);
+    run.RunSerial[n] = in.ReadInteger();
+    run.RunTime[n] = in.ReadReal();
+    run.RunRain[n] = in.ReadReal();
+    run.RunEscRate[n] = in.ReadReal();
+    run.MeasRunoff[n] = in.ReadReal();
     in.SkipLine();
-    RunSerialText[n] = std::to_string(RunSerial[n]).substr(0, 7);
+    run.RunSerialText[n] = std::to_string(run.RunSerial[n]).substr(0, 7);
   }
-  RunCount = n;
+  run.Resize(n);
+  run.RunCount = n;
 }
 
 // Runoff floor and added water.
-void PrepareRecords(TDMTevlora& data) {
-  const int n = RunCount;
+void PrepareRecords(TDMTevlora& data, TAnalysisRun& run) {
+  const int n = run.RunCount;
   for (int k = 1; k <= n; ++k) {
-    if (MeasRunoff[k] < 0.001) MeasRunoff[k] = 0.001;
+    if (run.MeasRunoff[k] < 0.001) run.MeasRunoff[k] = 0.001;
   }
-  for (int k = 1; k <= n; ++k) AddedWater[k] = 0;
+  for (int k = 1; k <= n; ++k) run.AddedWater[k] = 0;
   for (int k = 1; k <= n; ++k) {
-    if (RunEscRate[k] < 0) {
-      AddedWater[k] = -RunEscRate[k];
-      RunRain[k] = RunRain[k] + AddedWater[k];
-      RunEscRate[k] = 0;
+    if (run.RunEscRate[k] < 0) {
+      run.AddedWater[k] = -run.RunEscRate[k];
+      run.RunRain[k] = run.RunRain[k] + run.AddedWater[k];
+      run.RunEscRate[k] = 0;
     }
   }
   // The data set keeps record n's escape rate at its own place n - 1.
   if (static_cast<int>(data.EscRate.size()) < n) data.EscRate.resize(n);
-  for (int k = 1; k <= n; ++k) data.EscRate[k - 1] = RunEscRate[k];
+  for (int k = 1; k <= n; ++k) data.EscRate[k - 1] = run.RunEscRate[k];
 }
 
 // The variation checks compare the true extremes of the series.
-bool VariationChecks(TDMTevlora& data) {
-  VariationOk = true;
+bool VariationChecks(TDMTevlora& data, TAnalysisRun& run) {
+  run.VariationOk = true;
   data.RunAborted = false;
-  const int n = RunCount;
+  const int n = run.RunCount;
   if (n < 1) {
     data.RunAborted = true;
     data.Dialogs->Message(T::kNoRunoffVariation);
-    VariationOk = false;
+    run.VariationOk = false;
     return false;
   }
-  const auto [runoffLow, runoffHigh] = std::minmax_element(MeasRunoff + 1, MeasRunoff + n + 1);
-  const auto [timeLow, timeHigh] = std::minmax_element(RunTime + 1, RunTime + n + 1);
+  const auto [runoffLow, runoffHigh] = std::minmax_element(run.MeasRunoff.begin() + 1, run.MeasRunoff.begin() + n + 1);
+  const auto [timeLow, timeHigh] = std::minmax_element(run.RunTime.begin() + 1, run.RunTime.begin() + n + 1);
   if (*runoffHigh - *runoffLow < 0.001) {
     data.RunAborted = true;
     data.Dialogs->Message(T::kNoRunoffVariation);
-    VariationOk = false;
+    run.VariationOk = false;
     return false;
   }
   if (*timeHigh - *timeLow < 0.001) {
     data.RunAborted = true;
     data.Dialogs->Message(T::kNoTimeVariation);
-    VariationOk = false;
+    run.VariationOk = false;
     return false;
   }
   return true;
@@ -157,14 +128,14 @@ bool VariationChecks(TDMTevlora& data) {
 
 // The vertex of the rain-runoff parabola inside the middle 60 % of the rain
 // range suggests data the model cannot follow.
-void QuadraticTrendWarning(TDMTevlora& data, bool quadraticComputed) {
+void QuadraticTrendWarning(TDMTevlora& data, const TAnalysisRun& run, bool quadraticComputed) {
   double rainMin = 1000000.0, rainMax = 0;
-  for (int n = 1; n <= RunCount; ++n) {
-    if (RunRain[n] < rainMin) rainMin = RunRain[n];
-    if (RunRain[n] > rainMax) rainMax = RunRain[n];
+  for (int n = 1; n <= run.RunCount; ++n) {
+    if (run.RunRain[n] < rainMin) rainMin = run.RunRain[n];
+    if (run.RunRain[n] > rainMax) rainMax = run.RunRain[n];
   }
-  if (!quadraticComputed || QuadA == 0 || !QuadTrendValid) return;
-  const double vertex = -0.5 * QuadB / QuadA;
+  if (!quadraticComputed || run.QuadA == 0 || !run.QuadTrendValid) return;
+  const double vertex = -0.5 * run.QuadB / run.QuadA;
   const double range = rainMax - rainMin;
   if (rainMin + 0.2 * range < vertex && rainMax - 0.2 * range > vertex) {
     data.Dialogs->Message(T::kQuadraticWarning);
@@ -220,8 +191,6 @@ struct TRegression {
   }
 };
 
-bool& QuadraticComputedThisRun = Session.QuadraticComputedThisRun;
-
 const char* ProgressText(int k, int records) {
   struct TProgressLine {
     int k;
@@ -252,125 +221,125 @@ const char* ProgressText(int k, int records) {
 
 }  // namespace
 
-TSearchProblem SearchProblemOfRun() {
+TSearchProblem SearchProblemOfRun(const TAnalysisRun& run) {
   TSearchProblem problem;
-  problem.count = RunCount;
-  problem.timeStep.assign(RunCount + 1, 0.0);
-  problem.recharge.assign(Recharge, Recharge + RunCount + 1);
-  problem.measured.assign(MeasRunoff, MeasRunoff + RunCount + 1);
-  for (int n = 2; n <= RunCount; ++n) problem.timeStep[n] = RunTime[n] - RunTime[n - 1];
-  problem.firstRunoff = CalcRunoff[1];
+  problem.count = run.RunCount;
+  problem.timeStep.assign(run.RunCount + 1, 0.0);
+  problem.recharge.assign(run.Recharge.begin(), run.Recharge.begin() + run.RunCount + 1);
+  problem.measured.assign(run.MeasRunoff.begin(), run.MeasRunoff.begin() + run.RunCount + 1);
+  for (int n = 2; n <= run.RunCount; ++n) problem.timeStep[n] = run.RunTime[n] - run.RunTime[n - 1];
+  problem.firstRunoff = run.CalcRunoff[1];
   return problem;
 }
 
-void RouteDeadStorage(TDMTevlora& data) {
-  const int n = RunCount;
-  const double smax = RunMaxStorage;
-  const double s0 = RunInitStorage;
+void RouteDeadStorage(TDMTevlora& data, TAnalysisRun& run) {
+  const int n = run.RunCount;
+  const double smax = run.RunMaxStorage;
+  const double s0 = run.RunInitStorage;
   const double d0 = smax - s0;
   std::vector<double> storage(n + 1), deficit(n + 1);
   if (n < 1) return;
-  Recharge[1] = RunRain[1] - d0;
-  if (Recharge[1] >= 0) {
+  run.Recharge[1] = run.RunRain[1] - d0;
+  if (run.Recharge[1] >= 0) {
     storage[1] = smax;
     deficit[1] = 0;
   } else {
-    deficit[1] = d0 - RunRain[1];
-    Recharge[1] = 0;
-    storage[1] = s0 + RunRain[1];
+    deficit[1] = d0 - run.RunRain[1];
+    run.Recharge[1] = 0;
+    storage[1] = s0 + run.RunRain[1];
   }
   for (int k = 2; k <= n; ++k) {
-    const double dt = RunTime[k] - RunTime[k - 1];
+    const double dt = run.RunTime[k] - run.RunTime[k - 1];
     if (dt < 0) {
-      TimeSequenceError = true;
+      run.TimeSequenceError = true;
       data.Dialogs->Message(T::kTimeSequence);
       return;
     }
-    StorageOk = true;
-    if (RunMaxStorage <= 0) {
+    run.StorageOk = true;
+    if (run.RunMaxStorage <= 0) {
       data.Dialogs->Message(T::kMaxStorage);
-      StorageOk = false;
+      run.StorageOk = false;
       return;
     }
-    const double escape = RunEscRate[k] * dt * storage[k - 1] / smax;
+    const double escape = run.RunEscRate[k] * dt * storage[k - 1] / smax;
     double room = deficit[k - 1] + escape;
     if (room < 0) room = 0;
-    Recharge[k] = RunRain[k] - room;
-    if (k == 2 && d0 < 0) Recharge[2] = RunRain[2] - d0;
+    run.Recharge[k] = run.RunRain[k] - room;
+    if (k == 2 && d0 < 0) run.Recharge[2] = run.RunRain[2] - d0;
     storage[k] = smax;
     deficit[k] = 0;
-    if (Recharge[k] < 0) {
-      deficit[k] = deficit[k - 1] + escape - RunRain[k];
-      Recharge[k] = 0;
-      storage[k] = storage[k - 1] - escape + RunRain[k];
+    if (run.Recharge[k] < 0) {
+      deficit[k] = deficit[k - 1] + escape - run.RunRain[k];
+      run.Recharge[k] = 0;
+      storage[k] = storage[k - 1] - escape + run.RunRain[k];
     }
   }
 }
 
-void RouteMainReservoir(double a, double c) {
-  for (int n = 2; n <= RunCount; ++n) {
-    Alpha[n] = a * CalcRunoff[n - 1] + c;
-    if (Alpha[n] < 0) Alpha[n] = 0;
-    const double f = std::exp(-Alpha[n] * (RunTime[n] - RunTime[n - 1]));
-    const double kept = CalcRunoff[n - 1] * f;
-    const double added = Recharge[n] * (1 - f);
-    CalcRunoff[n] = kept + added;
+void RouteMainReservoir(TAnalysisRun& run, double a, double c) {
+  for (int n = 2; n <= run.RunCount; ++n) {
+    run.Alpha[n] = a * run.CalcRunoff[n - 1] + c;
+    if (run.Alpha[n] < 0) run.Alpha[n] = 0;
+    const double f = std::exp(-run.Alpha[n] * (run.RunTime[n] - run.RunTime[n - 1]));
+    const double kept = run.CalcRunoff[n - 1] * f;
+    const double added = run.Recharge[n] * (1 - f);
+    run.CalcRunoff[n] = kept + added;
   }
 }
 
-void RainRunoffTrend() {
+void RainRunoffTrend(TAnalysisRun& run) {
   TRegression regression;
-  for (int n = 1; n <= RunCount; ++n) regression.Add(Recharge[n], MeasRunoff[n]);
-  QuadTrendValid = true;
-  QuadraticComputedThisRun = false;
+  for (int n = 1; n <= run.RunCount; ++n) regression.Add(run.Recharge[n], run.MeasRunoff[n]);
+  run.QuadTrendValid = true;
+  run.QuadraticComputedThisRun = false;
   if (regression.sx == 0) {
-    QuadTrendValid = false;
+    run.QuadTrendValid = false;
     return;
   }
-  regression.Linear(LinA, LinC);
-  QuadraticComputedThisRun = regression.Quadratic(QuadA, QuadB, QuadC);
+  regression.Linear(run.LinA, run.LinC);
+  run.QuadraticComputedThisRun = regression.Quadratic(run.QuadA, run.QuadB, run.QuadC);
   // The trend file says whether this run computed the quadratic; with two
   // records, or a recharge without spread, the coefficients are old ones.
-  QuadTrendValid = QuadraticComputedThisRun;
+  run.QuadTrendValid = run.QuadraticComputedThisRun;
 }
 
-void AlphaRunoffTrend() {
+void AlphaRunoffTrend(TAnalysisRun& run) {
   TRegression regression;
-  for (int n = 1; n <= RunCount; ++n) regression.Add(MeasRunoff[n], Alpha[n]);
+  for (int n = 1; n <= run.RunCount; ++n) regression.Add(run.MeasRunoff[n], run.Alpha[n]);
   double unusedA = 0, unusedC = 0;
   regression.Linear(unusedA, unusedC);
-  regression.Quadratic(AlphaQuadA, AlphaQuadB, AlphaQuadC);
+  regression.Quadratic(run.AlphaQuadA, run.AlphaQuadB, run.AlphaQuadC);
 }
 
 namespace {
 
-std::string TrendFileText(TValueCheck& check) {
+std::string TrendFileText(const TAnalysisRun& run, TValueCheck& check) {
   TTextWriter out;
   out.Line("Linear: Runoff = A * Rain + C");
-  out << "A= " << check.Fixed(LinA, 7, 4, "the linear trend coefficient A") << " C= "
-      << check.Fixed(LinC, 7, 4, "the linear trend constant C");
+  out << "A= " << check.Fixed(run.LinA, 7, 4, "the linear trend coefficient A") << " C= "
+      << check.Fixed(run.LinC, 7, 4, "the linear trend constant C");
   out.EndLine();
   out.Line("");
   out.Line("Quadratic: Runoff = A * RainSq +  B * Rain + C");
-  out << "A= " << check.Fixed(QuadA, 8, 5, "the quadratic trend coefficient A") << " B= "
-      << check.Fixed(QuadB, 8, 5, "the quadratic trend coefficient B") << " C= "
-      << check.Fixed(QuadC, 8, 5, "the quadratic trend constant C");
+  out << "A= " << check.Fixed(run.QuadA, 8, 5, "the quadratic trend coefficient A") << " B= "
+      << check.Fixed(run.QuadB, 8, 5, "the quadratic trend coefficient B") << " C= "
+      << check.Fixed(run.QuadC, 8, 5, "the quadratic trend constant C");
   out.EndLine();
   out.Line("");
-  out.Line(QuadTrendValid ? "Q= 1" : "Q= 0");
+  out.Line(run.QuadTrendValid ? "Q= 1" : "Q= 0");
   out.Line("");
-  out << "Quadratic Aq = " << check.Fixed(AlphaQuadA, 8, 4, "the alpha trend coefficient Aq")
-      << " Bq = " << check.Fixed(AlphaQuadB, 8, 4, "the alpha trend coefficient Bq")
-      << " Cq = " << check.Fixed(AlphaQuadC, 8, 4, "the alpha trend constant Cq");
+  out << "Quadratic Aq = " << check.Fixed(run.AlphaQuadA, 8, 4, "the alpha trend coefficient Aq")
+      << " Bq = " << check.Fixed(run.AlphaQuadB, 8, 4, "the alpha trend coefficient Bq")
+      << " Cq = " << check.Fixed(run.AlphaQuadC, 8, 4, "the alpha trend constant Cq");
   out.EndLine();
   return out.Text();
 }
 
 }  // namespace
 
-void WriteTrendFile(const TDMTevlora& data) {
+void WriteTrendFile(const TDMTevlora& data, const TAnalysisRun& run) {
   TValueCheck check;
-  const std::string text = TrendFileText(check);
+  const std::string text = TrendFileText(run, check);
   if (!check.Ok()) throw TIOError(check.Problem());
   const std::string name = ChangeFileExt(data.FileName, ".dat");
   if (!SaveTextFileSafely(name, text)) {
@@ -379,71 +348,71 @@ void WriteTrendFile(const TDMTevlora& data) {
   }
 }
 
-void ReadAndCheck(TDMTevlora& data) {
+void ReadAndCheck(TDMTevlora& data, TAnalysisRun& run) {
   const auto text = LoadTextFile(data.FileName);
   if (!text) throw TIOError(InputFileNotOpenedText(data.FileName));
-  ReadAndCheckText(data, *text);
+  ReadAndCheckText(data, run, *text);
 }
 
-void ReadAndCheckText(TDMTevlora& data, const std::string& text) {
-  ReadRunSeries(data, text);
-  PrepareRecords(data);
-  if (!VariationChecks(data)) return;
-  if (RunInitStorage == 0) RunInitStorage = 0.1 * RunMaxStorage;
-  TimeSequenceError = false;
-  RouteDeadStorage(data);
-  if (TimeSequenceError || !StorageOk) return;
-  if (!RegressionOff) {
-    RainRunoffTrend();
-    QuadraticTrendWarning(data, QuadraticComputedThisRun);
+void ReadAndCheckText(TDMTevlora& data, TAnalysisRun& run, const std::string& text) {
+  ReadRunSeries(data, run, text);
+  PrepareRecords(data, run);
+  if (!VariationChecks(data, run)) return;
+  if (run.RunInitStorage == 0) run.RunInitStorage = 0.1 * run.RunMaxStorage;
+  run.TimeSequenceError = false;
+  RouteDeadStorage(data, run);
+  if (run.TimeSequenceError || !run.StorageOk) return;
+  if (!run.RegressionOff) {
+    RainRunoffTrend(run);
+    QuadraticTrendWarning(data, run, run.QuadraticComputedThisRun);
   }
 }
 
-void OptimiseAlpha(TDMTevlora& data) {
-  SumSq = 0;
-  BestSumSq = kNoTrialYet;
-  CalcRunoff[1] = MeasRunoff[1];
-  const TSearchProblem problem = SearchProblemOfRun();
+void OptimiseAlpha(TDMTevlora& data, TAnalysisRun& run) {
+  run.SumSq = 0;
+  run.BestSumSq = kNoTrialYet;
+  run.CalcRunoff[1] = run.MeasRunoff[1];
+  const TSearchProblem problem = SearchProblemOfRun(run);
   const int records = data.NrOfData;
-  const TSearchResult result = FastSearch(problem, SearchThreads, [&](int k) {
+  const TSearchResult result = FastSearch(problem, run.SearchThreadCount, [&](int k) {
     if (const char* text = ProgressText(k, records)) data.Dialogs->Progress(text);
   });
-  TrialA = TrialAOf(kOuterTrials - 1);
-  TrialC = TrialCOf(kInnerTrials);
-  AlphaFitFound = result.Found();
-  if (!AlphaFitFound) {
+  run.TrialA = TrialAOf(kOuterTrials - 1);
+  run.TrialC = TrialCOf(kInnerTrials);
+  run.AlphaFitFound = result.Found();
+  if (!run.AlphaFitFound) {
     // An optimum of an earlier run (or 0 and 0) must not pass for this one.
     data.Dialogs->Message(T::kNoFit);
     data.RunAborted = true;
     return;
   }
-  BestA = TrialAOf(result.outer);
-  BestC = TrialCOf(result.inner);
-  BestSumSq = result.sum;
+  run.BestA = TrialAOf(result.outer);
+  run.BestC = TrialCOf(result.inner);
+  run.BestSumSq = result.sum;
 
   // Final reconstruction with the optimum, and its fit.
-  SumSq = 0;
-  RouteMainReservoir(BestA, BestC);
-  for (int n = 2; n <= RunCount; ++n) {
-    const double d = MeasRunoff[n] - CalcRunoff[n];
-    SumSq += d * d;
+  run.SumSq = 0;
+  RouteMainReservoir(run, run.BestA, run.BestC);
+  for (int n = 2; n <= run.RunCount; ++n) {
+    const double d = run.MeasRunoff[n] - run.CalcRunoff[n];
+    run.SumSq += d * d;
   }
   double total = 0;
-  for (int n = 1; n <= RunCount; ++n) total += MeasRunoff[n];
-  const double mean = total / RunCount;
+  for (int n = 1; n <= run.RunCount; ++n) total += run.MeasRunoff[n];
+  const double mean = total / run.RunCount;
   double deviation = 0;
-  for (int n = 1; n <= RunCount; ++n) {
-    const double d = MeasRunoff[n] - mean;
+  for (int n = 1; n <= run.RunCount; ++n) {
+    const double d = run.MeasRunoff[n] - mean;
     deviation += d * d;
   }
-  RSquare = 1 - 0.5 * SumSq / deviation;
-  if (!(RSquare > 0)) RSquare = 0.01;
-  if (RSquare >= 1) RSquare = 0.99;
+  data.Values.RSquare = 1 - 0.5 * run.SumSq / deviation;
+  if (!(data.Values.RSquare > 0)) data.Values.RSquare = 0.01;
+  if (data.Values.RSquare >= 1) data.Values.RSquare = 0.99;
 
-  AlphaRunoffTrend();
+  AlphaRunoffTrend(run);
 }
 
-bool WriteAnalysisResults(TDMTevlora& data) {
+bool WriteAnalysisResults(TDMTevlora& data, TAnalysisRun& run) {
   TValueCheck check;
   data.FileName = ChangeFileExt(data.FileName, ".out");
   const std::string outName = data.FileName;
@@ -455,22 +424,22 @@ bool WriteAnalysisResults(TDMTevlora& data) {
   data.FileName = ChangeFileExt(data.FileName, ".inp");
   out.Line("Name of input file used: " + data.FileName);
   out.Line("");
-  out << "Maximum dead storage:  " << check.Fixed(RunMaxStorage, 6, 2, "the maximum dead storage")
+  out << "Maximum dead storage:  " << check.Fixed(run.RunMaxStorage, 6, 2, "the maximum dead storage")
       << " mm";
   out.EndLine();
-  out << "Initial dead storage:  " << check.Fixed(RunInitStorage, 6, 2, "the initial dead storage")
+  out << "Initial dead storage:  " << check.Fixed(run.RunInitStorage, 6, 2, "the initial dead storage")
       << " mm";
   out.EndLine();
-  out << "Max. escape/time unit: " << check.Fixed(RunMaxEscape, 6, 2, "the maximum escape rate")
-      << " " << DepthUnit;
+  out << "Max. escape/time unit: " << check.Fixed(run.RunMaxEscape, 6, 2, "the maximum escape rate")
+      << " " << run.DepthUnit;
   out.EndLine();
   out.Line("Equation: Q(n)=Q(n-1)*F+R(n)*(1-F) with Q=runoff, R=Rechargen=serial nr.");
   out.Line("where F=exp[-Alpha(n)*{T(n)-T(n-1)}], T=time");
   out.Line("OPTIMIZATION: alpha = A * runoff + C");
-  out << "A =" << check.Fixed(BestA, 7, 4, "A") << "  C =" << check.Fixed(BestC, 8, 4, "C");
+  out << "A =" << check.Fixed(run.BestA, 7, 4, "A") << "  C =" << check.Fixed(run.BestC, 8, 4, "C");
   out.EndLine();
-  AlphaA = BestA;
-  AlphaC = BestC;
+  data.Values.AlphaA = run.BestA;
+  data.Values.AlphaC = run.BestC;
   out.Line("");
   out.Line("RECONSTRUCTION:");
   const std::string dashes(64, '-');
@@ -485,38 +454,38 @@ bool WriteAnalysisResults(TDMTevlora& data) {
   static const int kPadT[12] = {0, 9, 8, 7, 6, 5, 4, 0, 0, 0, 0, 0};
   static const int kPadD[12] = {0, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0};
   static const int kPadL[12] = {0, 0, 18, 17, 16, 15, 14, 13, 12, 11, 9, 0};
-  out << std::string(10, ' ') << TimeUnit << pad(TimeUnit.size(), kPadT) << DepthUnit
-      << pad(DepthUnit.size(), kPadD) << DepthUnit << pad(DepthUnit.size(), kPadD) << DepthUnit
-      << pad(DepthUnit.size(), kPadL) << DepthUnit;
+  out << std::string(10, ' ') << run.TimeUnit << pad(run.TimeUnit.size(), kPadT) << run.DepthUnit
+      << pad(run.DepthUnit.size(), kPadD) << run.DepthUnit << pad(run.DepthUnit.size(), kPadD) << run.DepthUnit
+      << pad(run.DepthUnit.size(), kPadL) << run.DepthUnit;
   out.EndLine();
   out.Line(dashes);
 
-  Alpha[1] = 0;
-  for (int n = 1; n <= RunCount; ++n) {
-    out << " " << RunSerialText[n];
-    if (RunSerial[n] < 10) {
+  if (run.RunCount >= 1) run.Alpha[1] = 0;
+  for (int n = 1; n <= run.RunCount; ++n) {
+    out << " " << run.RunSerialText[n];
+    if (run.RunSerial[n] < 10) {
       out << "  ";
-    } else if (RunSerial[n] < 100) {
+    } else if (run.RunSerial[n] < 100) {
       out << " ";
     }
-    out << check.Column(RunTime[n], 10, 2, "the time", n)
-        << check.Column(RunRain[n], 10, 2, "the rain", n)
-        << check.Column(Recharge[n], 10, 2, "the recharge", n)
-        << check.Column(MeasRunoff[n], 10, 2, "the measured runoff", n)
-        << check.Column(Alpha[n], 10, 3, "the alpha", n)
-        << check.Column(CalcRunoff[n], 10, 2, "the calculated runoff", n);
+    out << check.Column(run.RunTime[n], 10, 2, "the time", n)
+        << check.Column(run.RunRain[n], 10, 2, "the rain", n)
+        << check.Column(run.Recharge[n], 10, 2, "the recharge", n)
+        << check.Column(run.MeasRunoff[n], 10, 2, "the measured runoff", n)
+        << check.Column(run.Alpha[n], 10, 3, "the alpha", n)
+        << check.Column(run.CalcRunoff[n], 10, 2, "the calculated runoff", n);
     out.EndLine();
   }
   out.Line(dashes);
-  const double deviation = RunCount > 1 ? std::sqrt(SumSq / (RunCount - 1)) : 0.0;
+  const double deviation = run.RunCount > 1 ? std::sqrt(run.SumSq / (run.RunCount - 1)) : 0.0;
   out << "Stand. dev. of calc. from meas. runoff:"
       << check.Fixed(deviation, 8, 3, "the standard deviation");
   out.EndLine();
-  out << "Coefficient of explanation R square is:" << check.Fixed(RSquare, 8, 3, "R square");
+  out << "Coefficient of explanation R square is:" << check.Fixed(data.Values.RSquare, 8, 3, "R square");
   out.EndLine();
   out.Line("");
   const std::string trendName = ChangeFileExt(outName, ".dat");
-  const std::string trend = TrendFileText(check);
+  const std::string trend = TrendFileText(run, check);
   if (!check.Ok()) {
     data.Dialogs->Message(ResultsNotWrittenText(check.Problem()));
     return false;
@@ -530,13 +499,13 @@ bool WriteAnalysisResults(TDMTevlora& data) {
   return true;
 }
 
-void RunAnalysis(TDMTevlora& data) {
-  RegressionOff = true;
-  ReadAndCheck(data);
-  if (!VariationOk || TimeSequenceError || data.RunAborted || !StorageOk) return;
-  RegressionOff = false;
-  ReadAndCheck(data);
-  OptimiseAlpha(data);
-  if (!AlphaFitFound) return;
-  if (!WriteAnalysisResults(data)) data.RunAborted = true;
+void RunAnalysis(TDMTevlora& data, TAnalysisRun& run) {
+  run.RegressionOff = true;
+  ReadAndCheck(data, run);
+  if (!run.VariationOk || run.TimeSequenceError || data.RunAborted || !run.StorageOk) return;
+  run.RegressionOff = false;
+  ReadAndCheck(data, run);
+  OptimiseAlpha(data, run);
+  if (!run.AlphaFitFound) return;
+  if (!WriteAnalysisResults(data, run)) data.RunAborted = true;
 }

@@ -4,45 +4,62 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "UDMTevlora.h"
 
-// Run series, counted from 1 (element 0 unused). They stay filled after a run.
-// All of these live in the session state.
-extern int (&RunSerial)[kRunCapacity];
-extern std::string (&RunSerialText)[kRunCapacity];
-extern double (&RunTime)[kRunCapacity];
-extern double (&RunRain)[kRunCapacity];
-extern double (&MeasRunoff)[kRunCapacity];
-extern double (&AddedWater)[kRunCapacity];
-extern double (&Recharge)[kRunCapacity];
-extern double (&Alpha)[kRunCapacity];
-extern double (&CalcRunoff)[kRunCapacity];
-// The run's own copy of the escape rates, record n at element n; written
-// back to the data module's EscRate[n - 1] after preparation.
-extern double (&RunEscRate)[kRunCapacity];
-extern int& RunCount;
+// The limit of the records an analysis reads: one more than the input tab
+// takes, as the program always had.
+inline constexpr int kRunMaxRecords = 1501;
 
-extern double &RunMaxStorage, &RunInitStorage, &RunMaxEscape;
-extern std::string &TimeUnit, &DepthUnit;
+// One analysis run: its series, flags, units, trends and optimum. A run
+// object may be used for one run after another (the window keeps its last
+// run); the trend coefficients then stay from the previous run where a run
+// computes none.
+struct TAnalysisRun {
+  // Series, counted from 1 (element 0 unused), sized to the records read.
+  // They stay filled after a run.
+  std::vector<int> RunSerial;
+  std::vector<std::string> RunSerialText;
+  std::vector<double> RunTime;
+  std::vector<double> RunRain;
+  std::vector<double> MeasRunoff;
+  std::vector<double> AddedWater;
+  std::vector<double> Recharge;
+  std::vector<double> Alpha;
+  std::vector<double> CalcRunoff;
+  // The run's own copy of the escape rates, record n at element n; written
+  // back to the data module's EscRate[n - 1] after preparation.
+  std::vector<double> RunEscRate;
+  int RunCount = 0;
 
-// Flags of the run; the Save/Run command reads them afterwards.
-extern bool& RegressionOff;
-extern bool& VariationOk;
-extern bool& TimeSequenceError;
-extern bool& StorageOk;
-extern bool& QuadTrendValid;
-// False when no trial of the search came below the start value of the sum:
-// there is then no optimum, and the run stops with kNoFit.
-extern bool& AlphaFitFound;
+  double RunMaxStorage = 0, RunInitStorage = 0, RunMaxEscape = 0;
+  std::string TimeUnit, DepthUnit;
 
-// Trend coefficients (kept from the previous run where a run computes none).
-extern double &LinA, &LinC;
-extern double &QuadA, &QuadB, &QuadC;
-extern double &AlphaQuadA, &AlphaQuadB, &AlphaQuadC;
+  // Flags of the run; the Save/Run command reads them afterwards.
+  bool RegressionOff = false;
+  bool VariationOk = false;
+  bool TimeSequenceError = false;
+  bool StorageOk = false;
+  bool QuadTrendValid = false;
+  bool QuadraticComputedThisRun = false;
+  // False when no trial of the search came below the start value of the sum:
+  // there is then no optimum, and the run stops with kNoFit.
+  bool AlphaFitFound = false;
 
-// The search.
-extern double &TrialA, &TrialC, &BestA, &BestC, &BestSumSq, &SumSq;
+  // Trend coefficients (kept from the previous run where a run computes none).
+  double LinA = 0, LinC = 0;
+  double QuadA = 0, QuadB = 0, QuadC = 0;
+  double AlphaQuadA = 0, AlphaQuadB = 0, AlphaQuadC = 0;
+
+  // The search, and the threads it may use (0: all cores).
+  double TrialA = 0, TrialC = 0, BestA = 0, BestC = 0, BestSumSq = 0, SumSq = 0;
+  int SearchThreadCount = 0;
+
+  // Makes room for records 1 .. records; the values of the records already
+  // there are kept.
+  void Resize(int records);
+};
 
 // Texts of the run.
 namespace RainRunTexts {
@@ -64,35 +81,34 @@ inline constexpr const char* kNoFit =
 
 // The whole run on the saved input file data.FileName. Messages and progress
 // lines go through data.Dialogs. Throws TIOError when the file cannot be read
-// or written. The outcome is in VariationOk, TimeSequenceError, StorageOk,
-// data.RunAborted and the files written. A search that finds no fit, or
-// results that cannot be written as numbers, stop the run with a message and
-// set data.RunAborted; no file is then written.
-void RunAnalysis(TDMTevlora& data);
+// or written. The outcome is in run.VariationOk, run.TimeSequenceError,
+// run.StorageOk, data.RunAborted and the files written. A search that finds no
+// fit, or results that cannot be written as numbers, stop the run with a
+// message and set data.RunAborted; no file is then written. The optimum
+// becomes data.Values.AlphaA and AlphaC, its fit data.Values.RSquare.
+void RunAnalysis(TDMTevlora& data, TAnalysisRun& run);
 
 // The steps, exposed for the tests and the benchmark.
-void ReadAndCheck(TDMTevlora& data);
+void ReadAndCheck(TDMTevlora& data, TAnalysisRun& run);
 // The same pass on `text`, the input file as Save writes it, instead of the
 // file data.FileName.
-void ReadAndCheckText(TDMTevlora& data, const std::string& text);
-void RouteDeadStorage(TDMTevlora& data);
-void RouteMainReservoir(double a, double c);
-void RainRunoffTrend();
-void AlphaRunoffTrend();
+void ReadAndCheckText(TDMTevlora& data, TAnalysisRun& run, const std::string& text);
+void RouteDeadStorage(TDMTevlora& data, TAnalysisRun& run);
+// Writes run.Alpha[2..] and run.CalcRunoff[2..] from run.CalcRunoff[1].
+void RouteMainReservoir(TAnalysisRun& run, double a, double c);
+void RainRunoffTrend(TAnalysisRun& run);
+void AlphaRunoffTrend(TAnalysisRun& run);
 // The search and the final reconstruction. When no trial fits (AlphaFitFound
 // false) it shows kNoFit, sets data.RunAborted and leaves BestA, BestC and the
 // series as they were.
-void OptimiseAlpha(TDMTevlora& data);
+void OptimiseAlpha(TDMTevlora& data, TAnalysisRun& run);
 // The trend file alone (".dat" beside data.FileName).
-void WriteTrendFile(const TDMTevlora& data);
+void WriteTrendFile(const TDMTevlora& data, const TAnalysisRun& run);
 // The trend file and the results file together: both or neither. Returns
 // false, after a message and with nothing written, when a value is not finite
 // or does not fit its column. Throws TIOError when the files cannot be written.
-bool WriteAnalysisResults(TDMTevlora& data);
+bool WriteAnalysisResults(TDMTevlora& data, TAnalysisRun& run);
 
 // The search problem of the records of the last pass (CalcRunoff[1] set).
 struct TSearchProblem;
-TSearchProblem SearchProblemOfRun();
-
-// The number of threads the search uses (0: all cores).
-extern int SearchThreads;
+TSearchProblem SearchProblemOfRun(const TAnalysisRun& run);

@@ -32,7 +32,9 @@ bool RunWouldOverwriteInput(const TDMTevlora& data, const std::string& inputFile
   return false;
 }
 
-bool RunModel(TDMTevlora& data, const std::string& inputFileName) {
+bool RunModel(TSession& session, const std::string& inputFileName) {
+  TDMTevlora& data = session.Data;
+  TAnalysisRun& run = session.Run;
   if (RunWouldOverwriteInput(data, inputFileName.empty() ? data.FileName : inputFileName)) {
     return false;
   }
@@ -40,10 +42,10 @@ bool RunModel(TDMTevlora& data, const std::string& inputFileName) {
   dialogs.Progress(T::kSaving);
   dialogs.Pause(500);
   dialogs.Progress(T::kProgress10);
-  RegressionOff = true;
+  run.RegressionOff = true;
   if (data.Analysis) {
-    RunAnalysis(data);
-    if (!VariationOk) return false;
+    RunAnalysis(data, run);
+    if (!run.VariationOk) return false;
     // No fit, or results that cannot be written: stopped with its message.
     if (data.RunAborted) {
       data.RunAborted = false;
@@ -51,18 +53,18 @@ bool RunModel(TDMTevlora& data, const std::string& inputFileName) {
     }
     // A negative time step stops the analysis with its message too; it must
     // not be taken for a finished run.
-    if (TimeSequenceError) return false;
+    if (run.TimeSequenceError) return false;
   } else {
-    StorageOk = true;
-    RunPrediction(data);
-    VariationOk = !PredictTimeError;
-    if (!VariationOk) return false;
+    run.StorageOk = true;
+    RunPrediction(data, session.Prediction);
+    run.VariationOk = !session.Prediction.PredictTimeError;
+    if (!run.VariationOk) return false;
     dialogs.Progress(T::kCalculating);
     dialogs.Pause(500);
     dialogs.Progress(T::kProgress75);
   }
   if (!data.RunAborted) dialogs.Pause(500);
-  if (!StorageOk || data.RunAborted) {
+  if (!run.StorageOk || data.RunAborted) {
     data.RunAborted = false;
     return false;
   }

@@ -167,14 +167,14 @@ void TAlfaForm::ShowTimeUnit() {
 }
 
 void TAlfaForm::ClearInputs() {
-  StoreDrainageInputs(TDrainageInputs{});
+  StoreDrainageInputs(TDrainageInputs{}, dataModule_.Values);
   for (QLineEdit* edit : edits_) edit->clear();
   ClearResults();
   InputsValid = false;
 }
 
 void TAlfaForm::FormCreate() {
-  StoreDrainageInputs(TDrainageInputs{});
+  StoreDrainageInputs(TDrainageInputs{}, dataModule_.Values);
 }
 
 void TAlfaForm::showEvent(QShowEvent* event) {
@@ -195,7 +195,7 @@ void TAlfaForm::FormShow() {
   ShowTimeUnit();
   const std::string parFileName = ChangeFileExt(dataModule_.FileName, ".par");
   if (!QFileInfo::exists(QtFileName(parFileName))) return;
-  const TDrainageInputs inputs = CurrentDrainageInputs();
+  const TDrainageInputs inputs = CurrentDrainageInputs(dataModule_.Values);
   for (int i = 0; i < kDrainFieldCount; ++i) {
     const double value = inputs[static_cast<TDrainField>(i)];
     edits_[i]->setText(QString::fromStdString(ShortestText(value, CurrentDecimalSeparator)));
@@ -211,22 +211,22 @@ void TAlfaForm::EditExit(TDrainField field) {
     Dialogs().Message(error.what());
     return;
   }
-  TDrainageInputs inputs = CurrentDrainageInputs();
+  TDrainageInputs inputs = CurrentDrainageInputs(dataModule_.Values);
   inputs[field] = value;
   const TFieldCheck check = CheckDrainageField(field, value);
   if (!check.Accepted) {
     Dialogs().Message(check.Message);
     edit->clear();
     inputs[field] = check.Stored;
-    StoreDrainageInputs(inputs);
+    StoreDrainageInputs(inputs, dataModule_.Values);
     return;
   }
-  StoreDrainageInputs(inputs);
+  StoreDrainageInputs(inputs, dataModule_.Values);
   CheckInputs();
 }
 
 void TAlfaForm::CheckInputs() {
-  InputsValid = ::CheckInputs(CurrentDrainageInputs());
+  InputsValid = ::CheckInputs(CurrentDrainageInputs(dataModule_.Values));
 }
 
 void TAlfaForm::ClearResults() {
@@ -266,7 +266,7 @@ void TAlfaForm::Button1Click() {
     edits_[i]->clear();
     shown[field] = check.Stored;
   }
-  StoreDrainageInputs(shown);
+  StoreDrainageInputs(shown, dataModule_.Values);
   if (!problems.empty()) {
     Dialogs().Message(problems);
     return;
@@ -277,7 +277,7 @@ void TAlfaForm::Button1Click() {
     return;
   }
   const TTimeUnit unit = TimeUnit();
-  const TAlfaResult result = InTimeUnit(CalculateAlpha(CurrentDrainageInputs()), unit);
+  const TAlfaResult result = InTimeUnit(CalculateAlpha(CurrentDrainageInputs(dataModule_.Values)), unit);
   // Inputs inside the bounds can still give no usable equivalent depth (a
   // wet perimeter wider than the spacing); such a B and F must not reach the
   // Input tab.
@@ -293,14 +293,14 @@ void TAlfaForm::Button1Click() {
 
   Edit7->setText(QString::fromStdString(FormatAlfaResult(B)));
   Edit8->setText(QString::fromStdString(FormatAlfaResult(F)));
-  const QString porosity = QString::fromStdString(FormatPorosityText(DrainP));
+  const QString porosity = QString::fromStdString(FormatPorosityText(dataModule_.Values.DrainP));
   if (inputTab_) inputTab_->SetDrainageFields(Edit7->text(), Edit8->text(), porosity);
-  dataModule_.Porosity = DrainP;
+  dataModule_.Porosity = dataModule_.Values.DrainP;
   dataModule_.Drainage = true;
 
   const std::string parFile = ChangeFileExt(dataModule_.FileName, ".par");
   const QString parFileName = QtFileName(parFile);
-  if (!WriteDrainageParameters(parFile)) {
+  if (!WriteDrainageParameters(parFile, dataModule_.Values)) {
     Dialogs().Message(T::ParNotWrittenText(parFileName).toStdString());
     return;
   }

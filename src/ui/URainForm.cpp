@@ -93,8 +93,9 @@ bool TRainForm::RunFileDialog(const TFileDialog& dialog, QString& fileName) {
 // ---------------------------------------------------------------------------
 // Creation
 
-TRainForm::TRainForm(TUserDialogs* userDialogs, TFileDialogs* fileDialogs, QWidget* parent)
-    : TBaseForm(parent), formDialogs_(this) {
+TRainForm::TRainForm(TSession& session, TUserDialogs* userDialogs, TFileDialogs* fileDialogs,
+                     QWidget* parent)
+    : TBaseForm(parent), session_(session), formDialogs_(this) {
   if (userDialogs == nullptr) {
     ownUserDialogs_ = std::make_unique<TQtUserDialogs>(this);
     userDialogs = ownUserDialogs_.get();
@@ -364,7 +365,7 @@ void TRainForm::ShowTab(QWidget* page) {
 }
 
 void TRainForm::IntroTabSheetShow() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   if (OptionComboBox->currentIndex() == 0) {
     d.Analysis = true;
     d.RunKind = " Ana";

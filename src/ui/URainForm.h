@@ -28,6 +28,7 @@
 #include "UAlfaForm.h"
 #include "UBaseForm.h"
 #include "UGraphDraw.h"
+#include "USession.h"
 #include "UWindowDialogs.h"
 #include "UserDialogs.h"
 
@@ -336,10 +337,11 @@ class TGridDelegate : public QStyledItemDelegate {
 class TRainForm : public TBaseForm, public TInputTabFields {
   Q_OBJECT
  public:
-  // Without dialogs objects the window uses message boxes and file dialogs;
-  // the tests give scripted ones.
-  explicit TRainForm(TUserDialogs* userDialogs = nullptr, TFileDialogs* fileDialogs = nullptr,
-                     QWidget* parent = nullptr);
+  // The window works on `session`, which outlives it. Without dialogs objects
+  // the window uses message boxes and file dialogs; the tests give scripted
+  // ones.
+  explicit TRainForm(TSession& session, TUserDialogs* userDialogs = nullptr,
+                     TFileDialogs* fileDialogs = nullptr, QWidget* parent = nullptr);
   ~TRainForm() override;
 
   // What the data module and the other windows use to talk to the user: the
@@ -643,6 +645,7 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   void DrawCurrentGraph();
   void SaveGraph(bool colour);
 
+  TSession& session_;
   std::unique_ptr<TUserDialogs> ownUserDialogs_;
   std::unique_ptr<TFileDialogs> ownFileDialogs_;
   TUserDialogs* userDialogs_;

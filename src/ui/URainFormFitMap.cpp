@@ -41,7 +41,7 @@ std::string Row(const char* name, double value, int decimals) {
 }  // namespace
 
 void TRainForm::FitMapGoButtonClick(bool zoom) {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   const std::string inputFile = ChangeFileExt(d.OutFileName, ".inp");
   if (!FileExists(inputFile)) {
     Message(T::InputMissingText(inputFile));

@@ -136,7 +136,7 @@ void TRainForm::GraphicsTabSheetShow() {
 }
 
 void TRainForm::ShowGraphicsTab() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   GraphSaveAction->setEnabled(false);
   BlWhButton->setEnabled(false);
   if (GraphReady) {
@@ -166,7 +166,7 @@ void TRainForm::SelectButtonClick() {
 }
 
 void TRainForm::GoButton1Click() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   HideComment();
   if (RunoffRadioButton->isChecked()) {
     GraphKind = 1;
@@ -196,7 +196,7 @@ void TRainForm::GoButton1Click() {
 }
 
 void TRainForm::GoButton3Click() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   if (RadioButton3->isChecked()) {
     GraphKind = 2;
   } else if (RadioButton4->isChecked()) {
@@ -222,9 +222,9 @@ void TRainForm::ShowGraphics() {
 
 void TRainForm::DrawCurrentGraph() {
   if (GraphKind == kFitMapGraphKind && FitMapShown) {
-    GraphBitmap = DrawFitMap(*FitMapShown, DMTevlora->Title1, DMTevlora->Title2, ColourGraph);
+    GraphBitmap = DrawFitMap(*FitMapShown, session_.Data.Title1, session_.Data.Title2, ColourGraph);
   } else {
-    GraphBitmap = DrawGraph(*DMTevlora, GraphKind, ColourGraph);
+    GraphBitmap = DrawGraph(session_.Data, GraphKind, ColourGraph);
   }
   GraphImage->setPixmap(QPixmap::fromImage(GraphBitmap));
   GraphImage->show();
@@ -248,7 +248,7 @@ void TRainForm::OutputOpenForGraphicsExecute() {
 }
 
 void TRainForm::ViewGraphButtonClick() {
-  DMTevlora->InspectOutputFile();
+  session_.Data.InspectOutputFile();
   GraphReady = true;
   SelectButton->setEnabled(false);
   PictureImage->hide();
@@ -257,7 +257,7 @@ void TRainForm::ViewGraphButtonClick() {
 
 void TRainForm::GraphOpenActionExecute() {
   Guarded([this] {
-    TDMTevlora& d = *DMTevlora;
+    TDMTevlora& d = session_.Data;
     GraphSaveAction->setEnabled(false);
     BlWhButton->setEnabled(false);
     Panel1->hide();
@@ -297,7 +297,7 @@ void TRainForm::GraphOpenActionExecute() {
 
 void TRainForm::SaveGraph(bool colour) {
   Guarded([this, colour] {
-    TDMTevlora& d = *DMTevlora;
+    TDMTevlora& d = session_.Data;
     ColourGraph = colour;
     ShowGraphics();
     QString chosen;

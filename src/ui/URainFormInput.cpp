@@ -248,7 +248,7 @@ void TRainForm::SetOptionItem(int item) {
 }
 
 void TRainForm::ResizeRecords(int size) {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   const auto count = static_cast<std::size_t>(std::max(size, 0));
   d.SerialNr.resize(count);
   d.Time.resize(count);
@@ -268,7 +268,7 @@ void TRainForm::RestoreDecimalSeparator() { CurrentDecimalSeparator = StartDecim
 // Tab shown and the data set in the tab
 
 void TRainForm::InputTabSheetShow() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   ShowStatus(T::kInputStatus);
   InputSaveAction->setEnabled(true);
   GraphSaveAction->setEnabled(false);
@@ -300,7 +300,7 @@ void TRainForm::InputTabSheetShow() {
 }
 
 void TRainForm::ShowDataSet() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   const int n = std::max(d.NrOfData, 0);
   NrOfDataEdit->setText(QString::number(n));
   StringGrid1->SetRowCount(n);
@@ -328,8 +328,8 @@ void TRainForm::ShowDataSet() {
         A1coeffEdit->setText(T::kMissing);
         B1valueEdit->setText(T::kMissing);
       } else {
-        A1coeffEdit->setText(CellText(AlphaA));
-        B1valueEdit->setText(CellText(AlphaC));
+        A1coeffEdit->setText(CellText(session_.Data.Values.AlphaA));
+        B1valueEdit->setText(CellText(session_.Data.Values.AlphaC));
       }
       showPredictionFields();
     }
@@ -354,8 +354,8 @@ void TRainForm::ShowDataSet() {
   }
 
   if (AnalysisOutFound && d.RunKind == " Pre") {
-    A1coeffEdit->setText(CellText(AlphaA));
-    B1valueEdit->setText(CellText(AlphaC));
+    A1coeffEdit->setText(CellText(session_.Data.Values.AlphaA));
+    B1valueEdit->setText(CellText(session_.Data.Values.AlphaC));
     Message(T::kCheckPrediction);
   }
 
@@ -364,14 +364,14 @@ void TRainForm::ShowDataSet() {
       SetOptionItem(0);
       AnalysisLayout();
       if (AnalysisOutFound) {
-        A1coeffEdit->setText(CellText(AlphaA));
-        B1valueEdit->setText(CellText(AlphaC));
+        A1coeffEdit->setText(CellText(session_.Data.Values.AlphaA));
+        B1valueEdit->setText(CellText(session_.Data.Values.AlphaC));
       }
     } else {
       SetOptionItem(1);
       PredictionLayout();
-      A1coeffEdit->setText(CellText(AlphaA));
-      B1valueEdit->setText(CellText(AlphaC));
+      A1coeffEdit->setText(CellText(session_.Data.Values.AlphaA));
+      B1valueEdit->setText(CellText(session_.Data.Values.AlphaC));
       showPredictionFields();
     }
   }
@@ -417,7 +417,7 @@ void TRainForm::ShowDataSetKeepingTypedCells() {
 // Option
 
 void TRainForm::OptionComboBoxChange() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   const bool fromPrediction = !d.Analysis;
   InputImage->hide();
   InfoMemo->hide();
@@ -457,7 +457,7 @@ void TRainForm::OptionComboBoxChange() {
 }
 
 void TRainForm::OptionComboBoxExit() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   const bool prediction = OptionComboBox->currentIndex() == 1;
   d.RunKind = prediction ? " Pre" : " Ana";
   AlfaMemo->setVisible(prediction);
@@ -468,7 +468,7 @@ void TRainForm::OptionComboBoxExit() {
 // Number of data
 
 void TRainForm::NrOfDataEditExit() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   const QString typed = NrOfDataEdit->text().trimmed();
   bool ok = false;
   int n = typed.toInt(&ok);
@@ -553,7 +553,7 @@ void TRainForm::AfterGridEdit() {
 
 bool TRainForm::HandlePasteMultiCell(TStringGrid* grid, int column, const QString& text,
                                      int row) {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   const QChar separator = QChar::fromLatin1(CurrentDecimalSeparator);
   int c = column;
   int r = row;
@@ -755,7 +755,7 @@ void TRainForm::ClearButtonClick() {
   FileNameLabel->hide();
   FileNameEdit->hide();
   StringGrid1->SetRowCount(kResetRows);
-  if (DMTevlora->Analysis) {
+  if (session_.Data.Analysis) {
     AnalysisLayout();
     SetOptionItem(0);
   } else {
@@ -773,7 +773,7 @@ void TRainForm::ClearButtonClick() {
 }
 
 void TRainForm::ClearDataSet() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   d.FileName = StartDir;
   d.Title1.clear();
   d.Title2.clear();
@@ -785,8 +785,8 @@ void TRainForm::ClearDataSet() {
   d.InitRunoff = 0;
   d.InitLevel = 0;
   d.Porosity = TryStringToFloat(T::kPorosityCleared).value_or(0);
-  AlphaA = 0;
-  AlphaC = 0;
+  session_.Data.Values.AlphaA = 0;
+  session_.Data.Values.AlphaC = 0;
   d.AlphaMissing = false;
   d.Drainage = false;
   d.NrOfData = kResetRows;
@@ -800,12 +800,12 @@ void TRainForm::ClearDataSet() {
 }
 
 void TRainForm::DropDrainageParameters() {
-  DMTevlora->ParLoaded = false;
+  session_.Data.ParLoaded = false;
   HideCompanion(alfaForm_);
 }
 
 bool TRainForm::DrainageLayoutWithParameters() const {
-  const TDMTevlora& d = *DMTevlora;
+  const TDMTevlora& d = session_.Data;
   return d.ParLoaded && !d.Analysis && d.Drainage;
 }
 
@@ -865,7 +865,7 @@ std::string TRainForm::ShownFieldProblems() const {
   NrOfDataEdit->text().trimmed().toInt(&countOk);
   if (!countOk) add(T::kNotInteger);
   std::vector<const QLineEdit*> shown = {MaxStorEdit, InitStorEdit};
-  if (!DMTevlora->Analysis) {
+  if (!session_.Data.Analysis) {
     shown.insert(shown.end(), {InitRunEdit, InitLevelEdit, PorosityEdit, A1coeffEdit, B1valueEdit});
   }
   for (const QLineEdit* edit : shown) add(FieldProblem(edit, RuleOf(edit)));
@@ -873,29 +873,29 @@ std::string TRainForm::ShownFieldProblems() const {
 }
 
 void TRainForm::MaxStorEditExit() {
-  CheckField(MaxStorEdit, DMTevlora->MaxStorage, RuleOf(MaxStorEdit));
+  CheckField(MaxStorEdit, session_.Data.MaxStorage, RuleOf(MaxStorEdit));
 }
 
 void TRainForm::InitStorEditExit() {
-  CheckField(InitStorEdit, DMTevlora->InitStorage, RuleOf(InitStorEdit));
+  CheckField(InitStorEdit, session_.Data.InitStorage, RuleOf(InitStorEdit));
 }
 
 void TRainForm::EscapeEditExit() {
-  CheckField(EscapeEdit, DMTevlora->MaxEscape, RuleOf(EscapeEdit));
+  CheckField(EscapeEdit, session_.Data.MaxEscape, RuleOf(EscapeEdit));
 }
 
 void TRainForm::A1coeffEditExit() {
-  CheckField(A1coeffEdit, AlphaA, RuleOf(A1coeffEdit));
+  CheckField(A1coeffEdit, session_.Data.Values.AlphaA, RuleOf(A1coeffEdit));
 }
 
 void TRainForm::InitRunEditExit() {
-  CheckField(InitRunEdit, DMTevlora->InitRunoff, RuleOf(InitRunEdit));
+  CheckField(InitRunEdit, session_.Data.InitRunoff, RuleOf(InitRunEdit));
 }
 
 void TRainForm::InitLevelEditExit() {
-  CheckField(InitLevelEdit, DMTevlora->InitLevel, RuleOf(InitLevelEdit));
+  CheckField(InitLevelEdit, session_.Data.InitLevel, RuleOf(InitLevelEdit));
 }
 
 void TRainForm::PorosityEditExit() {
-  CheckField(PorosityEdit, DMTevlora->Porosity, RuleOf(PorosityEdit));
+  CheckField(PorosityEdit, session_.Data.Porosity, RuleOf(PorosityEdit));
 }

@@ -41,7 +41,7 @@ void TRainForm::CreateOutputTab() {
 }
 
 void TRainForm::ShowOutputLines() {
-  const TDMTevlora& d = *DMTevlora;
+  const TDMTevlora& d = session_.Data;
   const int count =
       std::min(std::max(d.OutLineCount, 0), static_cast<int>(d.OutLines.size()));
   QStringList lines;
@@ -64,7 +64,7 @@ void TRainForm::OutputTabSheetShow() {
 // What Open output does on both tabs: the dialog, the chosen file's lines
 // in the output memo, and the file names. False when the user cancelled.
 bool TRainForm::OpenOutputFile() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   QString chosen;
   if (!RunFileDialog(OutputOpenDialog, chosen)) {
     Message(T::kNoOutputSelected);

@@ -51,7 +51,7 @@ std::string NotAllRealText(int row, int column, const QString& cell) {
 
 void TRainForm::InputOpenActionExecute() {
   Guarded([this] {
-    TDMTevlora& d = *DMTevlora;
+    TDMTevlora& d = session_.Data;
     HideCompanion(alfaForm_);
     d.ParLoaded = false;
     QString chosen;
@@ -103,7 +103,7 @@ void TRainForm::InputOpenActionExecute() {
 }
 
 void TRainForm::ShowFileName() {
-  FileNameEdit->setText(QtFileName(DMTevlora->FileName));
+  FileNameEdit->setText(QtFileName(session_.Data.FileName));
   // A long name shows from its beginning.
   FileNameEdit->setCursorPosition(0);
   FileNameEdit->show();
@@ -114,7 +114,7 @@ void TRainForm::ShowFileName() {
 // Save / Run
 
 bool TRainForm::AskInputFileName() {
-  TDMTevlora& d = *DMTevlora;
+  TDMTevlora& d = session_.Data;
   SaveAborted = false;
   QString chosen;
   if (!RunFileDialog(InputSaveDialog, chosen)) {
@@ -128,7 +128,7 @@ bool TRainForm::AskInputFileName() {
 
 void TRainForm::InputSaveActionExecute() {
   Guarded([this] {
-    TDMTevlora& d = *DMTevlora;
+    TDMTevlora& d = session_.Data;
     HideCompanion(alfaForm_);
     // Every field that the save reads is checked before the file name is
     // asked for, and all that fail are named at once.
@@ -207,8 +207,8 @@ void TRainForm::InputSaveActionExecute() {
       return;
     }
     if (!analysis) {
-      AlphaA = StringToFloat(A1coeffEdit->text().toStdString());
-      AlphaC = StringToFloat(B1valueEdit->text().toStdString());
+      session_.Data.Values.AlphaA = StringToFloat(A1coeffEdit->text().toStdString());
+      session_.Data.Values.AlphaC = StringToFloat(B1valueEdit->text().toStdString());
       d.InitRunoff = StringToFloat(InitRunEdit->text().toStdString());
       d.InitLevel = StringToFloat(InitLevelEdit->text().toStdString());
       d.Porosity = StringToFloat(PorosityEdit->text().toStdString());
@@ -258,7 +258,7 @@ void TRainForm::InputSaveActionExecute() {
     }
     bool done = false;
     try {
-      done = RunModel(d);
+      done = RunModel(session_);
     } catch (...) {
       WaitMemo->clear();
       WaitMemo->hide();
@@ -266,8 +266,8 @@ void TRainForm::InputSaveActionExecute() {
     }
     if (analysis) {
       // The analysis tells how many records it read.
-      NrOfDataEdit->setText(QString::number(RunCount));
-      if (VariationOk) RadioButton4->setText(T::kWatertableInTime);
+      NrOfDataEdit->setText(QString::number(session_.Run.RunCount));
+      if (session_.Run.VariationOk) RadioButton4->setText(T::kWatertableInTime);
     }
     SaveAborted = !done;
     if (!done) {
@@ -275,14 +275,14 @@ void TRainForm::InputSaveActionExecute() {
       WaitMemo->hide();
       // After a check of the run's own (not a missing variation) the Input
       // tab comes back.
-      if (VariationOk) PageControl1->setCurrentWidget(InputTabSheet);
+      if (session_.Run.VariationOk) PageControl1->setCurrentWidget(InputTabSheet);
       return;
     }
 
     WaitMemo->hide();
     Message(RunDoneText(d.FileName));
     ShowOutputLines();
-    ShowFitMeasures(analysis ? FitMeasuresOfRun() : TFitMeasures{});
+    ShowFitMeasures(analysis ? FitMeasuresOfRun(session_.Run) : TFitMeasures{});
     d.OutFileName = d.FileName;
     SetDialogDirs(DirectoryOf(d.FileName));
     OutputMemo->show();

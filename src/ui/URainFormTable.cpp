@@ -40,7 +40,7 @@ void TRainForm::CreateTableCommands() {
 
 void TRainForm::TableImportActionExecute() {
   Guarded([this] {
-    TDMTevlora& d = *DMTevlora;
+    TDMTevlora& d = session_.Data;
     QString chosen;
     if (!RunFileDialog(TableImportDialog, chosen)) return;
     const std::string table = chosen.toStdString();
@@ -114,7 +114,7 @@ void TRainForm::TableImportActionExecute() {
 
 void TRainForm::TableExportActionExecute() {
   Guarded([this] {
-    const TDMTevlora& d = *DMTevlora;
+    const TDMTevlora& d = session_.Data;
     const int count = std::min(std::max(d.OutLineCount, 0), static_cast<int>(d.OutLines.size()));
     if (!OutputShown || count == 0) {
       Message(T::kNoOutputSelected);
@@ -132,7 +132,7 @@ void TRainForm::TableExportActionExecute() {
     QString chosen;
     if (!RunFileDialog(TableExportDialog, chosen)) return;
     const std::string target = chosen.toStdString();
-    if (FileExists(target) && !DMTevlora->ConfirmYesNo(T::kOverwrite)) return;
+    if (FileExists(target) && !session_.Data.ConfirmYesNo(T::kOverwrite)) return;
     if (!SaveTextFileSafely(target, csv)) {
       Message(T::kTableNotWritten + target);
       return;
