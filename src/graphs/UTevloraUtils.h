@@ -3,8 +3,6 @@
 // and label decimals, the trend lines of the discharge-recharge graph, and
 // the pixel position of every plotted value. Standard C++ only; the drawing
 // itself is in UGraphDraw.
-//
-// Also the record check of Save/Run (InputCheck).
 #pragma once
 
 #include <array>
@@ -170,7 +168,3 @@ std::string TornPairText(const std::string& trendFileName, const std::string& re
 // series are not changed.
 void MapToPixels(const TDMTevlora& data, int graphKind);
 void SetAxisTitles(int graphKind, bool drainage, bool colourGraph = true);
-
-// Record check of Save/Run: times strictly increasing, no negative rain and,
-// in analysis, no negative runoff. Records marked Removed are skipped.
-bool InputCheck(const TDMTevlora& data);
