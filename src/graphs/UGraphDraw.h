@@ -71,8 +71,9 @@ struct TGraphColours {
 // changed. Needs a QGuiApplication (fonts); throws std::logic_error without one.
 QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph);
 // Draws the picture `layout` (from LayoutGraph on `data`) lays out; `data`
-// gives its titles. Touches nothing shared, so pictures may be drawn on
-// several threads at once.
+// gives its titles. Writes nothing outside the picture, so pictures may be
+// drawn on several threads at once (kinds 1 and 7 also read the R square of
+// the results file read last).
 QImage DrawGraph(const TDMTevlora& data, const TGraphLayout& layout);
 
 // Saves the picture as a Windows bitmap, or in another format Qt knows
