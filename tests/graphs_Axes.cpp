@@ -99,27 +99,31 @@ TEST(GraphAxes, PrepareAxesVertical) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const int n = static_cast<int>(c.runoff.size());
-    PrepareAxes(MakeGraphData({.T = Ramp(1, 1, n), .C = c.runoff}), 2);
-    EXPECT_EQ(YScaleFactor, c.factor);
-    EXPECT_EQ(YAxisBottom, c.bottom);
-    EXPECT_EQ(YAxisTop, c.top);
-    EXPECT_EQ(YIntervals, c.intervals);
-    EXPECT_EQ(YDecimals, c.decimals);
+    const TGraphLayout axes = PrepareAxes(MakeGraphData({.T = Ramp(1, 1, n), .C = c.runoff}), 2);
+    EXPECT_EQ(axes.YScaleFactor, c.factor);
+    EXPECT_EQ(axes.YAxisBottom, c.bottom);
+    EXPECT_EQ(axes.YAxisTop, c.top);
+    EXPECT_EQ(axes.YIntervals, c.intervals);
+    EXPECT_EQ(axes.YDecimals, c.decimals);
   }
-  PrepareAxes(MakeGraphData({.T = Ramp(1, 1, 10), .C = std::vector<double>(10, 3)}), 2);
-  EXPECT_DOUBLE_EQ(YMin, 0);
-  EXPECT_DOUBLE_EQ(YMax, (3.0 + 1) * 1.1);
+  const TGraphLayout constant =
+      PrepareAxes(MakeGraphData({.T = Ramp(1, 1, 10), .C = std::vector<double>(10, 3)}), 2);
+  EXPECT_DOUBLE_EQ(constant.YMin, 0);
+  EXPECT_DOUBLE_EQ(constant.YMax, (3.0 + 1) * 1.1);
 }
 
 TEST(GraphAxes, PrepareAxesHorizontalAndPerKind) {
-  PrepareAxes(MakeGraphData({.T = Ramp(0, 0.1, 6), .C = Ramp(1, 1, 6)}), 2);
-  EXPECT_EQ(XScaleFactor, 1);  // time from exactly 0: no factor
+  // Time from exactly 0: no factor.
+  EXPECT_EQ(PrepareAxes(MakeGraphData({.T = Ramp(0, 0.1, 6), .C = Ramp(1, 1, 6)}), 2).XScaleFactor,
+            1);
   // Up to 0.8 and the step drawn after it.
-  PrepareAxes(MakeGraphData({.T = Ramp(0.1, 0.1, 8), .C = Ramp(1, 1, 8)}), 2);
-  EXPECT_EQ(XScaleFactor, 10);
-  EXPECT_NEAR(XMax, 9, 1e-12);  // no headroom
-  EXPECT_EQ(std::vector<int>({XAxisLeft, XAxisRight, XIntervals, XDecimals}),
-            std::vector<int>({0, 10, 10, 1}));
+  const TGraphLayout tenths =
+      PrepareAxes(MakeGraphData({.T = Ramp(0.1, 0.1, 8), .C = Ramp(1, 1, 8)}), 2);
+  EXPECT_EQ(tenths.XScaleFactor, 10);
+  EXPECT_NEAR(tenths.XMax, 9, 1e-12);  // no headroom
+  EXPECT_EQ(
+      std::vector<int>({tenths.XAxisLeft, tenths.XAxisRight, tenths.XIntervals, tenths.XDecimals}),
+      std::vector<int>({0, 10, 10, 1}));
 
   const TDMTevlora data = MakeGraphData({.T = {2, 4, 9},
                                          .A = {10, 20, 30},
@@ -140,11 +144,11 @@ TEST(GraphAxes, PrepareAxesHorizontalAndPerKind) {
       {8, 2, 9 * 1.1, 10, 30}, {9, 2, 9 * 1.1, 2, 9}};   // recharge and the runoff drawn with it
   for (const auto& k : kinds) {
     SCOPED_TRACE("kind " + std::to_string(k.kind));
-    PrepareAxes(data, k.kind);
-    EXPECT_DOUBLE_EQ(YMin, k.yMin);
-    EXPECT_DOUBLE_EQ(YMax, k.yMax);
-    EXPECT_DOUBLE_EQ(XMin, k.xMin);
-    EXPECT_DOUBLE_EQ(XMax, k.xMax);
+    const TGraphLayout axes = PrepareAxes(data, k.kind);
+    EXPECT_DOUBLE_EQ(axes.YMin, k.yMin);
+    EXPECT_DOUBLE_EQ(axes.YMax, k.yMax);
+    EXPECT_DOUBLE_EQ(axes.XMin, k.xMin);
+    EXPECT_DOUBLE_EQ(axes.XMax, k.xMax);
   }
 }
 
@@ -155,9 +159,9 @@ TEST(GraphAxes, RecordCountIsBoundedByTheSlots) {
   EXPECT_EQ(GraphRecordCount(data, 5), 0);  // no SeriesF
   data.NrOfData = -4;
   EXPECT_EQ(GraphRecordCount(data, 2), 0);
-  PrepareAxes(data, 2);  // no records: 0 .. 1.1
-  EXPECT_DOUBLE_EQ(YMax, 1.1);
-  EXPECT_LT(XAxisLeft, XAxisRight);
+  const TGraphLayout empty = PrepareAxes(data, 2);  // no records: 0 .. 1.1
+  EXPECT_DOUBLE_EQ(empty.YMax, 1.1);
+  EXPECT_LT(empty.XAxisLeft, empty.XAxisRight);
 }
 
 // Time 0 .. 10 on 0 .. 12, values 0 .. 5 on 0 .. 6: column 70 + round(t * 500 / 12),
@@ -168,33 +172,34 @@ TEST(GraphAxes, MapToPixelsKnownValues) {
   const std::vector<int> rows = {385, 332, 278, 225, 172, 118};
   const TDMTevlora runoff = MakeGraphData({.T = time, .C = {0, 1, 2, 3, 4, 5}});
   const TDMTevlora before = runoff;
-  PrepareAxes(runoff, 2);
-  MapToPixels(runoff, 2);
-  EXPECT_EQ(PixX, columns);
-  EXPECT_EQ(PixC, rows);
-  EXPECT_EQ(MapY(YAxisTop), 65);
+  TGraphLayout layout = PrepareAxes(runoff, 2);
+  MapToPixels(runoff, 2, layout);
+  EXPECT_EQ(layout.PixX, columns);
+  EXPECT_EQ(layout.PixC, rows);
+  EXPECT_EQ(MapY(layout, layout.YAxisTop), 65);
   EXPECT_EQ(runoff.SeriesC, before.SeriesC);  // the data set is not touched
 
   // Scaled by 100, and the water table of kind 5, map to the same rows.
   const TDMTevlora scaled = MakeGraphData({.T = time, .C = {0, 0.01, 0.02, 0.03, 0.04, 0.05}});
-  PrepareAxes(scaled, 2);
-  MapToPixels(scaled, 2);
-  EXPECT_EQ(YScaleFactor, 100);
-  EXPECT_EQ(PixC, rows);
+  layout = PrepareAxes(scaled, 2);
+  MapToPixels(scaled, 2, layout);
+  EXPECT_EQ(layout.YScaleFactor, 100);
+  EXPECT_EQ(layout.PixC, rows);
   const TDMTevlora level = MakeGraphData({.T = time, .F = {0, 1, 2, 3, 4, 5}});
-  PrepareAxes(level, 5);
-  MapToPixels(level, 5);
-  EXPECT_EQ(PixF, rows);
+  layout = PrepareAxes(level, 5);
+  MapToPixels(level, 5, layout);
+  EXPECT_EQ(layout.PixF, rows);
 
   // Kind 8: recharge on the rain axis 0 .. 12; quadratic runoff = recharge.
   const TDMTevlora trend =
       MakeGraphData({.T = Ramp(1, 1, 6), .A = Ramp(0, 2, 6), .B = time, .D = {0, 1, 2, 3, 4, 5}});
-  PrepareAxes(trend, 8);
-  ComputeTrend(trend, {.QuadB = 1, .QuadTrendValid = true});
-  MapToPixels(trend, 8);
-  EXPECT_EQ(PixA, columns);
-  EXPECT_EQ(PixD, rows);
-  EXPECT_EQ(std::vector<int>({QuadPixX[0], QuadPixX[6], QuadPixY[0], QuadPixY[3], QuadPixY[6]}),
+  layout = PrepareAxes(trend, 8);
+  ComputeTrend(trend, {.QuadB = 1, .QuadTrendValid = true}, layout);
+  MapToPixels(trend, 8, layout);
+  EXPECT_EQ(layout.PixA, columns);
+  EXPECT_EQ(layout.PixD, rows);
+  EXPECT_EQ(std::vector<int>({layout.QuadPixX[0], layout.QuadPixX[6], layout.QuadPixY[0],
+                              layout.QuadPixY[3], layout.QuadPixY[6]}),
             std::vector<int>({70, 320, 385, 225, 65}));
 }
 
@@ -223,19 +228,21 @@ TEST(GraphAxes, TitlesFollowTheScaleFactors) {
   for (const auto& c : cases) {
     SCOPED_TRACE("kind " + std::to_string(c.kind) + ", factors " + std::to_string(c.xFactor) +
                  " and " + std::to_string(c.yFactor));
-    XScaleFactor = c.xFactor;
-    YScaleFactor = c.yFactor;
-    SetAxisTitles(c.kind, c.drainage);
-    EXPECT_EQ(XTitle, c.xTitle);
-    EXPECT_EQ(YTitle, c.yTitle);
-    EXPECT_EQ(Legend1, c.legend1);
+    TGraphLayout layout;
+    layout.XScaleFactor = c.xFactor;
+    layout.YScaleFactor = c.yFactor;
+    SetAxisTitles(layout, c.kind, c.drainage);
+    EXPECT_EQ(layout.XTitle, c.xTitle);
+    EXPECT_EQ(layout.YTitle, c.yTitle);
+    EXPECT_EQ(layout.Legend1, c.legend1);
   }
   // The second legends carry the factor too.
-  YScaleFactor = 10;
-  SetAxisTitles(3, false);
-  EXPECT_EQ(Legend2, " Recharge in mm/t * 10");
-  SetAxisTitles(9, false);
-  EXPECT_EQ(Legend2, "RunOff measured  (mm/t) * 10 - - - - -");
+  TGraphLayout layout;
+  layout.YScaleFactor = 10;
+  SetAxisTitles(layout, 3, false);
+  EXPECT_EQ(layout.Legend2, " Recharge in mm/t * 10");
+  SetAxisTitles(layout, 9, false);
+  EXPECT_EQ(layout.Legend2, "RunOff measured  (mm/t) * 10 - - - - -");
 }
 
 // Tick labels show their tick exactly: a step of 0.75 needs two decimals.

@@ -133,8 +133,9 @@ TEST_F(GraphDraw, TitlesThatDependOnTheValues) {
   TDMTevlora discharge = Data(2);
   EXPECT_GT(CountColour(DrawGraph(discharge, 2, true), kWhite, 80, 50, 400, 64), 0);
   discharge.SeriesC = Ramp(0.0001, 0.0002, 20);
-  EXPECT_GT(CountColour(DrawGraph(discharge, 2, true), kWhite, 80, 50, 400, 64), 0);
-  EXPECT_EQ(YScaleFactor, 1000);
+  const TDrawnGraph scaled = DrawGraphAndLayout(discharge, 2, true);
+  EXPECT_GT(CountColour(scaled.Image, kWhite, 80, 50, 400, 64), 0);
+  EXPECT_EQ(scaled.Layout.YScaleFactor, 1000);
 }
 
 TEST_F(GraphDraw, LinesAndScattersReachTheLastRecord) {

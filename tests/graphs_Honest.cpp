@@ -73,9 +73,10 @@ TEST_F(GraphHonest, TitlesAndLabelsStayOnThePlot) {
   for (const auto& c : cases) {
     for (const bool colour : {true, false}) {
       SCOPED_TRACE(std::string(c.what) + (colour ? " colour" : " black-and-white"));
-      const QImage image = DrawGraph(WithTrend(MakeGraphData(c.series)), c.kind, colour);
-      EXPECT_EQ(XTitle, c.xTitle);
-      EXPECT_EQ(FramePixelsNotSilver(image), 0);
+      const TDrawnGraph drawn =
+          DrawGraphAndLayout(WithTrend(MakeGraphData(c.series)), c.kind, colour);
+      EXPECT_EQ(drawn.Layout.XTitle, c.xTitle);
+      EXPECT_EQ(FramePixelsNotSilver(drawn.Image), 0);
     }
   }
 }
@@ -87,16 +88,18 @@ TEST_F(GraphHonest, TheStepAfterTheLastRecordIsInsideTheAxis) {
     for (const int n : {2, 3, 4, 6, 8, 9}) {
       SCOPED_TRACE("kind " + std::to_string(kind) + ", " + std::to_string(n) + " records");
       const std::vector<double> values = Ramp(1, 1, n);
-      const QImage image = DrawGraph(
+      const auto [layout, image] = DrawGraphAndLayout(
           MakeGraphData({.T = values, .A = values, .B = values, .C = values, .D = values}), kind,
           true);
+      const std::vector<int>& x = layout.PixX;
       const int k = n - 1;
       const int b = StepAfterLastFrom(kind, n);
-      const int end = PixX[k] + (b >= 0 ? PixX[b + 1] - PixX[b] : PixX[k] - PixX[k - 1]);
+      const int end = x[k] + (b >= 0 ? x[b + 1] - x[b] : x[k] - x[k - 1]);
       EXPECT_LE(end, 570);
       // Kind 1: the circle of the last measured value is there to be seen.
       if (kind == 1) {
-        EXPECT_GT(CountColour(image, kCyan, end - 3, PixD[k] - 3, end + 3, PixD[k] + 3), 0);
+        const int y = layout.PixD[k];
+        EXPECT_GT(CountColour(image, kCyan, end - 3, y - 3, end + 3, y + 3), 0);
       }
     }
   }
@@ -116,12 +119,12 @@ TEST_F(GraphHonest, EveryBarIsShownWhole) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("kind " + std::to_string(c.kind));
-    DrawGraph(MakeGraphData(c.series), c.kind, true);
-    const std::vector<int>& rain = c.kind == 3 ? PixA : PixC;
+    const TGraphLayout layout = DrawGraphAndLayout(MakeGraphData(c.series), c.kind, true).Layout;
+    const std::vector<int>& rain = c.kind == 3 ? layout.PixA : layout.PixC;
     for (int i = 0; i < 60; ++i) {
       ASSERT_LT(rain[i], 385) << "rain bar " << i;
-      ASSERT_LT(PixB[i], 385) << "recharge bar " << i;
-      ASSERT_GE(PixB[i], 65) << "recharge bar " << i;
+      ASSERT_LT(layout.PixB[i], 385) << "recharge bar " << i;
+      ASSERT_GE(layout.PixB[i], 65) << "recharge bar " << i;
     }
   }
 }
@@ -170,11 +173,11 @@ TEST_F(GraphHonest, TheLegendLeavesEveryPointVisible) {
       {"storms", stormData}, {"corners", WithTrend(MakeGraphData(corners))}};
   for (const auto& [what, data] : graphs) {
     SCOPED_TRACE(what);
-    const QImage image = DrawGraph(data, 8, true);
+    const auto [layout, image] = DrawGraphAndLayout(data, 8, true);
     int hidden = 0;
     for (int i = 0; i < data.NrOfData; ++i) {
       for (const QPoint& p : bullet) {
-        const QPoint at(PixA[i] + p.x(), PixD[i] - 5 + p.y());
+        const QPoint at(layout.PixA[i] + p.x(), layout.PixD[i] - 5 + p.y());
         if (at.x() > kMarksRight || at.y() > kMarksBottom || at.y() < kMarksTop) continue;
         hidden += image.pixelColor(at) == kNavy;
       }
@@ -191,13 +194,13 @@ TEST_F(GraphHonest, TheLegendLeavesEveryPointVisible) {
 // Kind 9: a long dotted runoff line is dotted, not solid.
 TEST_F(GraphHonest, ADottedLineOfManyRecordsStaysDotted) {
   const int n = 1500;
-  const QImage image = DrawGraph(
+  const auto [layout, image] = DrawGraphAndLayout(
       MakeGraphData(
           {.T = Ramp(1, 1, n), .B = std::vector<double>(n, 1), .D = std::vector<double>(n, 4)}),
       9, true);
-  const int row = PixD[0];
-  const int span = PixX[n - 1] - PixX[0];
-  const int yellow = CountColour(image, kYellow, PixX[0], row, PixX[n - 1], row);
+  const int row = layout.PixD[0];
+  const int span = layout.PixX[n - 1] - layout.PixX[0];
+  const int yellow = CountColour(image, kYellow, layout.PixX[0], row, layout.PixX[n - 1], row);
   EXPECT_GT(yellow, span / 4);
   EXPECT_LT(yellow, span * 3 / 4);
 }
@@ -207,12 +210,13 @@ TEST_F(GraphHonest, ADottedLineOfManyRecordsStaysDotted) {
 TEST_F(GraphHonest, AConstantRechargeHasNoTrend) {
   for (const double recharge : {0.1, 0.7, 2.9}) {
     for (const int n : {3, 7, 60}) {
+      TGraphLayout layout;
       ComputeTrend(MakeGraphData({.T = Ramp(1, 1, n),
                                   .A = std::vector<double>(n, 3),
                                   .B = std::vector<double>(n, recharge),
                                   .D = Ramp(1, 1, n)}),
-                   {.QuadB = 1, .QuadTrendValid = true});
-      EXPECT_FALSE(TrendComputed) << recharge << " in " << n << " records";
+                   {.QuadB = 1, .QuadTrendValid = true}, layout);
+      EXPECT_FALSE(layout.TrendComputed) << recharge << " in " << n << " records";
     }
   }
 }

@@ -31,7 +31,9 @@ class GraphRealFiles : public ::testing::Test {
     if (kind == 8) trend_ = ReadTrendFile(data_.FileName);
     data_.LoadGraphSeries(kind);
     EXPECT_EQ(data_.NrOfData, results.Records);
-    const QImage image = DrawGraph(data_, kind, colour);
+    TDrawnGraph drawn = DrawGraphAndLayout(data_, kind, colour);
+    layout_ = std::move(drawn.Layout);
+    const QImage& image = drawn.Image;
     EXPECT_EQ(image.pixelColor(5, 5), kSilver);
     EXPECT_EQ(image.pixelColor(600, 440), colour ? kNavy : kWhite);
     EXPECT_EQ(image.pixelColor(70, 85), colour ? kWhite : kBlack);
@@ -46,6 +48,7 @@ class GraphRealFiles : public ::testing::Test {
   TRecordingDialogs dialogs_;
   TDMTevlora data_;
   TTrendFileValues trend_;
+  TGraphLayout layout_;  // of the last Graph
 };
 
 TEST_F(GraphRealFiles, EveryKindOfBothResultsFiles) {
@@ -69,19 +72,19 @@ TEST_F(GraphRealFiles, ValuesOfTheFileReachTheGraph) {
   // The regression of the graph is the analysis's linear trend (line 2 of the
   // trend file), up to the two decimals of the results table.
   const QImage trend = Graph(analysis_, 8, true);
-  ASSERT_TRUE(TrendComputed);
+  ASSERT_TRUE(layout_.TrendComputed);
   EXPECT_EQ(CountColour(trend, kYellow) > 0, trend_.QuadTrendValid);
   TTextReader trendFile(ReadFileBytes(ChangeFileExt(analysis_.ResultsFile, ".dat")));
   trendFile.SkipLine();
   trendFile.ReadChars(3);
   const double linearA = trendFile.ReadReal();
-  EXPECT_NEAR(TrendSlope, linearA, 0.02 * std::abs(linearA));
+  EXPECT_NEAR(layout_.TrendSlope, linearA, 0.02 * std::abs(linearA));
 
   // Water table for the drainage prediction, storage for the runoff one.
   Graph(drainage_, 5, true);
-  EXPECT_EQ(YTitle, "Water table height (predicted, mm)");
+  EXPECT_EQ(layout_.YTitle, "Water table height (predicted, mm)");
   Graph(runoff_, 5, true);
-  EXPECT_EQ(YTitle.rfind(" Reservoir storage", 0), 0u);
+  EXPECT_EQ(layout_.YTitle.rfind(" Reservoir storage", 0), 0u);
 }
 
 }  // namespace

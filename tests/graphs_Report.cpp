@@ -74,7 +74,9 @@ class GraphReport : public ::testing::Test {
     data_.InspectOutputFile();
     data_.LoadGraphSeries(kind);
     EXPECT_TRUE(dialogs_.messages.empty());
-    return DrawGraph(data_, kind, colour);
+    TDrawnGraph drawn = DrawGraphAndLayout(data_, kind, colour);
+    layout_ = std::move(drawn.Layout);
+    return drawn.Image;
   }
   QImage Example(const std::string& name, int kind, bool colour = true) {
     return Graph(ExampleDataFile(name + ".out"), kind, colour);
@@ -82,6 +84,7 @@ class GraphReport : public ::testing::Test {
 
   TRecordingDialogs dialogs_;
   TDMTevlora data_;
+  TGraphLayout layout_;  // of the last Graph
   TTemporaryDirectory directory_;
 };
 
@@ -102,10 +105,10 @@ TEST_F(GraphReport, ScaledAxisNamesItsFactor) {
     return end;
   };
   const int plain = titleEnd(Example("spotpy_d_2013_2016_full", 8));
-  ASSERT_EQ(YScaleFactor, 1);
+  ASSERT_EQ(layout_.YScaleFactor, 1);
   const int scaled = titleEnd(Example("hupsel_h_jan2011_storms", 8));
-  ASSERT_EQ(YScaleFactor, 10);
-  EXPECT_EQ(YTitle, "Discharge observed * 10");
+  ASSERT_EQ(layout_.YScaleFactor, 10);
+  EXPECT_EQ(layout_.YTitle, "Discharge observed * 10");
   EXPECT_GT(scaled - plain, TextPicture(" * 10", kWhite, kNavy).width() - 4);
 }
 
@@ -114,11 +117,11 @@ TEST_F(GraphReport, RunoffAboveRechargeStaysInsideThePlot) {
   const int n = 30;
   TSeriesSpec s{.T = Ramp(1, 1, n), .B = std::vector<double>(n, 0), .D = Ramp(2, 0.1, n)};
   s.B[10] = 1.5;
-  const QImage image = DrawGraph(MakeGraphData(s), 9, true);
-  for (int i = 0; i < n; ++i) EXPECT_GE(PixD[i], 65) << i;
+  const auto [layout, image] = DrawGraphAndLayout(MakeGraphData(s), 9, true);
+  const std::vector<int>&x = layout.PixX, &y = layout.PixD;
+  for (int i = 0; i < n; ++i) EXPECT_GE(y[i], 65) << i;
   // The dotted runoff near its highest value, inside the plot.
-  EXPECT_GT(CountColour(image, kYellow, PixX[n - 3], PixD[n - 1] - 1, PixX[n - 1], PixD[n - 1] + 6),
-            0);
+  EXPECT_GT(CountColour(image, kYellow, x[n - 3], y[n - 1] - 1, x[n - 1], y[n - 1] + 6), 0);
 }
 
 // Narrow rain bars no longer hide the recharge, in either variant.
@@ -169,9 +172,10 @@ TEST_F(GraphReport, MarksStayInsideThePlot) {
   }
   // ... and the last segment of the calculated runoff goes on from where its
   // line ended, at the last record, not one early step further on.
-  const QImage runoff = DrawGraph(MakeGraphData(irregular), 1, true);
-  const int middle = (PixX[3] + kMarksRight) / 2;
-  EXPECT_GT(CountColour(runoff, kWhite, middle - 1, PixC[3] - 1, middle + 1, PixC[3] + 1), 0);
+  const auto [layout, runoff] = DrawGraphAndLayout(MakeGraphData(irregular), 1, true);
+  const int middle = (layout.PixX[3] + kMarksRight) / 2;
+  const int row = layout.PixC[3];
+  EXPECT_GT(CountColour(runoff, kWhite, middle - 1, row - 1, middle + 1, row + 1), 0);
 }
 
 // Points on the vertical axis leave it whole; in black and white the quadratic
@@ -199,7 +203,7 @@ TEST_F(GraphReport, ReadableDetails) {
   }
   ASSERT_GT(curve, 100);
   EXPECT_LT(drawn, curve * 2 / 3);
-  EXPECT_EQ(Legend3, GraphTitleTexts::kDottedQuadTrendLegend);
+  EXPECT_EQ(layout_.Legend3, GraphTitleTexts::kDottedQuadTrendLegend);
 
   // Both titles of the hourly examples are longer than the picture.
   const QImage titled = Example("hupsel_h_winter1112_1500", 1);
@@ -251,7 +255,8 @@ TEST_F(GraphReport, ExtremeValuesInAResultsFile) {
       // Right of the plot down to the tick labels (which may be wide here).
       EXPECT_EQ(CountColour(image, kSilver, 605, 19, 622, 399), 18 * 381);
       int widest = 0;
-      for (const auto* pixels : {&PixX, &PixA, &PixB, &PixC, &PixD}) {
+      for (const auto* pixels :
+           {&layout_.PixX, &layout_.PixA, &layout_.PixB, &layout_.PixC, &layout_.PixD}) {
         for (const int p : *pixels) widest = std::max(widest, std::abs(p));
       }
       EXPECT_EQ(widest, kPixelLimit);

@@ -15,6 +15,7 @@
 #include "TestSupport.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
+#include "UGraphDraw.h"
 #include "UPrediction.h"
 #include "URainRun.h"
 #include "USession.h"
@@ -46,6 +47,19 @@ inline TDMTevlora MakeGraphData(const TSeriesSpec& series) {
   data.Title1 = "Hupsel brook";
   data.Title2 = "winter 2011-2012";
   return data;
+}
+
+// A picture as DrawGraph draws it, with the layout it was drawn by.
+struct TDrawnGraph {
+  TGraphLayout Layout;
+  QImage Image;
+};
+
+inline TDrawnGraph DrawGraphAndLayout(const TDMTevlora& data, int graphKind, bool colourGraph) {
+  const TTrendFileValues trend = graphKind == 8 ? ReadTrendFile(data.FileName) : TTrendFileValues{};
+  TDrawnGraph drawn{LayoutGraph(data, graphKind, colourGraph, trend), {}};
+  drawn.Image = DrawGraph(data, drawn.Layout);
+  return drawn;
 }
 
 inline std::vector<double> Ramp(double first, double step, int count) {

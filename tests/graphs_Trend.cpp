@@ -9,24 +9,27 @@ namespace {
 TEST(GraphTrend, RegressionLineAndQuadraticPointsInTimeOrder) {
   const TTrendFileValues square{.QuadA = 1, .QuadTrendValid = true};
   // Runoff = 2 * recharge + 1, listed out of time order; rain up to 4.
+  TGraphLayout layout;
   ComputeTrend(
       MakeGraphData({.T = {3, 1, 4, 2}, .A = {2, 0, 4, 1}, .B = {2, 0, 3, 1}, .D = {5, 1, 7, 3}}),
-      square);
-  ASSERT_TRUE(TrendComputed);
-  EXPECT_DOUBLE_EQ(TrendSlope, 2);
-  EXPECT_DOUBLE_EQ(TrendLine[0].X, 0);
-  EXPECT_DOUBLE_EQ(TrendLine[0].Y, 1);
-  EXPECT_DOUBLE_EQ(TrendLine[1].X, 4);  // the largest rain value
-  EXPECT_DOUBLE_EQ(TrendLine[1].Y, 9);
-  EXPECT_DOUBLE_EQ(QuadX[5], 2);
-  EXPECT_DOUBLE_EQ(QuadY[5], 4);
-  EXPECT_DOUBLE_EQ(QuadY[10], 16);
+      square, layout);
+  ASSERT_TRUE(layout.TrendComputed);
+  EXPECT_DOUBLE_EQ(layout.TrendSlope, 2);
+  EXPECT_DOUBLE_EQ(layout.TrendLine[0].X, 0);
+  EXPECT_DOUBLE_EQ(layout.TrendLine[0].Y, 1);
+  EXPECT_DOUBLE_EQ(layout.TrendLine[1].X, 4);  // the largest rain value
+  EXPECT_DOUBLE_EQ(layout.TrendLine[1].Y, 9);
+  EXPECT_DOUBLE_EQ(layout.QuadX[5], 2);
+  EXPECT_DOUBLE_EQ(layout.QuadY[5], 4);
+  EXPECT_DOUBLE_EQ(layout.QuadY[10], 16);
 
-  // No spread in the recharge, or no records: no trend at all.
-  ComputeTrend(MakeGraphData({.T = {1, 2}, .A = {3, 3}, .B = {2, 2}, .D = {1, 4}}), square);
-  EXPECT_FALSE(TrendComputed);
-  ComputeTrend(MakeGraphData({}), square);
-  EXPECT_FALSE(TrendComputed);
+  // No spread in the recharge, or no records: no trend at all, also in a
+  // layout that had one.
+  ComputeTrend(MakeGraphData({.T = {1, 2}, .A = {3, 3}, .B = {2, 2}, .D = {1, 4}}), square, layout);
+  EXPECT_FALSE(layout.TrendComputed);
+  layout.TrendComputed = true;
+  ComputeTrend(MakeGraphData({}), square, layout);
+  EXPECT_FALSE(layout.TrendComputed);
 }
 
 std::string TrendFileText(const std::string& line5, const std::string& line7) {

@@ -154,9 +154,9 @@ void BarOutline(TGraphCanvas& canvas, int x1, int x2, int top) {
 // The step the drawing takes beyond the last record, from record b to record
 // b + 1 (StepAfterLastFrom); with too few records for that, the last step
 // there is (none for a single record). The horizontal axis reaches as far.
-int StepAfterLast(int b, int n) {
-  if (b >= 0) return PixX[b + 1] - PixX[b];
-  if (n >= 2) return PixX[n - 1] - PixX[n - 2];
+int StepAfterLast(const TGraphLayout& layout, int b, int n) {
+  if (b >= 0) return layout.PixX[b + 1] - layout.PixX[b];
+  if (n >= 2) return layout.PixX[n - 1] - layout.PixX[n - 2];
   return 0;
 }
 
@@ -169,47 +169,47 @@ void ObservedCircle(TGraphCanvas& canvas, int x, int y) {
 }
 
 // RSquare: that of the data set drawn.
-void DrawTitlesAndLegends(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind,
-                          double RSquare) {
+void DrawTitlesAndLegends(TGraphCanvas& canvas, const TGraphLayout& layout,
+                          const TGraphColours& colours, int graphKind, double RSquare) {
   namespace T = GraphDrawTexts;
   const QString rSquare =
       QString::fromUtf8(T::kRSquare) + QString::fromStdString(ShortestText(RSquare));
   switch (graphKind) {
     case 1:
-      canvas.PlotText(82, 60, YTitle);
+      canvas.PlotText(82, 60, layout.YTitle);
       if (RSquare > 0.5) canvas.PlotText(445, 60, rSquare);
       canvas.SetFontColour(colours.Observed);
-      canvas.PlotText(95, 75, Legend1);
+      canvas.PlotText(95, 75, layout.Legend1);
       canvas.SetFontColour(colours.Plain);
-      canvas.PlotText(95, 90, Legend2);
+      canvas.PlotText(95, 90, layout.Legend2);
       break;
     case 2:
-      canvas.PlotText(80, 50, YTitle);
+      canvas.PlotText(80, 50, layout.YTitle);
       break;
     case 3:
     case 4:
       canvas.SetFontColour(colours.RainLegend);
-      canvas.PlotText(85, 60, Legend1);
+      canvas.PlotText(85, 60, layout.Legend1);
       canvas.SetFontColour(colours.RechargeLast);
-      canvas.PlotText(86, 75, Legend2);
+      canvas.PlotText(86, 75, layout.Legend2);
       canvas.SetFontColour(colours.Plain);
       break;
     case 5:
-      canvas.PlotText(86, 60, YTitle);
+      canvas.PlotText(86, 60, layout.YTitle);
       break;
     case 7:
-      canvas.PlotText(82, 60, YTitle);
-      canvas.PlotText(95, 75, Legend1);
+      canvas.PlotText(82, 60, layout.YTitle);
+      canvas.PlotText(95, 75, layout.Legend1);
       if (RSquare > 0.5) canvas.PlotText(445, 60, rSquare);
       break;
     case 8:
-      canvas.PlotText(82, 60, YTitle);
+      canvas.PlotText(82, 60, layout.YTitle);
       break;
     case 9:
       canvas.SetFontColour(colours.Plain);
-      canvas.PlotText(82, 40, Legend1);
+      canvas.PlotText(82, 40, layout.Legend1);
       canvas.SetFontColour(colours.Highlight);
-      canvas.PlotText(82, 55, Legend2);
+      canvas.PlotText(82, 55, layout.Legend2);
       canvas.SetFontColour(colours.Plain);
       break;
     default:
@@ -217,26 +217,29 @@ void DrawTitlesAndLegends(TGraphCanvas& canvas, const TGraphColours& colours, in
   }
 }
 
-void DrawTicks(TGraphCanvas& canvas) {
-  for (int t = 0; t <= YIntervals; ++t) {
-    const double part = static_cast<double>(t) / YIntervals;
-    const int y = RoundToEven(part * YAxisPixels + 70);
+void DrawTicks(TGraphCanvas& canvas, const TGraphLayout& layout) {
+  for (int t = 0; t <= layout.YIntervals; ++t) {
+    const double part = static_cast<double>(t) / layout.YIntervals;
+    const int y = RoundToEven(part * layout.YAxisPixels + 70);
     canvas.Line(70, y, 66, y);
-    const double value =
-        YAxisTop - part * (static_cast<double>(YAxisTop) - static_cast<double>(YAxisBottom));
-    const QString label = QString::fromStdString(FormatFixed(value, YDecimals + 2, YDecimals));
+    const double value = layout.YAxisTop - part * (static_cast<double>(layout.YAxisTop) -
+                                                   static_cast<double>(layout.YAxisBottom));
+    const QString label =
+        QString::fromStdString(FormatFixed(value, layout.YDecimals + 2, layout.YDecimals));
     canvas.PlotText(64 - canvas.TextWidth(label), y - RoundToEven(canvas.TextHeight(label) * 0.5),
                     label);
   }
-  for (int t = 0; t <= XIntervals; ++t) {
-    const double part = static_cast<double>(t) / XIntervals;
-    const int x = RoundToEven(part * XAxisPixels + 70);
+  for (int t = 0; t <= layout.XIntervals; ++t) {
+    const double part = static_cast<double>(t) / layout.XIntervals;
+    const int x = RoundToEven(part * layout.XAxisPixels + 70);
     canvas.Line(x, 390, x, 395);
     const double value =
-        XAxisLeft +
-        t * (static_cast<double>(XAxisRight) - static_cast<double>(XAxisLeft)) / XIntervals;
-    const QString label = QString::fromStdString(FormatFixed(value, XDecimals + 2, XDecimals));
-    canvas.PlotText(RoundToEven(part * XAxisPixels + 62), 400, label);
+        layout.XAxisLeft +
+        t * (static_cast<double>(layout.XAxisRight) - static_cast<double>(layout.XAxisLeft)) /
+            layout.XIntervals;
+    const QString label =
+        QString::fromStdString(FormatFixed(value, layout.XDecimals + 2, layout.XDecimals));
+    canvas.PlotText(RoundToEven(part * layout.XAxisPixels + 62), 400, label);
   }
 }
 
@@ -244,8 +247,8 @@ void DrawTicks(TGraphCanvas& canvas) {
 // last bar reaches one step beyond the last record. A bar too narrow to show
 // between the rain outlines (of the pen width) is drawn after them, over
 // them (`narrow`); the others before them, so that the outlines frame them.
-void DrawRechargeBars(TGraphCanvas& canvas, const TGraphColours& colours, int n, int rainPen,
-                      bool narrow) {
+void DrawRechargeBars(TGraphCanvas& canvas, const TGraphLayout& layout,
+                      const TGraphColours& colours, int n, int rainPen, bool narrow) {
   const auto bar = [&](int x1, int x2, int top) {
     const bool isNarrow = x2 - x1 < rainPen + 2;
     if (isNarrow != narrow || top >= 385) return;
@@ -255,10 +258,13 @@ void DrawRechargeBars(TGraphCanvas& canvas, const TGraphColours& colours, int n,
   const int j = n - 2;
   const int k = n - 1;
   canvas.SetFill(colours.Recharge);
-  for (int i = 0; i <= n - 3; ++i) bar(PixX[i], PixX[i + 1], PixB[i]);
+  for (int i = 0; i <= n - 3; ++i) bar(layout.PixX[i], layout.PixX[i + 1], layout.PixB[i]);
   canvas.SetFill(colours.RechargeLast);
-  if (n >= 2) bar(PixX[j], PixX[k], PixB[j]);
-  if (n >= 1) bar(PixX[k], PixX[k] + StepAfterLast(StepAfterLastFrom(3, n), n), PixB[k]);
+  if (n >= 2) bar(layout.PixX[j], layout.PixX[k], layout.PixB[j]);
+  if (n >= 1) {
+    bar(layout.PixX[k], layout.PixX[k] + StepAfterLast(layout, StepAfterLastFrom(3, n), n),
+        layout.PixB[k]);
+  }
 }
 
 // The points of one series, to be drawn as one line.
@@ -269,30 +275,35 @@ QPolygon Series(const std::vector<int>& x, const std::vector<int>& y, int n) {
   return points;
 }
 
-void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind, int n) {
+void DrawRecords(TGraphCanvas& canvas, const TGraphLayout& layout, const TGraphColours& colours,
+                 int graphKind, int n) {
   const QString bullet = QString::fromUtf8(GraphDrawTexts::kBullet);
   for (int i = 0; i <= n - 3; ++i) {
     switch (graphKind) {
       case 1:
         // The value of record i is drawn at the horizontal position of record i + 1.
         canvas.SetPenColour(colours.Observed);
-        ObservedCircle(canvas, PixX[i + 1], PixD[i]);
-        if (i == n - 3) ObservedCircle(canvas, PixX[i + 2], PixD[i + 1]);
+        ObservedCircle(canvas, layout.PixX[i + 1], layout.PixD[i]);
+        if (i == n - 3) ObservedCircle(canvas, layout.PixX[i + 2], layout.PixD[i + 1]);
         canvas.SetPenColour(colours.Plain);
-        canvas.Line(PixX[i + 1], PixC[i], PixX[i + 2], PixC[i + 1]);
+        canvas.Line(layout.PixX[i + 1], layout.PixC[i], layout.PixX[i + 2], layout.PixC[i + 1]);
         break;
       case 2:
-        canvas.Line(PixX[i], PixC[i], PixX[i + 1], PixC[i + 1]);
+        canvas.Line(layout.PixX[i], layout.PixC[i], layout.PixX[i + 1], layout.PixC[i + 1]);
         break;
       case 3:
         canvas.SetPenWidth(2);
-        if (PixA[i] < 385) BarOutline(canvas, PixX[i], PixX[i + 1], PixA[i]);
+        if (layout.PixA[i] < 385) {
+          BarOutline(canvas, layout.PixX[i], layout.PixX[i + 1], layout.PixA[i]);
+        }
         break;
       case 4:
-        if (PixC[i] < 385) BarOutline(canvas, PixX[i], PixX[i + 1], PixC[i]);
+        if (layout.PixC[i] < 385) {
+          BarOutline(canvas, layout.PixX[i], layout.PixX[i + 1], layout.PixC[i]);
+        }
         break;
       case 5:
-        canvas.Line(PixX[i], PixF[i], PixX[i + 1], PixF[i + 1]);
+        canvas.Line(layout.PixX[i], layout.PixF[i], layout.PixX[i + 1], layout.PixF[i + 1]);
         break;
       default:
         break;
@@ -303,12 +314,12 @@ void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKi
   switch (graphKind) {
     case 5:
       // The line runs on to the last record.
-      if (n >= 2) canvas.Line(PixX[j], PixF[j], PixX[k], PixF[k]);
+      if (n >= 2) canvas.Line(layout.PixX[j], layout.PixF[j], layout.PixX[k], layout.PixF[k]);
       break;
     case 7:
       // A scatter of every record; a bullet does not erase what lies around it.
       canvas.SetFontColour(colours.Observed);
-      for (int i = 0; i < n; ++i) canvas.TextOnly(PixX[i], PixC[i] - 5, bullet);
+      for (int i = 0; i < n; ++i) canvas.TextOnly(layout.PixX[i], layout.PixC[i] - 5, bullet);
       canvas.SetFontColour(colours.Plain);
       break;
     case 9:
@@ -317,9 +328,9 @@ void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKi
       // series of short steps solid).
       if (n >= 2) {
         canvas.SetPen(colours.Plain, 1, Qt::SolidLine);
-        canvas.Polyline(Series(PixX, PixB, n));
+        canvas.Polyline(Series(layout.PixX, layout.PixB, n));
         canvas.SetPen(colours.Highlight, 1, Qt::DotLine);
-        canvas.Polyline(Series(PixX, PixD, n));
+        canvas.Polyline(Series(layout.PixX, layout.PixD, n));
       }
       break;
     default:
@@ -329,38 +340,41 @@ void DrawRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKi
 
 // The steps of the last records, some of which reach one step beyond the
 // last record.
-void DrawLastRecords(TGraphCanvas& canvas, const TGraphColours& colours, int graphKind, int n) {
+void DrawLastRecords(TGraphCanvas& canvas, const TGraphLayout& layout, const TGraphColours& colours,
+                     int graphKind, int n) {
   const int j = n - 2;
   const int k = n - 1;
   if (n < 1) return;
   switch (graphKind) {
     case 1: {
-      const int end = PixX[k] + StepAfterLast(StepAfterLastFrom(graphKind, n), n);
+      const int end = layout.PixX[k] + StepAfterLast(layout, StepAfterLastFrom(graphKind, n), n);
       canvas.SetPenColour(colours.Observed);
       // From three records on the per-record steps draw this circle.
-      if (n == 2) ObservedCircle(canvas, PixX[k], PixD[j]);
+      if (n == 2) ObservedCircle(canvas, layout.PixX[k], layout.PixD[j]);
       canvas.SetPenColour(colours.Plain);
       // On from where the line of the records before ended.
-      if (n >= 2) canvas.Line(PixX[k], PixC[j], end, PixC[k]);
+      if (n >= 2) canvas.Line(layout.PixX[k], layout.PixC[j], end, layout.PixC[k]);
       // An observed value, so in the colour of the observed circles.
       canvas.SetPenColour(colours.Observed);
-      ObservedCircle(canvas, end, PixD[k]);
+      ObservedCircle(canvas, end, layout.PixD[k]);
       canvas.SetPenColour(colours.Plain);
       break;
     }
     case 2:
       if (n >= 2) {
-        canvas.Line(PixX[j], PixC[j], PixX[k] + StepAfterLast(StepAfterLastFrom(graphKind, n), n),
-                    PixC[k]);
+        canvas.Line(layout.PixX[j], layout.PixC[j],
+                    layout.PixX[k] + StepAfterLast(layout, StepAfterLastFrom(graphKind, n), n),
+                    layout.PixC[k]);
       }
       break;
     case 3:
     case 4: {
-      const std::vector<int>& rain = graphKind == 3 ? PixA : PixC;
+      const std::vector<int>& rain = graphKind == 3 ? layout.PixA : layout.PixC;
       canvas.SetPenColour(colours.Plain);
       if (graphKind == 3) canvas.SetPenWidth(2);
-      if (n >= 2) BarOutline(canvas, PixX[j], PixX[k], rain[j]);
-      BarOutline(canvas, PixX[k], PixX[k] + StepAfterLast(StepAfterLastFrom(graphKind, n), n),
+      if (n >= 2) BarOutline(canvas, layout.PixX[j], layout.PixX[k], rain[j]);
+      BarOutline(canvas, layout.PixX[k],
+                 layout.PixX[k] + StepAfterLast(layout, StepAfterLastFrom(graphKind, n), n),
                  rain[k]);
       break;
     }
@@ -369,28 +383,31 @@ void DrawLastRecords(TGraphCanvas& canvas, const TGraphColours& colours, int gra
   }
 }
 
-// Kind 7: the line Obs = Calc from the smaller minimum to YMax / 1.2 (in data
+// Kind 7: the line Obs = Calc from the smaller minimum to layout.YMax / 1.2 (in data
 // units), each coordinate scaled by its own axis factor.
-void DrawObsCalcLine(TGraphCanvas& canvas, const TGraphColours& colours) {
-  const double upper = YMax / (1.2 * YScaleFactor);
+void DrawObsCalcLine(TGraphCanvas& canvas, const TGraphLayout& layout,
+                     const TGraphColours& colours) {
+  const double upper = layout.YMax / (1.2 * layout.YScaleFactor);
   canvas.SetPen(colours.Plain);
-  canvas.Line(MapX(XMin), MapY(YMin), MapX(upper * XScaleFactor), MapY(upper * YScaleFactor));
+  canvas.Line(MapX(layout, layout.XMin), MapY(layout, layout.YMin),
+              MapX(layout, upper * layout.XScaleFactor), MapY(layout, upper * layout.YScaleFactor));
 }
 
 // Kind 8: the points of every record.
-void DrawTrendPoints(TGraphCanvas& canvas, const TGraphColours& colours, int n) {
+void DrawTrendPoints(TGraphCanvas& canvas, const TGraphLayout& layout, const TGraphColours& colours,
+                     int n) {
   const QString bullet = QString::fromUtf8(GraphDrawTexts::kBullet);
   canvas.SetFontColour(colours.Plain);
-  for (int i = 0; i < n; ++i) canvas.TextOnly(PixA[i], PixD[i] - 5, bullet);
+  for (int i = 0; i < n; ++i) canvas.TextOnly(layout.PixA[i], layout.PixD[i] - 5, bullet);
 }
 
 // Kind 8: the legends, in a box of their lines one under the other. Without
 // a regression (all recharge values equal) there is neither a trend line nor
 // a curve, and no legend for them.
-std::vector<std::string> TrendLegends(bool quadTrendValid) {
-  std::vector<std::string> legends = {Legend1};
-  if (TrendComputed) legends.push_back(Legend2);
-  if (TrendComputed && quadTrendValid) legends.push_back(Legend3);
+std::vector<std::string> TrendLegends(const TGraphLayout& layout) {
+  std::vector<std::string> legends = {layout.Legend1};
+  if (layout.TrendComputed) legends.push_back(layout.Legend2);
+  if (layout.TrendComputed && layout.QuadTrendValid) legends.push_back(layout.Legend3);
   return legends;
 }
 
@@ -441,18 +458,20 @@ QRect BulletBox(int x, int y) {
       .translated(x, y + metrics.ascent());
 }
 
-QPoint TrendLinePixel(int end) {
-  return {MapX(TrendLine[end].X * XScaleFactor), MapY(TrendLine[end].Y * YScaleFactor)};
+QPoint TrendLinePixel(const TGraphLayout& layout, int end) {
+  return {MapX(layout, layout.TrendLine[end].X * layout.XScaleFactor),
+          MapY(layout, layout.TrendLine[end].Y * layout.YScaleFactor)};
 }
 
-TTrendMarks TrendMarks(int n, bool quadTrendValid) {
+TTrendMarks TrendMarks(const TGraphLayout& layout, int n) {
   TTrendMarks marks;
-  for (int i = 0; i < n; ++i) marks.Boxes.push_back(BulletBox(PixA[i], PixD[i] - 5));
-  if (TrendComputed) {
-    marks.AddLine(TrendLinePixel(0), TrendLinePixel(1));
-    if (quadTrendValid) {
+  for (int i = 0; i < n; ++i) marks.Boxes.push_back(BulletBox(layout.PixA[i], layout.PixD[i] - 5));
+  if (layout.TrendComputed) {
+    marks.AddLine(TrendLinePixel(layout, 0), TrendLinePixel(layout, 1));
+    if (layout.QuadTrendValid) {
       for (int i = 0; i + 1 < kQuadPoints; ++i) {
-        marks.AddLine({QuadPixX[i], QuadPixY[i]}, {QuadPixX[i + 1], QuadPixY[i + 1]});
+        marks.AddLine({layout.QuadPixX[i], layout.QuadPixY[i]},
+                      {layout.QuadPixX[i + 1], layout.QuadPixY[i + 1]});
       }
     }
   }
@@ -462,16 +481,16 @@ TTrendMarks TrendMarks(int n, bool quadTrendValid) {
 // Kind 8: the legends where they cover no mark: at their classic place under
 // the vertical title, else in the first free corner of the plot, else in one
 // row above the plot, between the second title and the vertical title.
-void DrawTrendLegends(TGraphCanvas& canvas, const TGraphColours& colours, int n,
-                      bool quadTrendValid) {
-  const std::vector<std::string> legends = TrendLegends(quadTrendValid);
+void DrawTrendLegends(TGraphCanvas& canvas, const TGraphLayout& layout,
+                      const TGraphColours& colours, int n) {
+  const std::vector<std::string> legends = TrendLegends(layout);
   const int count = static_cast<int>(legends.size());
   int width = 0;
   for (const std::string& legend : legends) {
     width = std::max(width, canvas.TextWidth(FileText(legend)));
   }
   const int height = (count - 1) * kLegendLineStep + canvas.TextHeight({});
-  const TTrendMarks marks = TrendMarks(n, quadTrendValid);
+  const TTrendMarks marks = TrendMarks(layout, n);
   const int right = 566 - width;
   const int bottom = kMarksBottom - 4 - height;
   const QPoint corners[] = {{95, 75}, {right, 75}, {right, bottom}, {95, bottom}};
@@ -499,18 +518,24 @@ void DrawTrendLegends(TGraphCanvas& canvas, const TGraphColours& colours, int n,
 
 // Kind 8: the regression line and the quadratic; in black and white the
 // quadratic is dotted so that it is not taken for the line.
-void DrawTrendLines(TGraphCanvas& canvas, const TGraphColours& colours, bool colourGraph,
-                    bool quadTrendValid) {
-  if (!TrendComputed) return;
+void DrawTrendLines(TGraphCanvas& canvas, const TGraphLayout& layout,
+                    const TGraphColours& colours) {
+  if (!layout.TrendComputed) return;
   canvas.SetPen(colours.Plain);
-  const QPoint from = TrendLinePixel(0);
-  const QPoint to = TrendLinePixel(1);
+  const QPoint from = TrendLinePixel(layout, 0);
+  const QPoint to = TrendLinePixel(layout, 1);
   canvas.Line(from.x(), from.y(), to.x(), to.y());
-  if (quadTrendValid) {
-    canvas.SetPen(colours.Highlight, 1, colourGraph ? Qt::SolidLine : Qt::DotLine);
+  if (layout.QuadTrendValid) {
+    canvas.SetPen(colours.Highlight, 1, layout.ColourGraph ? Qt::SolidLine : Qt::DotLine);
     QPolygon curve;
-    for (int i = 0; i < kQuadPoints; ++i) curve << QPoint(QuadPixX[i], QuadPixY[i]);
+    for (int i = 0; i < kQuadPoints; ++i) curve << QPoint(layout.QuadPixX[i], layout.QuadPixY[i]);
     canvas.Polyline(curve);
+  }
+}
+
+void RequireGuiApplication() {
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
+    throw std::logic_error(GraphDrawTexts::kNoApplication);
   }
 }
 }  // namespace
@@ -528,18 +553,17 @@ TGraphColours TGraphColours::For(bool colourGraph) {
 }
 
 QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph) {
-  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
-    throw std::logic_error(GraphDrawTexts::kNoApplication);
-  }
+  RequireGuiApplication();
   // Read before anything is drawn: a missing trend file leaves no half graph.
   const TTrendFileValues trend = graphKind == 8 ? ReadTrendFile(data.FileName) : TTrendFileValues{};
+  return DrawGraph(data, LayoutGraph(data, graphKind, colourGraph, trend));
+}
 
-  PrepareAxes(data, graphKind);
-  if (graphKind == 8) ComputeTrend(data, trend);
-  MapToPixels(data, graphKind);
-  SetAxisTitles(graphKind, data.Drainage, colourGraph);
-  const int n = GraphRecordCount(data, graphKind);
-  const TGraphColours colours = TGraphColours::For(colourGraph);
+QImage DrawGraph(const TDMTevlora& data, const TGraphLayout& layout) {
+  RequireGuiApplication();
+  const int graphKind = layout.GraphKind;
+  const int n = static_cast<int>(layout.PixX.size());
+  const TGraphColours colours = TGraphColours::For(layout.ColourGraph);
 
   QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
   image.setDotsPerMeterX(kDotsPerMeter96Dpi);
@@ -561,20 +585,24 @@ QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph) {
     // Axes and their titles.
     canvas.Line(70, 390, 70, 70);
     canvas.Line(70, 390, 570, 390);
-    canvas.PlotText(graphKind == 9 ? 510 : 470, 415, XTitle);
-    DrawTitlesAndLegends(canvas, colours, graphKind, data.Values.RSquare);
-    DrawTicks(canvas);
+    canvas.PlotText(graphKind == 9 ? 510 : 470, 415, layout.XTitle);
+    DrawTitlesAndLegends(canvas, layout, colours, graphKind, data.Values.RSquare);
+    DrawTicks(canvas, layout);
     // The marks of the data, clipped; the legends of kind 8 where they cover none.
-    if (graphKind == 8) DrawTrendLegends(canvas, colours, n, trend.QuadTrendValid);
+    if (graphKind == 8) DrawTrendLegends(canvas, layout, colours, n);
     canvas.ClipToMarks(true);
-    if (graphKind == 8) DrawTrendPoints(canvas, colours, n);
+    if (graphKind == 8) DrawTrendPoints(canvas, layout, colours, n);
     const int rainPen = graphKind == 3 ? 2 : 1;
-    if (graphKind == 3 || graphKind == 4) DrawRechargeBars(canvas, colours, n, rainPen, false);
-    DrawRecords(canvas, colours, graphKind, n);
-    DrawLastRecords(canvas, colours, graphKind, n);
-    if (graphKind == 3 || graphKind == 4) DrawRechargeBars(canvas, colours, n, rainPen, true);
-    if (graphKind == 7) DrawObsCalcLine(canvas, colours);
-    if (graphKind == 8) DrawTrendLines(canvas, colours, colourGraph, trend.QuadTrendValid);
+    if (graphKind == 3 || graphKind == 4) {
+      DrawRechargeBars(canvas, layout, colours, n, rainPen, false);
+    }
+    DrawRecords(canvas, layout, colours, graphKind, n);
+    DrawLastRecords(canvas, layout, colours, graphKind, n);
+    if (graphKind == 3 || graphKind == 4) {
+      DrawRechargeBars(canvas, layout, colours, n, rainPen, true);
+    }
+    if (graphKind == 7) DrawObsCalcLine(canvas, layout, colours);
+    if (graphKind == 8) DrawTrendLines(canvas, layout, colours);
     canvas.ClipToMarks(false);
   }
   return image;

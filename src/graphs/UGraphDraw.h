@@ -10,6 +10,7 @@
 #include <string>
 
 #include "UDMTevlora.h"
+#include "UTevloraUtils.h"
 
 inline constexpr int kGraphWidth = 623;
 inline constexpr int kGraphHeight = 465;
@@ -38,8 +39,8 @@ QString FileText(const std::string& text);
 // The font of every text in a graph picture.
 QFont GraphFont();
 
-// Texts drawn by DrawGraph itself (axis titles and legends are set by
-// SetAxisTitles in UTevloraUtils).
+// Texts drawn by DrawGraph itself (axis titles and legends are in the
+// layout, set by SetAxisTitles in UTevloraUtils).
 namespace GraphDrawTexts {
 inline constexpr const char* kCreditLine =
     "TevloraT program - rainfall-runoff analysis with a two-reservoir model";
@@ -69,6 +70,11 @@ struct TGraphColours {
 // newer than the results file a TIOError is thrown before anything is drawn. The data set is not
 // changed. Needs a QGuiApplication (fonts); throws std::logic_error without one.
 QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph);
+// Draws the picture `layout` (from LayoutGraph on `data`) lays out; `data`
+// gives its titles. Writes nothing outside the picture, so pictures may be
+// drawn on several threads at once (kinds 1 and 7 also read the R square of
+// the results file read last).
+QImage DrawGraph(const TDMTevlora& data, const TGraphLayout& layout);
 
 // Saves the picture as a Windows bitmap, or in another format Qt knows
 // ("PNG"). False when the file could not be written.

@@ -9,24 +9,6 @@
 
 #include "TextFile.h"
 
-double YMax = 0, YMin = 0, XMax = 0, XMin = 0;
-int YScaleFactor = 1, XScaleFactor = 1;
-int YAxisTop = 1, YAxisBottom = 0, XAxisRight = 1, XAxisLeft = 0;
-int YIntervals = 4, XIntervals = 4;
-int YDecimals = 0, XDecimals = 0;
-int XAxisPixels = 500;
-int YAxisPixels = 320;
-
-std::vector<int> PixX, PixA, PixB, PixC, PixD, PixF;
-
-double TrendSlope = 0;
-std::array<TTrendPoint, 2> TrendLine{};
-bool TrendComputed = false;
-std::array<double, kQuadPoints> QuadX{}, QuadY{};
-std::array<int, kQuadPoints> QuadPixX{}, QuadPixY{};
-
-std::string XTitle, YTitle, Legend1, Legend2, Legend3;
-
 namespace {
 // Plot geometry: the horizontal axis starts at column 70, and the vertical
 // values are placed five rows above the axis at row 390.
@@ -272,16 +254,16 @@ int GraphRecordCount(const TDMTevlora& data, int graphKind) {
   return static_cast<int>(n);
 }
 
-int MapX(double scaledValue) {
-  const double span = static_cast<double>(XAxisRight) - XAxisLeft;
-  return PixelPosition(kLeftColumn +
-                       std::nearbyint((scaledValue - XAxisLeft) * XAxisPixels / span));
+int MapX(const TGraphLayout& layout, double scaledValue) {
+  const double span = static_cast<double>(layout.XAxisRight) - layout.XAxisLeft;
+  return PixelPosition(
+      kLeftColumn + std::nearbyint((scaledValue - layout.XAxisLeft) * layout.XAxisPixels / span));
 }
 
-int MapY(double scaledValue) {
-  const double span = static_cast<double>(YAxisTop) - YAxisBottom;
-  return PixelPosition(kBottomRow -
-                       std::nearbyint((scaledValue - YAxisBottom) * YAxisPixels / span));
+int MapY(const TGraphLayout& layout, double scaledValue) {
+  const double span = static_cast<double>(layout.YAxisTop) - layout.YAxisBottom;
+  return PixelPosition(
+      kBottomRow - std::nearbyint((scaledValue - layout.YAxisBottom) * layout.YAxisPixels / span));
 }
 
 int StepAfterLastFrom(int graphKind, int n) {
@@ -313,7 +295,9 @@ double DrawnTimeEnd(const TDMTevlora& data, int graphKind) {
   return last + step;
 }
 
-void PrepareAxes(const TDMTevlora& data, int graphKind) {
+TGraphLayout PrepareAxes(const TDMTevlora& data, int graphKind) {
+  TGraphLayout layout;
+  layout.GraphKind = graphKind;
   const int n = GraphRecordCount(data, graphKind);
   const TExtremes t = ExtremesOf(data.SeriesT, n);
   const TExtremes a = ExtremesOf(data.SeriesA, n);
@@ -362,54 +346,56 @@ void PrepareAxes(const TDMTevlora& data, int graphKind) {
   if (graphKind >= 1 && graphKind <= 4 && std::isfinite(timeEnd)) {
     horizontal.Maximum = std::max(horizontal.Maximum, timeEnd);
   }
-  YMax = vertical.Maximum;
-  YMin = vertical.Minimum;
-  XMax = horizontal.Maximum;
-  XMin = horizontal.Minimum;
+  layout.YMax = vertical.Maximum;
+  layout.YMin = vertical.Minimum;
+  layout.XMax = horizontal.Maximum;
+  layout.XMin = horizontal.Minimum;
 
-  if (YMin == 0 && YMax == 0) {
-    YMax = 1;
-  } else if (YMin == YMax) {
-    YMin = 0;
-    YMax = YMax + 1;
+  if (layout.YMin == 0 && layout.YMax == 0) {
+    layout.YMax = 1;
+  } else if (layout.YMin == layout.YMax) {
+    layout.YMin = 0;
+    layout.YMax = layout.YMax + 1;
   }
   if (graphKind == 7) {
     // Observed against calculated: both axes cover the same range.
-    XMin = YMin;
-    XMax = YMax;
+    layout.XMin = layout.YMin;
+    layout.XMax = layout.YMax;
   }
-  YMax = YMax * 1.1;
+  layout.YMax = layout.YMax * 1.1;
 
-  YScaleFactor = 1;
-  XScaleFactor = 1;
-  if (YMin >= 0) {
-    YScaleFactor = ScaleFactorFor(YMax);
-    YMin = YMin * YScaleFactor;
-    YMax = YMax * YScaleFactor;
+  layout.YScaleFactor = 1;
+  layout.XScaleFactor = 1;
+  if (layout.YMin >= 0) {
+    layout.YScaleFactor = ScaleFactorFor(layout.YMax);
+    layout.YMin = layout.YMin * layout.YScaleFactor;
+    layout.YMax = layout.YMax * layout.YScaleFactor;
   }
-  if (XMin > 0) {
-    XScaleFactor = ScaleFactorFor(XMax);
-    XMin = XMin * XScaleFactor;
-    XMax = XMax * XScaleFactor;
+  if (layout.XMin > 0) {
+    layout.XScaleFactor = ScaleFactorFor(layout.XMax);
+    layout.XMin = layout.XMin * layout.XScaleFactor;
+    layout.XMax = layout.XMax * layout.XScaleFactor;
   }
 
-  TAxisLimits v = RoundVerticalLimits(YMin, YMax);
-  TAxisLimits h = RoundHorizontalLimits(XMin, XMax);
+  TAxisLimits v = RoundVerticalLimits(layout.YMin, layout.YMax);
+  TAxisLimits h = RoundHorizontalLimits(layout.XMin, layout.XMax);
   NormaliseIntervals(v, h);
   v.Decimals = TickDecimals(v.Low, v.High, v.Intervals, v.Decimals);
   h.Decimals = TickDecimals(h.Low, h.High, h.Intervals, h.Decimals);
-  YAxisBottom = v.Low;
-  YAxisTop = v.High;
-  YIntervals = v.Intervals;
-  YDecimals = v.Decimals;
-  XAxisLeft = h.Low;
-  XAxisRight = h.High;
-  XIntervals = h.Intervals;
-  XDecimals = h.Decimals;
+  layout.YAxisBottom = v.Low;
+  layout.YAxisTop = v.High;
+  layout.YIntervals = v.Intervals;
+  layout.YDecimals = v.Decimals;
+  layout.XAxisLeft = h.Low;
+  layout.XAxisRight = h.High;
+  layout.XIntervals = h.Intervals;
+  layout.XDecimals = h.Decimals;
+  return layout;
 }
 
-void ComputeTrend(const TDMTevlora& data, const TTrendFileValues& trend) {
-  TrendComputed = false;
+void ComputeTrend(const TDMTevlora& data, const TTrendFileValues& trend, TGraphLayout& layout) {
+  layout.QuadTrendValid = trend.QuadTrendValid;
+  layout.TrendComputed = false;
   const int n = GraphRecordCount(data, 8);
   if (n == 0) return;
 
@@ -433,16 +419,17 @@ void ComputeTrend(const TDMTevlora& data, const TTrendFileValues& trend) {
   if (!(qxx > kNoSpread * sxx)) return;
   const double meanX = sx / n;
   const double meanY = sy / n;
-  TrendSlope = (sxy - sx * sy / n) / qxx;
+  layout.TrendSlope = (sxy - sx * sy / n) / qxx;
 
   const double rainMaximum = ExtremesOf(data.SeriesA, n).Maximum;
-  TrendLine[0] = {0, meanY + (0 - meanX) * TrendSlope};
-  TrendLine[1] = {rainMaximum, meanY + (rainMaximum - meanX) * TrendSlope};
+  layout.TrendLine[0] = {0, meanY + (0 - meanX) * layout.TrendSlope};
+  layout.TrendLine[1] = {rainMaximum, meanY + (rainMaximum - meanX) * layout.TrendSlope};
   for (int i = 0; i < kQuadPoints; ++i) {
-    QuadX[i] = i * rainMaximum / 10;
-    QuadY[i] = trend.QuadA * (QuadX[i] * QuadX[i]) + trend.QuadB * QuadX[i] + trend.QuadC;
+    layout.QuadX[i] = i * rainMaximum / 10;
+    layout.QuadY[i] = trend.QuadA * (layout.QuadX[i] * layout.QuadX[i]) +
+                      trend.QuadB * layout.QuadX[i] + trend.QuadC;
   }
-  TrendComputed = true;
+  layout.TrendComputed = true;
 }
 
 TTrendFileValues ReadTrendFile(const std::string& resultsFileName) {
@@ -473,98 +460,94 @@ TTrendFileValues ReadTrendFile(const std::string& resultsFileName) {
   return values;
 }
 
-void MapToPixels(const TDMTevlora& data, int graphKind) {
+void MapToPixels(const TDMTevlora& data, int graphKind, TGraphLayout& layout) {
   const int n = GraphRecordCount(data, graphKind);
-  for (auto* pixels : {&PixX, &PixA, &PixB, &PixC, &PixD, &PixF}) pixels->resize(n);
+  for (auto* pixels :
+       {&layout.PixX, &layout.PixA, &layout.PixB, &layout.PixC, &layout.PixD, &layout.PixF})
+    pixels->resize(n);
   // The scaled values are formed on the fly, so the data set stays exactly as
   // it was for the next graph.
   for (int i = 0; i < n; ++i) {
-    PixX[i] = MapX(ValueAt(data.SeriesT, i) * XScaleFactor);
-    PixA[i] = MapY(ValueAt(data.SeriesA, i) * YScaleFactor);
-    PixB[i] = MapY(ValueAt(data.SeriesB, i) * YScaleFactor);
-    PixC[i] = MapY(ValueAt(data.SeriesC, i) * YScaleFactor);
-    PixD[i] = MapY(ValueAt(data.SeriesD, i) * YScaleFactor);
-    if (graphKind == 5) PixF[i] = MapY(ValueAt(data.SeriesF, i) * YScaleFactor);
+    layout.PixX[i] = MapX(layout, ValueAt(data.SeriesT, i) * layout.XScaleFactor);
+    layout.PixA[i] = MapY(layout, ValueAt(data.SeriesA, i) * layout.YScaleFactor);
+    layout.PixB[i] = MapY(layout, ValueAt(data.SeriesB, i) * layout.YScaleFactor);
+    layout.PixC[i] = MapY(layout, ValueAt(data.SeriesC, i) * layout.YScaleFactor);
+    layout.PixD[i] = MapY(layout, ValueAt(data.SeriesD, i) * layout.YScaleFactor);
+    if (graphKind == 5) {
+      layout.PixF[i] = MapY(layout, ValueAt(data.SeriesF, i) * layout.YScaleFactor);
+    }
     // Kind 8 puts the recharge on the horizontal axis.
-    if (graphKind == 8) PixA[i] = MapX(ValueAt(data.SeriesB, i) * XScaleFactor);
+    if (graphKind == 8) {
+      layout.PixA[i] = MapX(layout, ValueAt(data.SeriesB, i) * layout.XScaleFactor);
+    }
   }
   if (graphKind == 8) {
     for (int i = 0; i < kQuadPoints; ++i) {
-      QuadPixX[i] = MapX(QuadX[i] * XScaleFactor);
-      QuadPixY[i] = MapY(QuadY[i] * YScaleFactor);
+      layout.QuadPixX[i] = MapX(layout, layout.QuadX[i] * layout.XScaleFactor);
+      layout.QuadPixY[i] = MapY(layout, layout.QuadY[i] * layout.YScaleFactor);
     }
   }
 }
 
-void SetAxisTitles(int graphKind, bool drainage, bool colourGraph) {
+void SetAxisTitles(TGraphLayout& layout, int graphKind, bool drainage, bool colourGraph) {
   namespace T = GraphTitleTexts;
-  const int x = FactorIndex(XScaleFactor);
-  const int y = FactorIndex(YScaleFactor);
+  const int x = FactorIndex(layout.XScaleFactor);
+  const int y = FactorIndex(layout.YScaleFactor);
   const std::string yFactor = T::kFactor[y];
-  XTitle.clear();
-  YTitle.clear();
-  Legend1.clear();
-  Legend2.clear();
-  Legend3.clear();
+  layout.XTitle.clear();
+  layout.YTitle.clear();
+  layout.Legend1.clear();
+  layout.Legend2.clear();
+  layout.Legend3.clear();
   switch (graphKind) {
     case 1:
-      XTitle = T::kTime[x];
-      YTitle = T::kDischarge[y];
-      Legend1 = T::kObservedLegend;
-      Legend2 = T::kCalculatedLegend;
+      layout.XTitle = T::kTime[x];
+      layout.YTitle = T::kDischarge[y];
+      layout.Legend1 = T::kObservedLegend;
+      layout.Legend2 = T::kCalculatedLegend;
       break;
     case 2:
-      XTitle = T::kTime[x];
-      YTitle = T::kDischargePredicted[y];
+      layout.XTitle = T::kTime[x];
+      layout.YTitle = T::kDischargePredicted[y];
       break;
     case 3:
     case 4:
-      XTitle = T::kTime[x];
-      Legend1 = T::kRainLegend + yFactor;
-      Legend2 = T::kRechargeLegend + yFactor;
+      layout.XTitle = T::kTime[x];
+      layout.Legend1 = T::kRainLegend + yFactor;
+      layout.Legend2 = T::kRechargeLegend + yFactor;
       break;
     case 5:
-      XTitle = T::kTime[x];
-      YTitle = drainage ? T::kWaterTable[y] : T::kReservoirStorage[y];
+      layout.XTitle = T::kTime[x];
+      layout.YTitle = drainage ? T::kWaterTable[y] : T::kReservoirStorage[y];
       break;
     case 7:
-      XTitle = T::kRunoffObserved[x];
-      YTitle = T::kRunoffCalculated[y];
-      Legend1 = T::kObsCalcLegend;
+      layout.XTitle = T::kRunoffObserved[x];
+      layout.YTitle = T::kRunoffCalculated[y];
+      layout.Legend1 = T::kObsCalcLegend;
       break;
     case 8:
-      XTitle = T::kRechargeCalculated + std::string(T::kFactor[x]);
-      YTitle = T::kDischargeObserved + yFactor;
-      Legend1 = T::kTrendObservedLegend;
-      Legend2 = T::kTrendLineLegend;
-      Legend3 = colourGraph ? T::kQuadTrendLegend : T::kDottedQuadTrendLegend;
+      layout.XTitle = T::kRechargeCalculated + std::string(T::kFactor[x]);
+      layout.YTitle = T::kDischargeObserved + yFactor;
+      layout.Legend1 = T::kTrendObservedLegend;
+      layout.Legend2 = T::kTrendLineLegend;
+      layout.Legend3 = colourGraph ? T::kQuadTrendLegend : T::kDottedQuadTrendLegend;
       break;
     case 9:
-      XTitle = T::kTime[x];
-      Legend1 = T::kRechargeDerived[0] + yFactor + T::kRechargeDerived[1];
-      Legend2 = T::kRunoffMeasured[0] + yFactor + T::kRunoffMeasured[1];
+      layout.XTitle = T::kTime[x];
+      layout.Legend1 = T::kRechargeDerived[0] + yFactor + T::kRechargeDerived[1];
+      layout.Legend2 = T::kRunoffMeasured[0] + yFactor + T::kRunoffMeasured[1];
       break;
     default:
       break;
   }
 }
 
-bool InputCheck(const TDMTevlora& data) {
-  std::size_t count = static_cast<std::size_t>(std::max(0, data.NrOfData));
-  count = std::min({count, data.Time.size(), data.Rain.size()});
-  if (data.Analysis) count = std::min(count, data.Runoff.size());
-  bool havePrevious = false;
-  double previousTime = 0;
-  for (std::size_t r = 0; r < count; ++r) {
-    // A row left out by the save keeps stale values in its slot; it is not
-    // written, so it must neither fail nor hide a fault of its neighbours.
-    if (r < data.Removed.size() && data.Removed[r]) continue;
-    // Written so that a value that is not a number fails the check too.
-    if (havePrevious && !(data.Time[r] > previousTime)) return false;
-    if (!(data.Rain[r] >= 0)) return false;
-    if (data.Analysis && !(data.Runoff[r] >= 0)) return false;
-    previousTime = data.Time[r];
-    havePrevious = true;
-  }
-  return true;
+TGraphLayout LayoutGraph(const TDMTevlora& data, int graphKind, bool colourGraph,
+                         const TTrendFileValues& trend) {
+  TGraphLayout layout = PrepareAxes(data, graphKind);
+  layout.ColourGraph = colourGraph;
+  if (graphKind == 8) ComputeTrend(data, trend, layout);
+  MapToPixels(data, graphKind, layout);
+  SetAxisTitles(layout, graphKind, data.Drainage, colourGraph);
+  return layout;
 }

@@ -3,8 +3,6 @@
 // and label decimals, the trend lines of the discharge-recharge graph, and
 // the pixel position of every plotted value. Standard C++ only; the drawing
 // itself is in UGraphDraw.
-//
-// Also the record check of Save/Run (InputCheck).
 #pragma once
 
 #include <array>
@@ -60,21 +58,6 @@ inline constexpr const char* kFactor[4] = {"", " * 10", " * 100", " * 1000"};
 // "The trend file "X" could not be read."
 std::string TrendFileNotReadText(const std::string& fileName);
 
-// Axis state, recomputed for every drawing. The working extremes and limits
-// are in scaled units (multiplied by the axis's scale factor).
-extern double YMax, YMin, XMax, XMin;
-extern int YScaleFactor, XScaleFactor;  // 1, 10, 100 or 1000
-extern int YAxisTop, YAxisBottom, XAxisRight, XAxisLeft;
-extern int YIntervals, XIntervals;  // 4 to 10
-extern int YDecimals, XDecimals;
-extern int XAxisPixels;  // 500
-extern int YAxisPixels;  // 320
-
-// Pixel positions, one per record: PixX horizontal, the others vertical
-// positions of SeriesA .. SeriesF. For kind 8 PixA holds the horizontal
-// position of the recharge instead.
-extern std::vector<int> PixX, PixA, PixB, PixC, PixD, PixF;
-
 // Discharge-recharge trend (kind 8).
 struct TTrendPoint {
   double X = 0;
@@ -88,19 +71,45 @@ struct TTrendFileValues {
   bool QuadTrendValid = false;
 };
 inline constexpr int kQuadPoints = 11;
-extern double TrendSlope;
-extern std::array<TTrendPoint, 2> TrendLine;  // end points in data units
-// False when the last ComputeTrend found no spread in the recharge (or no
-// records): there is then no trend line or curve to draw. Spread is measured
-// relative to the sum of squares, so that the rounding noise of a constant
-// recharge does not count as spread.
-extern bool TrendComputed;
-extern std::array<double, kQuadPoints> QuadX, QuadY;
-extern std::array<int, kQuadPoints> QuadPixX, QuadPixY;
 
-// Axis titles and legends of the current graph. Every text of a value on a
-// scaled axis names the axis's factor.
-extern std::string XTitle, YTitle, Legend1, Legend2, Legend3;
+// Everything one picture is laid out by: its axes, the pixel positions of
+// its records, its trend and its texts. Made afresh for every drawing and
+// owned by it, so that graphs of different files can be drawn side by side,
+// also on different threads.
+struct TGraphLayout {
+  int GraphKind = 0;
+  bool ColourGraph = true;
+
+  // The working extremes and limits are in scaled units (multiplied by the
+  // axis's scale factor).
+  double YMax = 0, YMin = 0, XMax = 0, XMin = 0;
+  int YScaleFactor = 1, XScaleFactor = 1;  // 1, 10, 100 or 1000
+  int YAxisTop = 1, YAxisBottom = 0, XAxisRight = 1, XAxisLeft = 0;
+  int YIntervals = 4, XIntervals = 4;  // 4 to 10
+  int YDecimals = 0, XDecimals = 0;
+  int XAxisPixels = 500;
+  int YAxisPixels = 320;
+
+  // Pixel positions, one per record: PixX horizontal, the others vertical
+  // positions of SeriesA .. SeriesF. For kind 8 PixA holds the horizontal
+  // position of the recharge instead.
+  std::vector<int> PixX, PixA, PixB, PixC, PixD, PixF;
+
+  // Kind 8. TrendComputed is false when ComputeTrend found no spread in the
+  // recharge (or no records): there is then no trend line or curve to draw.
+  // Spread is measured relative to the sum of squares, so that the rounding
+  // noise of a constant recharge does not count as spread.
+  bool QuadTrendValid = false;  // the trend file's flag
+  double TrendSlope = 0;
+  std::array<TTrendPoint, 2> TrendLine{};  // end points in data units
+  bool TrendComputed = false;
+  std::array<double, kQuadPoints> QuadX{}, QuadY{};
+  std::array<int, kQuadPoints> QuadPixX{}, QuadPixY{};
+
+  // Axis titles and legends. Every text of a value on a scaled axis names
+  // the axis's factor.
+  std::string XTitle, YTitle, Legend1, Legend2, Legend3;
+};
 
 // Nearest integer, ties to even; saturates at the int range (NaN gives 0),
 // so absurd file values never make the arithmetic undefined.
@@ -139,8 +148,8 @@ int GraphRecordCount(const TDMTevlora& data, int graphKind);
 // overflow.
 inline constexpr int kPixelLimit = 1 << 20;
 inline constexpr double kNoSpread = 1e-10;
-int MapX(double scaledValue);
-int MapY(double scaledValue);
+int MapX(const TGraphLayout& layout, double scaledValue);
+int MapY(const TGraphLayout& layout, double scaledValue);
 
 // Kinds 1 to 4 draw their last record up to one step beyond its time (the
 // step before it); the time that drawing reaches, or the last time for the
@@ -152,12 +161,13 @@ int StepAfterLastFrom(int graphKind, int n);
 
 // Extremes, per-kind ranges, headroom, scale factors, rounded limits,
 // intervals and decimals. The bars of kinds 3 and 4 stand on 0, and kind 4
-// shows its recharge on the same axis as its rain.
-void PrepareAxes(const TDMTevlora& data, int graphKind);
+// shows its recharge on the same axis as its rain. The layout's axes; the
+// rest of it is left to the steps below.
+TGraphLayout PrepareAxes(const TDMTevlora& data, int graphKind);
 // Linear regression of measured runoff (SeriesD) on recharge (SeriesB) and
 // the quadratic trend of the trend file, evaluated up to the largest rain
 // value. Sums are taken over the records in time order.
-void ComputeTrend(const TDMTevlora& data, const TTrendFileValues& trend);
+void ComputeTrend(const TDMTevlora& data, const TTrendFileValues& trend, TGraphLayout& layout);
 // Reads the quadratic and its flag from the trend file (.dat) beside the
 // results file. Throws TIOError when it is missing or unreadable, and when
 // it is newer than the results file: a run writes the trend file first and
@@ -166,11 +176,11 @@ void ComputeTrend(const TDMTevlora& data, const TTrendFileValues& trend);
 TTrendFileValues ReadTrendFile(const std::string& resultsFileName);
 // "The trend file "X" is newer than its results file "Y" ..."
 std::string TornPairText(const std::string& trendFileName, const std::string& resultsFileName);
-// Pixel positions of every record and of the quadratic trend. The data set's
-// series are not changed.
-void MapToPixels(const TDMTevlora& data, int graphKind);
-void SetAxisTitles(int graphKind, bool drainage, bool colourGraph = true);
-
-// Record check of Save/Run: times strictly increasing, no negative rain and,
-// in analysis, no negative runoff. Records marked Removed are skipped.
-bool InputCheck(const TDMTevlora& data);
+// Pixel positions of every record and of the quadratic trend, on the axes
+// of `layout`. The data set's series are not changed.
+void MapToPixels(const TDMTevlora& data, int graphKind, TGraphLayout& layout);
+// The titles and legends, naming the scale factors of `layout`'s axes.
+void SetAxisTitles(TGraphLayout& layout, int graphKind, bool drainage, bool colourGraph = true);
+// All of the above for one picture; kind 8 takes the trend file's values.
+TGraphLayout LayoutGraph(const TDMTevlora& data, int graphKind, bool colourGraph,
+                         const TTrendFileValues& trend = {});

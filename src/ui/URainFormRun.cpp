@@ -12,7 +12,7 @@
 #include "FitMeasures.h"
 #include "URunModel.h"
 #include "URainRun.h"
-#include "UTevloraUtils.h"
+#include "InputCheck.h"
 
 namespace T = RainFormTexts;
 

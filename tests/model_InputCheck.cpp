@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "UTevloraUtils.h"
+#include "InputCheck.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ TDMTevlora Records(std::vector<double> time, std::vector<double> rain, std::vect
   return data;
 }
 
-TEST(GraphInputCheck, TimesIncreaseAndRainAndRunoffAreNotNegative) {
+TEST(InputCheck, TimesIncreaseAndRainAndRunoffAreNotNegative) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   EXPECT_TRUE(InputCheck(Records({1, 2, 3.5}, {0, 4, 0.2}, {0.1, 0, 3})));
   EXPECT_TRUE(InputCheck(Records({}, {}, {})));
@@ -33,7 +33,7 @@ TEST(GraphInputCheck, TimesIncreaseAndRainAndRunoffAreNotNegative) {
   EXPECT_FALSE(InputCheck(Records({1, 2, 3}, {0, nan, 0}, {0, 0, 0})));
 }
 
-TEST(GraphInputCheck, RowsLeftOutAreSkippedAndArraysBoundTheScan) {
+TEST(InputCheck, RowsLeftOutAreSkippedAndArraysBoundTheScan) {
   // The left-out row keeps a stale time and a negative rain in its slot ...
   TDMTevlora data = Records({1, 99, 3, 4}, {0, -5, 0, 0}, {0, 0, 0, 0});
   data.Removed[1] = true;
