@@ -144,8 +144,8 @@ int main(int argc, char* argv[]) {
     };
     if (const char* path = value("--path=")) {
       bool known = false;
-      for (TSearchPath candidate : {TSearchPath::Plain, TSearchPath::Sse2, TSearchPath::Avx2,
-                                    TSearchPath::Avx512}) {
+      for (TSearchPath candidate :
+           {TSearchPath::Plain, TSearchPath::Sse2, TSearchPath::Avx2, TSearchPath::Avx512}) {
         if (std::strcmp(path, SearchPathName(candidate)) == 0) {
           known = true;
           if (!UseSearchPath(candidate)) {
@@ -178,18 +178,22 @@ int main(int argc, char* argv[]) {
 
   std::printf("vector path: %s   threads: %d   load average at start: %s\n",
               SearchPathName(ActiveSearchPath()),
-              options.threads > 0 ? options.threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())),
+              options.threads > 0
+                  ? options.threads
+                  : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())),
               LoadAverage().c_str());
   if (!options.quick) {
     if (options.full) {
       std::printf("plain search: all 2001 outer indices, one thread\n");
     } else {
       const int step = std::max(1, (kOuterTrials - 1) / std::max(1, options.sample - 1));
-      std::printf("plain search: timed on outer indices 0, %d, ..., %d (%d of 2001), scaled to all;"
-                  " one thread\n",
-                  step, (kOuterTrials - 1) / step * step, (kOuterTrials - 1) / step + 1);
-      std::printf("identical: same pair and bit-identical sum as the pruned search (exact by"
-                  " construction), no better trial in the plain sample\n");
+      std::printf(
+          "plain search: timed on outer indices 0, %d, ..., %d (%d of 2001), scaled to all;"
+          " one thread\n",
+          step, (kOuterTrials - 1) / step * step, (kOuterTrials - 1) / step + 1);
+      std::printf(
+          "identical: same pair and bit-identical sum as the pruned search (exact by"
+          " construction), no better trial in the plain sample\n");
     }
     std::printf("CPU seconds (all threads); ratio = other search's CPU / program's CPU\n\n");
     std::printf("%-36s %5s  %9s %8s %8s  %8s %7s\n", "data", "N", "plain", "pruned", "program",

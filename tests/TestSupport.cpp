@@ -63,7 +63,9 @@ std::string CrLf(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::string TestDataFile(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }
+std::string TestDataFile(const std::string& name) {
+  return std::string(TEST_DATA_DIR) + "/" + name;
+}
 std::string ExampleDataFile(const std::string& name) {
   return std::string(PROJECT_DATA_DIR) + "/" + name;
 }

@@ -130,7 +130,9 @@ TEST_F(GraphBatch, NothingIsWrittenOverAnExistingFileUnasked) {
 }
 
 TEST_F(GraphBatch, ANameThatIsNotUtf8IsWrittenAsGiven) {
-  const std::string name = Output("d\xE9" "bit.bmp");  // Latin-1 e acute
+  const std::string name = Output(
+      "d\xE9"
+      "bit.bmp");  // Latin-1 e acute
   EXPECT_EQ(Run(analysis_ + " 1 -o \"" + name + "\""), 0) << errors_;
   EXPECT_EQ(ReadFileBytes(name).substr(0, 2), "BM");
   // The message shows the byte that is no text escaped.

@@ -158,8 +158,8 @@ TEST_F(BatchHostile, MessagesShowControlBytesEscapedAndCutValues) {
       File("bad.inp"),
       CrLf({" Input data for Tevlora program", " Analysis and reconstruction", "", "t", "t", "",
             " Filename: x", " Maximum dead storage: " + escape + std::string(500, '7')}));
-  WriteFileBytes(File("cell.csv"), "time,rain,escape,runoff\n1,1,0.1," + escape +
-                                        std::string(500, '7') + "\n");
+  WriteFileBytes(File("cell.csv"),
+                 "time,rain,escape,runoff\n1,1,0.1," + escape + std::string(500, '7') + "\n");
   struct TCase {
     std::string arguments, shown;
     int status;

@@ -88,9 +88,9 @@ TEST_F(FitMapTruthBatch, PenalisedOptimumDrawsNoRegion) {
   const QImage image(QString::fromStdString(File("flood_map.png")));
   // Of the mark's colour in the map only the optimum's cross: two strokes
   // of at most 14 by 2 pixels.
-  EXPECT_LE(CountColour(image, FitMapMarkColour(true), kMapLeft, kMapTop, kMapRight - 1,
-                        kMapBottom - 1),
-            2 * 14 * 2);
+  EXPECT_LE(
+      CountColour(image, FitMapMarkColour(true), kMapLeft, kMapTop, kMapRight - 1, kMapBottom - 1),
+      2 * 14 * 2);
 }
 
 // The lag-1 autocorrelation that the note states, against the residuals of
@@ -138,8 +138,7 @@ TEST_F(FitMapTruthPicture, ZoomColoursSpanTheScale) {
   std::set<QRgb> bands;
   for (int band = 0; band < kRSquareBands; ++band) {
     const QRgb colour = FitMapColour((band + 0.5) / kRSquareBands, true).rgb();
-    if (CountColour(image, QColor(colour), kMapLeft, kMapTop, kMapRight - 1, kMapBottom - 1) >
-        0) {
+    if (CountColour(image, QColor(colour), kMapLeft, kMapTop, kMapRight - 1, kMapBottom - 1) > 0) {
       bands.insert(colour);
     }
   }

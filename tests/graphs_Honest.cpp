@@ -20,9 +20,7 @@ namespace fs = std::filesystem;
 
 class GraphHonest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    EnsureGuiApplication();
-  }
+  void SetUp() override { EnsureGuiApplication(); }
 
   // A trend file beside `results`, older than it as a run leaves them.
   void WriteTrendPair(const std::string& results, const std::string& resultsBytes) {

@@ -1,12 +1,12 @@
 // The fast search must give exactly what the plain search gives.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "AlphaSearch.h"
 #include "AlphaSearchBlock.h"
@@ -122,8 +122,8 @@ TEST(AlphaSearch, SameAsThePlainSearchOnNoisyAndSlowlyContractingData) {
   // Daily-like records whose reservoir contracts slowly: leaves inherit wide
   // ranges from their boxes and start again from the first record.
   ExpectSameResult(NoisySearchProblem(60, 33, 0.12, true), "slow");
-  const TSearchProblem daily =
-      SearchProblemFromInputFile(std::string(PROJECT_DATA_DIR) + "/spotpy_d_2013_2016_full.inp", 60);
+  const TSearchProblem daily = SearchProblemFromInputFile(
+      std::string(PROJECT_DATA_DIR) + "/spotpy_d_2013_2016_full.inp", 60);
   ASSERT_EQ(daily.count, 60);
   ExpectSameResult(daily, "four years daily, first 60 days");
 }
@@ -252,8 +252,8 @@ TEST(AlphaSearch, NoWalkDropsATrialThatMayWin) {
         ASSERT_TRUE(UseSearchPath(path));
         SCOPED_TRACE(SearchPathName(path));
         for (bool single : {false, true}) {
-          const std::uint64_t kept = WalkPointTrials(exact, inverseStep.data(), a, c,
-                                                     kPointTrials, bound, single);
+          const std::uint64_t kept =
+              WalkPointTrials(exact, inverseStep.data(), a, c, kPointTrials, bound, single);
           EXPECT_EQ(kept & winners, winners) << "block " << block << (single ? " float" : "");
         }
       }
@@ -285,13 +285,12 @@ TEST(AlphaSearch, BlockBoundNeverPassesASumOfItsBlock) {
       {"fitted by trial (220, 1160)", fittedNoisy},
       {"zero and huge steps", WithOddSteps(NoisySearchProblem(80, 82, 0.1))},
       {"settling at alpha 0 between storms", settling},
-      {"four years daily",
-       SearchProblemFromInputFile(std::string(PROJECT_DATA_DIR) + "/spotpy_d_2013_2016_full.inp",
-                                  80)},
+      {"four years daily", SearchProblemFromInputFile(
+                               std::string(PROJECT_DATA_DIR) + "/spotpy_d_2013_2016_full.inp", 80)},
   };
   const struct {
     int i0, i1, j0, j1;
-  } blocks[] = {{0, 49, 1, 32},          {200, 249, 1150, 1181}, {100, 140, 960, 1040},
+  } blocks[] = {{0, 49, 1, 32},         {200, 249, 1150, 1181}, {100, 140, 960, 1040},
                 {1000, 1399, 500, 755}, {1800, 2000, 1, 256},   {0, 2000, 1, 2000}};
   std::mt19937 random(8);
   for (const auto& [what, problem] : cases) {
@@ -299,10 +298,8 @@ TEST(AlphaSearch, BlockBoundNeverPassesASumOfItsBlock) {
     ASSERT_EQ(problem.count, 80);
     double farthest = 0;  // the largest bound seen, against triviality
     for (const auto& block : blocks) {
-      std::vector<std::pair<int, int>> trials = {{block.i0, block.j0},
-                                                 {block.i0, block.j1},
-                                                 {block.i1, block.j0},
-                                                 {block.i1, block.j1}};
+      std::vector<std::pair<int, int>> trials = {
+          {block.i0, block.j0}, {block.i0, block.j1}, {block.i1, block.j0}, {block.i1, block.j1}};
       for (int k = 0; k < 40; ++k) {
         trials.push_back({std::uniform_int_distribution<int>(block.i0, block.i1)(random),
                           std::uniform_int_distribution<int>(block.j0, block.j1)(random)});
@@ -380,37 +377,38 @@ TEST(AlphaSearch, EvaluatedTrialMatchesItsWalkThroughTheRecords) {
 TEST(AlphaSearch, VectorExponentialIsAccurate) {
   TPathGuard guard;
   for (TSearchPath path : AvailablePaths()) {
-  ASSERT_TRUE(UseSearchPath(path));
-  SCOPED_TRACE(SearchPathName(path));
-  std::mt19937 random(5);
-  std::uniform_real_distribution<double> uniform(-745.0, 0.0);
-  double worst = 0;
-  for (int k = 0; k < 20000; ++k) {
-    double x[kSearchLanes], e[kSearchLanes];
-    for (double& value : x) value = k % 2 ? uniform(random) : uniform(random) / 700;
-    ExpLanes(x, e);
-    for (int l = 0; l < kSearchLanes; ++l) {
-      if (x[l] < -700) {
-        EXPECT_LE(e[l], 1.1e-304);
-        continue;
+    ASSERT_TRUE(UseSearchPath(path));
+    SCOPED_TRACE(SearchPathName(path));
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> uniform(-745.0, 0.0);
+    double worst = 0;
+    for (int k = 0; k < 20000; ++k) {
+      double x[kSearchLanes], e[kSearchLanes];
+      for (double& value : x) value = k % 2 ? uniform(random) : uniform(random) / 700;
+      ExpLanes(x, e);
+      for (int l = 0; l < kSearchLanes; ++l) {
+        if (x[l] < -700) {
+          EXPECT_LE(e[l], 1.1e-304);
+          continue;
+        }
+        worst = std::max(worst, std::fabs(e[l] - std::exp(x[l])) / std::exp(x[l]));
       }
-      worst = std::max(worst, std::fabs(e[l] - std::exp(x[l])) / std::exp(x[l]));
     }
-  }
-  // The walk allows for kLaneExpError; a few units in the last place are
-  // all the polynomial and its rounding may cost.
-  EXPECT_LT(worst, kLaneExpError / 10);
-  float worstSingle = 0;
-  for (int k = 0; k < 20000; ++k) {
-    float x[kSearchLanes], e[kSearchLanes];
-    for (float& value : x) value = static_cast<float>(k % 2 ? uniform(random) / 8 : uniform(random) / 700);
-    ExpLanesSingle(x, e);
-    for (int l = 0; l < kSearchLanes; ++l) {
-      const double exact = std::exp(static_cast<double>(std::max(x[l], -80.0f)));
-      worstSingle = std::max(worstSingle, static_cast<float>(std::fabs(e[l] - exact) / exact));
+    // The walk allows for kLaneExpError; a few units in the last place are
+    // all the polynomial and its rounding may cost.
+    EXPECT_LT(worst, kLaneExpError / 10);
+    float worstSingle = 0;
+    for (int k = 0; k < 20000; ++k) {
+      float x[kSearchLanes], e[kSearchLanes];
+      for (float& value : x)
+        value = static_cast<float>(k % 2 ? uniform(random) / 8 : uniform(random) / 700);
+      ExpLanesSingle(x, e);
+      for (int l = 0; l < kSearchLanes; ++l) {
+        const double exact = std::exp(static_cast<double>(std::max(x[l], -80.0f)));
+        worstSingle = std::max(worstSingle, static_cast<float>(std::fabs(e[l] - exact) / exact));
+      }
     }
-  }
-  EXPECT_LT(worstSingle, kFloatExpError);
+    EXPECT_LT(worstSingle, kFloatExpError);
   }
 }
 

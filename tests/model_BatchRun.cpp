@@ -1,6 +1,7 @@
 // tevlora-batch run and the run step it shares with the window: every file
 // from a fresh program, the data set as Save would write it, and the stops
 // that keep wrong or unreadable results out of the files.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -8,8 +9,6 @@
 #include <filesystem>
 #include <map>
 #include <set>
-
-#include <gtest/gtest.h>
 
 #include "TestSupport.h"
 #include "TextFile.h"
@@ -36,8 +35,8 @@ std::vector<std::string> Lines(const std::string& text) {
 // Runs `tevlora-batch run ARGUMENTS` in `dir`; the exit status.
 int RunBatch(const fs::path& dir, const std::string& arguments, std::string* errors = nullptr) {
   const std::string errorFile = (dir.parent_path() / (dir.filename().string() + ".err")).string();
-  const std::string command = "cd '" + dir.string() + "' && '" + BATCH_TOOL + "' run " +
-                              arguments + " 2>'" + errorFile + "'";
+  const std::string command = "cd '" + dir.string() + "' && '" + BATCH_TOOL + "' run " + arguments +
+                              " 2>'" + errorFile + "'";
   const int status = std::system(command.c_str());
   if (errors) *errors = ReadFileBytes(errorFile);
   fs::remove(errorFile);
@@ -92,9 +91,8 @@ TEST_F(BatchRun, EveryFileStartsFromAFreshProgram) {
   });
   // Two records: no quadratic trend. No rain at all: no trend.
   WriteFloodVariant((source / "two.inp").string(), [](TDMTevlora& d) { d.NrOfData = 2; });
-  WriteFloodVariant((source / "dry.inp").string(), [](TDMTevlora& d) {
-    std::fill(d.Rain.begin(), d.Rain.end(), 0.0);
-  });
+  WriteFloodVariant((source / "dry.inp").string(),
+                    [](TDMTevlora& d) { std::fill(d.Rain.begin(), d.Rain.end(), 0.0); });
   const std::vector<std::string> names = {"flood", "scaled", "two", "dry", "predicted"};
 
   const auto results = [](const fs::path& folder, const std::string& name) {
@@ -167,9 +165,9 @@ TEST_F(BatchRun, RunsTheDataSetAsSaveWritesIt) {
     const char* name;
     std::vector<std::string> lines;
     const char* par;  // nullptr: none; "": a folder of that name
-  } cases[] = {{"three", threeValues, nullptr},   {"comma", decimalComma, nullptr},
-               {"header", shortHeader, nullptr},  {"drain", drainShort, nullptr},
-               {"damagedpar", flood, "garbage"},  {"parfolder", flood, ""}};
+  } cases[] = {{"three", threeValues, nullptr},  {"comma", decimalComma, nullptr},
+               {"header", shortHeader, nullptr}, {"drain", drainShort, nullptr},
+               {"damagedpar", flood, "garbage"}, {"parfolder", flood, ""}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path folder = dir.Path() / c.name;
@@ -250,7 +248,10 @@ TEST_F(BatchRun, UnwritableValuesStopTheRun) {
     DataArrayR runoff;
     const char* problem;
   } cases[] = {
-      {"huge", true, {1, 2, 3, 4, 5}, {1, 2, 1e200, 3, 2},
+      {"huge",
+       true,
+       {1, 2, 3, 4, 5},
+       {1, 2, 1e200, 3, 2},
        "the measured runoff of record 3 is too large for its column"},
       {"times", false, {-1e308, 0, 1e308}, {}, "the time of record 1 is too large for its column"},
   };
@@ -317,9 +318,8 @@ TEST_F(BatchRun, ReaderTakesTheLastColumnWholeAndSkipsABadParameterFile) {
   EXPECT_EQ(data.Runoff[0], 150);
   EXPECT_FALSE(data.ParLoaded);
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].rfind("The drainage parameter file \"" + dir.File("flood.par") +
-                                          "\" is damaged (",
-                                      0),
+  EXPECT_EQ(dialogs.messages[0].rfind(
+                "The drainage parameter file \"" + dir.File("flood.par") + "\" is damaged (", 0),
             0u);
 
   auto predicted = Lines(ReadFileBytes(ExampleDataFile(kPrediction + ".inp")));

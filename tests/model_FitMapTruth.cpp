@@ -103,9 +103,8 @@ void ExpectRegionInsideWindow(const TFitMap& map) {
     }
   }
   EXPECT_EQ(onInnerEdge, 0) << "A " << TrialAOf(map.Outer.front()) << " .. "
-                            << TrialAOf(map.Outer.back()) << ", C "
-                            << TrialCOf(map.Inner.front()) << " .. "
-                            << TrialCOf(map.Inner.back());
+                            << TrialAOf(map.Outer.back()) << ", C " << TrialCOf(map.Inner.front())
+                            << " .. " << TrialCOf(map.Inner.back());
 }
 
 TEST(FitMapTruth, ZoomHoldsTheWholeRegion) {

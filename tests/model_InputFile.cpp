@@ -1,7 +1,7 @@
 // The input file (.inp) and the drainage parameter file (.par).
-#include <filesystem>
-
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "TestSupport.h"
 #include "TextFile.h"
@@ -14,7 +14,8 @@ class InputFile : public ::testing::Test {
   void SetUp() override {
     data.Dialogs = &dialogs;
     data.Values.AlphaA = data.Values.AlphaC = 0;
-    data.Values.DrainKa = data.Values.DrainKb = data.Values.DrainD = data.Values.DrainU = data.Values.DrainP = data.Values.DrainL = 0;
+    data.Values.DrainKa = data.Values.DrainKb = data.Values.DrainD = data.Values.DrainU =
+        data.Values.DrainP = data.Values.DrainL = 0;
   }
 
   // Three records of which the second is removed.
@@ -44,23 +45,16 @@ class InputFile : public ::testing::Test {
 TEST_F(InputFile, AnalysisLayout) {
   FillSmallDataSet(true);
   ASSERT_TRUE(data.WriteInputFile());
-  EXPECT_EQ(ReadFileBytes(data.FileName),
-            CrLf({" Input data for Tevlora program",
-                  " Analysis and reconstruction",
-                  "",
-                  "Test basin",
-                  "second title",
-                  "",
-                  " Filename: " + data.FileName,
-                  " Maximum dead storage:    50.00",
-                  " Initial dead storage:  5.0E-0001",
-                  " Max.escape/time unit:     1.00",
-                  "",
-                  " --------------------------------------------------",
-                  "  Serial    T i m e   R a i n    Esc. rate  Run-off",
-                  " --------------------------------------------------",
-                  "    1         1.00  0.0E+0000  1.0E-0001  5.0E-0001",
-                  "    2         3.00  2.5E-0001       1.00       1.25"}));
+  EXPECT_EQ(
+      ReadFileBytes(data.FileName),
+      CrLf({" Input data for Tevlora program", " Analysis and reconstruction", "", "Test basin",
+            "second title", "", " Filename: " + data.FileName, " Maximum dead storage:    50.00",
+            " Initial dead storage:  5.0E-0001", " Max.escape/time unit:     1.00", "",
+            " --------------------------------------------------",
+            "  Serial    T i m e   R a i n    Esc. rate  Run-off",
+            " --------------------------------------------------",
+            "    1         1.00  0.0E+0000  1.0E-0001  5.0E-0001",
+            "    2         3.00  2.5E-0001       1.00       1.25"}));
 }
 
 TEST_F(InputFile, PredictionLayouts) {
@@ -163,11 +157,12 @@ TEST_F(InputFile, ExamplesRewriteUnchanged) {
 
 TEST_F(InputFile, ThreeValueAnalysisLinesTakeTheMaximumEscape) {
   data.FileName = dir.File("three.inp");
-  WriteFileBytes(data.FileName,
-                 CrLf({" Input data for Tevlora program", " Analysis and reconstruction", "", "t1",
-                       "t2", "", " Filename: x", " Maximum dead storage:    50.00",
-                       " Initial dead storage:    10.00", " Max.escape/time unit:  2.5E-0001", "",
-                       " ---", " hdr", " ---", "    1  1.00  2.00  0.50", "    2  2.00  0.00  0.40"}));
+  WriteFileBytes(
+      data.FileName,
+      CrLf({" Input data for Tevlora program", " Analysis and reconstruction", "", "t1", "t2", "",
+            " Filename: x", " Maximum dead storage:    50.00", " Initial dead storage:    10.00",
+            " Max.escape/time unit:  2.5E-0001", "", " ---", " hdr", " ---",
+            "    1  1.00  2.00  0.50", "    2  2.00  0.00  0.40"}));
   ASSERT_TRUE(data.ReadInputFile());
   EXPECT_EQ(data.NrOfData, 2);
   EXPECT_EQ(data.Runoff, (DataArrayR{0.5, 0.4}));
@@ -256,12 +251,11 @@ TEST_F(InputFile, CorruptRecordLeavesTheDataSetAsItWas) {
   FillSmallDataSet(true);
   const TDMTevlora before = data;
   const std::string name = dir.File("corrupt.inp");
-  WriteFileBytes(name,
-                 CrLf({" Input data for Tevlora program", " Analysis and reconstruction", "", "new",
-                       "new", "", " Filename: x", " Maximum dead storage:    10.00",
-                       " Initial dead storage:    10.00", " Max.escape/time unit:    1.00", "",
-                       " ---", " hdr", " ---", "    1  1.00  2.00  0.50  0.3",
-                       "    2  2,00  2.00  0.50  0.3"}));
+  WriteFileBytes(
+      name, CrLf({" Input data for Tevlora program", " Analysis and reconstruction", "", "new",
+                  "new", "", " Filename: x", " Maximum dead storage:    10.00",
+                  " Initial dead storage:    10.00", " Max.escape/time unit:    1.00", "", " ---",
+                  " hdr", " ---", "    1  1.00  2.00  0.50  0.3", "    2  2,00  2.00  0.50  0.3"}));
   data.FileName = name;
   EXPECT_FALSE(data.ReadInputFile());
   ASSERT_EQ(dialogs.messages.size(), 1u);
@@ -325,14 +319,14 @@ TEST_F(InputFile, ParameterFileBesideAnInputFile) {
   data.Values.DrainL = 1234.567;
   const std::string par = ChangeFileExt(data.FileName, ".par");
   ASSERT_TRUE(WriteDrainageParameters(par, data.Values));
-  EXPECT_EQ(ReadFileBytes(par),
-            CrLf({" Hydraulic conductivity above drain level (Ka, m/day)  1.50",
-                  " Hydraulic conductivity below drain level (Kb, m/day)  0.80",
-                  " Depth of soil layer below drain level (D=D1-Dd, m)    4.00",
-                  " Wet perimeter of drain or ditch (U, m)                0.60",
-                  " Drainable (effective) porosity of top soil (P, %)     6.00",
-                  " Drain spacing (L, m)" + std::string(32, ' ') + "1234.57"}));
-  data.Values.DrainKa = data.Values.DrainKb = data.Values.DrainD = data.Values.DrainU = data.Values.DrainP = data.Values.DrainL = 0;
+  EXPECT_EQ(ReadFileBytes(par), CrLf({" Hydraulic conductivity above drain level (Ka, m/day)  1.50",
+                                      " Hydraulic conductivity below drain level (Kb, m/day)  0.80",
+                                      " Depth of soil layer below drain level (D=D1-Dd, m)    4.00",
+                                      " Wet perimeter of drain or ditch (U, m)                0.60",
+                                      " Drainable (effective) porosity of top soil (P, %)     6.00",
+                                      " Drain spacing (L, m)" + std::string(32, ' ') + "1234.57"}));
+  data.Values.DrainKa = data.Values.DrainKb = data.Values.DrainD = data.Values.DrainU =
+      data.Values.DrainP = data.Values.DrainL = 0;
   data.Drainage = false;
   ASSERT_TRUE(data.ReadInputFile());
   EXPECT_TRUE(data.Analysis);  // an analysis file stays an analysis

@@ -178,7 +178,8 @@ TEST_F(OutputFiles, AnalysisWriter) {
     ASSERT_EQ(data.NrOfData, n);
     for (int i = 0; i < n; ++i) {  // two decimals in the file
       ASSERT_EQ(data.SerialNr[i], written.Run.RunSerial[i + 1]);
-      ASSERT_NEAR(data.SeriesT[i], kind == 7 ? written.Run.MeasRunoff[i + 1] : written.Run.RunTime[i + 1], 0.0051);
+      ASSERT_NEAR(data.SeriesT[i],
+                  kind == 7 ? written.Run.MeasRunoff[i + 1] : written.Run.RunTime[i + 1], 0.0051);
       ASSERT_NEAR(data.SeriesB[i], written.Run.Recharge[i + 1], 0.0051);
       ASSERT_NEAR(data.SeriesC[i], written.Run.CalcRunoff[i + 1], 0.0051);
     }
@@ -339,7 +340,8 @@ int ReadEveryWay(TDMTevlora& data, const std::string& text) {
 // records than the cut file holds complete. Then empty and random files.
 TEST_F(OutputFiles, DamagedFilesNeverCrash) {
   const std::pair<std::string, int> files[] = {
-      {AnalysisResults(), written.Run.RunCount}, {PredictionResults("hupsel_h_dec2012_pred_runoff"), 480}};
+      {AnalysisResults(), written.Run.RunCount},
+      {PredictionResults("hupsel_h_dec2012_pred_runoff"), 480}};
   data.OutFileName = dir.File("cut.out");
   for (const auto& [text, records] : files) {
     std::size_t start = 0;

@@ -115,7 +115,8 @@ TEST_F(Prediction, Routing) {
     EXPECT_NEAR(pred.PredAlpha[k], alpha[k], 1e-12) << k;
     EXPECT_NEAR(pred.PredDischarge[k], runoff[k], 1e-12) << k;
     // Water balance of the main reservoir.
-    EXPECT_NEAR(pred.PredLevel[k] - pred.PredLevel[k - 1], pred.PredRecharge[k] - pred.PredDischarge[k], 1e-12);
+    EXPECT_NEAR(pred.PredLevel[k] - pred.PredLevel[k - 1],
+                pred.PredRecharge[k] - pred.PredDischarge[k], 1e-12);
   }
 
   RunWorkedCase(true);

@@ -1,9 +1,9 @@
 // The analysis run: preparation, routing, checks, trends and its files.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-
-#include <gtest/gtest.h>
 
 #include "AlphaSearch.h"
 #include "SearchData.h"
@@ -123,7 +123,7 @@ TEST_F(RainRun, MainReservoirRouting) {
   const double alpha4 = 0.1 * run.CalcRunoff[3] + 0.2;
   EXPECT_EQ(run.Alpha[4], alpha4);
   EXPECT_DOUBLE_EQ(run.CalcRunoff[4], run.CalcRunoff[3] * std::exp(-alpha4 * 2) +
-                                      run.Recharge[4] * (1 - std::exp(-alpha4 * 2)));
+                                          run.Recharge[4] * (1 - std::exp(-alpha4 * 2)));
 }
 
 TEST_F(RainRun, ChecksStopTheRunWithTheirMessages) {
@@ -135,9 +135,10 @@ TEST_F(RainRun, ChecksStopTheRunWithTheirMessages) {
     EXPECT_FALSE(std::filesystem::exists(ChangeFileExt(data.FileName, ".out")));
     return dialogs.messages;
   };
-  EXPECT_EQ(runWith({{1, 0, 0, 2}}, 10),
-            (std::vector<std::string>{
-                "There is no variation in runoff values. Rainfall-Runoff analysis cannot be made"}));
+  EXPECT_EQ(
+      runWith({{1, 0, 0, 2}}, 10),
+      (std::vector<std::string>{
+          "There is no variation in runoff values. Rainfall-Runoff analysis cannot be made"}));
   EXPECT_TRUE(data.RunAborted);
   EXPECT_FALSE(run.VariationOk);
   EXPECT_EQ(runWith({{1, 0, 0, 2}, {1.0005, 0, 0, 3}}, 10),
@@ -446,7 +447,8 @@ TEST_F(RainRun, BatchToolWritesWhatTheProgramWrites) {
   WriteInput({{1, 0, 0, 2}, {2, 0, 0, 2}}, 10, 1, "flat.inp");
   const std::string flat = std::string(BATCH_TOOL) + " run " + data.FileName + " 2>/dev/null";
   EXPECT_EQ(WEXITSTATUS(std::system(flat.c_str())), 1);
-  const std::string missing = std::string(BATCH_TOOL) + " run " + dir.File("no.inp") + " 2>/dev/null";
+  const std::string missing =
+      std::string(BATCH_TOOL) + " run " + dir.File("no.inp") + " 2>/dev/null";
   EXPECT_EQ(WEXITSTATUS(std::system(missing.c_str())), 2);
 }
 

@@ -1,9 +1,9 @@
 // Number forms and the Pascal-style text reader shared by every file.
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <clocale>
 #include <limits>
-
-#include <gtest/gtest.h>
 
 #include "TestSupport.h"
 #include "TextFile.h"
@@ -23,7 +23,9 @@ TEST(NumberForms, MinusSignOfValuesThatRoundToZero) {
     double x;
     int width, decimals;
     const char* text;
-  } cases[] = {{-0.001, 6, 2, " -0.00"}, {-0.000001, 8, 5, "-0.00000"}, {-0.0, 6, 2, "  0.00"},
+  } cases[] = {{-0.001, 6, 2, " -0.00"},
+               {-0.000001, 8, 5, "-0.00000"},
+               {-0.0, 6, 2, "  0.00"},
                {0.001, 6, 2, "  0.00"}};
   for (const auto& c : cases) EXPECT_EQ(FormatFixed(c.x, c.width, c.decimals), c.text) << c.x;
 }
@@ -53,8 +55,8 @@ TEST(NumberForms, NonFiniteValuesAreRefused) {
                {-inf, true, "the time of record 3 is not a finite number"}};
   for (const auto& c : cases) {
     TValueCheck check;
-    const std::string text = c.column ? check.Column(c.x, 10, 2, "the time", 3)
-                                      : check.Fixed(c.x, 10, 2, "the time");
+    const std::string text =
+        c.column ? check.Column(c.x, 10, 2, "the time", 3) : check.Fixed(c.x, 10, 2, "the time");
     EXPECT_EQ(check.Problem(), c.problem) << c.x;
     EXPECT_EQ(check.Ok(), *c.problem == '\0') << c.x;
   }

@@ -7,13 +7,12 @@
 #include <filesystem>
 
 #include "TestSupport.h"
-#include "ui_Application.h"
 #include "TextFile.h"
 #include "UAlfaForm.h"
 #include "UDMTevlora.h"
+#include "ui_Application.h"
 
 namespace {
-
 
 // Stands in for the main window's Input tab.
 class TFakeInputTab : public TInputTabFields {

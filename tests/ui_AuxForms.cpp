@@ -10,14 +10,13 @@
 #include <QTest>
 
 #include "TestSupport.h"
-#include "ui_Application.h"
 #include "UCommentForm.h"
 #include "UFinishForm.h"
 #include "UHelpForm.h"
 #include "UIntroPages.h"
+#include "ui_Application.h"
 
 namespace {
-
 
 class AuxForms : public ::testing::Test {
  protected:

@@ -212,7 +212,8 @@ TEST_F(RainFormInput, PredictionFieldChecks) {
       {form->InitRunEdit, "-0.5", "The initial runoff must be >= 0", "0", &d().InitRunoff, 0},
       {form->InitLevelEdit, "-2", "The initial level must be >= 0", "0", &d().InitLevel, 0},
       {form->InitLevelEdit, "", "The initial level is not a valid real", "0", &d().InitLevel, 0},
-      {form->A1coeffEdit, "missing", "The A1 coefficient is not a valid real", "0", &d().Values.AlphaA, 0},
+      {form->A1coeffEdit, "missing", "The A1 coefficient is not a valid real", "0",
+       &d().Values.AlphaA, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.edit->objectName().toStdString()) + " " + c.typed);
@@ -278,8 +279,10 @@ TEST_F(RainFormInput, PastedLineEnds) {
     form->StringGrid1SetEditText(0, 0, text);
     const vector<QString> first = Column(0);
     const vector<QString> third = Column(2);
-    EXPECT_EQ(vector<QString>(first.begin(), first.begin() + 4), (vector<QString>{"1", "4", "7", "0"}));
-    EXPECT_EQ(vector<QString>(third.begin(), third.begin() + 4), (vector<QString>{"3", "6", "9", "0"}));
+    EXPECT_EQ(vector<QString>(first.begin(), first.begin() + 4),
+              (vector<QString>{"1", "4", "7", "0"}));
+    EXPECT_EQ(vector<QString>(third.begin(), third.begin() + 4),
+              (vector<QString>{"3", "6", "9", "0"}));
   }
 }
 
@@ -301,9 +304,9 @@ TEST_F(RainFormInput, PasteDropsWhatIsNoNumberAndStartsAtTheCell) {
 TEST_F(RainFormInput, PastedTimeMustBeAnInteger) {
   dialogs.answers = {false};
   form->StringGrid1SetEditText(0, 0, "1.5\t2\t3\r\n");
-  EXPECT_EQ(dialogs.messages,
-            vector<std::string>{
-                "An insufficient number of data has been pasted more data are needed."});
+  EXPECT_EQ(
+      dialogs.messages,
+      vector<std::string>{"An insufficient number of data has been pasted more data are needed."});
   EXPECT_EQ(form->PageControl1->currentWidget(), form->InputTabSheet);
 
   // With a decimal comma the point is dropped: the time becomes 15.
@@ -319,9 +322,9 @@ TEST_F(RainFormInput, PastedTimeMustBeAnInteger) {
   // An empty rain cell fails the paste.
   dialogs.answers = {true};
   form->StringGrid1SetEditText(0, 0, "1\t\t3\r\n");
-  EXPECT_EQ(dialogs.messages,
-            vector<std::string>{
-                "An insufficient number of data has been pasted more data are needed."});
+  EXPECT_EQ(
+      dialogs.messages,
+      vector<std::string>{"An insufficient number of data has been pasted more data are needed."});
 }
 
 TEST_F(RainFormInput, PasteInsideTheCellEditorAndFromTheMenus) {

@@ -27,7 +27,9 @@ vector<string> FileLines(const string& path) {
   return lines;
 }
 
-bool Exists(const string& path) { return std::filesystem::exists(path); }
+bool Exists(const string& path) {
+  return std::filesystem::exists(path);
+}
 
 class RainFormRun : public RainFormTest {
  protected:
@@ -177,9 +179,9 @@ TEST_F(RainFormRun, AnalysisRunShowsItsResults) {
 
   const string results = directory.File("flood.out");
   ASSERT_FALSE(dialogs.messages.empty());
-  EXPECT_EQ(dialogs.messages.back(),
-            "The input is saved in " + saved +
-                " ; Calculations were done and the output is saved in  " + results);
+  EXPECT_EQ(dialogs.messages.back(), "The input is saved in " + saved +
+                                         " ; Calculations were done and the output is saved in  " +
+                                         results);
   ASSERT_TRUE(Exists(results));
   EXPECT_TRUE(Exists(directory.File("flood.dat")));
 
@@ -423,16 +425,16 @@ TEST_F(RainFormRun, UnreadableFieldsStopBeforeWriting) {
   TypePrediction(12);
   form->A1coeffEdit->setText("missing");
   SaveAs(directory.File("alpha.inp"));
-  EXPECT_EQ(dialogs.messages, vector<string>{"The A1 coefficient is not a valid real\n" +
-                                             string(kNotSaved)});
+  EXPECT_EQ(dialogs.messages,
+            vector<string>{"The A1 coefficient is not a valid real\n" + string(kNotSaved)});
   EXPECT_FALSE(Exists(directory.File("alpha.inp")));
 
   form->A1coeffEdit->setText("0.05");
   form->NrOfDataEdit->setText("twelve");
   dialogs.messages.clear();
   SaveAs(directory.File("count.inp"));
-  EXPECT_EQ(dialogs.messages, vector<string>{"The number of data is not a valid integer\n" +
-                                             string(kNotSaved)});
+  EXPECT_EQ(dialogs.messages,
+            vector<string>{"The number of data is not a valid integer\n" + string(kNotSaved)});
   EXPECT_FALSE(Exists(directory.File("count.inp")));
 
   // A reservoir field that its check rejects stops the save as it is shown.

@@ -55,9 +55,9 @@ TEST_F(RainFormStart, DialogDirectories) {
   EXPECT_EQ(form->OutputOpenDialog.InitialDir, start);
   EXPECT_EQ(form->GraphSaveDialog.Kind, TFileDialogKind::Save);
   form->SetDialogDirs("/some/where");
-  for (const TFileDialog* dialog : {&form->InputOpenDialog, &form->InputSaveDialog,
-                                    &form->OutputOpenDialog, &form->GraphOpenDialog,
-                                    &form->GraphSaveDialog}) {
+  for (const TFileDialog* dialog :
+       {&form->InputOpenDialog, &form->InputSaveDialog, &form->OutputOpenDialog,
+        &form->GraphOpenDialog, &form->GraphSaveDialog}) {
     EXPECT_EQ(dialog->InitialDir, "/some/where");
   }
   EXPECT_EQ(DialogNameFilter("Input files (*.inp)|*.inp"), "Input files (*.inp)");

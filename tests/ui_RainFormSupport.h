@@ -2,9 +2,9 @@
 // scripted answers to its messages and file dialogs, and a fresh session.
 #pragma once
 
-#include <QApplication>
+#include <gtest/gtest.h>
 
-#include "ui_Application.h"
+#include <QApplication>
 #include <QString>
 #include <deque>
 #include <filesystem>
@@ -13,13 +13,12 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "TestSupport.h"
 #include "UDMTevlora.h"
 #include "URainForm.h"
 #include "USession.h"
 #include "UWindowDialogs.h"
+#include "ui_Application.h"
 
 // Answers the file dialogs from a script (nullopt: the user cancels) and
 // remembers which dialogs ran with which settings.
@@ -39,7 +38,9 @@ class RainFormTest : public ::testing::Test {
   // directory; returns the copy's path.
   std::string CopyExample(const std::string& name, bool withPar = false);
   // Scripts the next file dialog.
-  void Choose(const std::string& fileName) { files.answers.push_back(QString::fromStdString(fileName)); }
+  void Choose(const std::string& fileName) {
+    files.answers.push_back(QString::fromStdString(fileName));
+  }
   void Cancel() { files.answers.push_back(std::nullopt); }
   // Opens an input file through the window's Open input.
   void OpenInput(const std::string& fileName);

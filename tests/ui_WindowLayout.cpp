@@ -120,12 +120,12 @@ TEST_F(WindowLayout, StatusTextsReadWhole) {
   const QFontMetrics metrics(bar->font());
   auto fits = [&](TStatusBar* status) {
     const QRect area = status->TextRect(status->width());
-    const QRect needed = metrics.boundingRect(QRect(0, 0, area.width(), 100000),
-                                              Qt::TextWordWrap, status->currentMessage());
+    const QRect needed = metrics.boundingRect(QRect(0, 0, area.width(), 100000), Qt::TextWordWrap,
+                                              status->currentMessage());
     return needed.width() <= area.width() && needed.height() <= status->height();
   };
-  for (QWidget* page : {form->IntroTabSheet, form->InputTabSheet, form->OutputTabSheet,
-                        form->GraphicsTabSheet}) {
+  for (QWidget* page :
+       {form->IntroTabSheet, form->InputTabSheet, form->OutputTabSheet, form->GraphicsTabSheet}) {
     ShowTab(page);
     EXPECT_TRUE(fits(bar)) << bar->currentMessage().toStdString();
   }
@@ -210,15 +210,15 @@ TEST_F(WindowLayout, CompanionsOpenOnTheWindowInsideTheScreen) {
     form->move(c.mainAt);
     c.open();
     Settle();
-    SCOPED_TRACE(c.window->objectName().toStdString() + " main at " +
-                 std::to_string(c.mainAt.x()) + "," + std::to_string(c.mainAt.y()));
+    SCOPED_TRACE(c.window->objectName().toStdString() + " main at " + std::to_string(c.mainAt.x()) +
+                 "," + std::to_string(c.mainAt.y()));
     EXPECT_TRUE(c.window->isVisible());
     EXPECT_TRUE(available.contains(c.window->frameGeometry()));
     const QRect inside = form->frameGeometry().intersected(available);
     if (c.window->width() < inside.width() && c.window->height() < inside.height()) {
-      EXPECT_LE((c.window->frameGeometry().center() - form->frameGeometry().center())
-                    .manhattanLength(),
-                2);
+      EXPECT_LE(
+          (c.window->frameGeometry().center() - form->frameGeometry().center()).manhattanLength(),
+          2);
     }
   }
 }
@@ -258,8 +258,8 @@ TEST_F(WindowLayout, TabLeavesTheGridAtItsEnds) {
   }
 
   // From the cell editor: the typed text is kept.
-  for (const Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(Qt::NoModifier),
-                                                Qt::KeyboardModifiers(Qt::ControlModifier)}) {
+  for (const Qt::KeyboardModifiers modifiers :
+       {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
     const int row = modifiers == Qt::NoModifier ? 14 : 3;
     at(row, 3);
     grid->editItem(grid->item(row, 3));
@@ -283,10 +283,9 @@ TEST_F(WindowLayout, TabLeavesTheGridAtItsEnds) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     reached.push_back(QApplication::focusWidget());
   }
-  for (QWidget* field : {static_cast<QWidget*>(form->InitRunEdit),
-                         static_cast<QWidget*>(form->PorosityEdit),
-                         static_cast<QWidget*>(form->B1valueEdit),
-                         static_cast<QWidget*>(form->AlfaButton)}) {
+  for (QWidget* field :
+       {static_cast<QWidget*>(form->InitRunEdit), static_cast<QWidget*>(form->PorosityEdit),
+        static_cast<QWidget*>(form->B1valueEdit), static_cast<QWidget*>(form->AlfaButton)}) {
     EXPECT_NE(std::find(reached.begin(), reached.end(), field), reached.end())
         << field->objectName().toStdString();
   }
@@ -297,8 +296,8 @@ TEST_F(WindowLayout, EveryButtonHasItsOwnMnemonic) {
                                 QKeySequence::mnemonic(form->EditMenu->title())};
   ASSERT_FALSE(menus[0].isEmpty());
   form->GraphicsTabSheet->findChild<QWidget*>("Panel1")->show();
-  for (QWidget* page : {form->IntroTabSheet, form->InputTabSheet, form->OutputTabSheet,
-                        form->GraphicsTabSheet}) {
+  for (QWidget* page :
+       {form->IntroTabSheet, form->InputTabSheet, form->OutputTabSheet, form->GraphicsTabSheet}) {
     ShowTab(page);
     if (page == form->InputTabSheet) form->AlfaButton->show();
     if (page == form->OutputTabSheet) form->ViewGraphButton->show();

@@ -12,8 +12,8 @@
 #include "FitMap.h"
 #include "FitMapDraw.h"
 #include "TextFile.h"
-#include "UGraphDraw.h"
 #include "UDMTevlora.h"
+#include "UGraphDraw.h"
 #include "URainRun.h"
 
 namespace {

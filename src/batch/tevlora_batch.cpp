@@ -82,12 +82,8 @@ struct TCommand {
 };
 
 const TCommand kCommands[] = {
-    {"run", BatchRun},
-    {"drain", BatchDrain},
-    {"graph", BatchGraph},
-    {"map", BatchMap},
-    {"import", BatchImport},
-    {"export", BatchExport},
+    {"run", BatchRun}, {"drain", BatchDrain},   {"graph", BatchGraph},
+    {"map", BatchMap}, {"import", BatchImport}, {"export", BatchExport},
 };
 }  // namespace
 

@@ -126,7 +126,8 @@ double FitMapScalePosition(const TFitMap& map, int column, int row) {
 std::string FitMapOptimumText(const TFitMap& map) {
   const auto text = [](double value, int decimals) { return Label(value, decimals).toStdString(); };
   return "optimum A = " + text(TrialAOf(map.Optimum.outer), 4) +
-         "  C = " + text(TrialCOf(map.Optimum.inner), 3) + "   R square = " + text(map.RSquare(), 3);
+         "  C = " + text(TrialCOf(map.Optimum.inner), 3) +
+         "   R square = " + text(map.RSquare(), 3);
 }
 
 std::string FitMapPenaltyText(int penalties) {

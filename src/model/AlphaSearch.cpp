@@ -69,8 +69,7 @@ bool BoxWalkApplies(const TSearchProblem& problem) {
   if (!(problem.firstRunoff >= 0) || !std::isfinite(problem.firstRunoff)) return false;
   for (int n = 2; n <= problem.count; ++n) {
     const double r = problem.recharge[n], dt = problem.timeStep[n], m = problem.measured[n];
-    if (!(r >= 0) || !(dt >= 0) || !std::isfinite(r) || !std::isfinite(dt) ||
-        !std::isfinite(m)) {
+    if (!(r >= 0) || !(dt >= 0) || !std::isfinite(r) || !std::isfinite(dt) || !std::isfinite(m)) {
       return false;
     }
   }
@@ -232,8 +231,8 @@ class TBoxSearch {
       // Survivors go on as points even where this walk reached the end: a
       // box's range is far wider than each trial's own, and as points most
       // of them drop out long before the end.
-      walking = WalkLanes(problem_, inverseStep_.data(), a, c, lanes, box.step, box.low,
-                          box.high, box.lowerSum, bound_.Get(), kRestartRecords);
+      walking = WalkLanes(problem_, inverseStep_.data(), a, c, lanes, box.step, box.low, box.high,
+                          box.lowerSum, bound_.Get(), kRestartRecords);
     }
     for (int l = 0; l < lanes; ++l) {
       if (!(walking & (1u << l))) continue;
@@ -275,7 +274,8 @@ class TBoxSearch {
       }
     }
     for (int t = 0; t < points_; ++t) {
-      if (survivors & (std::uint64_t{1} << t)) Confirm(pointA_[t], pointC_[t], pointIndex_[t], best);
+      if (survivors & (std::uint64_t{1} << t))
+        Confirm(pointA_[t], pointC_[t], pointIndex_[t], best);
     }
     points_ = 0;
   }
@@ -464,23 +464,22 @@ TSearchResult PrunedSearch(const TSearchProblem& problem, int threads,
   const TCandidate start = PreScan(problem);
   TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
   const auto work = WorkPieces([](int) { return 1; });
-  const TCandidate overall =
-      RunPieces(work, ThreadsToUse(threads), start, progress, [&]() {
-        return [&](const TWork& piece, TCandidate& best) {
-          for (int i = piece.i0; i <= piece.i1; ++i) {
-            for (int j = piece.j0; j <= piece.j1; ++j) {
-              // A trial is dropped once its partial sum passes the best sum
-              // so far: every term is at least 0.
-              const double limit = bound.Get();
-              const double sum = EvaluateTrial(problem, TrialAOf(i), TrialCOf(j), limit);
-              if (sum > limit) continue;
-              const TCandidate candidate{sum, i * kInnerTrials + (j - 1)};
-              if (candidate.Beats(best)) best = candidate;
-              bound.Offer(sum);
-            }
-          }
-        };
-      });
+  const TCandidate overall = RunPieces(work, ThreadsToUse(threads), start, progress, [&]() {
+    return [&](const TWork& piece, TCandidate& best) {
+      for (int i = piece.i0; i <= piece.i1; ++i) {
+        for (int j = piece.j0; j <= piece.j1; ++j) {
+          // A trial is dropped once its partial sum passes the best sum
+          // so far: every term is at least 0.
+          const double limit = bound.Get();
+          const double sum = EvaluateTrial(problem, TrialAOf(i), TrialCOf(j), limit);
+          if (sum > limit) continue;
+          const TCandidate candidate{sum, i * kInnerTrials + (j - 1)};
+          if (candidate.Beats(best)) best = candidate;
+          bound.Offer(sum);
+        }
+      }
+    };
+  });
   return ResultOf(overall);
 }
 
@@ -501,10 +500,10 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
     // Boxes split once their runoff range is wider than a few typical
     // residuals of the best trial so far.
     const double width = 4 * std::sqrt(bound.Get() / std::max(1, problem.count));
-    return [search = TBoxSearch(problem, bound, width)](
-               const TWork& piece, TCandidate& best) mutable {
-      search.Run(piece.i0, piece.i1, piece.j0, piece.j1, best);
-    };
+    return
+        [search = TBoxSearch(problem, bound, width)](const TWork& piece, TCandidate& best) mutable {
+          search.Run(piece.i0, piece.i1, piece.j0, piece.j1, best);
+        };
   });
   return ResultOf(overall);
 }

@@ -15,16 +15,20 @@ inline constexpr int kOuterTrials = 2001;  // i = 0 .. 2000
 inline constexpr int kInnerTrials = 2000;  // j = 1 .. 2000
 inline constexpr double kNoTrialYet = 1000000.0;
 
-inline double TrialAOf(int i) { return i * 0.0005; }
-inline double TrialCOf(int j) { return (j - 1000) * 0.001; }
+inline double TrialAOf(int i) {
+  return i * 0.0005;
+}
+inline double TrialCOf(int j) {
+  return (j - 1000) * 0.001;
+}
 
 // The records as the search sees them, counted from 1 like the run series.
 struct TSearchProblem {
-  int count = 0;                  // N
-  std::vector<double> timeStep;   // [n] = T(n) - T(n-1), n = 2 .. N
-  std::vector<double> recharge;   // [n]
-  std::vector<double> measured;   // [n]
-  double firstRunoff = 0;         // calculated runoff of record 1
+  int count = 0;                 // N
+  std::vector<double> timeStep;  // [n] = T(n) - T(n-1), n = 2 .. N
+  std::vector<double> recharge;  // [n]
+  std::vector<double> measured;  // [n]
+  double firstRunoff = 0;        // calculated runoff of record 1
 };
 
 struct TSearchResult {

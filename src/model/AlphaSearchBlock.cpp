@@ -67,8 +67,7 @@ double LeastSumOfBlock(const TSearchProblem& problem, double a0, double a1, doub
   int levels = 1;
   while ((1 << levels) <= cells) ++levels;
 
-  std::vector<double> rest(cells, 0.0), next0(cells + 1), next1(cells + 1), low(cells),
-      high(cells);
+  std::vector<double> rest(cells, 0.0), next0(cells + 1), next1(cells + 1), low(cells), high(cells);
   std::vector<int> firstCell(cells), lastCell(cells);
   // least[l][k]: the least of terms k .. k + 2^l - 1.
   std::vector<double> least(static_cast<size_t>(levels) * cells);
@@ -94,14 +93,15 @@ double LeastSumOfBlock(const TSearchProblem& problem, double a0, double a1, doub
       const double slack =
           kReachSlack * (edge[k + 1] + r + 1e-300) * (1 + dt * (spread + a1 * edge[k + 1]));
       low[k] = std::min(std::min(next0[k], next0[k + 1]), std::min(next1[k], next1[k + 1])) - slack;
-      high[k] = std::max(std::max(next0[k], next0[k + 1]), std::max(next1[k], next1[k + 1])) + slack;
+      high[k] =
+          std::max(std::max(next0[k], next0[k + 1]), std::max(next1[k], next1[k + 1])) + slack;
     }
     const auto raise = [&](double q, double value) {
       if (!(q >= 0 && q <= edge[cells])) return;
       // The cell of q and its neighbours, against rounding at an edge.
       const int k = cellBelow(q);
-      const double slack = kReachSlack * (edge[cells] + r + 1e-300) *
-                           (1 + dt * (spread + a1 * edge[cells]));
+      const double slack =
+          kReachSlack * (edge[cells] + r + 1e-300) * (1 + dt * (spread + a1 * edge[cells]));
       for (int j = std::max(0, k - 1); j <= std::min(cells - 1, k + 2); ++j) {
         high[j] = std::max(high[j], value + slack);
       }

@@ -58,8 +58,8 @@ inline void RunoffReach(double lo, double hi, double r, double dt, double invers
       newHigh = std::max(newHigh, NextRunoff(from, r, a0, c0, dt));
     }
   }
-  const double slack = kReachSlack * (hi + r + 1e-300) *
-                       (1 + dt * (1 + a1 * hi + std::fabs(c0) + std::fabs(c1)));
+  const double slack =
+      kReachSlack * (hi + r + 1e-300) * (1 + dt * (1 + a1 * hi + std::fabs(c0) + std::fabs(c1)));
   *low = std::max(0.0, newLow - slack);
   *high = newHigh + slack;
 }

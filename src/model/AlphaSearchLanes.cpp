@@ -43,20 +43,48 @@ using NM = bool;
 constexpr int kPart = 1;
 constexpr int kParts = kSearchLanes;
 #define LANES_FN [[gnu::always_inline]] inline
-LANES_FN N NSplat(double x) { return x; }
-LANES_FN N NLoad(const double* x) { return *x; }
-LANES_FN void NStore(double* x, N v) { *x = v; }
-LANES_FN N NAdd(N x, N y) { return x + y; }
-LANES_FN N NSub(N x, N y) { return x - y; }
-LANES_FN N NMul(N x, N y) { return x * y; }
-LANES_FN N NMulAdd(N x, N y, N z) { return x * y + z; }
-LANES_FN N NMin(N x, N y) { return y < x ? y : x; }
-LANES_FN N NMax(N x, N y) { return y > x ? y : x; }
-LANES_FN NM NLe(N x, N y) { return x <= y; }
-LANES_FN NM NLt(N x, N y) { return x < y; }
-LANES_FN NM NAnd(NM x, NM y) { return x && y; }
-LANES_FN N NSelect(NM m, N x, N y) { return m ? x : y; }
-LANES_FN unsigned NBits(NM m) { return m ? 1u : 0u; }
+LANES_FN N NSplat(double x) {
+  return x;
+}
+LANES_FN N NLoad(const double* x) {
+  return *x;
+}
+LANES_FN void NStore(double* x, N v) {
+  *x = v;
+}
+LANES_FN N NAdd(N x, N y) {
+  return x + y;
+}
+LANES_FN N NSub(N x, N y) {
+  return x - y;
+}
+LANES_FN N NMul(N x, N y) {
+  return x * y;
+}
+LANES_FN N NMulAdd(N x, N y, N z) {
+  return x * y + z;
+}
+LANES_FN N NMin(N x, N y) {
+  return y < x ? y : x;
+}
+LANES_FN N NMax(N x, N y) {
+  return y > x ? y : x;
+}
+LANES_FN NM NLe(N x, N y) {
+  return x <= y;
+}
+LANES_FN NM NLt(N x, N y) {
+  return x < y;
+}
+LANES_FN NM NAnd(NM x, NM y) {
+  return x && y;
+}
+LANES_FN N NSelect(NM m, N x, N y) {
+  return m ? x : y;
+}
+LANES_FN unsigned NBits(NM m) {
+  return m ? 1u : 0u;
+}
 LANES_FN N NScale(N p, N t, N magic) {
   const std::int64_t k = std::bit_cast<std::int64_t>(t) - std::bit_cast<std::int64_t>(magic);
   return std::bit_cast<double>(std::bit_cast<std::int64_t>(p) +
@@ -67,18 +95,42 @@ using FN = float;
 using FNM = bool;
 constexpr int kFPart = 1;
 constexpr int kFParts = kSearchLanes;
-LANES_FN FN FSplat(float x) { return x; }
-LANES_FN FN FLoad(const float* x) { return *x; }
-LANES_FN void FStore(float* x, FN v) { *x = v; }
-LANES_FN FN FAdd(FN x, FN y) { return x + y; }
-LANES_FN FN FSub(FN x, FN y) { return x - y; }
-LANES_FN FN FMul(FN x, FN y) { return x * y; }
-LANES_FN FN FMulAdd(FN x, FN y, FN z) { return x * y + z; }
-LANES_FN FN FMin(FN x, FN y) { return y < x ? y : x; }
-LANES_FN FN FMax(FN x, FN y) { return y > x ? y : x; }
-LANES_FN FNM FLe(FN x, FN y) { return x <= y; }
-LANES_FN FN FSelect(FNM m, FN x, FN y) { return m ? x : y; }
-LANES_FN unsigned FBits(FNM m) { return m ? 1u : 0u; }
+LANES_FN FN FSplat(float x) {
+  return x;
+}
+LANES_FN FN FLoad(const float* x) {
+  return *x;
+}
+LANES_FN void FStore(float* x, FN v) {
+  *x = v;
+}
+LANES_FN FN FAdd(FN x, FN y) {
+  return x + y;
+}
+LANES_FN FN FSub(FN x, FN y) {
+  return x - y;
+}
+LANES_FN FN FMul(FN x, FN y) {
+  return x * y;
+}
+LANES_FN FN FMulAdd(FN x, FN y, FN z) {
+  return x * y + z;
+}
+LANES_FN FN FMin(FN x, FN y) {
+  return y < x ? y : x;
+}
+LANES_FN FN FMax(FN x, FN y) {
+  return y > x ? y : x;
+}
+LANES_FN FNM FLe(FN x, FN y) {
+  return x <= y;
+}
+LANES_FN FN FSelect(FNM m, FN x, FN y) {
+  return m ? x : y;
+}
+LANES_FN unsigned FBits(FNM m) {
+  return m ? 1u : 0u;
+}
 LANES_FN FN FScale(FN p, FN t, FN magic) {
   const std::int32_t k = std::bit_cast<std::int32_t>(t) - std::bit_cast<std::int32_t>(magic);
   return std::bit_cast<float>(std::bit_cast<std::int32_t>(p) +
@@ -97,20 +149,48 @@ using NM = __m128d;
 constexpr int kPart = 2;
 constexpr int kParts = kSearchLanes / kPart;
 #define LANES_FN [[gnu::always_inline]] inline __attribute__((target("sse2")))
-LANES_FN N NSplat(double x) { return _mm_set1_pd(x); }
-LANES_FN N NLoad(const double* x) { return _mm_load_pd(x); }
-LANES_FN void NStore(double* x, N v) { _mm_store_pd(x, v); }
-LANES_FN N NAdd(N x, N y) { return _mm_add_pd(x, y); }
-LANES_FN N NSub(N x, N y) { return _mm_sub_pd(x, y); }
-LANES_FN N NMul(N x, N y) { return _mm_mul_pd(x, y); }
-LANES_FN N NMulAdd(N x, N y, N z) { return _mm_add_pd(_mm_mul_pd(x, y), z); }
-LANES_FN N NMin(N x, N y) { return _mm_min_pd(x, y); }
-LANES_FN N NMax(N x, N y) { return _mm_max_pd(x, y); }
-LANES_FN NM NLe(N x, N y) { return _mm_cmple_pd(x, y); }
-LANES_FN NM NLt(N x, N y) { return _mm_cmplt_pd(x, y); }
-LANES_FN NM NAnd(NM x, NM y) { return _mm_and_pd(x, y); }
-LANES_FN N NSelect(NM m, N x, N y) { return _mm_or_pd(_mm_and_pd(m, x), _mm_andnot_pd(m, y)); }
-LANES_FN unsigned NBits(NM m) { return static_cast<unsigned>(_mm_movemask_pd(m)); }
+LANES_FN N NSplat(double x) {
+  return _mm_set1_pd(x);
+}
+LANES_FN N NLoad(const double* x) {
+  return _mm_load_pd(x);
+}
+LANES_FN void NStore(double* x, N v) {
+  _mm_store_pd(x, v);
+}
+LANES_FN N NAdd(N x, N y) {
+  return _mm_add_pd(x, y);
+}
+LANES_FN N NSub(N x, N y) {
+  return _mm_sub_pd(x, y);
+}
+LANES_FN N NMul(N x, N y) {
+  return _mm_mul_pd(x, y);
+}
+LANES_FN N NMulAdd(N x, N y, N z) {
+  return _mm_add_pd(_mm_mul_pd(x, y), z);
+}
+LANES_FN N NMin(N x, N y) {
+  return _mm_min_pd(x, y);
+}
+LANES_FN N NMax(N x, N y) {
+  return _mm_max_pd(x, y);
+}
+LANES_FN NM NLe(N x, N y) {
+  return _mm_cmple_pd(x, y);
+}
+LANES_FN NM NLt(N x, N y) {
+  return _mm_cmplt_pd(x, y);
+}
+LANES_FN NM NAnd(NM x, NM y) {
+  return _mm_and_pd(x, y);
+}
+LANES_FN N NSelect(NM m, N x, N y) {
+  return _mm_or_pd(_mm_and_pd(m, x), _mm_andnot_pd(m, y));
+}
+LANES_FN unsigned NBits(NM m) {
+  return static_cast<unsigned>(_mm_movemask_pd(m));
+}
 LANES_FN N NScale(N p, N t, N magic) {
   const __m128i k = _mm_sub_epi64(_mm_castpd_si128(t), _mm_castpd_si128(magic));
   return _mm_castsi128_pd(_mm_add_epi64(_mm_castpd_si128(p), _mm_slli_epi64(k, 52)));
@@ -120,18 +200,42 @@ using FN = __m128;
 using FNM = __m128;
 constexpr int kFPart = 4;
 constexpr int kFParts = kSearchLanes / kFPart;
-LANES_FN FN FSplat(float x) { return _mm_set1_ps(x); }
-LANES_FN FN FLoad(const float* x) { return _mm_load_ps(x); }
-LANES_FN void FStore(float* x, FN v) { _mm_store_ps(x, v); }
-LANES_FN FN FAdd(FN x, FN y) { return _mm_add_ps(x, y); }
-LANES_FN FN FSub(FN x, FN y) { return _mm_sub_ps(x, y); }
-LANES_FN FN FMul(FN x, FN y) { return _mm_mul_ps(x, y); }
-LANES_FN FN FMulAdd(FN x, FN y, FN z) { return _mm_add_ps(_mm_mul_ps(x, y), z); }
-LANES_FN FN FMin(FN x, FN y) { return _mm_min_ps(x, y); }
-LANES_FN FN FMax(FN x, FN y) { return _mm_max_ps(x, y); }
-LANES_FN FNM FLe(FN x, FN y) { return _mm_cmple_ps(x, y); }
-LANES_FN FN FSelect(FNM m, FN x, FN y) { return _mm_or_ps(_mm_and_ps(m, x), _mm_andnot_ps(m, y)); }
-LANES_FN unsigned FBits(FNM m) { return static_cast<unsigned>(_mm_movemask_ps(m)); }
+LANES_FN FN FSplat(float x) {
+  return _mm_set1_ps(x);
+}
+LANES_FN FN FLoad(const float* x) {
+  return _mm_load_ps(x);
+}
+LANES_FN void FStore(float* x, FN v) {
+  _mm_store_ps(x, v);
+}
+LANES_FN FN FAdd(FN x, FN y) {
+  return _mm_add_ps(x, y);
+}
+LANES_FN FN FSub(FN x, FN y) {
+  return _mm_sub_ps(x, y);
+}
+LANES_FN FN FMul(FN x, FN y) {
+  return _mm_mul_ps(x, y);
+}
+LANES_FN FN FMulAdd(FN x, FN y, FN z) {
+  return _mm_add_ps(_mm_mul_ps(x, y), z);
+}
+LANES_FN FN FMin(FN x, FN y) {
+  return _mm_min_ps(x, y);
+}
+LANES_FN FN FMax(FN x, FN y) {
+  return _mm_max_ps(x, y);
+}
+LANES_FN FNM FLe(FN x, FN y) {
+  return _mm_cmple_ps(x, y);
+}
+LANES_FN FN FSelect(FNM m, FN x, FN y) {
+  return _mm_or_ps(_mm_and_ps(m, x), _mm_andnot_ps(m, y));
+}
+LANES_FN unsigned FBits(FNM m) {
+  return static_cast<unsigned>(_mm_movemask_ps(m));
+}
 LANES_FN FN FScale(FN p, FN t, FN magic) {
   const __m128i k = _mm_sub_epi32(_mm_castps_si128(t), _mm_castps_si128(magic));
   return _mm_castsi128_ps(_mm_add_epi32(_mm_castps_si128(p), _mm_slli_epi32(k, 23)));
@@ -147,20 +251,48 @@ using NM = __m256d;
 constexpr int kPart = 4;
 constexpr int kParts = kSearchLanes / kPart;
 #define LANES_FN [[gnu::always_inline]] inline __attribute__((target("avx2,fma")))
-LANES_FN N NSplat(double x) { return _mm256_set1_pd(x); }
-LANES_FN N NLoad(const double* x) { return _mm256_load_pd(x); }
-LANES_FN void NStore(double* x, N v) { _mm256_store_pd(x, v); }
-LANES_FN N NAdd(N x, N y) { return _mm256_add_pd(x, y); }
-LANES_FN N NSub(N x, N y) { return _mm256_sub_pd(x, y); }
-LANES_FN N NMul(N x, N y) { return _mm256_mul_pd(x, y); }
-LANES_FN N NMulAdd(N x, N y, N z) { return _mm256_fmadd_pd(x, y, z); }
-LANES_FN N NMin(N x, N y) { return _mm256_min_pd(x, y); }
-LANES_FN N NMax(N x, N y) { return _mm256_max_pd(x, y); }
-LANES_FN NM NLe(N x, N y) { return _mm256_cmp_pd(x, y, _CMP_LE_OQ); }
-LANES_FN NM NLt(N x, N y) { return _mm256_cmp_pd(x, y, _CMP_LT_OQ); }
-LANES_FN NM NAnd(NM x, NM y) { return _mm256_and_pd(x, y); }
-LANES_FN N NSelect(NM m, N x, N y) { return _mm256_blendv_pd(y, x, m); }
-LANES_FN unsigned NBits(NM m) { return static_cast<unsigned>(_mm256_movemask_pd(m)); }
+LANES_FN N NSplat(double x) {
+  return _mm256_set1_pd(x);
+}
+LANES_FN N NLoad(const double* x) {
+  return _mm256_load_pd(x);
+}
+LANES_FN void NStore(double* x, N v) {
+  _mm256_store_pd(x, v);
+}
+LANES_FN N NAdd(N x, N y) {
+  return _mm256_add_pd(x, y);
+}
+LANES_FN N NSub(N x, N y) {
+  return _mm256_sub_pd(x, y);
+}
+LANES_FN N NMul(N x, N y) {
+  return _mm256_mul_pd(x, y);
+}
+LANES_FN N NMulAdd(N x, N y, N z) {
+  return _mm256_fmadd_pd(x, y, z);
+}
+LANES_FN N NMin(N x, N y) {
+  return _mm256_min_pd(x, y);
+}
+LANES_FN N NMax(N x, N y) {
+  return _mm256_max_pd(x, y);
+}
+LANES_FN NM NLe(N x, N y) {
+  return _mm256_cmp_pd(x, y, _CMP_LE_OQ);
+}
+LANES_FN NM NLt(N x, N y) {
+  return _mm256_cmp_pd(x, y, _CMP_LT_OQ);
+}
+LANES_FN NM NAnd(NM x, NM y) {
+  return _mm256_and_pd(x, y);
+}
+LANES_FN N NSelect(NM m, N x, N y) {
+  return _mm256_blendv_pd(y, x, m);
+}
+LANES_FN unsigned NBits(NM m) {
+  return static_cast<unsigned>(_mm256_movemask_pd(m));
+}
 LANES_FN N NScale(N p, N t, N magic) {
   const __m256i k = _mm256_sub_epi64(_mm256_castpd_si256(t), _mm256_castpd_si256(magic));
   return _mm256_castsi256_pd(_mm256_add_epi64(_mm256_castpd_si256(p), _mm256_slli_epi64(k, 52)));
@@ -170,18 +302,42 @@ using FN = __m256;
 using FNM = __m256;
 constexpr int kFPart = 8;
 constexpr int kFParts = kSearchLanes / kFPart;
-LANES_FN FN FSplat(float x) { return _mm256_set1_ps(x); }
-LANES_FN FN FLoad(const float* x) { return _mm256_load_ps(x); }
-LANES_FN void FStore(float* x, FN v) { _mm256_store_ps(x, v); }
-LANES_FN FN FAdd(FN x, FN y) { return _mm256_add_ps(x, y); }
-LANES_FN FN FSub(FN x, FN y) { return _mm256_sub_ps(x, y); }
-LANES_FN FN FMul(FN x, FN y) { return _mm256_mul_ps(x, y); }
-LANES_FN FN FMulAdd(FN x, FN y, FN z) { return _mm256_fmadd_ps(x, y, z); }
-LANES_FN FN FMin(FN x, FN y) { return _mm256_min_ps(x, y); }
-LANES_FN FN FMax(FN x, FN y) { return _mm256_max_ps(x, y); }
-LANES_FN FNM FLe(FN x, FN y) { return _mm256_cmp_ps(x, y, _CMP_LE_OQ); }
-LANES_FN FN FSelect(FNM m, FN x, FN y) { return _mm256_blendv_ps(y, x, m); }
-LANES_FN unsigned FBits(FNM m) { return static_cast<unsigned>(_mm256_movemask_ps(m)); }
+LANES_FN FN FSplat(float x) {
+  return _mm256_set1_ps(x);
+}
+LANES_FN FN FLoad(const float* x) {
+  return _mm256_load_ps(x);
+}
+LANES_FN void FStore(float* x, FN v) {
+  _mm256_store_ps(x, v);
+}
+LANES_FN FN FAdd(FN x, FN y) {
+  return _mm256_add_ps(x, y);
+}
+LANES_FN FN FSub(FN x, FN y) {
+  return _mm256_sub_ps(x, y);
+}
+LANES_FN FN FMul(FN x, FN y) {
+  return _mm256_mul_ps(x, y);
+}
+LANES_FN FN FMulAdd(FN x, FN y, FN z) {
+  return _mm256_fmadd_ps(x, y, z);
+}
+LANES_FN FN FMin(FN x, FN y) {
+  return _mm256_min_ps(x, y);
+}
+LANES_FN FN FMax(FN x, FN y) {
+  return _mm256_max_ps(x, y);
+}
+LANES_FN FNM FLe(FN x, FN y) {
+  return _mm256_cmp_ps(x, y, _CMP_LE_OQ);
+}
+LANES_FN FN FSelect(FNM m, FN x, FN y) {
+  return _mm256_blendv_ps(y, x, m);
+}
+LANES_FN unsigned FBits(FNM m) {
+  return static_cast<unsigned>(_mm256_movemask_ps(m));
+}
 LANES_FN FN FScale(FN p, FN t, FN magic) {
   const __m256i k = _mm256_sub_epi32(_mm256_castps_si256(t), _mm256_castps_si256(magic));
   return _mm256_castsi256_ps(_mm256_add_epi32(_mm256_castps_si256(p), _mm256_slli_epi32(k, 23)));
@@ -197,25 +353,54 @@ using NM = __mmask8;
 constexpr int kPart = 8;
 constexpr int kParts = kSearchLanes / kPart;
 #define LANES_FN [[gnu::always_inline]] inline __attribute__((target("avx512f")))
-LANES_FN N NSplat(double x) { return _mm512_set1_pd(x); }
-LANES_FN N NLoad(const double* x) { return _mm512_load_pd(x); }
-LANES_FN void NStore(double* x, N v) { _mm512_store_pd(x, v); }
-LANES_FN N NAdd(N x, N y) { return _mm512_add_pd(x, y); }
-LANES_FN N NSub(N x, N y) { return _mm512_sub_pd(x, y); }
-LANES_FN N NMul(N x, N y) { return _mm512_mul_pd(x, y); }
-LANES_FN N NMulAdd(N x, N y, N z) { return _mm512_fmadd_pd(x, y, z); }
+LANES_FN N NSplat(double x) {
+  return _mm512_set1_pd(x);
+}
+LANES_FN N NLoad(const double* x) {
+  return _mm512_load_pd(x);
+}
+LANES_FN void NStore(double* x, N v) {
+  _mm512_store_pd(x, v);
+}
+LANES_FN N NAdd(N x, N y) {
+  return _mm512_add_pd(x, y);
+}
+LANES_FN N NSub(N x, N y) {
+  return _mm512_sub_pd(x, y);
+}
+LANES_FN N NMul(N x, N y) {
+  return _mm512_mul_pd(x, y);
+}
+LANES_FN N NMulAdd(N x, N y, N z) {
+  return _mm512_fmadd_pd(x, y, z);
+}
 // The masked forms with every lane set: the plain ones start from an
 // undefined vector, which some compilers warn about.
-LANES_FN N NMin(N x, N y) { return _mm512_mask_min_pd(x, 0xFF, x, y); }
-LANES_FN N NMax(N x, N y) { return _mm512_mask_max_pd(x, 0xFF, x, y); }
-LANES_FN NM NLe(N x, N y) { return _mm512_cmp_pd_mask(x, y, _CMP_LE_OQ); }
-LANES_FN NM NLt(N x, N y) { return _mm512_cmp_pd_mask(x, y, _CMP_LT_OQ); }
-LANES_FN NM NAnd(NM x, NM y) { return static_cast<NM>(x & y); }
-LANES_FN N NSelect(NM m, N x, N y) { return _mm512_mask_blend_pd(m, y, x); }
-LANES_FN unsigned NBits(NM m) { return m; }
+LANES_FN N NMin(N x, N y) {
+  return _mm512_mask_min_pd(x, 0xFF, x, y);
+}
+LANES_FN N NMax(N x, N y) {
+  return _mm512_mask_max_pd(x, 0xFF, x, y);
+}
+LANES_FN NM NLe(N x, N y) {
+  return _mm512_cmp_pd_mask(x, y, _CMP_LE_OQ);
+}
+LANES_FN NM NLt(N x, N y) {
+  return _mm512_cmp_pd_mask(x, y, _CMP_LT_OQ);
+}
+LANES_FN NM NAnd(NM x, NM y) {
+  return static_cast<NM>(x & y);
+}
+LANES_FN N NSelect(NM m, N x, N y) {
+  return _mm512_mask_blend_pd(m, y, x);
+}
+LANES_FN unsigned NBits(NM m) {
+  return m;
+}
 LANES_FN N NScale(N p, N t, N magic) {
   const __m512i k = _mm512_sub_epi64(_mm512_castpd_si512(t), _mm512_castpd_si512(magic));
-  return _mm512_castsi512_pd(_mm512_add_epi64(_mm512_castpd_si512(p), _mm512_mask_slli_epi64(k, 0xFF, k, 52)));
+  return _mm512_castsi512_pd(
+      _mm512_add_epi64(_mm512_castpd_si512(p), _mm512_mask_slli_epi64(k, 0xFF, k, 52)));
 }
 #include "AlphaSearchLanesKernel.h"
 #undef LANES_FN
@@ -225,21 +410,20 @@ LANES_FN N NScale(N p, N t, N magic) {
 
 // The entry points of each width: the only functions that are not inlined,
 // each built for its own instruction set.
-#define TEVLORA_LANES_ENTRIES(space, target)                                                     \
-  target void Exp##space(const double* x, double* result) {                                      \
-    space::Store(result, space::ExpPack(space::Load(x)));                                        \
-  }                                                                                              \
-  target unsigned Walk##space(const TSearchProblem& problem, const double* inverseStep,          \
-                              const double* a, const double* c, int lanes, int step, double low, \
-                              double high, double lowerSum, double bound, int records,           \
-                              bool* finished) {                                                  \
-    return space::WalkPack(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,  \
-                           records, finished);                                                   \
-  }                                                                                              \
-  target std::uint64_t Points##space(const TSearchProblem& problem, const double* inverseStep,   \
-                                     const double* a, const double* c, int count,                \
-                                     double bound) {                                             \
-    return space::WalkPointPacks(problem, inverseStep, a, c, count, bound);                      \
+#define TEVLORA_LANES_ENTRIES(space, target)                                                      \
+  target void Exp##space(const double* x, double* result) {                                       \
+    space::Store(result, space::ExpPack(space::Load(x)));                                         \
+  }                                                                                               \
+  target unsigned Walk##space(const TSearchProblem& problem, const double* inverseStep,           \
+                              const double* a, const double* c, int lanes, int step, double low,  \
+                              double high, double lowerSum, double bound, int records,            \
+                              bool* finished) {                                                   \
+    return space::WalkPack(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,   \
+                           records, finished);                                                    \
+  }                                                                                               \
+  target std::uint64_t Points##space(const TSearchProblem& problem, const double* inverseStep,    \
+                                     const double* a, const double* c, int count, double bound) { \
+    return space::WalkPointPacks(problem, inverseStep, a, c, count, bound);                       \
   }
 
 TEVLORA_LANES_ENTRIES(plain, )
@@ -252,13 +436,13 @@ TEVLORA_LANES_ENTRIES(avx512, __attribute__((target("avx512f"))))
 
 // The single-precision point walks and exponentials. AVX-512 takes the AVX2
 // one: eight floats fill an AVX2 vector.
-#define TEVLORA_FLOAT_ENTRIES(space, target)                                                   \
-  target void ExpF##space(const float* x, float* result) {                                     \
-    space::StoreF(result, space::ExpPackF(space::LoadF(x)));                                    \
-  }                                                                                            \
-  target std::uint64_t PointsF##space(const TSearchProblem& problem, const double* a,          \
-                                      const double* c, int count, double bound) {              \
-    return space::WalkPointPacksF(problem, a, c, count, bound);                                \
+#define TEVLORA_FLOAT_ENTRIES(space, target)                                          \
+  target void ExpF##space(const float* x, float* result) {                            \
+    space::StoreF(result, space::ExpPackF(space::LoadF(x)));                          \
+  }                                                                                   \
+  target std::uint64_t PointsF##space(const TSearchProblem& problem, const double* a, \
+                                      const double* c, int count, double bound) {     \
+    return space::WalkPointPacksF(problem, a, c, count, bound);                       \
   }
 
 TEVLORA_FLOAT_ENTRIES(plain, )
@@ -280,8 +464,8 @@ TSearchPath WidestPath() {
 TSearchPath StartPath() {
   const char* named = std::getenv("TEVLORA_SEARCH_PATH");
   if (named) {
-    for (TSearchPath path : {TSearchPath::Plain, TSearchPath::Sse2, TSearchPath::Avx2,
-                             TSearchPath::Avx512}) {
+    for (TSearchPath path :
+         {TSearchPath::Plain, TSearchPath::Sse2, TSearchPath::Avx2, TSearchPath::Avx512}) {
       if (std::strcmp(named, SearchPathName(path)) == 0 && SearchPathAvailable(path)) return path;
     }
   }
@@ -297,10 +481,14 @@ std::atomic<int>& ChosenPath() {
 
 const char* SearchPathName(TSearchPath path) {
   switch (path) {
-    case TSearchPath::Avx512: return "avx512";
-    case TSearchPath::Avx2: return "avx2";
-    case TSearchPath::Sse2: return "sse2";
-    case TSearchPath::Plain: break;
+    case TSearchPath::Avx512:
+      return "avx512";
+    case TSearchPath::Avx2:
+      return "avx2";
+    case TSearchPath::Sse2:
+      return "sse2";
+    case TSearchPath::Plain:
+      break;
   }
   return "plain";
 }
@@ -308,21 +496,27 @@ const char* SearchPathName(TSearchPath path) {
 bool SearchPathAvailable(TSearchPath path) {
   switch (path) {
 #ifdef TEVLORA_X86_LANES
-    case TSearchPath::Avx512: return __builtin_cpu_supports("avx512f");
+    case TSearchPath::Avx512:
+      return __builtin_cpu_supports("avx512f");
     case TSearchPath::Avx2:
       return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    case TSearchPath::Sse2: return __builtin_cpu_supports("sse2");
+    case TSearchPath::Sse2:
+      return __builtin_cpu_supports("sse2");
 #else
     case TSearchPath::Avx512:
     case TSearchPath::Avx2:
-    case TSearchPath::Sse2: return false;
+    case TSearchPath::Sse2:
+      return false;
 #endif
-    case TSearchPath::Plain: break;
+    case TSearchPath::Plain:
+      break;
   }
   return true;
 }
 
-TSearchPath ActiveSearchPath() { return static_cast<TSearchPath>(ChosenPath().load()); }
+TSearchPath ActiveSearchPath() {
+  return static_cast<TSearchPath>(ChosenPath().load());
+}
 
 bool UseSearchPath(TSearchPath path) {
   if (!SearchPathAvailable(path)) return false;
@@ -335,18 +529,26 @@ void ExpLanes(const double* x, double* result) {
   std::memcpy(in, x, sizeof in);
   switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
-    case TSearchPath::Avx512: Expavx512(in, out); break;
-    case TSearchPath::Avx2: Expavx2(in, out); break;
-    case TSearchPath::Sse2: Expsse2(in, out); break;
+    case TSearchPath::Avx512:
+      Expavx512(in, out);
+      break;
+    case TSearchPath::Avx2:
+      Expavx2(in, out);
+      break;
+    case TSearchPath::Sse2:
+      Expsse2(in, out);
+      break;
 #endif
-    default: Expplain(in, out); break;
+    default:
+      Expplain(in, out);
+      break;
   }
   std::memcpy(result, out, sizeof out);
 }
 
 unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, const double* a,
-                   const double* c, int lanes, int step, double low, double high,
-                   double lowerSum, double bound, int records, bool* finished) {
+                   const double* c, int lanes, int step, double low, double high, double lowerSum,
+                   double bound, int records, bool* finished) {
   bool done = true;
   unsigned survivors;
   switch (ActiveSearchPath()) {
@@ -390,10 +592,16 @@ void ExpLanesSingle(const float* x, float* result) {
   switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
     case TSearchPath::Avx512:
-    case TSearchPath::Avx2: ExpFavx2(in, out); break;
-    case TSearchPath::Sse2: ExpFsse2(in, out); break;
+    case TSearchPath::Avx2:
+      ExpFavx2(in, out);
+      break;
+    case TSearchPath::Sse2:
+      ExpFsse2(in, out);
+      break;
 #endif
-    default: ExpFplain(in, out); break;
+    default:
+      ExpFplain(in, out);
+      break;
   }
   std::memcpy(result, out, sizeof out);
 }
@@ -405,19 +613,26 @@ std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inver
     switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
       case TSearchPath::Avx512:
-      case TSearchPath::Avx2: return PointsFavx2(problem, a, c, count, bound);
-      case TSearchPath::Sse2: return PointsFsse2(problem, a, c, count, bound);
+      case TSearchPath::Avx2:
+        return PointsFavx2(problem, a, c, count, bound);
+      case TSearchPath::Sse2:
+        return PointsFsse2(problem, a, c, count, bound);
 #endif
-      default: return PointsFplain(problem, a, c, count, bound);
+      default:
+        return PointsFplain(problem, a, c, count, bound);
     }
   }
   switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
-    case TSearchPath::Avx512: return Pointsavx512(problem, inverseStep, a, c, count, bound);
-    case TSearchPath::Avx2: return Pointsavx2(problem, inverseStep, a, c, count, bound);
-    case TSearchPath::Sse2: return Pointssse2(problem, inverseStep, a, c, count, bound);
+    case TSearchPath::Avx512:
+      return Pointsavx512(problem, inverseStep, a, c, count, bound);
+    case TSearchPath::Avx2:
+      return Pointsavx2(problem, inverseStep, a, c, count, bound);
+    case TSearchPath::Sse2:
+      return Pointssse2(problem, inverseStep, a, c, count, bound);
 #endif
-    default: break;
+    default:
+      break;
   }
   return Pointsplain(problem, inverseStep, a, c, count, bound);
 }

@@ -44,8 +44,8 @@ void ExpLanes(const double* x, double* result);
 // whether the lanes returned reached the last record (or none is left).
 // Requires recharge >= 0 and low >= 0: the runoff then never goes below 0.
 unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, const double* a,
-                   const double* c, int lanes, int step, double low, double high,
-                   double lowerSum, double bound, int records = 0, bool* finished = nullptr);
+                   const double* c, int lanes, int step, double low, double high, double lowerSum,
+                   double bound, int records = 0, bool* finished = nullptr);
 
 // Walks the trials (a[t], c[t]), t < count <= kPointTrials, from record 1,
 // each from the first runoff, as long as a lower bound of their sums stays

@@ -32,11 +32,11 @@ LANES_FN V Load(const double* x) {
 LANES_FN void Store(double* x, V v) {
   for (int k = 0; k < kParts; ++k) NStore(x + k * kPart, v.p[k]);
 }
-#define TEVLORA_LANES_BINARY(result, name, op, native)    \
-  LANES_FN result name(V x, V y) {                        \
-    result v;                                             \
+#define TEVLORA_LANES_BINARY(result, name, op, native)                \
+  LANES_FN result name(V x, V y) {                                    \
+    result v;                                                         \
     for (int k = 0; k < kParts; ++k) v.p[k] = native(x.p[k], y.p[k]); \
-    return v;                                             \
+    return v;                                                         \
   }
 TEVLORA_LANES_BINARY(V, operator+, +, NAdd)
 TEVLORA_LANES_BINARY(V, operator-, -, NSub)
@@ -147,8 +147,8 @@ LANES_FN void StartPack(Pack& pack, const double* a, const double* c, int lanes,
 // value is at an end and its greatest at the peak clamped into the range
 // (two or three exponentials). Ranges that started as points stay points up
 // to rounding, and `pointLike` walks them with one exponential.
-LANES_FN void StepPack(Pack& pack, const TSearchProblem& problem, const double* inverseStep,
-                       int n, bool pointLike, V limit) {
+LANES_FN void StepPack(Pack& pack, const TSearchProblem& problem, const double* inverseStep, int n,
+                       bool pointLike, V limit) {
   const V r = Splat(problem.recharge[n]);
   const V dt = Splat(problem.timeStep[n]);
   const V m = Splat(problem.measured[n]);
@@ -205,10 +205,9 @@ LANES_FN void StepPack(Pack& pack, const TSearchProblem& problem, const double* 
   // Rounding room, in proportion to the size of the values involved (all
   // of them at least 0 here).
   const V scale = hi + r;
-  const V slack =
-      MulAdd(Splat(kRelativeSlackLanes) * scale,
-             MulAdd(dt, Splat(1.0) + MulAdd(va, hi, cSize), Splat(1.0)),
-             MulAdd(Splat(kLaneExpError), scale, Splat(1e-300)));
+  const V slack = MulAdd(Splat(kRelativeSlackLanes) * scale,
+                         MulAdd(dt, Splat(1.0) + MulAdd(va, hi, cSize), Splat(1.0)),
+                         MulAdd(Splat(kLaneExpError), scale, Splat(1e-300)));
   pack.lo = Max(newLow - slack, Splat(0.0));
   pack.hi = newHigh + slack;
   const V distance = Max(Max(pack.lo - m, m - pack.hi), Splat(0.0));
@@ -238,8 +237,7 @@ LANES_FN unsigned WalkPack(const TSearchProblem& problem, const double* inverseS
 // several packs at a time so that their exponentials overlap. Returns the
 // trials that may still win at the end, as bits.
 LANES_FN std::uint64_t WalkPointPacks(const TSearchProblem& problem, const double* inverseStep,
-                                      const double* a, const double* c, int count,
-                                      double bound) {
+                                      const double* a, const double* c, int count, double bound) {
   constexpr int kMostPacks = kPointTrials / kSearchLanes;
   Pack packs[kMostPacks];
   int live = 0;

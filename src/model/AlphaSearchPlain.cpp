@@ -18,7 +18,9 @@ namespace {
 
 constexpr double kPenalty = 100000.0;
 
-inline double Term(double d) { return std::fabs(d) < 1000 ? d * d : kPenalty; }
+inline double Term(double d) {
+  return std::fabs(d) < 1000 ? d * d : kPenalty;
+}
 
 }  // namespace
 

@@ -43,11 +43,11 @@ LANES_FN VF LoadF(const float* x) {
 LANES_FN void StoreF(float* x, VF v) {
   for (int k = 0; k < kFParts; ++k) FStore(x + k * kFPart, v.p[k]);
 }
-#define TEVLORA_FLOAT_BINARY(result, name, native)                      \
-  LANES_FN result name(VF x, VF y) {                                    \
-    result v;                                                           \
-    for (int k = 0; k < kFParts; ++k) v.p[k] = native(x.p[k], y.p[k]);  \
-    return v;                                                           \
+#define TEVLORA_FLOAT_BINARY(result, name, native)                     \
+  LANES_FN result name(VF x, VF y) {                                   \
+    result v;                                                          \
+    for (int k = 0; k < kFParts; ++k) v.p[k] = native(x.p[k], y.p[k]); \
+    return v;                                                          \
   }
 TEVLORA_FLOAT_BINARY(VF, operator+, FAdd)
 TEVLORA_FLOAT_BINARY(VF, operator-, FSub)
@@ -114,8 +114,7 @@ LANES_FN void StartPackF(PackF& pack, const double* a, const double* c, int lane
     lc[l] = static_cast<float>(c[from]);
     lcSize[l] = static_cast<float>(std::fabs(c[from]));
     // Up to q = -c / a alpha is 0 and the runoff is kept.
-    const double clampEnd =
-        c[from] < 0 ? (a[from] > 0 ? -c[from] / a[from] : kFloatHuge) : 0.0;
+    const double clampEnd = c[from] < 0 ? (a[from] > 0 ? -c[from] / a[from] : kFloatHuge) : 0.0;
     lclampEnd[l] = static_cast<float>(std::min(clampEnd, kFloatHuge));
   }
   pack.a = LoadF(la);
@@ -144,10 +143,9 @@ LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize,
   const VF gLow = one - (hi - r) * rise, gHigh = one - (lo - r) * rise;
   const VF atLow = MulAdd(lo - r, f, r);
   const VF scale = hi + r;
-  const VF slack = MulAdd(scale,
-                          MulAdd(dt * MulAdd(va, hi, pack.cSize), SplatF(kFloatAlphaSlack),
-                                 SplatF(kFloatSlack)),
-                          SplatF(kFloatTiny));
+  const VF slack = MulAdd(
+      scale, MulAdd(dt * MulAdd(va, hi, pack.cSize), SplatF(kFloatAlphaSlack), SplatF(kFloatSlack)),
+      SplatF(kFloatTiny));
   // Computed ends get the rounding room; ends that are kept or bounded as
   // they stand move by a unit or two in the last place only. Where alpha is
   // near 0 the ranges hardly contract, and room added to a kept end every
@@ -162,10 +160,10 @@ LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize,
     const VF upper = hi - q0;
     const VF fLow0 = Max(one - rise * upper, zero);
     const VF gLow0 = one - (hi - r) * rise, gHigh0 = one - (q0 - r) * rise;
-    const VF low0 = Min(lo * SplatF(kFloatDown),
-                        q0 + Min(Min(fLow0 * gLow0, gLow0) * upper, zero) - slack);
-    const VF high0 = Max(q0 * SplatF(kFloatUp),
-                         q0 + Max(Max(fLow0 * gHigh0, gHigh0) * upper, zero) + slack);
+    const VF low0 =
+        Min(lo * SplatF(kFloatDown), q0 + Min(Min(fLow0 * gLow0, gLow0) * upper, zero) - slack);
+    const VF high0 =
+        Max(q0 * SplatF(kFloatUp), q0 + Max(Max(fLow0 * gHigh0, gHigh0) * upper, zero) + slack);
     newLow = Select(rising, low0, newLow);
     newHigh = Select(rising, high0, newHigh);
   }
@@ -176,10 +174,10 @@ LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize,
   pack.hi = newHigh;
   // The distance to the measured runoff less its rounding, and no more than
   // the root of the penalty.
-  const VF distance = Min(Max(Max(pack.lo - m, m - pack.hi) -
-                                  SplatF(kFloatMeasuredSlack) * (SplatF(mSize) + pack.hi),
-                              zero),
-                          SplatF(kFloatPenaltyRoot));
+  const VF distance = Min(
+      Max(Max(pack.lo - m, m - pack.hi) - SplatF(kFloatMeasuredSlack) * (SplatF(mSize) + pack.hi),
+          zero),
+      SplatF(kFloatPenaltyRoot));
   pack.sum = MulAdd(distance, distance, pack.sum);
   pack.alive &= Bits(pack.sum * sumShare <= limit);
 }

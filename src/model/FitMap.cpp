@@ -225,9 +225,8 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
   // The zoomed map: how far the region reaches on a coarse map decides the
   // first window, so that the whole region shows with room around it.
   const auto part = [&progress](double from, double share) {
-    return progress ? TFitMapProgress([progress, from, share](double done) {
-      progress(from + share * done);
-    })
+    return progress ? TFitMapProgress(
+                          [progress, from, share](double done) { progress(from + share * done); })
                     : nullptr;
   };
   TFitMap coarse = map;
@@ -244,9 +243,9 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
     }
   }
   const auto half = [](int reach) { return std::max(reach + reach / 4, kZoomLeast); };
-  TWindow window{std::max(0, centreI - half(reachI)),
-                 std::min(kOuterTrials - 1, centreI + half(reachI)),
-                 std::max(1, centreJ - half(reachJ)), std::min(kInnerTrials, centreJ + half(reachJ))};
+  TWindow window{
+      std::max(0, centreI - half(reachI)), std::min(kOuterTrials - 1, centreI + half(reachI)),
+      std::max(1, centreJ - half(reachJ)), std::min(kInnerTrials, centreJ + half(reachJ))};
   map.Step = 1;
   map.Zoomed = true;
   std::vector<double> sums =
@@ -324,8 +323,9 @@ std::string FitMapNote(const TFitMap& map) {
   std::string note =
       "Residuals at the optimum: lag-1 autocorrelation " + Trim(FormatFixed(map.Lag1, 1, 2)) + ".";
   if (map.Threshold > 0) {
-    note += " The region assumes independent errors; positively correlated residuals make it too "
-            "small.";
+    note +=
+        " The region assumes independent errors; positively correlated residuals make it too "
+        "small.";
   }
   return note;
 }

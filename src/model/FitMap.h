@@ -37,8 +37,8 @@ struct TFitMap {
   double ResidualSum = 0;
   int Penalties = 0;
   double Lag1 = std::numeric_limits<double>::quiet_NaN();
-  double Threshold = 0;       // sums up to this are in the region; 0: no region
-  double SearchSeconds = 0;   // time the search for the optimum took
+  double Threshold = 0;      // sums up to this are in the region; 0: no region
+  double SearchSeconds = 0;  // time the search for the optimum took
 
   int Columns() const { return static_cast<int>(Outer.size()); }
   int Rows() const { return static_cast<int>(Inner.size()); }

@@ -43,7 +43,8 @@ TSearchProblem GeneratedSearchProblem(int count, unsigned seed, TGeneratedKind k
     q = q * f + recharge * (1 - f);
     double measured = q * (1 + 0.15 * (uniform(random) - 0.5)) + 0.01 * uniform(random);
     if (kind == TGeneratedKind::Flat) measured = problem.measured[1] + 0.0004 * uniform(random);
-    if (kind == TGeneratedKind::Penalties && uniform(random) < 0.01) measured = 1500 + 500 * uniform(random);
+    if (kind == TGeneratedKind::Penalties && uniform(random) < 0.01)
+      measured = 1500 + 500 * uniform(random);
     problem.measured[n] = std::max(0.001, measured);
   }
   problem.firstRunoff = problem.measured[1];

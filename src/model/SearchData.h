@@ -7,10 +7,10 @@
 #include "AlphaSearch.h"
 
 enum class TGeneratedKind {
-  Catchment,   // storms on a catchment, runoff from a known alpha function plus noise
-  Penalties,   // some measured values far off, so that trials hit the penalty
-  Flat,        // runoff that hardly moves: many trials with alpha clamped at 0
-  ZeroSteps,   // repeated times (steps of 0) among the records
+  Catchment,  // storms on a catchment, runoff from a known alpha function plus noise
+  Penalties,  // some measured values far off, so that trials hit the penalty
+  Flat,       // runoff that hardly moves: many trials with alpha clamped at 0
+  ZeroSteps,  // repeated times (steps of 0) among the records
 };
 
 TSearchProblem GeneratedSearchProblem(int count, unsigned seed,

@@ -1330,7 +1330,8 @@ std::string ResultsTableCsv(const std::string& resultsText, std::string& message
                                      [](const std::string& token) { return ParseReal(token); });
     if (tokens.size() != 7 || !numbers) {
       message = "Line " + std::to_string(i + 1) +
-                " of the results file is not a record of seven numbers: \"" + ShownValue(line) + "\"";
+                " of the results file is not a record of seven numbers: \"" + ShownValue(line) +
+                "\"";
       return {};
     }
     std::string row;

@@ -1,5 +1,9 @@
 #include "TextFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -12,10 +16,6 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 thread_local int lastReadError = 0;
@@ -284,14 +284,20 @@ std::string ChangeFileExt(const std::string& path, const std::string& extension)
 // TTextReader
 
 namespace {
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 }  // namespace
 
 TTextReader::TTextReader(std::string text, std::string name)
     : text_(std::move(text)), name_(std::move(name)) {}
 
-bool TTextReader::Eoln() const { return Eof() || IsLineEnd(text_[position_]); }
+bool TTextReader::Eoln() const {
+  return Eof() || IsLineEnd(text_[position_]);
+}
 
 bool TTextReader::SeekEof() {
   while (!Eof() && (IsBlank(text_[position_]) || IsLineEnd(text_[position_]))) ++position_;
@@ -402,9 +408,8 @@ std::string PadLeft(std::string text, int width) {
 // scientific notation with `decimals` digits after the point.
 void Scientific(double x, int decimals, std::string& mantissa, int& exponent) {
   char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, std::fabs(x), std::chars_format::scientific,
-                    decimals);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(x),
+                                    std::chars_format::scientific, decimals);
   const std::string text(buffer, result.ptr);
   const auto e = text.find('e');
   mantissa = text.substr(0, e);
@@ -423,7 +428,10 @@ std::string ExponentDigits(int exponent, int minimumDigits) {
 namespace {
 void RequireFinite(double x) {
   if (!std::isfinite(x)) {
-    throw TIOError(std::string("The value ") + (std::isnan(x) ? "NaN" : x < 0 ? "-inf" : "inf") +
+    throw TIOError(std::string("The value ") +
+                   (std::isnan(x) ? "NaN"
+                    : x < 0       ? "-inf"
+                                  : "inf") +
                    " cannot be written to a file");
   }
 }
@@ -532,13 +540,12 @@ std::string TValueCheck::Fixed(double x, int width, int decimals, const char* wh
   return Checked(x, width, decimals, false, what, 0);
 }
 
-std::string TValueCheck::Column(double x, int width, int decimals, const char* what,
-                                int record) {
+std::string TValueCheck::Column(double x, int width, int decimals, const char* what, int record) {
   return Checked(x, width, decimals, true, what, record);
 }
 
-std::string TValueCheck::Checked(double x, int width, int decimals, bool column,
-                                 const char* what, int record) {
+std::string TValueCheck::Checked(double x, int width, int decimals, bool column, const char* what,
+                                 int record) {
   std::string text;
   const char* fault = nullptr;
   if (!std::isfinite(x)) {

@@ -135,7 +135,9 @@ std::string FormatInputExponent(double x, int width);
 // "%10.5e" of the alpha coefficients: 0.0123 -> "1.2300E-002".
 std::string FormatAlphaCoefficient(double x);
 // "%6.2f".
-inline std::string Format6_2(double x) { return FormatFixed(x, 6, 2); }
+inline std::string Format6_2(double x) {
+  return FormatFixed(x, 6, 2);
+}
 // Shortest decimal text of fields and grid cells: general format, up to 15
 // significant digits, no trailing zeros ("12.5", "0.001", "1E-6").
 std::string ShortestText(double x, char decimalSeparator = '.');
@@ -155,8 +157,7 @@ class TValueCheck {
   const std::string& Problem() const { return problem_; }
 
  private:
-  std::string Checked(double x, int width, int decimals, bool column, const char* what,
-                      int record);
+  std::string Checked(double x, int width, int decimals, bool column, const char* what, int record);
   std::string problem_;
 };
 

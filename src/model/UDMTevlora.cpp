@@ -358,7 +358,8 @@ bool TDMTevlora::ReadInputFileInto(TDMTevlora& d) const {
     try {
       ReadDrainageParameters(parFileName, d.Values);
     } catch (const TIOError& failure) {
-      Dialogs->Message(ParNotUsedText(parFileName, std::string("is damaged (") + failure.what() + ")"));
+      Dialogs->Message(
+          ParNotUsedText(parFileName, std::string("is damaged (") + failure.what() + ")"));
       return true;
     }
     d.Drainage = true;

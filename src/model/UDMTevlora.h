@@ -34,7 +34,8 @@ inline constexpr const char* kFileNameLabel = " Filename: ";
 inline constexpr const char* kMaxStorageLabel = " Maximum dead storage: ";
 inline constexpr const char* kInitStorageLabel = " Initial dead storage: ";
 inline constexpr const char* kMaxEscapeLabel = " Max.escape/time unit: ";
-inline constexpr const char* kAnalysisColumns = "  Serial    T i m e   R a i n    Esc. rate  Run-off";
+inline constexpr const char* kAnalysisColumns =
+    "  Serial    T i m e   R a i n    Esc. rate  Run-off";
 inline constexpr const char* kLinearFunctionLine =
     " Linear reservoir function : Alpha = A * Runoff + C";
 inline constexpr const char* kAlphaALabel = " A coefficient : ";

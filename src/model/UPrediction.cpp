@@ -12,8 +12,8 @@ namespace T = PredictionTexts;
 void TPredictionRun::Resize(int records) {
   const std::size_t size = static_cast<std::size_t>(records) + 1;
   PredSerial.resize(size);
-  for (auto* table : {&PredTime, &PredRain, &PredStorage, &PredDeficit, &PredRecharge,
-                      &PredAlpha, &PredDischarge, &PredLevel}) {
+  for (auto* table : {&PredTime, &PredRain, &PredStorage, &PredDeficit, &PredRecharge, &PredAlpha,
+                      &PredDischarge, &PredLevel}) {
     table->resize(size);
   }
 }
@@ -218,7 +218,8 @@ void PredictionRouting(const TDMTevlora& data, TPredictionRun& run) {
   if (n < 1) return;
   run.PredDischarge[1] = data.InitRunoff;
   // A runoff below -C would start with alpha at its floor.
-  if (data.Values.AlphaC < 0 && -data.Values.AlphaC > run.PredDischarge[1]) run.PredDischarge[1] = -data.Values.AlphaC * 1.1;
+  if (data.Values.AlphaC < 0 && -data.Values.AlphaC > run.PredDischarge[1])
+    run.PredDischarge[1] = -data.Values.AlphaC * 1.1;
   run.PredLevel[1] = data.InitLevel;
   run.PredAlpha[1] = 0;
   for (int k = 2; k <= n; ++k) {
@@ -228,8 +229,8 @@ void PredictionRouting(const TDMTevlora& data, TPredictionRun& run) {
     const double f = std::exp(-alpha * (run.PredTime[k] - run.PredTime[k - 1]));
     run.PredDischarge[k] = run.PredDischarge[k - 1] * f + (1 - f) * run.PredRecharge[k];
     if (data.Drainage) {
-      run.PredLevel[k] =
-          run.PredLevel[k - 1] * f + (1 - f) * run.PredRecharge[k] / (0.8 * run.PredPorosity * alpha);
+      run.PredLevel[k] = run.PredLevel[k - 1] * f +
+                         (1 - f) * run.PredRecharge[k] / (0.8 * run.PredPorosity * alpha);
       if (run.PredLevel[k] < 0) run.PredLevel[k] = 0;
     } else {
       // Water balance of the main reservoir, not limited.
@@ -257,8 +258,8 @@ std::string PredictionResultsText(const TDMTevlora& data, const TPredictionRun& 
   out << T::kInitStorageLabel << check.Fixed(run.PredInitStorage, 6, 2, "the initial dead storage")
       << T::kStorageUnit;
   out.EndLine();
-  out << T::kMaxEscapeLabel << check.Fixed(run.PredMaxEscape, 6, 2, "the maximum escape rate") << " "
-      << run.PredUnitText;
+  out << T::kMaxEscapeLabel << check.Fixed(run.PredMaxEscape, 6, 2, "the maximum escape rate")
+      << " " << run.PredUnitText;
   out.EndLine();
   out << T::kPorosityResultLabel << check.Fixed(run.PredPorosity * 100, 6, 2, "the porosity");
   out.EndLine();
@@ -286,7 +287,8 @@ std::string PredictionResultsText(const TDMTevlora& data, const TPredictionRun& 
         << check.Column(run.PredRain[k], 10, 2, "the rain", k)
         << check.Column(run.PredRecharge[k], 10, 2, "the recharge", k)
         << check.Column(run.PredAlpha[k], 10, 3, "the alpha", k)
-        << check.Column(run.PredDischarge[k], 10, 2, data.Drainage ? "the discharge" : "the runoff", k)
+        << check.Column(run.PredDischarge[k], 10, 2, data.Drainage ? "the discharge" : "the runoff",
+                        k)
         << check.Column(run.PredLevel[k], 10, 2, data.Drainage ? "the head" : "the storage", k);
     out.EndLine();
   }
@@ -309,7 +311,7 @@ bool WritePredictionResults(TDMTevlora& data, const TPredictionRun& run) {
   }
   if (!SaveTextFileSafely(outFileName, text)) {
     throw TIOError("The results file \"" + outFileName + "\" could not be written" +
-                  WriteFailureReason());
+                   WriteFailureReason());
   }
   return true;
 }

@@ -35,7 +35,7 @@ struct TPredictionRun {
   int PredCount = 0;                  // N, the number of records read
 
   // Run values read from the input file.
-  double PredMaxStorage = 0;  // MaxStor
+  double PredMaxStorage = 0;   // MaxStor
   double PredInitStorage = 0;  // InitStor
   double PredMaxEscape = 0;    // MaxEsc
   std::string PredUnitText;    // behind the maximum escape rate, normalised

@@ -12,8 +12,8 @@ void TAnalysisRun::Resize(int records) {
   const std::size_t size = static_cast<std::size_t>(records) + 1;
   RunSerial.resize(size);
   RunSerialText.resize(size);
-  for (auto* series : {&RunTime, &RunRain, &MeasRunoff, &AddedWater, &Recharge, &Alpha,
-                       &CalcRunoff, &RunEscRate}) {
+  for (auto* series : {&RunTime, &RunRain, &MeasRunoff, &AddedWater, &Recharge, &Alpha, &CalcRunoff,
+                       &RunEscRate}) {
     series->resize(size);
   }
 }
@@ -109,8 +109,10 @@ bool VariationChecks(TDMTevlora& data, TAnalysisRun& run) {
     run.VariationOk = false;
     return false;
   }
-  const auto [runoffLow, runoffHigh] = std::minmax_element(run.MeasRunoff.begin() + 1, run.MeasRunoff.begin() + n + 1);
-  const auto [timeLow, timeHigh] = std::minmax_element(run.RunTime.begin() + 1, run.RunTime.begin() + n + 1);
+  const auto [runoffLow, runoffHigh] =
+      std::minmax_element(run.MeasRunoff.begin() + 1, run.MeasRunoff.begin() + n + 1);
+  const auto [timeLow, timeHigh] =
+      std::minmax_element(run.RunTime.begin() + 1, run.RunTime.begin() + n + 1);
   if (*runoffHigh - *runoffLow < 0.001) {
     data.RunAborted = true;
     data.Dialogs->Message(T::kNoRunoffVariation);
@@ -197,18 +199,24 @@ const char* ProgressText(int k, int records) {
     const char* text;
   };
   static const TProgressLine kLines[] = {
-      {150, " Please wait ....."},     {250, " Progress 12.5% ...."}, {300, " Progress 15% ...."},
-      {350, " Progress 17.5% ...."},  {400, " Progress 20% ...."},   {450, " Progress 22.5% ...."},
-      {500, " Progress 25% ...."},    {550, " Progress 27.5% ...."}, {600, " Progress 30% ...."},
-      {650, " Progress 32.5% ...."},  {700, " Progress 35% ...."},   {750, " Progress 37.5% ...."},
-      {800, " Progress 40% ...."},    {850, " Progress 42.5% ...."}, {900, " Progress 45% ...."},
-      {950, " Progress 47.5% ...."},  {1000, " Progress 50% ...."},  {1050, " Progress 52.5% ...."},
-      {1100, " Progress 55% ...."},   {1150, " Progress 57.5% ...."}, {1200, " Progress 60% ...."},
-      {1250, " Progress 62.5% ...."}, {1300, " Progress 65% ...."},  {1350, " Progress 67.5% ...."},
-      {1400, " Progress 70% ...."},   {1450, " Progress 72.5% ...."}, {1500, " Progress 75% ...."},
-      {1550, " Progress 77.5% ...."}, {1600, " Progress 80% ...."},  {1650, " Progress 82.5% ...."},
-      {1700, " Progress 85% ...."},   {1750, " Progress 87.5% ...."}, {1800, " Progress 90% ...."},
-      {1850, " Progress 92.5% ...."}, {1900, " Progress 95% ...."},  {1950, " Progress 97.5% ...."},
+      {150, " Please wait ....."},  {250, " Progress 12.5% ...."},
+      {300, " Progress 15% ...."},  {350, " Progress 17.5% ...."},
+      {400, " Progress 20% ...."},  {450, " Progress 22.5% ...."},
+      {500, " Progress 25% ...."},  {550, " Progress 27.5% ...."},
+      {600, " Progress 30% ...."},  {650, " Progress 32.5% ...."},
+      {700, " Progress 35% ...."},  {750, " Progress 37.5% ...."},
+      {800, " Progress 40% ...."},  {850, " Progress 42.5% ...."},
+      {900, " Progress 45% ...."},  {950, " Progress 47.5% ...."},
+      {1000, " Progress 50% ...."}, {1050, " Progress 52.5% ...."},
+      {1100, " Progress 55% ...."}, {1150, " Progress 57.5% ...."},
+      {1200, " Progress 60% ...."}, {1250, " Progress 62.5% ...."},
+      {1300, " Progress 65% ...."}, {1350, " Progress 67.5% ...."},
+      {1400, " Progress 70% ...."}, {1450, " Progress 72.5% ...."},
+      {1500, " Progress 75% ...."}, {1550, " Progress 77.5% ...."},
+      {1600, " Progress 80% ...."}, {1650, " Progress 82.5% ...."},
+      {1700, " Progress 85% ...."}, {1750, " Progress 87.5% ...."},
+      {1800, " Progress 90% ...."}, {1850, " Progress 92.5% ...."},
+      {1900, " Progress 95% ...."}, {1950, " Progress 97.5% ...."},
   };
   for (const auto& line : kLines) {
     if (line.k != k) continue;
@@ -316,14 +324,14 @@ namespace {
 std::string TrendFileText(const TAnalysisRun& run, TValueCheck& check) {
   TTextWriter out;
   out.Line("Linear: Runoff = A * Rain + C");
-  out << "A= " << check.Fixed(run.LinA, 7, 4, "the linear trend coefficient A") << " C= "
-      << check.Fixed(run.LinC, 7, 4, "the linear trend constant C");
+  out << "A= " << check.Fixed(run.LinA, 7, 4, "the linear trend coefficient A")
+      << " C= " << check.Fixed(run.LinC, 7, 4, "the linear trend constant C");
   out.EndLine();
   out.Line("");
   out.Line("Quadratic: Runoff = A * RainSq +  B * Rain + C");
-  out << "A= " << check.Fixed(run.QuadA, 8, 5, "the quadratic trend coefficient A") << " B= "
-      << check.Fixed(run.QuadB, 8, 5, "the quadratic trend coefficient B") << " C= "
-      << check.Fixed(run.QuadC, 8, 5, "the quadratic trend constant C");
+  out << "A= " << check.Fixed(run.QuadA, 8, 5, "the quadratic trend coefficient A")
+      << " B= " << check.Fixed(run.QuadB, 8, 5, "the quadratic trend coefficient B")
+      << " C= " << check.Fixed(run.QuadC, 8, 5, "the quadratic trend constant C");
   out.EndLine();
   out.Line("");
   out.Line(run.QuadTrendValid ? "Q= 1" : "Q= 0");
@@ -343,8 +351,7 @@ void WriteTrendFile(const TDMTevlora& data, const TAnalysisRun& run) {
   if (!check.Ok()) throw TIOError(check.Problem());
   const std::string name = ChangeFileExt(data.FileName, ".dat");
   if (!SaveTextFileSafely(name, text)) {
-    throw TIOError("The trend file \"" + name + "\" could not be written" +
-                  WriteFailureReason());
+    throw TIOError("The trend file \"" + name + "\" could not be written" + WriteFailureReason());
   }
 }
 
@@ -424,11 +431,11 @@ bool WriteAnalysisResults(TDMTevlora& data, TAnalysisRun& run) {
   data.FileName = ChangeFileExt(data.FileName, ".inp");
   out.Line("Name of input file used: " + data.FileName);
   out.Line("");
-  out << "Maximum dead storage:  " << check.Fixed(run.RunMaxStorage, 6, 2, "the maximum dead storage")
-      << " mm";
+  out << "Maximum dead storage:  "
+      << check.Fixed(run.RunMaxStorage, 6, 2, "the maximum dead storage") << " mm";
   out.EndLine();
-  out << "Initial dead storage:  " << check.Fixed(run.RunInitStorage, 6, 2, "the initial dead storage")
-      << " mm";
+  out << "Initial dead storage:  "
+      << check.Fixed(run.RunInitStorage, 6, 2, "the initial dead storage") << " mm";
   out.EndLine();
   out << "Max. escape/time unit: " << check.Fixed(run.RunMaxEscape, 6, 2, "the maximum escape rate")
       << " " << run.DepthUnit;
@@ -448,15 +455,15 @@ bool WriteAnalysisResults(TDMTevlora& data, TAnalysisRun& run) {
   out.Line(" No.                         calc.     meas.     calc.    calc. ");
 
   // Unit line: the pads depend on the lengths of the labels.
-  const auto pad = [](std::size_t length, const int (&table)[12]) {
+  const auto pad = [](std::size_t length, const int(&table)[12]) {
     return std::string(table[std::min<std::size_t>(length, 11)], ' ');
   };
   static const int kPadT[12] = {0, 9, 8, 7, 6, 5, 4, 0, 0, 0, 0, 0};
   static const int kPadD[12] = {0, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0};
   static const int kPadL[12] = {0, 0, 18, 17, 16, 15, 14, 13, 12, 11, 9, 0};
   out << std::string(10, ' ') << run.TimeUnit << pad(run.TimeUnit.size(), kPadT) << run.DepthUnit
-      << pad(run.DepthUnit.size(), kPadD) << run.DepthUnit << pad(run.DepthUnit.size(), kPadD) << run.DepthUnit
-      << pad(run.DepthUnit.size(), kPadL) << run.DepthUnit;
+      << pad(run.DepthUnit.size(), kPadD) << run.DepthUnit << pad(run.DepthUnit.size(), kPadD)
+      << run.DepthUnit << pad(run.DepthUnit.size(), kPadL) << run.DepthUnit;
   out.EndLine();
   out.Line(dashes);
 
@@ -481,7 +488,8 @@ bool WriteAnalysisResults(TDMTevlora& data, TAnalysisRun& run) {
   out << "Stand. dev. of calc. from meas. runoff:"
       << check.Fixed(deviation, 8, 3, "the standard deviation");
   out.EndLine();
-  out << "Coefficient of explanation R square is:" << check.Fixed(data.Values.RSquare, 8, 3, "R square");
+  out << "Coefficient of explanation R square is:"
+      << check.Fixed(data.Values.RSquare, 8, 3, "R square");
   out.EndLine();
   out.Line("");
   const std::string trendName = ChangeFileExt(outName, ".dat");

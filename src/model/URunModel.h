@@ -30,8 +30,8 @@ std::string RunDoneText(const std::string& outFileName);
 bool RunWouldOverwriteInput(const TDMTevlora& data, const std::string& inputFileName);
 
 // Runs the analysis (data.Analysis) or the prediction of data.FileName, which
-// was just written, in the runs of `session` (data is session.Data). `inputFileName` is the user's input file the results
-// belong to, when the run reads a copy of it (empty: data.FileName itself).
+// was just written, in the runs of `session` (data is session.Data). `inputFileName` is the user's
+// input file the results belong to, when the run reads a copy of it (empty: data.FileName itself).
 // Returns true when the results file was written: then data.FileName names it
 // (".out") and its lines are loaded (OutLines); the caller closes with the
 // message RunDoneText. Returns false when the run stopped with its own

@@ -277,7 +277,8 @@ void TAlfaForm::Button1Click() {
     return;
   }
   const TTimeUnit unit = TimeUnit();
-  const TAlfaResult result = InTimeUnit(CalculateAlpha(CurrentDrainageInputs(dataModule_.Values)), unit);
+  const TAlfaResult result =
+      InTimeUnit(CalculateAlpha(CurrentDrainageInputs(dataModule_.Values)), unit);
   // Inputs inside the bounds can still give no usable equivalent depth (a
   // wet perimeter wider than the spacing); such a B and F must not reach the
   // Input tab.

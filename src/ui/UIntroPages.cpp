@@ -286,8 +286,7 @@ TFigurePage::TFigurePage(TUserDialogs& dialogs, QWidget* parent) : QWidget(paren
   RefMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   // The note's two lines read whole: the note is as wide as the picture or
   // as its longer line, whichever is wider.
-  const int margins =
-      2 * (RefMemo->frameWidth() + int(RefMemo->document()->documentMargin())) + 4;
+  const int margins = 2 * (RefMemo->frameWidth() + int(RefMemo->document()->documentMargin())) + 4;
   int widest = 0;
   for (const QString& line : RefMemo->toPlainText().split('\n')) {
     widest = std::max(widest, RefMemo->fontMetrics().horizontalAdvance(line));

@@ -71,7 +71,9 @@ std::optional<double> TRainForm::TFormDialogs::AskNumber(const std::string& ques
   return form_->userDialogs_->AskNumber(question, initial);
 }
 
-void TRainForm::Message(const std::string& text) { formDialogs_.Message(text); }
+void TRainForm::Message(const std::string& text) {
+  formDialogs_.Message(text);
+}
 
 void TRainForm::Guarded(const std::function<void()>& command) {
   try {
@@ -181,7 +183,8 @@ TRainForm::TRainForm(TSession& session, TUserDialogs* userDialogs, TFileDialogs*
 TRainForm::~TRainForm() {
   // The tabs and fields go after this object's own part: their last signals
   // must not reach it.
-  for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
+  for (QObject* child : findChildren<QObject*>())
+    QObject::disconnect(child, nullptr, this, nullptr);
   for (QObject* watched : exitHandlers_.keys()) watched->removeEventFilter(this);
 }
 
@@ -400,10 +403,18 @@ void TRainForm::closeEvent(QCloseEvent* event) {
   ShowCompanion(finishForm_);
 }
 
-void TRainForm::FileExit1Execute() { close(); }
+void TRainForm::FileExit1Execute() {
+  close();
+}
 
-void TRainForm::HelpButtonClick() { ShowCompanion(helpForm_); }
+void TRainForm::HelpButtonClick() {
+  ShowCompanion(helpForm_);
+}
 
-void TRainForm::AlfaButtonClick() { ShowCompanion(alfaForm_); }
+void TRainForm::AlfaButtonClick() {
+  ShowCompanion(alfaForm_);
+}
 
-void TRainForm::CommentButtonClick() { ShowCompanion(commentForm_); }
+void TRainForm::CommentButtonClick() {
+  ShowCompanion(commentForm_);
+}

@@ -78,8 +78,7 @@ inline constexpr const char* kGraphSaveFilter = "Image files (*.bmp)|*.bmp";
 // Tables in and out (CSV).
 inline constexpr const char* kTableImport = "Import table…";
 inline constexpr const char* kTableExport = "Export table…";
-inline constexpr const char* kTableImportFilter =
-    "Tables (*.csv *.txt *.tsv)|*.csv;*.txt;*.tsv";
+inline constexpr const char* kTableImportFilter = "Tables (*.csv *.txt *.tsv)|*.csv;*.txt;*.tsv";
 inline constexpr const char* kTableExportFilter = "CSV tables (*.csv)|*.csv";
 inline constexpr const char* kTableImportedStatus =
     "The table's records are in the grid. Check the fields and use \"Save/Run\".";
@@ -156,7 +155,8 @@ inline constexpr const char* kAlfaMemo =
     "To calculate the B and C values for a\nsubsurface drainage system with\npipes or ditches "
     "use button AlfaCalc";
 inline constexpr const char* kAlfaButton = "AlfaCalc";
-inline constexpr const char* kTryMemo = "Try various values of\ninitial storage to find\nthe best result.";
+inline constexpr const char* kTryMemo =
+    "Try various values of\ninitial storage to find\nthe best result.";
 inline constexpr const char* kInfoMemo =
     "There is another version of this\nprogram with a quadratic alpha\nfunction. It sometimes "
     "gives\nbetter results.";

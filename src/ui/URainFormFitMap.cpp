@@ -10,8 +10,8 @@
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
-#include "URainRun.h"
 #include "URainForm.h"
+#include "URainRun.h"
 #include "UWindowLayout.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "FitMapDraw.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
-#include "UGraphDraw.h"
 #include "UFormHelpers.h"
+#include "UGraphDraw.h"
 #include "URainForm.h"
 #include "UTevloraUtils.h"
 
@@ -94,8 +94,7 @@ void TRainForm::CreateGraphicsTab() {
   RechRadioButton = MakeChoice(RadioGroup1, "RechRadioButton", T::kRainRecharge, 54);
   CalcObsRadioButton = MakeChoice(RadioGroup1, "CalcObsRadioButton", T::kObservedCalculated, 82);
   RainRunRadioButton = MakeChoice(RadioGroup1, "RainRunRadioButton", T::kDischargeRecharge, 110);
-  RechRunRadioButton =
-      MakeChoice(RadioGroup1, "RechRunRadioButton", T::kRechargeRunoffInTime, 138);
+  RechRunRadioButton = MakeChoice(RadioGroup1, "RechRunRadioButton", T::kRechargeRunoffInTime, 138);
   FitMapRadioButton = MakeChoice(RadioGroup1, "FitMapRadioButton", "Fit map of A and C", 166);
   FitMapZoomRadioButton =
       MakeChoice(RadioGroup1, "FitMapZoomRadioButton", "Fit map of A and C, zoomed", 194);
@@ -119,8 +118,10 @@ void TRainForm::CreateGraphicsTab() {
   connect(SelectButton, &QPushButton::clicked, this,
           [this] { Guarded([this] { SelectButtonClick(); }); });
   connect(CommentButton, &QPushButton::clicked, this, [this] { CommentButtonClick(); });
-  connect(GoButton1, &QPushButton::clicked, this, [this] { Guarded([this] { GoButton1Click(); }); });
-  connect(GoButton3, &QPushButton::clicked, this, [this] { Guarded([this] { GoButton3Click(); }); });
+  connect(GoButton1, &QPushButton::clicked, this,
+          [this] { Guarded([this] { GoButton1Click(); }); });
+  connect(GoButton3, &QPushButton::clicked, this,
+          [this] { Guarded([this] { GoButton3Click(); }); });
 }
 
 void TRainForm::GraphicsTabSheetShow() {
@@ -276,7 +277,8 @@ void TRainForm::GraphOpenActionExecute() {
     QImageReader reader(chosen);
     const QImage picture = reader.read();
     if (picture.isNull()) {
-      Message(QString::fromUtf8(T::kPictureNotRead).arg(chosen, reader.errorString()).toStdString());
+      Message(
+          QString::fromUtf8(T::kPictureNotRead).arg(chosen, reader.errorString()).toStdString());
       return;
     }
     // Coming from another tab, the tab's own start-up runs first, so that it
@@ -315,6 +317,10 @@ void TRainForm::SaveGraph(bool colour) {
   });
 }
 
-void TRainForm::GraphSaveActionExecute() { SaveGraph(true); }
+void TRainForm::GraphSaveActionExecute() {
+  SaveGraph(true);
+}
 
-void TRainForm::BlWhButtonClick() { SaveGraph(false); }
+void TRainForm::BlWhButtonClick() {
+  SaveGraph(false);
+}

@@ -218,6 +218,10 @@ void TStringGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHin
   QTableWidget::closeEditor(editor, hint);
 }
 
-int TStringGrid::CurrentColumn() const { return std::max(currentColumn(), 0); }
+int TStringGrid::CurrentColumn() const {
+  return std::max(currentColumn(), 0);
+}
 
-int TStringGrid::CurrentRow() const { return std::max(currentRow(), 0); }
+int TStringGrid::CurrentRow() const {
+  return std::max(currentRow(), 0);
+}

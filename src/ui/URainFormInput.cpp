@@ -11,8 +11,8 @@
 
 #include "TextFile.h"
 #include "UDMTevlora.h"
-#include "UIntroPages.h"
 #include "UFormHelpers.h"
+#include "UIntroPages.h"
 #include "URainForm.h"
 
 namespace T = RainFormTexts;
@@ -183,7 +183,8 @@ void TRainForm::CreateInputTab() {
   BindButton(InputSaveButton, InputSaveAction);
   connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
   connect(AlfaButton, &QPushButton::clicked, this, [this] { AlfaButtonClick(); });
-  connect(ClearButton, &QPushButton::clicked, this, [this] { Guarded([this] { ClearButtonClick(); }); });
+  connect(ClearButton, &QPushButton::clicked, this,
+          [this] { Guarded([this] { ClearButtonClick(); }); });
   connect(OptionComboBox, &QComboBox::currentIndexChanged, this,
           [this] { Guarded([this] { OptionComboBoxChange(); }); });
   connect(StringGrid1, &TStringGrid::EditTextSet, this,
@@ -262,7 +263,9 @@ QString TRainForm::CellText(double value) const {
   return QString::fromStdString(ShortestText(value, CurrentDecimalSeparator));
 }
 
-void TRainForm::RestoreDecimalSeparator() { CurrentDecimalSeparator = StartDecimalSeparator; }
+void TRainForm::RestoreDecimalSeparator() {
+  CurrentDecimalSeparator = StartDecimalSeparator;
+}
 
 // ---------------------------------------------------------------------------
 // Tab shown and the data set in the tab
@@ -551,8 +554,7 @@ void TRainForm::AfterGridEdit() {
   GridHasData = true;
 }
 
-bool TRainForm::HandlePasteMultiCell(TStringGrid* grid, int column, const QString& text,
-                                     int row) {
+bool TRainForm::HandlePasteMultiCell(TStringGrid* grid, int column, const QString& text, int row) {
   TDMTevlora& d = session_.Data;
   const QChar separator = QChar::fromLatin1(CurrentDecimalSeparator);
   int c = column;

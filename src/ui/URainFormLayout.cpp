@@ -20,8 +20,10 @@ constexpr int kFrameAllowance = 40;
 
 constexpr int kAll = TAnchorPanel::AnchorLeft | TAnchorPanel::AnchorTop |
                      TAnchorPanel::AnchorRight | TAnchorPanel::AnchorBottom;
-constexpr int kWide = TAnchorPanel::AnchorLeft | TAnchorPanel::AnchorTop | TAnchorPanel::AnchorRight;
-constexpr int kTall = TAnchorPanel::AnchorLeft | TAnchorPanel::AnchorTop | TAnchorPanel::AnchorBottom;
+constexpr int kWide =
+    TAnchorPanel::AnchorLeft | TAnchorPanel::AnchorTop | TAnchorPanel::AnchorRight;
+constexpr int kTall =
+    TAnchorPanel::AnchorLeft | TAnchorPanel::AnchorTop | TAnchorPanel::AnchorBottom;
 constexpr int kBottom = TAnchorPanel::AnchorLeft | TAnchorPanel::AnchorBottom;
 
 void SetMnemonic(QAbstractButton* button, char letter) {
@@ -38,9 +40,9 @@ void TRainForm::ArrangeTabs() {
     label->adjustSize();
     fieldLeft = std::max(fieldLeft, label->x() + label->width() + kLabelGap);
   }
-  for (QWidget* field : {static_cast<QWidget*>(FileNameEdit), static_cast<QWidget*>(Title1Edit),
-                         static_cast<QWidget*>(Title2Edit),
-                         static_cast<QWidget*>(OptionComboBox)}) {
+  for (QWidget* field :
+       {static_cast<QWidget*>(FileNameEdit), static_cast<QWidget*>(Title1Edit),
+        static_cast<QWidget*>(Title2Edit), static_cast<QWidget*>(OptionComboBox)}) {
     const int right = field->geometry().right();
     field->setGeometry(fieldLeft, field->y(), right - fieldLeft + 1, field->height());
   }
@@ -48,9 +50,9 @@ void TRainForm::ArrangeTabs() {
 
   // Input tab: the titles widen, the grid shows more rows.
   TAnchorPanel* input = MoveIntoAnchorPanel(InputTabSheet, kInputDesign);
-  for (QWidget* field : {static_cast<QWidget*>(FileNameEdit), static_cast<QWidget*>(Title1Edit),
-                         static_cast<QWidget*>(Title2Edit),
-                         static_cast<QWidget*>(OptionComboBox)}) {
+  for (QWidget* field :
+       {static_cast<QWidget*>(FileNameEdit), static_cast<QWidget*>(Title1Edit),
+        static_cast<QWidget*>(Title2Edit), static_cast<QWidget*>(OptionComboBox)}) {
     input->Anchor(field, kWide);
   }
   input->Anchor(StringGrid1, kTall);

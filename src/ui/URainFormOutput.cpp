@@ -42,8 +42,7 @@ void TRainForm::CreateOutputTab() {
 
 void TRainForm::ShowOutputLines() {
   const TDMTevlora& d = session_.Data;
-  const int count =
-      std::min(std::max(d.OutLineCount, 0), static_cast<int>(d.OutLines.size()));
+  const int count = std::min(std::max(d.OutLineCount, 0), static_cast<int>(d.OutLines.size()));
   QStringList lines;
   lines.reserve(count);
   for (int i = 0; i < count; ++i) lines.append(FileText(d.OutLines[i]));

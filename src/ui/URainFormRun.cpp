@@ -3,16 +3,15 @@
 #include <QFileInfo>
 #include <filesystem>
 
+#include "FitMeasures.h"
+#include "InputCheck.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
-#include "UPrediction.h"
 #include "UFormHelpers.h"
+#include "UPrediction.h"
 #include "URainForm.h"
-
-#include "FitMeasures.h"
-#include "URunModel.h"
 #include "URainRun.h"
-#include "InputCheck.h"
+#include "URunModel.h"
 
 namespace T = RainFormTexts;
 
@@ -291,4 +290,3 @@ void TRainForm::InputSaveActionExecute() {
     ShowTab(OutputTabSheet);
   });
 }
-

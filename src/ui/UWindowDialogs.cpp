@@ -26,9 +26,9 @@ bool TQtFileDialogs::Execute(const TFileDialog& dialog, QString& fileName) {
   QFileDialog box(parent_);
   box.setObjectName(dialog.Name);
   box.setAcceptMode(dialog.Kind == TFileDialogKind::Save ? QFileDialog::AcceptSave
-                                                          : QFileDialog::AcceptOpen);
+                                                         : QFileDialog::AcceptOpen);
   box.setFileMode(dialog.Kind == TFileDialogKind::Save ? QFileDialog::AnyFile
-                                                        : QFileDialog::ExistingFile);
+                                                       : QFileDialog::ExistingFile);
   // The program asks its own overwrite question.
   box.setOption(QFileDialog::DontConfirmOverwrite, true);
   box.setNameFilter(DialogNameFilter(dialog.Filter));

@@ -105,8 +105,8 @@ TAnchorPanel* MoveIntoAnchorPanel(QWidget* page, QSize designSize) {
   panel->setObjectName(page->objectName() + "Panel");
   const auto children = page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
   for (QWidget* child : children) {
-    const bool hidden =
-        child->testAttribute(Qt::WA_WState_Hidden) && child->testAttribute(Qt::WA_WState_ExplicitShowHide);
+    const bool hidden = child->testAttribute(Qt::WA_WState_Hidden) &&
+                        child->testAttribute(Qt::WA_WState_ExplicitShowHide);
     const QRect geometry = child->geometry();
     child->setParent(panel);
     child->setGeometry(geometry);
@@ -131,8 +131,8 @@ class TFitPicture : public QObject {
     const QPixmap picture = label->pixmap();
     if (picture.isNull()) return false;
     const QSize own = picture.deviceIndependentSize().toSize();
-    const double scale = std::min(double(label->width()) / own.width(),
-                                  double(label->height()) / own.height());
+    const double scale =
+        std::min(double(label->width()) / own.width(), double(label->height()) / own.height());
     // A few pixels more room are no reason to blur the picture.
     if (scale < 1.1) return false;
     QPainter painter(label);
@@ -144,7 +144,9 @@ class TFitPicture : public QObject {
 };
 }  // namespace
 
-void FitPictureToLabel(QLabel* label) { label->installEventFilter(new TFitPicture(label)); }
+void FitPictureToLabel(QLabel* label) {
+  label->installEventFilter(new TFitPicture(label));
+}
 
 // ---------------------------------------------------------------------------
 // Mnemonics
