@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ qt6-base-dev qt6-image-formats-plugins libgtest-dev
-          fonts-liberation fontconfig locales)
+          fonts-liberation fontconfig locales clang-format)
 # CI's further builds: Clang, the sanitizer and fuzzer runtimes, and
 # llvm-symbolizer for readable sanitizer stack traces.
 packages+=(clang libclang-rt-14-dev llvm-14)
