@@ -163,6 +163,8 @@ TEST_F(RainFormTable, TheEscapeRateIsAskedNeverTakenFromAnEarlierFile) {
     dialogs.numbers.push_back(rate);
     Import(directory.File("dry.csv"));
     EXPECT_EQ(d().MaxEscape, rate);
+    EXPECT_NE(dialogs.messages.back().find("escape: " + ShortestText(rate) + " mm per time unit"),
+              string::npos);
     EXPECT_EQ(Column(2), vector<QString>(14, form->EscapeEdit->text()));
   }
   // With an escape column the header takes the table's largest rate, not

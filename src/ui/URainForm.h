@@ -92,6 +92,9 @@ inline constexpr const char* kTableEscapeAsked =
     "of every record, in mm per time unit:";
 inline constexpr const char* kTableEscapeNeeded =
     "The table has no escape column: the import needs the escape rate of every record.";
+inline constexpr const char* kTableEscapeTyped = "escape: ";
+inline constexpr const char* kTableEscapeTypedUnit =
+    " mm per time unit in every record, as typed\n";
 inline constexpr const char* kTableAreaAsked =
     "The table gives the runoff as a volume per time. Catchment area in km2, to turn it into "
     "mm:";

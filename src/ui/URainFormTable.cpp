@@ -107,6 +107,9 @@ void TRainForm::TableImportActionExecute() {
     // What was taken, converted and left: the user checks it before a run.
     std::string report = T::kTableReport;
     for (const auto& line : records.Report) report += line + "\n";
+    if (records.Escape.empty()) {
+      report += T::kTableEscapeTyped + ShortestText(*escape) + T::kTableEscapeTypedUnit;
+    }
     if (changed) report += T::kTableTitleBlanks;
     Message(report);
   });
