@@ -66,6 +66,7 @@ TEST_F(BatchImport, RealTablesAreTakenWithAReportOrRefusedWithWhatToDo) {
        0,
        {"rain: column 5 \"Prec\", mm/day, converted to mm per record",
         "runoff: column 6 \"Q\", m³/s over 2976.41 km2", "escape: no column",
+        "escape: 0.1 mm per time unit in every record, from --max-escape",
         "not used: column 2 \"tmax\", column 3 \"tmin\", column 4 \"tmean\""}},
       {"camels_01547700_lump_cida_forcing_2000jan-feb.txt",
        "",

@@ -111,6 +111,9 @@ int BatchImport(const TArguments& arguments) {
     }
     // As in the example files: the largest escape rate of the record.
     options.MaxEscape = *std::max_element(records.Escape.begin(), records.Escape.end());
+  } else if (records.Escape.empty()) {
+    PrintMessage("escape: " + ShortestText(*options.MaxEscape) +
+                 " mm per time unit in every record, from --max-escape");
   }
   if (const auto refusal = OverwriteRefusal(options.Table, options.Output, options.Force)) {
     return Refused("import", *refusal);
