@@ -4,6 +4,7 @@
 //
 //   tevlora-bench [--path=avx512|avx2|sse2|plain] [--threads=N] [--sample=K]
 //                 [--full] [--quick] [--generated=K] [--only=TEXT]
+//                 [--calibration]
 //
 // --path     the vector path of the program's search (default: the widest the
 //            processor has, or TEVLORA_SEARCH_PATH)
@@ -14,6 +15,7 @@
 // --quick    only the program's search
 // --generated  the number of generated data sets (default 12)
 // --only     only the data whose name contains the given text
+// --calibration  the storage calibration instead (see CalibrationBenchmark)
 #include <time.h>
 
 #include <algorithm>
@@ -29,6 +31,8 @@
 #include "AlphaSearch.h"
 #include "AlphaSearchLanes.h"
 #include "SearchData.h"
+
+int CalibrationBenchmark(int threads, const std::string& only);
 
 namespace {
 
@@ -58,6 +62,7 @@ struct TOptions {
   bool full = false;
   bool quick = false;
   std::string only;
+  bool calibration = false;
 };
 
 struct TRow {
@@ -170,6 +175,8 @@ int main(int argc, char* argv[]) {
       options.full = true;
     } else if (argument == "--quick") {
       options.quick = true;
+    } else if (argument == "--calibration") {
+      options.calibration = true;
     } else {
       std::fprintf(stderr, "unknown option %s\n", argument.c_str());
       return 2;
@@ -182,6 +189,7 @@ int main(int argc, char* argv[]) {
                   ? options.threads
                   : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())),
               LoadAverage().c_str());
+  if (options.calibration) return CalibrationBenchmark(options.threads, options.only);
   if (!options.quick) {
     if (options.full) {
       std::printf("plain search: all 2001 outer indices, one thread\n");

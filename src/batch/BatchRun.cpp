@@ -258,20 +258,24 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs, TSession& sessi
 
 int BatchRun(const TArguments& arguments) {
   bool summarise = false;
+  std::optional<double> calibrateUntil;
   // Every other word is an input file, whatever it starts with.
-  const TCommandLine line = TCommandLine("run", "usage: tevlora-batch run [--summary] FILE...\n")
-                                .Flag("--summary", summarise)
-                                .DashedWords();
+  const TCommandLine line =
+      TCommandLine("run", "usage: tevlora-batch run [--summary] [--calibrate-until T] FILE...\n")
+          .Flag("--summary", summarise)
+          .Number("--calibrate-until", calibrateUntil)
+          .DashedWords();
   const std::optional<TArguments> files = line.Parse(arguments);
   if (!files) return 2;
   // The header comes first even when no file follows.
-  TRunSummary summary(summarise);
+  TRunSummary summary(summarise, calibrateUntil.has_value());
   if (files->empty()) return line.UsageError("");
   int status = 0;
   TStderrDialogs dialogs;
   for (const auto& argument : *files) {
     summary.Begin();
     TSession session;
+    session.Run.CalibrateUntil = calibrateUntil;
     const int one = RunOne(argument, dialogs, session);
     summary.End(argument, one, session.Run);
     status = std::max(status, one);
