@@ -158,6 +158,9 @@ int Calibrate(const TCalibrateOptions& options, TStderrDialogs& dialogs, TSessio
                " mm, initial dead storage " + Trim(FormatFixed(run.RunInitStorage, 1, 2)) +
                " mm, A = " + Trim(FormatFixed(run.BestA, 1, 4)) +
                ", C = " + Trim(FormatFixed(run.BestC, 1, 3)));
+  if (const std::string edge = StorageRangeEdgeText(calibration); !edge.empty()) {
+    PrintMessage(edge);
+  }
   if (run.CalibrateUntil) {
     PrintMessage("Calibration: " +
                  MeasuresText(FitMeasuresOfRecords(run, 2, run.CalibrationCount)));

@@ -1,11 +1,15 @@
 #include "StorageCalibration.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "FitMeasures.h"
 #include "TextFile.h"
@@ -178,24 +182,21 @@ namespace {
 // The order in which the pairs are searched: a coarse pass over every
 // stride-th Smax first, then the rest nearest the best of that pass first,
 // so that the bound passed on is a good one early.
-void SearchOrder(int maxCount, int initialCount, const std::function<int()>& coarseBest,
-                 const std::function<void(int)>& search) {
+std::vector<int> CoarseMaxStorages(int maxCount) {
   const int stride = std::max(1, static_cast<int>(std::lround(std::sqrt(maxCount))));
-  std::vector<char> done(static_cast<std::size_t>(maxCount), 0);
-  for (int i = stride / 2; i < maxCount; i += stride) {
-    done[static_cast<std::size_t>(i)] = 1;
-    for (int j = 0; j < initialCount; ++j) search(i * initialCount + j);
-  }
-  const int centre = coarseBest();
+  std::vector<int> coarse;
+  for (int i = stride / 2; i < maxCount; i += stride) coarse.push_back(i);
+  return coarse;
+}
+
+std::vector<int> OtherMaxStorages(int maxCount, const std::vector<int>& coarse, int centre) {
   std::vector<int> rest;
   for (int i = 0; i < maxCount; ++i) {
-    if (!done[static_cast<std::size_t>(i)]) rest.push_back(i);
+    if (!std::binary_search(coarse.begin(), coarse.end(), i)) rest.push_back(i);
   }
   std::stable_sort(rest.begin(), rest.end(),
                    [centre](int x, int y) { return std::abs(x - centre) < std::abs(y - centre); });
-  for (int i : rest) {
-    for (int j = 0; j < initialCount; ++j) search(i * initialCount + j);
-  }
+  return rest;
 }
 
 // The bits of a recharge series, as the key of the searches already made.
@@ -224,43 +225,75 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
   result.Profile.resize(pairs.size());
   for (std::size_t k = 0; k < pairs.size(); ++k) result.Profile[k].Pair = pairs[k];
 
-  TAnalysisRun work = run;
-  work.CalcRunoff[1] = work.MeasRunoff[1];
-  std::map<std::vector<std::uint64_t>, TSearchResult> searched;
+  // Pairs go to the workers one at a time, each searched on one thread:
+  // far better use of the cores than threads inside a search that ends
+  // early. The result does not depend on which worker gets which pair: a
+  // pair searched with a bound either gives its own exact optimum or cannot
+  // beat that bound, and the best is the least (sum, pair) in pair order.
+  const int cores = options.Threads > 0
+                        ? options.Threads
+                        : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int workers = std::min<int>(cores, static_cast<int>(pairs.size()));
+  const int searchThreads = workers > 1 ? 1 : options.Threads;
+  std::mutex lock;
+  std::condition_variable done;
+  // The searches made and being made (empty until done).
+  std::map<std::vector<std::uint64_t>, std::optional<TSearchResult>> searched;
   TStorageProgress progress;
   progress.Total = static_cast<int>(pairs.size());
-  const auto search = [&](int k) {
-    if (result.Cancelled) return;
-    if (options.Cancelled && options.Cancelled()) {
-      result.Cancelled = true;
-      return;
-    }
+  std::atomic<bool> cancelled(false);
+
+  const auto searchPair = [&](TAnalysisRun& work, int k) {
     TStorageProfileEntry& entry = result.Profile[static_cast<std::size_t>(k)];
     RouteStoragePair(work, entry.Pair);
     const TSearchProblem problem = SearchProblemOfRecords(work, fitted);
     auto key = RechargeKey(problem);
-    auto known = searched.find(key);
-    if (known == searched.end()) {
-      const double bound = options.FullProfile || !result.Found ? kNoTrialYet : result.SumSq;
-      known = searched.emplace(std::move(key), FastSearch(problem, options.Threads, nullptr, bound))
-                  .first;
-      ++result.Searches;
+    TSearchResult found;
+    bool known = false;
+    double bound = kNoTrialYet;
+    {
+      // A recharge another thread is searching is waited for.
+      std::unique_lock<std::mutex> guard(lock);
+      auto at = searched.find(key);
+      while (at != searched.end() && !at->second) {
+        done.wait(guard);
+        at = searched.find(key);
+      }
+      if (at != searched.end()) {
+        found = *at->second;
+        known = true;
+      } else {
+        searched.emplace(key, std::nullopt);
+      }
+      if (!options.FullProfile && result.Found) bound = result.SumSq;
     }
-    const TSearchResult& found = known->second;
+    if (!known) found = FastSearch(problem, searchThreads, nullptr, bound);
+    double rSquare = 0, nse = 0, kge = 0;
     if (found.Found()) {
-      entry.Known = true;
-      entry.A = TrialAOf(found.outer);
-      entry.C = TrialCOf(found.inner);
-      entry.SumSq = found.sum;
-      RouteMainReservoir(work, entry.A, entry.C);
+      RouteMainReservoir(work, TrialAOf(found.outer), TrialCOf(found.inner));
       const std::vector<double> measured(work.MeasRunoff.begin() + 1,
                                          work.MeasRunoff.begin() + fitted + 1);
       const std::vector<double> calculated(work.CalcRunoff.begin() + 1,
                                            work.CalcRunoff.begin() + fitted + 1);
       const TFitMeasures fit = ComputeFitMeasures(measured, calculated);
-      entry.RSquare = fit.RSquare;
-      entry.NSE = fit.NSE;
-      entry.KGE = fit.KGE;
+      rSquare = fit.RSquare;
+      nse = fit.NSE;
+      kge = fit.KGE;
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    if (!known) {
+      searched[key] = found;
+      ++result.Searches;
+      done.notify_all();
+    }
+    if (found.Found()) {
+      entry.Known = true;
+      entry.A = TrialAOf(found.outer);
+      entry.C = TrialCOf(found.inner);
+      entry.SumSq = found.sum;
+      entry.RSquare = rSquare;
+      entry.NSE = nse;
+      entry.KGE = kge;
       if (!result.Found || found.sum < result.SumSq ||
           (found.sum == result.SumSq && k < result.Best)) {
         result.Found = true;
@@ -278,10 +311,46 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
     }
     if (options.Progress) options.Progress(progress);
   };
+
   const int initialCount = static_cast<int>(result.InitialValues.size());
-  SearchOrder(
-      static_cast<int>(result.MaxStorages.size()), initialCount,
-      [&]() { return result.Found ? result.Best / initialCount : 0; }, search);
+  // Searches the pairs of the maximum storages `list` (indices), in order.
+  const auto searchAll = [&](const std::vector<int>& list) {
+    std::atomic<std::size_t> next(0);
+    const std::size_t count = list.size() * static_cast<std::size_t>(initialCount);
+    const auto worker = [&]() {
+      TAnalysisRun work = run;
+      work.CalcRunoff[1] = work.MeasRunoff[1];
+      for (std::size_t at; (at = next.fetch_add(1)) < count;) {
+        if (cancelled) return;
+        if (options.Cancelled) {
+          std::unique_lock<std::mutex> guard(lock);
+          if (options.Cancelled()) {
+            cancelled = true;
+            return;
+          }
+        }
+        searchPair(work,
+                   list[at / initialCount] * initialCount + static_cast<int>(at % initialCount));
+      }
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < workers; ++t) pool.emplace_back(worker);
+    worker();
+    for (auto& thread : pool) thread.join();
+  };
+  const int maxCount = static_cast<int>(result.MaxStorages.size());
+  const std::vector<int> coarse = CoarseMaxStorages(maxCount);
+  searchAll(coarse);
+  searchAll(OtherMaxStorages(maxCount, coarse, result.Found ? result.Best / initialCount : 0));
+  result.Cancelled = cancelled;
   if (result.Cancelled) result.Found = false;
   return result;
+}
+
+std::string StorageRangeEdgeText(const TStorageCalibration& calibration) {
+  if (!calibration.Found || calibration.MaxStorages.size() < 2 ||
+      calibration.BestPair().MaxStorage != calibration.MaxStorages.back()) {
+    return {};
+  }
+  return "The best maximum storage is the largest of its range: a wider range may fit better.";
 }

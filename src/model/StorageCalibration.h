@@ -85,8 +85,10 @@ struct TStorageProgress {
   double BestSumSq = 0;
 };
 
+// The pairs are shared out among the threads, one search per thread at a
+// time; the callbacks are called from those threads, one call at a time.
 struct TStorageCalibrationOptions {
-  int Threads = 0;  // of each search; 0: all cores
+  int Threads = 0;  // 0: all cores
   // Every pair's own optimum (for the profile): no pair is cut short by the
   // best sum of the others, which makes the calibration slower.
   bool FullProfile = false;
@@ -120,6 +122,11 @@ struct TStorageCalibration {
   double A = 0, C = 0, SumSq = 0;             // the best pair's optimum
   TStoragePair BestPair() const { return Profile[static_cast<std::size_t>(Best)].Pair; }
 };
+
+// "The best maximum storage is the largest of its range: a wider range may
+// fit better." when it is (and the range has more than one value); empty
+// otherwise.
+std::string StorageRangeEdgeText(const TStorageCalibration& calibration);
 
 // The calibration on the records of `run`, which ReadAndCheck (or
 // ReadAndCheckText) has read and checked; with run.CalibrateUntil the
