@@ -15,7 +15,9 @@
 // --quick    only the program's search
 // --generated  the number of generated data sets (default 12)
 // --only     only the data whose name contains the given text
-// --calibration  the storage calibration instead (see CalibrationBenchmark)
+// --calibration  the storage calibration instead (see CalibrationBenchmark);
+//            with --sample=K the analysis per pair is timed on every K-th pair
+//            (and the best one) and scaled to all
 #include <time.h>
 
 #include <algorithm>
@@ -32,7 +34,7 @@
 #include "AlphaSearchLanes.h"
 #include "SearchData.h"
 
-int CalibrationBenchmark(int threads, const std::string& only);
+int CalibrationBenchmark(int threads, const std::string& only, int step);
 
 namespace {
 
@@ -63,6 +65,7 @@ struct TOptions {
   bool quick = false;
   std::string only;
   bool calibration = false;
+  int pairSample = 1;
 };
 
 struct TRow {
@@ -167,6 +170,7 @@ int main(int argc, char* argv[]) {
       options.threads = std::atoi(threads);
     } else if (const char* sample = value("--sample=")) {
       options.sample = std::max(2, std::atoi(sample));
+      options.pairSample = options.sample;
     } else if (const char* generated = value("--generated=")) {
       options.generated = std::max(0, std::atoi(generated));
     } else if (const char* only = value("--only=")) {
@@ -189,7 +193,8 @@ int main(int argc, char* argv[]) {
                   ? options.threads
                   : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())),
               LoadAverage().c_str());
-  if (options.calibration) return CalibrationBenchmark(options.threads, options.only);
+  if (options.calibration)
+    return CalibrationBenchmark(options.threads, options.only, options.pairSample);
   if (!options.quick) {
     if (options.full) {
       std::printf("plain search: all 2001 outer indices, one thread\n");
