@@ -60,6 +60,14 @@ QRadioButton* MakeChoice(QWidget* parent, const char* name, const char* caption,
 TGraphicsTab::TGraphicsTab(TRainFormHost& host, QAction* graphOpen, QAction* outputOpenForGraphics,
                            QAction* graphSave)
     : TRainFormTab(host, "GraphicsTabSheet"), graphSave_(graphSave) {
+  // The order of making is the order in which Tab moves through the controls.
+  CreatePictures();
+  CreateButtons();
+  CreateChoicePanels();
+  ConnectControls(graphOpen, outputOpenForGraphics, graphSave);
+}
+
+void TGraphicsTab::CreatePictures() {
   GraphImage = new QLabel(this);
   GraphImage->setObjectName("GraphImage");
   GraphImage->setGeometry(16, 0, kGraphWidth, kGraphHeight);
@@ -80,7 +88,9 @@ TGraphicsTab::TGraphicsTab(TRainFormHost& host, QAction* graphOpen, QAction* out
   pictureBox->setWidget(PictureImage);
   PictureImage->installEventFilter(new TShownWith(pictureBox));
   PictureImage->hide();
+}
 
+void TGraphicsTab::CreateButtons() {
   constexpr int top = 472;
   SeeGraphButton = MakeButton(this, "SeeGraphButton", T::kSeeGraphButton, QRect(16, top, 100, 26));
   MakeGraphButton =
@@ -92,7 +102,9 @@ TGraphicsTab::TGraphicsTab(TRainFormHost& host, QAction* graphOpen, QAction* out
   CommentButton = MakeButton(this, "CommentButton", T::kCommentButton, QRect(561, top, 78, 26));
   SelectButton->setEnabled(false);
   CommentButton->setEnabled(false);
+}
 
+void TGraphicsTab::CreateChoicePanels() {
   // A choice panel: the group of radio buttons with the Go button under it.
   const auto makePanel = [this](const char* panelName, const char* groupName, int groupHeight,
                                 QWidget*& panel, QGroupBox*& group) {
@@ -124,7 +136,10 @@ TGraphicsTab::TGraphicsTab(TRainFormHost& host, QAction* graphOpen, QAction* out
 
   Panel1->hide();
   Panel3->hide();
+}
 
+void TGraphicsTab::ConnectControls(QAction* graphOpen, QAction* outputOpenForGraphics,
+                                   QAction* graphSave) {
   BindButton(SeeGraphButton, graphOpen);
   BindButton(MakeGraphButton, outputOpenForGraphics);
   BindButton(SaveGraphButton, graphSave);

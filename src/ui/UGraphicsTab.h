@@ -57,6 +57,11 @@ class TGraphicsTab : public TRainFormTab {
   void BlackAndWhiteSaveClicked();
 
  private:
+  // The controls, a block at a time, and what they run.
+  void CreatePictures();
+  void CreateButtons();
+  void CreateChoicePanels();
+  void ConnectControls(QAction* graphOpen, QAction* outputOpenForGraphics, QAction* graphSave);
   void SelectButtonClick();
   void GoButton1Click();
   void GoButton3Click();

@@ -81,8 +81,16 @@ bool CellInteger(const QString& text, int& value) {
 
 TInputTab::TInputTab(TRainFormHost& host, QAction* inputOpen, QAction* inputSave)
     : TRainFormTab(host, "InputTabSheet") {
-  QWidget* page = this;
+  // The order of making is the order in which Tab moves through the controls.
+  CreateTopBlock();
+  CreateGrid();
+  CreateParameterFields();
+  CreateNotes();
+  ConnectControls(inputOpen, inputSave);
+}
 
+void TInputTab::CreateTopBlock() {
+  QWidget* page = this;
   FileNameLabel = MakeLabel(page, "FileNameLabel", T::kFileLabel, 8, 10);
   FileNameEdit = MakeEdit(page, "FileNameEdit", "", 72, 6, 585);
   FileNameEdit->setReadOnly(true);
@@ -112,7 +120,10 @@ TInputTab::TInputTab(TRainFormHost& host, QAction* inputOpen, QAction* inputSave
       MakeButton(page, "InputOpenButton", T::kInputOpenButton, QRect(440, 112, 100, 26));
   InputSaveButton =
       MakeButton(page, "InputSaveButton", T::kInputSaveButton, QRect(550, 112, 107, 26));
+}
 
+void TInputTab::CreateGrid() {
+  QWidget* page = this;
   TimeLabel = MakeLabel(page, "TimeLabel", T::kTimeLabel, 151, kLabelsTop);
   TimeLabel->setToolTip(T::kTimeHint);
   RainLabel = MakeLabel(page, "RainLabel", T::kRainLabel, 217, kLabelsTop);
@@ -132,7 +143,10 @@ TInputTab::TInputTab(TRainFormHost& host, QAction* inputOpen, QAction* inputSave
   StringGrid1->SetColCount(4);
   StringGrid1->SetRowCount(20);
   StringGrid1->setGeometry(150, kGridTop, 282, kGridHeight);
+}
 
+void TInputTab::CreateParameterFields() {
+  QWidget* page = this;
   FirstGroupBox = new QGroupBox(T::kFirstGroup, page);
   FirstGroupBox->setObjectName("FirstGroupBox");
   FirstGroupBox->setGeometry(445, 198, 212, 82);
@@ -177,7 +191,10 @@ TInputTab::TInputTab(TRainFormHost& host, QAction* inputOpen, QAction* inputSave
   B1Label = MakeLabel(AlphaGroupBox, "B1Label", T::kB1Label, 8, 78);
   B1valueEdit = MakeEdit(AlphaGroupBox, "B1valueEdit", "", 110, 74, 92);
   B1valueEdit->setToolTip(T::kAlphaFieldHint);
+}
 
+void TInputTab::CreateNotes() {
+  QWidget* page = this;
   AlfaMemo = MakeNote(page, "AlfaMemo", T::kAlfaMemo, QRect(300, 198, 138, 110));
   AlfaMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   AlfaButton = MakeButton(page, "AlfaButton", T::kAlfaButton, QRect(300, 314, 100, 26));
@@ -199,7 +216,9 @@ TInputTab::TInputTab(TRainFormHost& host, QAction* inputOpen, QAction* inputSave
   AlphaGroupBox->hide();
   AlfaMemo->hide();
   AlfaButton->hide();
+}
 
+void TInputTab::ConnectControls(QAction* inputOpen, QAction* inputSave) {
   BindButton(InputOpenButton, inputOpen);
   BindButton(InputSaveButton, inputSave);
   connect(HelpButton, &QPushButton::clicked, this, &TInputTab::HelpClicked);
@@ -349,23 +368,7 @@ void TInputTab::ShowDataSet() {
     }
   }
 
-  if (d.RunKind == " Ana") {
-    AnalysisOutFound = false;
-    d.OutFileName = ChangeFileExt(d.FileName, ".out");
-    // A prediction switched to analysis has no analysis results: the results
-    // file beside it is the prediction's.
-    if (FileIsAnalysis && FileExists(d.OutFileName)) {
-      AnalysisOutFound = true;
-      // Only the alpha coefficients of the earlier analysis are wanted here:
-      // the records shown are those of the input, whatever the results file
-      // holds.
-      const int count = d.NrOfData;
-      const DataArrayI serials = d.SerialNr;
-      d.LoadGraphSeries(1);
-      d.NrOfData = count;
-      d.SerialNr = serials;
-    }
-  }
+  if (d.RunKind == " Ana") FindAnalysisResults();
 
   if (AnalysisOutFound && d.RunKind == " Pre") {
     A1coeffEdit->setText(CellText(session().Data.Values.AlphaA));
@@ -393,7 +396,33 @@ void TInputTab::ShowDataSet() {
   if (d.Analysis) d.Runoff.resize(static_cast<std::size_t>(std::max(d.NrOfData, 0)) + 1);
   std::fill(d.Removed.begin(), d.Removed.end(), false);
 
-  for (int r = 0; r < n; ++r) {
+  ShowRecordsInGrid(n);
+  BaseCount = d.NrOfData;
+  TypedCount = d.NrOfData;
+}
+
+void TInputTab::FindAnalysisResults() {
+  TDMTevlora& d = session().Data;
+  AnalysisOutFound = false;
+  d.OutFileName = ChangeFileExt(d.FileName, ".out");
+  // A prediction switched to analysis has no analysis results: the results
+  // file beside it is the prediction's.
+  if (FileIsAnalysis && FileExists(d.OutFileName)) {
+    AnalysisOutFound = true;
+    // Only the alpha coefficients of the earlier analysis are wanted here:
+    // the records shown are those of the input, whatever the results file
+    // holds.
+    const int count = d.NrOfData;
+    const DataArrayI serials = d.SerialNr;
+    d.LoadGraphSeries(1);
+    d.NrOfData = count;
+    d.SerialNr = serials;
+  }
+}
+
+void TInputTab::ShowRecordsInGrid(int rows) {
+  const TDMTevlora& d = session().Data;
+  for (int r = 0; r < rows; ++r) {
     StringGrid1->setRowHeight(r, 20);
     if (GridHasData) {
       StringGrid1->SetCells(0, r, CellText(d.Time[r]));
@@ -404,8 +433,6 @@ void TInputTab::ShowDataSet() {
       for (int c = 0; c < 4; ++c) StringGrid1->SetCells(c, r, T::kZeroText);
     }
   }
-  BaseCount = d.NrOfData;
-  TypedCount = d.NrOfData;
 }
 
 void TInputTab::ShowDataSetKeepingTypedCells() {

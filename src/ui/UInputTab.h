@@ -114,6 +114,12 @@ class TInputTab : public TRainFormTab {
   // The message of the rule that the field's text breaks; null when it holds.
   static const char* FieldProblem(const QLineEdit* edit, const TFieldRule& rule);
 
+  // The controls, a block at a time, and what they run.
+  void CreateTopBlock();
+  void CreateGrid();
+  void CreateParameterFields();
+  void CreateNotes();
+  void ConnectControls(QAction* inputOpen, QAction* inputSave);
   void OnExit(QWidget* widget, void (TInputTab::*handler)());
   void OptionComboBoxChange();
   void OptionComboBoxExit();
@@ -142,6 +148,11 @@ class TInputTab : public TRainFormTab {
   // Refills the tab from the data set and puts back what the user had typed
   // into the rows that stay.
   void ShowDataSetKeepingTypedCells();
+  // The alpha coefficients of an analysis whose results lie beside the file.
+  void FindAnalysisResults();
+  // The records in the first `rows` rows of the grid (zeros when the tab
+  // holds no data).
+  void ShowRecordsInGrid(int rows);
   // What follows every change of grid cells: the count check, quietly.
   void AfterGridEdit();
   void GridCut();

@@ -128,40 +128,9 @@ TRainForm::TRainForm(TSession& session, TUserDialogs* userDialogs, TFileDialogs*
   PageControl1->setObjectName("PageControl1");
   setCentralWidget(PageControl1);
 
-  IntroTabSheet = new QWidget;
-  IntroTabSheet->setObjectName("IntroTabSheet");
-  FigureTabSheet = new QWidget;
-  FigureTabSheet->setObjectName("FigureTabSheet");
-
-  IntroPage = new TIntroPage(IntroTabSheet);
-  FigurePage = new TFigurePage(formDialogs_, FigureTabSheet);
-  for (QWidget* page : {static_cast<QWidget*>(IntroPage), static_cast<QWidget*>(FigurePage)}) {
-    page->move(0, 0);
-  }
-
   CreateMenuAndActions();
   CreateTableCommands();
-  inputTab_ = new TInputTab(*this, InputOpenAction, InputSaveAction);
-  inputTab_->SetEditActions(EditCut1, EditCopy1, EditPaste1, EditDelete1);
-  InputTabSheet = inputTab_;
-  connect(inputTab_, &TInputTab::HelpClicked, this, [this] { HelpButtonClick(); });
-  connect(inputTab_, &TInputTab::AlfaClicked, this, [this] { AlfaButtonClick(); });
-  outputTab_ = new TOutputTab(*this, OutputOpenAction, TableExportAction);
-  OutputTabSheet = outputTab_;
-  connect(outputTab_, &TOutputTab::ViewGraphClicked, this,
-          [this] { Guarded([this] { ViewGraphButtonClick(); }); });
-
-  graphicsTab_ = new TGraphicsTab(*this, GraphOpenAction, OutputOpenForGraphics, GraphSaveAction);
-  GraphicsTabSheet = graphicsTab_;
-  connect(graphicsTab_, &TGraphicsTab::BlackAndWhiteSaveClicked, this,
-          [this] { BlWhButtonClick(); });
-  connect(graphicsTab_, &TGraphicsTab::CommentClicked, this, [this] { CommentButtonClick(); });
-
-  PageControl1->addTab(IntroTabSheet, T::kIntroTab);
-  PageControl1->addTab(FigureTabSheet, T::kFigureTab);
-  PageControl1->addTab(InputTabSheet, T::kInputTab);
-  PageControl1->addTab(OutputTabSheet, T::kOutputTab);
-  PageControl1->addTab(GraphicsTabSheet, T::kGraphicsTab);
+  CreateTabs();
 
   // FormCreate: the first tab, whatever was active before.
   PageControl1->setCurrentIndex(0);
@@ -201,6 +170,41 @@ TRainForm::~TRainForm() {
   delete inputTab_;
   delete outputTab_;
   delete graphicsTab_;
+}
+
+void TRainForm::CreateTabs() {
+  IntroTabSheet = new QWidget;
+  IntroTabSheet->setObjectName("IntroTabSheet");
+  FigureTabSheet = new QWidget;
+  FigureTabSheet->setObjectName("FigureTabSheet");
+
+  IntroPage = new TIntroPage(IntroTabSheet);
+  FigurePage = new TFigurePage(formDialogs_, FigureTabSheet);
+  for (QWidget* page : {static_cast<QWidget*>(IntroPage), static_cast<QWidget*>(FigurePage)}) {
+    page->move(0, 0);
+  }
+
+  inputTab_ = new TInputTab(*this, InputOpenAction, InputSaveAction);
+  inputTab_->SetEditActions(EditCut1, EditCopy1, EditPaste1, EditDelete1);
+  InputTabSheet = inputTab_;
+  connect(inputTab_, &TInputTab::HelpClicked, this, [this] { HelpButtonClick(); });
+  connect(inputTab_, &TInputTab::AlfaClicked, this, [this] { AlfaButtonClick(); });
+  outputTab_ = new TOutputTab(*this, OutputOpenAction, TableExportAction);
+  OutputTabSheet = outputTab_;
+  connect(outputTab_, &TOutputTab::ViewGraphClicked, this,
+          [this] { Guarded([this] { ViewGraphButtonClick(); }); });
+
+  graphicsTab_ = new TGraphicsTab(*this, GraphOpenAction, OutputOpenForGraphics, GraphSaveAction);
+  GraphicsTabSheet = graphicsTab_;
+  connect(graphicsTab_, &TGraphicsTab::BlackAndWhiteSaveClicked, this,
+          [this] { BlWhButtonClick(); });
+  connect(graphicsTab_, &TGraphicsTab::CommentClicked, this, [this] { CommentButtonClick(); });
+
+  PageControl1->addTab(IntroTabSheet, T::kIntroTab);
+  PageControl1->addTab(FigureTabSheet, T::kFigureTab);
+  PageControl1->addTab(InputTabSheet, T::kInputTab);
+  PageControl1->addTab(OutputTabSheet, T::kOutputTab);
+  PageControl1->addTab(GraphicsTabSheet, T::kGraphicsTab);
 }
 
 void TRainForm::PlaceWindow(int screenWidth) {

@@ -391,6 +391,9 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   };
 
   void CreateMenuAndActions();
+  // The five tabs, each with its controls; the tabs' buttons run the
+  // window's actions, which exist by then.
+  void CreateTabs();
   // The tabs grow with the window and scroll when it is smaller than their
   // design; labels get room for their texts, buttons their mnemonics.
   void ArrangeTabs();
