@@ -34,15 +34,15 @@ class TScriptedFileDialogs : public TFileDialogs {
 
 // A control of the window by its object name (the name of the control in the
 // program). The tabs keep their controls to themselves; tests reach them so.
-// A missing or differently typed control fails the test.
+// A missing, ambiguous or differently typed control fails the test.
 template <class TControl>
 TControl* Widget(const QObject& window, const char* name) {
-  auto* control = window.findChild<TControl*>(QString::fromLatin1(name));
-  if (control == nullptr) {
-    ADD_FAILURE() << "no control " << name;
-    throw std::runtime_error(std::string("no control ") + name);
+  const auto controls = window.findChildren<TControl*>(QString::fromLatin1(name));
+  if (controls.size() != 1) {
+    ADD_FAILURE() << controls.size() << " controls named " << name;
+    throw std::runtime_error(std::string("no one control named ") + name);
   }
-  return control;
+  return controls.front();
 }
 
 class RainFormTest : public ::testing::Test {
