@@ -17,6 +17,10 @@ inline constexpr const char* kLegendTitle = "SumSq / best";
 inline constexpr const char* kNoOptimum = "No pair reached a sum below 1000000";
 }  // namespace ProfileMapTexts
 
+// The graph kind the graphics tab gives the storage profile (beside the
+// fit map's).
+inline constexpr int kStorageProfileGraphKind = 16;
+
 // "optimum Smax = 1.71 mm  S0 = 0.00 mm  A = 0.0995  C = 0.000".
 std::string ProfileOptimumText(const TStorageCalibration& calibration);
 

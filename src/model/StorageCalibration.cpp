@@ -75,6 +75,24 @@ double StoredStorage(double value) {
 TStorageRanges DefaultStorageRanges(const TAnalysisRun& run) {
   double rain = 0;
   for (int n = 1; n <= run.RunCount; ++n) rain = std::max(rain, run.RunRain[n]);
+  return DefaultStorageRangesForRain(rain);
+}
+
+std::string StorageRangeText(const TStorageRange& range) {
+  return ShortestText(range.From) + ":" + ShortestText(range.To) + ":" + ShortestText(range.Step);
+}
+
+std::string StorageFractionsText(const std::vector<double>& fractions) {
+  std::string text;
+  for (double fraction : fractions) {
+    if (!text.empty()) text += ",";
+    text += ShortestText(100 * fraction);
+  }
+  return text;
+}
+
+TStorageRanges DefaultStorageRangesForRain(double rain) {
+  if (!(rain > 0) || !std::isfinite(rain)) rain = 0;
   // Some 30 steps up to about three times the largest rain of one record,
   // the step rounded to two significant digits (and at least 0.01 mm).
   double step = 3 * rain / 30;

@@ -43,6 +43,13 @@ std::optional<std::string> ParseStorageFractions(const std::string& text,
 // small round step up to 30 steps, about three times the largest rain of one
 // record; S0 at 0, 25, 50, 75 and 100 % of Smax.
 TStorageRanges DefaultStorageRanges(const TAnalysisRun& run);
+// The same for the largest rain of one record.
+TStorageRanges DefaultStorageRangesForRain(double largestRain);
+
+// A range as FROM:TO:STEP ("0.57:17.1:0.57"), and fractions as percentages
+// ("0,25,50,75,100"), the way the window shows them.
+std::string StorageRangeText(const TStorageRange& range);
+std::string StorageFractionsText(const std::vector<double>& fractions);
 
 // "maximum storage 1.00 to 30.00 mm by 1.00 (30 values); initial storage 0,
 // 25, 50, 75 and 100 % of it (5 values)".
