@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <stdexcept>
@@ -66,6 +67,10 @@ bool TRainForm::CalibrateSavedInput() {
     QMetaObject::invokeMethod(
         this, [this, line] { inputTab_->AppendProgress(line); }, Qt::QueuedConnection);
   };
+  // The loop below ends early only when the program ends: the threads then
+  // stop before their next pair.
+  std::atomic<bool> stop(false);
+  options.Cancelled = [&stop] { return stop.load(); };
   auto calibration = std::make_shared<TStorageCalibration>();
   std::exception_ptr failure;
   {
@@ -82,6 +87,7 @@ bool TRainForm::CalibrateSavedInput() {
       QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
+    stop = true;
     worker.join();
     QCoreApplication::processEvents();
     setEnabled(true);
@@ -94,6 +100,10 @@ bool TRainForm::CalibrateSavedInput() {
       Message(refusal.what());
       return false;
     }
+  }
+  if (calibration->Cancelled) {
+    inputTab_->HideWaitMemo();
+    return false;
   }
   if (!calibration->Found) {
     inputTab_->HideWaitMemo();
