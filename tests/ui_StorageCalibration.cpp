@@ -81,6 +81,11 @@ TEST_F(StorageCalibrationWindow, FindsTheStoragesAndShowsTheirResultsPeriodsAndP
   Settle();
   EXPECT_EQ(form->Graphics().GraphKind(), kStorageProfileGraphKind);
   EXPECT_FALSE(Widget<QLabel>(*form, "GraphImage")->isHidden());
+
+  // A results file opened afterwards has no profile to offer.
+  Choose(ChangeFileExt(saved, ".out"));
+  form->OutputOpenAction->trigger();
+  EXPECT_FALSE(profile->isEnabled());
 }
 
 TEST_F(StorageCalibrationWindow, RangesAndTimesThatDoNotDoStopSaveRunWithTheirMessage) {
