@@ -737,11 +737,11 @@ TReportLayout LayoutReportGraph(const TDMTevlora& data, int graphKind, const TFi
   }
   // With bars from the top the runoff keeps to the lower part of the plot
   // and the bars to the upper part; the ticks of each axis cover only its part.
-  if (!content.SameRanges) ValueAxis(layout.Y, yRange, layout.HasY2 ? 1.6 : 1);
+  if (!content.SameRanges) ValueAxis(layout.Y, yRange, layout.HasY2 ? 1.75 : 1);
   double yVisible = layout.Y.High, y2Visible = 0;
   if (layout.HasY2) {
     yVisible = yRange.Empty() ? 1 : std::max(yRange.High * 1.04, 1e-12);
-    ValueAxis(layout.Y2, y2Range, 2.2);
+    ValueAxis(layout.Y2, y2Range, 2.5);
     y2Visible = y2Range.Empty() ? 1 : std::max(y2Range.High * 1.04, 1e-12);
   }
   layout.X.Title = content.XTitle;
