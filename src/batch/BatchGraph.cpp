@@ -121,19 +121,7 @@ int DrawAndSave(const TGraphOptions& options) {
     const QImage image = DrawGraph(data, options.Kind, options.Colour);
     saved = SaveGraphBitmap(image, options.Output, type == TFigureFileType::Png ? "PNG" : "BMP");
   } else {
-    const TTrendFileValues trend =
-        options.Kind == 8 ? ReadTrendFile(data.FileName) : TTrendFileValues{};
-    if (format.Style == TGraphStyle::Report) {
-      const TReportLayout layout = LayoutReportGraph(data, options.Kind, format, {{}, trend});
-      saved = SaveFigure(options.Output, type, format,
-                         [&layout](QPainter& painter) { PaintReportGraph(painter, layout); });
-    } else {
-      const TGraphLayout layout = LayoutGraph(data, options.Kind, options.Colour, trend);
-      saved = SaveFigure(options.Output, type, format,
-                         ScaledClassic(format, [&](QPainter& painter, bool smooth) {
-                           PaintGraph(painter, data, layout, smooth);
-                         }));
-    }
+    saved = SaveFigure(options.Output, type, format, GraphFigure(data, options.Kind, format));
   }
   if (!saved) {
     PrintMessage("tevlora-batch graph: \"" + options.Output + "\" could not be written");

@@ -79,15 +79,9 @@ int MakeMap(const TMapOptions& options) {
   if (format.IsClassicBitmap() && type != TFigureFileType::Svg && type != TFigureFileType::Pdf) {
     const QImage image = DrawFitMap(map, data.Title1, data.Title2, options.Colour);
     saved = SaveGraphBitmap(image, options.Output, type == TFigureFileType::Bitmap ? "BMP" : "PNG");
-  } else if (format.Style == TGraphStyle::Report) {
-    const TFitMapReportLayout layout = LayoutReportFitMap(map, data.Title1, data.Title2, format);
-    saved = SaveFigure(options.Output, type, format,
-                       [&](QPainter& painter) { PaintReportFitMap(painter, layout, map); });
   } else {
-    saved = SaveFigure(
-        options.Output, type, format, ScaledClassic(format, [&](QPainter& painter, bool smooth) {
-          PaintFitMap(painter, map, data.Title1, data.Title2, options.Colour, smooth);
-        }));
+    saved = SaveFigure(options.Output, type, format,
+                       FitMapFigure(map, data.Title1, data.Title2, format));
   }
   if (!saved) {
     std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n",

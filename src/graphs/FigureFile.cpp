@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <memory>
 #include <regex>
 
+#include "FitMapDraw.h"
 #include "TextFile.h"
 #include "UGraphDraw.h"
 
@@ -51,6 +53,43 @@ TFigurePaint ScaledClassic(const TFigureFormat& format,
     draw(painter, true);
     painter.restore();
   };
+}
+
+TFigurePaint GraphFigure(const TDMTevlora& data, int graphKind, const TFigureFormat& format,
+                         const TReportExtras& extras) {
+  TReportExtras withTrend = extras;
+  if (graphKind == 8) withTrend.Trend = ReadTrendFile(data.FileName);
+  if (format.Style == TGraphStyle::Report || graphKind == kHydrographGraphKind) {
+    auto layout =
+        std::make_shared<TReportLayout>(LayoutReportGraph(data, graphKind, format, withTrend));
+    return [layout](QPainter& painter) { PaintReportGraph(painter, *layout); };
+  }
+  auto layout =
+      std::make_shared<TGraphLayout>(LayoutGraph(data, graphKind, format.Colour, withTrend.Trend));
+  if (format.IsClassicBitmap()) {
+    return [&data, layout](QPainter& painter) { PaintGraph(painter, data, *layout, false); };
+  }
+  return ScaledClassic(format, [&data, layout](QPainter& painter, bool smooth) {
+    PaintGraph(painter, data, *layout, smooth);
+  });
+}
+
+TFigurePaint FitMapFigure(const TFitMap& map, const std::string& title1, const std::string& title2,
+                          const TFigureFormat& format) {
+  if (format.Style == TGraphStyle::Report) {
+    auto layout =
+        std::make_shared<TFitMapReportLayout>(LayoutReportFitMap(map, title1, title2, format));
+    return [&map, layout](QPainter& painter) { PaintReportFitMap(painter, *layout, map); };
+  }
+  const bool colour = format.Colour;
+  if (format.IsClassicBitmap()) {
+    return [&map, title1, title2, colour](QPainter& painter) {
+      PaintFitMap(painter, map, title1, title2, colour, false);
+    };
+  }
+  return ScaledClassic(format, [&map, title1, title2, colour](QPainter& painter, bool smooth) {
+    PaintFitMap(painter, map, title1, title2, colour, smooth);
+  });
 }
 
 QImage RenderFigure(const TFigureFormat& format, const TFigurePaint& paint) {

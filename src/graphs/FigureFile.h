@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "FitMap.h"
 #include "ReportGraph.h"
+#include "UDMTevlora.h"
 
 enum class TFigureFileType { Bitmap, Png, Svg, Pdf, Unknown };
 
@@ -28,6 +30,16 @@ using TFigurePaint = std::function<void(QPainter&)>;
 // scaled evenly, centred on white, antialiased (`draw` receives `smooth`).
 TFigurePaint ScaledClassic(const TFigureFormat& format,
                            std::function<void(QPainter&, bool smooth)> draw);
+
+// Graph `graphKind` of the series in `data` as `format` asks: the classic
+// drawing (scaled when the format is not the classic bitmap) or the report
+// figure; the hydrograph is always a report figure. Kind 8 reads the trend
+// file first (TIOError when it is missing or torn). `data` and `map` must
+// outlive the returned painter.
+TFigurePaint GraphFigure(const TDMTevlora& data, int graphKind, const TFigureFormat& format,
+                         const TReportExtras& extras = {});
+TFigurePaint FitMapFigure(const TFitMap& map, const std::string& title1, const std::string& title2,
+                          const TFigureFormat& format);
 
 // The picture as a bitmap of the format's size, marked with its resolution.
 QImage RenderFigure(const TFigureFormat& format, const TFigurePaint& paint);
