@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QLocale>
-#include <QPainterPath>
 #include <QPolygonF>
 #include <QTimeZone>
 #include <algorithm>
@@ -34,7 +33,7 @@ constexpr double kKeyPoints = 22;
 // A palette that readers with any common colour-vision deficiency tell
 // apart; grey print is served by the dash patterns, markers and fills.
 const QColor kInk(0, 0, 0), kBlue(0, 114, 178), kVermilion(213, 94, 0), kSky(86, 180, 233),
-    kGreen(0, 158, 115), kOrange(230, 159, 0), kPurple(204, 121, 167), kAxisGrey(90, 90, 90);
+    kAxisGrey(90, 90, 90);
 
 void RequireGuiApplication() {
   if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
