@@ -361,9 +361,22 @@ TContent ContentOf(const TDMTevlora& data, int graphKind, const TTimeUnits& unit
     }
     case 7: {
       auto points =
-          Make(R::kObserved, TSeriesForm::Points, Look(kInk, Qt::NoPen, TMarkerShape::Circle));
+          Make(R::kRecords, TSeriesForm::Points, Look(kInk, Qt::NoPen, TMarkerShape::Circle));
       Fill(points, data.SeriesD, data.SeriesC, n);
-      content.Series = {points};
+      // The line of a perfect fit across the whole plot (clipped to it).
+      double low = 0, high = 0;
+      for (int i = 0; i < n; ++i) {
+        for (const double v : {data.SeriesD[i], data.SeriesC[i]}) {
+          if (!std::isfinite(v)) continue;
+          low = std::min(low, v);
+          high = std::max(high, v);
+        }
+      }
+      auto same =
+          Make(R::kObsCalc, TSeriesForm::Line, Look(kBlue, Qt::DashLine, TMarkerShape::None));
+      same.X = {low, high * 1.2 + 1};
+      same.Y = same.X;
+      content.Series = {points, same};
       content.TimeAxis = false;
       content.SameRanges = true;
       content.XTitle = RateTitle(R::kRunoffObserved, units).toStdString();
@@ -713,7 +726,7 @@ TReportLayout LayoutReportGraph(const TDMTevlora& data, int graphKind, const TFi
   // Ranges: of what is measured or calculated, not of trend lines.
   TRange xRange, yRange, y2Range;
   for (const TReportSeries& series : layout.Series) {
-    if (graphKind == 8 && series.Form == TSeriesForm::Line) continue;
+    if ((graphKind == 7 || graphKind == 8) && series.Form == TSeriesForm::Line) continue;
     for (std::size_t i = 0; i < series.X.size(); ++i) {
       if (i < series.XStart.size()) xRange.Add(series.XStart[i]);
       xRange.Add(series.X[i]);

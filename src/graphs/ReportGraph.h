@@ -56,6 +56,7 @@ inline constexpr const char* kRecharge = "recharge";
 inline constexpr const char* kRechargeDerived = "recharge derived";
 inline constexpr const char* kRunoffMeasured = "runoff measured";
 inline constexpr const char* kObsCalc = "observed = calculated";
+inline constexpr const char* kRecords = "records";
 inline constexpr const char* kTrendLine = "linear trend";
 inline constexpr const char* kQuadTrend = "quadratic trend";
 inline constexpr const char* kTime = "Time";
