@@ -3,7 +3,7 @@
 # some are missing. Uses sudo when not run as root.
 set -euo pipefail
 
-packages=(cmake make g++ qt6-base-dev qt6-image-formats-plugins libgtest-dev
+packages=(cmake make g++ qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgtest-dev
           fonts-liberation fontconfig locales clang-format)
 # CI's further builds: Clang, the sanitizer and fuzzer runtimes, and
 # llvm-symbolizer for readable sanitizer stack traces.

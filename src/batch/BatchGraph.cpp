@@ -1,5 +1,6 @@
 // tevlora-batch graph: one graph of a results file drawn and saved without a
-// window, in colour or black and white.
+// window, in colour or black and white, or in the report style; as a bitmap,
+// a PNG, an SVG or a PDF.
 #include <QGuiApplication>
 #include <algorithm>
 #include <cctype>
@@ -12,6 +13,9 @@
 #include <string_view>
 
 #include "BatchCommands.h"
+#include "BatchFigure.h"
+#include "FigureFile.h"
+#include "ReportGraph.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UGraphDraw.h"
@@ -19,8 +23,11 @@
 
 namespace {
 const char* kGraphUsage =
-    "usage: tevlora-batch graph FILE.out KIND [--bw] [-o FILE.bmp] [--force]\n"
-    "  KIND 1, 3, 7, 8, 9 for analysis results, 2, 4, 5 for prediction results\n";
+    "usage: tevlora-batch graph FILE.out KIND [--bw] [--style classic|report]\n"
+    "                           [--size WxH] [--dpi N] [-o FILE.bmp|.png|.svg|.pdf]\n"
+    "                           [--force]\n"
+    "  KIND 1, 3, 7, 8, 9 for analysis results, 2, 4, 5 for prediction results,\n"
+    "  10 the report hydrograph of analysis results\n";
 
 std::string AnalysisKindsOnlyText(int kind, const std::string& fileName) {
   return "Graph kind " + std::to_string(kind) + " draws analysis results; \"" + fileName +
@@ -46,13 +53,19 @@ struct TGraphOptions {
   bool Colour = true;
   std::string Output;
   bool Force = false;
+  TFigureOptions Figure;
 };
 
 std::optional<int> ParseKind(const std::string& text) {
+  if (text == "10") return kHydrographGraphKind;
   if (text.size() != 1 || !std::isdigit(static_cast<unsigned char>(text[0]))) return std::nullopt;
   const int kind = text[0] - '0';
   if (!IsGraphKind(kind)) return std::nullopt;
   return kind;
+}
+
+bool DrawsAnalysis(int kind) {
+  return kind == kHydrographGraphKind || IsAnalysisGraphKind(kind);
 }
 
 // Nothing is written over a file the user did not offer: an existing picture
@@ -66,14 +79,6 @@ int RefusedOutput(const TGraphOptions& options) {
     return 1;
   }
   return 0;
-}
-
-bool EndsWithPng(const std::string& fileName) {
-  if (fileName.size() < 4) return false;
-  std::string extension = fileName.substr(fileName.size() - 4);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension == ".png";
 }
 
 int DrawAndSave(const TGraphOptions& options) {
@@ -91,21 +96,34 @@ int DrawAndSave(const TGraphOptions& options) {
     PrintMessage(NotResultsFileText(options.ResultsFile));
     return 2;
   }
-  if (IsAnalysisGraphKind(options.Kind) && !analysisFile) {
+  if (DrawsAnalysis(options.Kind) && !analysisFile) {
     dialogs.Message(AnalysisKindsOnlyText(options.Kind, options.ResultsFile));
     return 1;
   }
-  if (!IsAnalysisGraphKind(options.Kind) && !predictionFile) {
+  if (!DrawsAnalysis(options.Kind) && !predictionFile) {
     dialogs.Message(PredictionKindsOnlyText(options.Kind, options.ResultsFile));
     return 1;
   }
-  data.LoadGraphSeries(options.Kind);
+  // The hydrograph takes the series of the runoff graph, which hold rain and
+  // recharge as well.
+  const bool hydrograph = options.Kind == kHydrographGraphKind;
+  data.LoadGraphSeries(hydrograph ? 1 : options.Kind);
   if (dialogs.MessageCount > 0) return 1;
   if (const int refused = RefusedOutput(options)) return refused;
 
   const auto application = MakeGuiApplication();
-  const QImage image = DrawGraph(data, options.Kind, options.Colour);
-  if (!SaveGraphBitmap(image, options.Output, EndsWithPng(options.Output) ? "PNG" : "BMP")) {
+  const TFigureFormat format = FigureFormatOf(options.Figure, options.Colour, hydrograph);
+  // Any name but .png, .svg and .pdf gets a bitmap, as it always did.
+  const TFigureFileType type = FigureFileTypeOf(options.Output);
+  bool saved = false;
+  if (format.IsClassicBitmap() && type != TFigureFileType::Svg && type != TFigureFileType::Pdf) {
+    // The classic bitmap, exactly as the graphics tab saves it.
+    const QImage image = DrawGraph(data, options.Kind, options.Colour);
+    saved = SaveGraphBitmap(image, options.Output, type == TFigureFileType::Png ? "PNG" : "BMP");
+  } else {
+    saved = SaveFigure(options.Output, type, format, GraphFigure(data, options.Kind, format));
+  }
+  if (!saved) {
     PrintMessage("tevlora-batch graph: \"" + options.Output + "\" could not be written");
     return 2;
   }
@@ -116,7 +134,8 @@ int DrawAndSave(const TGraphOptions& options) {
 
 int BatchGraph(const TArguments& arguments) {
   TGraphOptions options;
-  const TCommandLine line = TCommandLine("graph", kGraphUsage)
+  TCommandLine base("graph", kGraphUsage);
+  const TCommandLine line = FigureOptions(base, options.Figure)
                                 .Flag("--bw", options.Colour, false)
                                 .Flag("--force", options.Force)
                                 .Text("-o", options.Output, "-o needs a file name")
@@ -128,9 +147,12 @@ int BatchGraph(const TArguments& arguments) {
   const std::optional<int> kind = ParseKind(kindText);
   if (!kind) return line.UsageError("\"" + kindText + "\" is not a graph kind");
   options.Kind = *kind;
+  const bool report = options.Kind == kHydrographGraphKind || options.Figure.Style == "report";
   if (options.Output.empty()) {
-    options.Output = ChangeFileExt(options.ResultsFile, "") + "_graph" + kindText + ".bmp";
+    options.Output =
+        ChangeFileExt(options.ResultsFile, "") + "_graph" + kindText + (report ? ".png" : ".bmp");
   }
+
   if (!LoadTextFile(options.ResultsFile)) {
     PrintMessage("tevlora-batch graph: \"" + options.ResultsFile + "\" cannot be read" +
                  ReadFailureReason());

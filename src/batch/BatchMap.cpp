@@ -9,6 +9,8 @@
 #include <string>
 
 #include "BatchCommands.h"
+#include "BatchFigure.h"
+#include "FigureFile.h"
 #include "FitMap.h"
 #include "FitMapDraw.h"
 #include "TextFile.h"
@@ -18,7 +20,8 @@
 
 namespace {
 const char* kMapUsage =
-    "usage: tevlora-batch map FILE.inp [-o MAP.png|MAP.bmp] [--bw] [--step K] [--zoom]\n"
+    "usage: tevlora-batch map FILE.inp [-o MAP.png|.bmp|.svg|.pdf] [--bw] [--step K] [--zoom]\n"
+    "                         [--style classic|report] [--size WxH] [--dpi N]\n"
     "                         [--csv GRID.csv] [--force]\n";
 
 struct TMapOptions {
@@ -28,17 +31,8 @@ struct TMapOptions {
   bool Colour = true;
   bool Force = false;
   TFitMapOptions Map;
+  TFigureOptions Figure;
 };
-
-std::string LowerExtension(const std::string& fileName) {
-  const auto dot = fileName.find_last_of('.');
-  const auto slash = fileName.find_last_of("/\\");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  std::string extension = fileName.substr(dot);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
 
 int MakeMap(const TMapOptions& options) {
   TStderrDialogs dialogs;
@@ -79,9 +73,17 @@ int MakeMap(const TMapOptions& options) {
   }
 
   const auto application = MakeGuiApplication();
-  const QImage image = DrawFitMap(map, data.Title1, data.Title2, options.Colour);
-  const char* format = LowerExtension(options.Output) == ".bmp" ? "BMP" : "PNG";
-  if (!SaveGraphBitmap(image, options.Output, format)) {
+  const TFigureFormat format = FigureFormatOf(options.Figure, options.Colour, false);
+  const TFigureFileType type = FigureFileTypeOf(options.Output);
+  bool saved = false;
+  if (format.IsClassicBitmap() && type != TFigureFileType::Svg && type != TFigureFileType::Pdf) {
+    const QImage image = DrawFitMap(map, data.Title1, data.Title2, options.Colour);
+    saved = SaveGraphBitmap(image, options.Output, type == TFigureFileType::Bitmap ? "BMP" : "PNG");
+  } else {
+    saved = SaveFigure(options.Output, type, format,
+                       FitMapFigure(map, data.Title1, data.Title2, format));
+  }
+  if (!saved) {
     std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n",
                  options.Output.c_str());
     return 2;
@@ -100,7 +102,8 @@ int MakeMap(const TMapOptions& options) {
 
 int BatchMap(const TArguments& arguments) {
   TMapOptions options;
-  const TCommandLine line = TCommandLine("map", kMapUsage)
+  TCommandLine base("map", kMapUsage);
+  const TCommandLine line = FigureOptions(base, options.Figure)
                                 .Flag("--bw", options.Colour, false)
                                 .Flag("--force", options.Force)
                                 .Flag("--zoom", options.Map.Zoom)
@@ -112,9 +115,8 @@ int BatchMap(const TArguments& arguments) {
   if (!words) return 2;
   options.InputFile = words->front();
   if (options.Output.empty()) options.Output = ChangeFileExt(options.InputFile, "") + "_map.png";
-  const std::string extension = LowerExtension(options.Output);
-  if (extension != ".png" && extension != ".bmp") {
-    return line.UsageError("the picture's name must end in .png or .bmp");
+  if (FigureFileTypeOf(options.Output) == TFigureFileType::Unknown) {
+    return line.UsageError("the picture's name must end in .png, .bmp, .svg or .pdf");
   }
   // Refused before the map is computed, which may take a while, and before
   // either file is written.

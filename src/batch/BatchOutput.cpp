@@ -34,18 +34,20 @@ std::unique_ptr<QGuiApplication> MakeGuiApplication() {
   return std::make_unique<QGuiApplication>(argc, argv);
 }
 
-// A bitmap, PNG, JPEG or GIF picture by its first bytes. A bitmap needs more
-// than "BM", which a title line may start with: its reserved bytes are zero
-// and its information header has one of the known sizes.
+// A bitmap, PNG, JPEG, GIF, PDF or SVG picture by its first bytes. A bitmap
+// needs more than "BM", which a title line may start with: its reserved bytes
+// are zero and its information header has one of the known sizes. An SVG
+// starts with its element, or with an XML declaration followed by it.
 namespace {
 bool StartsLikeAPicture(const std::string& bytes) {
   const auto startsWith = [&bytes](std::string_view prefix) {
     return bytes.compare(0, prefix.size(), prefix) == 0;
   };
   if (startsWith("\x89PNG\r\n\x1a\n") || startsWith("\xFF\xD8\xFF") || startsWith("GIF87a") ||
-      startsWith("GIF89a")) {
+      startsWith("GIF89a") || startsWith("%PDF-") || startsWith("<svg")) {
     return true;
   }
+  if (startsWith("<?xml")) return bytes.find("<svg") != std::string::npos;
   if (!startsWith("BM") || bytes.size() < 18) return false;
   if (bytes.compare(6, 4, std::string(4, '\0')) != 0) return false;
   const unsigned header = static_cast<unsigned char>(bytes[14]) |
@@ -89,7 +91,7 @@ std::optional<std::string> PictureRefusal(const std::string& target) {
         return refusal;
       }
     }
-    start.resize(32);
+    start.resize(512);
     const ssize_t got = ::read(descriptor, start.data(), start.size());
     start.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     ::close(descriptor);

@@ -22,12 +22,13 @@ const QColor kSilver(192, 192, 192), kNavy(0, 0, 139), kWhite(255, 255, 255), kB
 // Texts by their top-left corner on an opaque background, as in the other graphs.
 class TMapCanvas {
  public:
-  explicit TMapCanvas(QImage& image) : painter_(&image) {
+  TMapCanvas(QPainter& painter, bool smooth) : painter_(painter) {
     font_ = GraphFont();
+    if (smooth) font_.setStyleStrategy(QFont::PreferAntialias);
     painter_.setFont(font_);
-    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.setRenderHint(QPainter::Antialiasing, smooth);
+    painter_.setRenderHint(QPainter::TextAntialiasing, smooth);
   }
-  QPainter& Painter() { return painter_; }
   void Text(int x, int y, const QString& text, const QColor& colour, const QColor& background) {
     const QFontMetrics metrics(font_);
     painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()), background);
@@ -49,7 +50,7 @@ class TMapCanvas {
   }
 
  private:
-  QPainter painter_;
+  QPainter& painter_;
   QFont font_;
 };
 
@@ -152,6 +153,19 @@ QColor FitMapMarkColour(bool colourGraph) {
 
 QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::string& title2,
                   bool colourGraph) {
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
+    throw std::logic_error(GraphDrawTexts::kNoApplication);
+  }
+  QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
+  image.setDotsPerMeterX(kDotsPerMeter96Dpi);
+  image.setDotsPerMeterY(kDotsPerMeter96Dpi);
+  QPainter painter(&image);
+  PaintFitMap(painter, map, title1, title2, colourGraph, false);
+  return image;
+}
+
+void PaintFitMap(QPainter& painter, const TFitMap& map, const std::string& title1,
+                 const std::string& title2, bool colourGraph, bool smooth) {
   namespace T = FitMapTexts;
   if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
     throw std::logic_error(GraphDrawTexts::kNoApplication);
@@ -159,10 +173,6 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
   const QColor plot = colourGraph ? kNavy : kWhite;
   const QColor plain = colourGraph ? kWhite : kBlack;
   const QColor mark = FitMapMarkColour(colourGraph);
-
-  QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
-  image.setDotsPerMeterX(kDotsPerMeter96Dpi);
-  image.setDotsPerMeterY(kDotsPerMeter96Dpi);
   const bool drawable = map.Columns() > 0 && map.Rows() > 0;
 
   // The data range of the picture: the search's whole range, or the cells
@@ -181,8 +191,7 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
         std::lround(kMapBottom - (value - c.low) / (c.high - c.low) * (kMapBottom - kMapTop)));
   };
 
-  TMapCanvas canvas(image);
-  QPainter& painter = canvas.Painter();
+  TMapCanvas canvas(painter, smooth);
   painter.fillRect(0, 0, kGraphWidth, kGraphHeight, kSilver);
   canvas.Text(105, 5, canvas.Fitted(title1, 105, kTitle1End), kBlack, kSilver);
   canvas.Text(20, 450, QString::fromUtf8(GraphDrawTexts::kCreditLine), kBlack, kSilver);
@@ -192,6 +201,8 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
   // The map: every pixel takes the cell of the trial nearest to it.
   const int width = kMapRight - kMapLeft, height = kMapBottom - kMapTop;
   std::vector<char> inside(static_cast<std::size_t>(width) * height, 0);
+  // The map's cells, pixel by pixel, drawn as one picture.
+  QImage raster(width, height, QImage::Format_RGB32);
   if (drawable) {
     std::vector<int> columnOf(width), rowOf(height);
     for (int x = 0; x < width; ++x) {
@@ -203,10 +214,9 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
       rowOf[y] = Nearest(map.Inner, value / 0.001 + 1000, map.Step);
     }
     for (int y = 0; y < height; ++y) {
-      auto* line = reinterpret_cast<QRgb*>(image.scanLine(kMapTop + y));
+      auto* line = reinterpret_cast<QRgb*>(raster.scanLine(y));
       for (int x = 0; x < width; ++x) {
-        line[kMapLeft + x] =
-            FitMapColour(FitMapScalePosition(map, columnOf[x], rowOf[y]), colourGraph).rgb();
+        line[x] = FitMapColour(FitMapScalePosition(map, columnOf[x], rowOf[y]), colourGraph).rgb();
         inside[static_cast<std::size_t>(y) * width + x] = map.InRegion(columnOf[x], rowOf[y]);
       }
     }
@@ -219,10 +229,11 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
           return inside[static_cast<std::size_t>(ny) * width + nx] != 0;
         };
         if (!in(x - 1, y) || !in(x + 1, y) || !in(x, y - 1) || !in(x, y + 1)) {
-          image.setPixelColor(kMapLeft + x, kMapTop + y, mark);
+          raster.setPixelColor(x, y, mark);
         }
       }
     }
+    painter.drawImage(kMapLeft, kMapTop, raster);
   }
 
   // Axes, ticks and labels.
@@ -288,5 +299,4 @@ QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::stri
     canvas.Text(105, 36, QString::fromUtf8(T::kNoOptimum), plain, plot);
   }
   canvas.Text(420, 428, QString::fromStdString(FitMapGridText(map)), plain, plot);
-  return image;
 }

@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
 #include <string>
 
 #include "FitMap.h"
@@ -54,3 +55,7 @@ std::string FitMapGridText(const TFitMap& map);
 // Needs a QGuiApplication (fonts); throws std::logic_error without one.
 QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::string& title2,
                   bool colourGraph);
+// The same drawing on any painter, in the coordinates of the bitmap;
+// `smooth` antialiases lines and text.
+void PaintFitMap(QPainter& painter, const TFitMap& map, const std::string& title1,
+                 const std::string& title2, bool colourGraph, bool smooth);

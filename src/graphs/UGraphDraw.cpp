@@ -45,10 +45,14 @@ int PlotTextColumn(int x, int width);
 // fill colour, and pen, fill and font colour are separate settings.
 class TGraphCanvas {
  public:
-  explicit TGraphCanvas(QImage& image) : painter_(&image) {
+  // `smooth`: antialiased lines and text, for a picture drawn larger than
+  // its design size or on a vector device.
+  TGraphCanvas(QPainter& painter, bool smooth) : painter_(painter) {
     font_ = GraphFont();
+    if (smooth) font_.setStyleStrategy(QFont::PreferAntialias);
     painter_.setFont(font_);
-    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.setRenderHint(QPainter::Antialiasing, smooth);
+    painter_.setRenderHint(QPainter::TextAntialiasing, smooth);
   }
 
   void SetPen(const QColor& colour, int width = 1, Qt::PenStyle style = Qt::SolidLine) {
@@ -129,7 +133,7 @@ class TGraphCanvas {
     return pen;
   }
 
-  QPainter painter_;
+  QPainter& painter_;
   QFont font_;
   QColor penColour_ = Qt::black;
   int penWidth_ = 1;
@@ -561,15 +565,22 @@ QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph) {
 
 QImage DrawGraph(const TDMTevlora& data, const TGraphLayout& layout) {
   RequireGuiApplication();
-  const int graphKind = layout.GraphKind;
-  const int n = static_cast<int>(layout.PixX.size());
-  const TGraphColours colours = TGraphColours::For(layout.ColourGraph);
-
   QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
   image.setDotsPerMeterX(kDotsPerMeter96Dpi);
   image.setDotsPerMeterY(kDotsPerMeter96Dpi);
+  QPainter painter(&image);
+  PaintGraph(painter, data, layout, false);
+  return image;
+}
+
+void PaintGraph(QPainter& painter, const TDMTevlora& data, const TGraphLayout& layout,
+                bool smooth) {
+  RequireGuiApplication();
+  const int graphKind = layout.GraphKind;
+  const int n = static_cast<int>(layout.PixX.size());
+  const TGraphColours colours = TGraphColours::For(layout.ColourGraph);
   {
-    TGraphCanvas canvas(image);
+    TGraphCanvas canvas(painter, smooth);
     // Frame.
     canvas.SetFontColour(colours.FrameText);
     canvas.SetFill(colours.Frame);
@@ -605,7 +616,6 @@ QImage DrawGraph(const TDMTevlora& data, const TGraphLayout& layout) {
     if (graphKind == 8) DrawTrendLines(canvas, layout, colours);
     canvas.ClipToMarks(false);
   }
-  return image;
 }
 
 bool SaveGraphBitmap(const QImage& image, const std::string& fileName, const char* format) {

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <string>
 
 #include "UDMTevlora.h"
@@ -75,6 +76,11 @@ QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph);
 // drawn on several threads at once (kinds 1 and 7 also read the R square of
 // the results file read last).
 QImage DrawGraph(const TDMTevlora& data, const TGraphLayout& layout);
+// The same drawing on any painter (a larger picture, an SVG or a PDF), in the
+// 623 x 465 coordinates of the bitmap, which the painter's transform may
+// scale. `smooth` antialiases lines and text; the bitmap itself is drawn
+// without.
+void PaintGraph(QPainter& painter, const TDMTevlora& data, const TGraphLayout& layout, bool smooth);
 
 // Saves the picture as a Windows bitmap, or in another format Qt knows
 // ("PNG"). False when the file could not be written.

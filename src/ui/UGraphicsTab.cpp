@@ -3,13 +3,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QScrollArea>
 #include <algorithm>
 
+#include "FigureFile.h"
 #include "FitMap.h"
 #include "FitMapDraw.h"
 #include "ProfileMapDraw.h"
+#include "ReportGraph.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
@@ -48,6 +51,29 @@ class TShownWith : public QObject {
  private:
   QWidget* follower_;
 };
+
+constexpr const char* kReportHydrograph = "Report hydrograph";
+constexpr const char* kReportStyle = "Report style";
+
+// The report figure as shown on the tab, in the place of the classic bitmap.
+TFigureFormat ShownReportFormat() {
+  TFigureFormat format;
+  format.Width = kGraphWidth;
+  format.Height = kGraphHeight;
+  format.Dpi = 96;
+  format.Style = TGraphStyle::Report;
+  return format;
+}
+
+// A report figure as saved: 16 x 12 cm at 300 dpi.
+TFigureFormat SavedReportFormat() {
+  TFigureFormat format;
+  format.Width = 1890;
+  format.Height = 1417;
+  format.Dpi = 300;
+  format.Style = TGraphStyle::Report;
+  return format;
+}
 
 QRadioButton* MakeChoice(QWidget* parent, const char* name, const char* caption, int top) {
   auto* choice = new QRadioButton(QString::fromUtf8(caption), parent);
@@ -111,12 +137,12 @@ void TGraphicsTab::CreateChoicePanels() {
                                 QWidget*& panel, QGroupBox*& group) {
     panel = new QWidget(this);
     panel->setObjectName(panelName);
-    panel->setGeometry(200, 90, 250, groupHeight + 44);
+    panel->setGeometry(200, 90, 250, groupHeight + 72);
     group = new QGroupBox(T::kSelectGroup, panel);
     group->setObjectName(groupName);
     group->setGeometry(0, 0, 250, groupHeight);
   };
-  makePanel("Panel1", "RadioGroup1", 260, Panel1, RadioGroup1);
+  makePanel("Panel1", "RadioGroup1", 288, Panel1, RadioGroup1);
   RunoffRadioButton = MakeChoice(RadioGroup1, "RunoffRadioButton", T::kRunoffInTime, 26);
   RechRadioButton = MakeChoice(RadioGroup1, "RechRadioButton", T::kRainRecharge, 54);
   CalcObsRadioButton = MakeChoice(RadioGroup1, "CalcObsRadioButton", T::kObservedCalculated, 82);
@@ -128,8 +154,13 @@ void TGraphicsTab::CreateChoicePanels() {
   ProfileRadioButton =
       MakeChoice(RadioGroup1, "ProfileRadioButton", "Profile of the storages", 222);
   ProfileRadioButton->setEnabled(false);
+  ReportHydrographRadioButton =
+      MakeChoice(RadioGroup1, "ReportHydrographRadioButton", kReportHydrograph, 250);
   RunoffRadioButton->setChecked(true);
-  GoButton1 = MakeButton(Panel1, "GoButton1", T::kGoButton, QRect(85, 270, 80, 26));
+  GoButton1 = MakeButton(Panel1, "GoButton1", T::kGoButton, QRect(85, 298, 80, 26));
+  ReportStyleBox1 = new QCheckBox(QString::fromUtf8(kReportStyle), Panel1);
+  ReportStyleBox1->setObjectName("ReportStyleBox1");
+  ReportStyleBox1->setGeometry(75, 330, 160, 22);
 
   makePanel("Panel3", "RadioGroup3", 118, Panel3, RadioGroup3);
   RadioButton3 = MakeChoice(RadioGroup3, "RadioButton3", T::kRunoffInTime, 26);
@@ -137,6 +168,9 @@ void TGraphicsTab::CreateChoicePanels() {
   RadioButton5 = MakeChoice(RadioGroup3, "RadioButton5", T::kRainRecharge, 82);
   RadioButton3->setChecked(true);
   GoButton3 = MakeButton(Panel3, "GoButton3", T::kGoButton, QRect(85, 128, 80, 26));
+  ReportStyleBox3 = new QCheckBox(QString::fromUtf8(kReportStyle), Panel3);
+  ReportStyleBox3->setObjectName("ReportStyleBox3");
+  ReportStyleBox3->setGeometry(75, 160, 160, 22);
 
   Panel1->hide();
   Panel3->hide();
@@ -159,6 +193,10 @@ void TGraphicsTab::ConnectControls(QAction* graphOpen, QAction* outputOpenForGra
           [this] { host_.Guarded([this] { GoButton1Click(); }); });
   connect(GoButton3, &QPushButton::clicked, this,
           [this] { host_.Guarded([this] { GoButton3Click(); }); });
+  // One style for both panels.
+  for (QCheckBox* box : {ReportStyleBox1, ReportStyleBox3}) {
+    connect(box, &QCheckBox::toggled, this, [this](bool on) { SetReportStyle(on); });
+  }
 }
 
 void TGraphicsTab::Arrange() {
@@ -287,6 +325,12 @@ void TGraphicsTab::GoButton1Click() {
     // A missing or torn trend file stops here, before the series are read;
     // the drawing reads it again for its own values.
     (void)ReadTrendFile(d.OutFileName);
+  } else if (ReportHydrographRadioButton->isChecked()) {
+    // Drawn from the series of the runoff graph, which hold rain and recharge too.
+    graphKind_ = kHydrographGraphKind;
+    d.LoadGraphSeries(1);
+    ChoiceMade();
+    return;
   } else if (FitMapRadioButton->isChecked() || FitMapZoomRadioButton->isChecked()) {
     FitMapGoButtonClick(FitMapZoomRadioButton->isChecked());
     return;
@@ -371,11 +415,25 @@ void TGraphicsTab::ShowGraphics() {
   DrawCurrentGraph();
 }
 
+void TGraphicsTab::SetReportStyle(bool report) {
+  reportStyle_ = report;
+  for (QCheckBox* box : {ReportStyleBox1, ReportStyleBox3}) {
+    if (box->isChecked() != report) box->setChecked(report);
+  }
+}
+
 void TGraphicsTab::DrawCurrentGraph() {
   const TDMTevlora& d = session().Data;
-  if (graphKind_ == kFitMapGraphKind && fitMapShown_) {
+  const bool fitMap = graphKind_ == kFitMapGraphKind && fitMapShown_;
+  const bool profile = graphKind_ == kStorageProfileGraphKind && storageProfile_;
+  if ((reportStyle_ && !profile) || graphKind_ == kHydrographGraphKind) {
+    const TFigureFormat format = ShownReportFormat();
+    graphBitmap_ =
+        RenderFigure(format, fitMap ? FitMapFigure(*fitMapShown_, d.Title1, d.Title2, format)
+                                    : GraphFigure(d, graphKind_, format));
+  } else if (fitMap) {
     graphBitmap_ = DrawFitMap(*fitMapShown_, d.Title1, d.Title2, colourGraph_);
-  } else if (graphKind_ == kStorageProfileGraphKind && storageProfile_) {
+  } else if (profile) {
     graphBitmap_ = DrawStorageProfile(*storageProfile_, d.Title1, d.Title2, colourGraph_);
   } else {
     graphBitmap_ = DrawGraph(d, graphKind_, colourGraph_);
@@ -383,4 +441,35 @@ void TGraphicsTab::DrawCurrentGraph() {
   GraphImage->setPixmap(QPixmap::fromImage(graphBitmap_));
   GraphImage->show();
   GraphImage->raise();
+}
+
+bool TGraphicsTab::SaveGraphAs(const std::string& fileName) const {
+  const TDMTevlora& d = session().Data;
+  const TFigureFileType type = FigureFileTypeOf(fileName);
+  const bool report = reportStyle_ || graphKind_ == kHydrographGraphKind;
+  const bool vector = type == TFigureFileType::Svg || type == TFigureFileType::Pdf;
+  // The storage profile has its classic picture only: a vector file holds
+  // that picture as it is shown.
+  if (graphKind_ == kStorageProfileGraphKind && storageProfile_) {
+    if (!vector) {
+      return SaveGraphBitmap(graphBitmap_, fileName, type == TFigureFileType::Png ? "PNG" : "BMP");
+    }
+    const TFigureFormat classic;
+    const QImage shown = graphBitmap_;
+    return SaveFigure(fileName, type, classic,
+                      ScaledClassic(classic, [shown](QPainter& painter, bool) {
+                        painter.drawImage(0, 0, shown);
+                      }));
+  }
+  // The classic bitmap is saved as it is shown; any name but .png, .svg and
+  // .pdf gets a Windows bitmap, as it always did.
+  if (!report && !vector) {
+    return SaveGraphBitmap(graphBitmap_, fileName, type == TFigureFileType::Png ? "PNG" : "BMP");
+  }
+  TFigureFormat format = report ? SavedReportFormat() : TFigureFormat{};
+  format.Colour = colourGraph_;
+  const bool fitMap = graphKind_ == kFitMapGraphKind && fitMapShown_;
+  return SaveFigure(fileName, type, format,
+                    fitMap ? FitMapFigure(*fitMapShown_, d.Title1, d.Title2, format)
+                           : GraphFigure(d, graphKind_, format));
 }

@@ -4,6 +4,7 @@
 // tab shows what they give.
 #pragma once
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -32,6 +33,10 @@ class TGraphicsTab : public TRainFormTab {
   bool ColourGraph() const { return colourGraph_; }
   void SetColourGraph(bool colour) { colourGraph_ = colour; }
   int GraphKind() const { return graphKind_; }
+  // Classic graphs or figures in the report style (the report hydrograph is
+  // always one).
+  bool ReportStyle() const { return reportStyle_; }
+  void SetReportStyle(bool report);
   const QImage& GraphBitmap() const { return graphBitmap_; }
   std::shared_ptr<const TFitMap> FitMapShown() const { return fitMapShown_; }
 
@@ -55,6 +60,11 @@ class TGraphicsTab : public TRainFormTab {
   // The profile of the storage calibration of the last Save/Run, offered
   // among the analysis graphs while it is there (null: none).
   void SetStorageProfile(std::shared_ptr<const TStorageCalibration> profile);
+  // Saves the graph shown in the format the name's extension asks for:
+  // .bmp (or another) and .png the classic bitmap as shown, .svg and .pdf
+  // the same drawing as a vector picture; a report figure as 16 x 12 cm at
+  // 300 dpi. False when the file could not be written.
+  bool SaveGraphAs(const std::string& fileName) const;
 
  signals:
   void CommentClicked();
@@ -76,6 +86,7 @@ class TGraphicsTab : public TRainFormTab {
   QAction* graphSave_;
   bool graphReady_ = false;
   bool colourGraph_ = true;
+  bool reportStyle_ = false;
   int graphKind_ = 1;
   QImage graphBitmap_;
   // The fit map of A and C shown as graph kind kFitMapGraphKind.
@@ -100,11 +111,14 @@ class TGraphicsTab : public TRainFormTab {
   QRadioButton* FitMapRadioButton;
   QRadioButton* FitMapZoomRadioButton;
   QRadioButton* ProfileRadioButton;
+  QRadioButton* ReportHydrographRadioButton;
+  QCheckBox* ReportStyleBox1;
   QPushButton* GoButton1;
   QWidget* Panel3;
   QGroupBox* RadioGroup3;
   QRadioButton* RadioButton3;
   QRadioButton* RadioButton4;
   QRadioButton* RadioButton5;
+  QCheckBox* ReportStyleBox3;
   QPushButton* GoButton3;
 };

@@ -81,7 +81,10 @@ inline constexpr const char* kOutputFilter = "Output files (*.out)|*.out";
 // JPEG and PNG pictures open here too, so the dialog lists them with the bitmaps.
 inline constexpr const char* kGraphOpenFilter =
     "Graph files (*.bmp *.jpg *.jpeg *.png)|*.bmp;*.jpg;*.jpeg;*.png";
-inline constexpr const char* kGraphSaveFilter = "Image files (*.bmp)|*.bmp";
+// The bitmap first, as it always was; then the picture and vector formats.
+inline constexpr const char* kGraphSaveFilter =
+    "Image files (*.bmp)|*.bmp|PNG pictures (*.png)|*.png|SVG drawings (*.svg)|*.svg|"
+    "PDF documents (*.pdf)|*.pdf";
 
 // Tables in and out (CSV).
 inline constexpr const char* kTableImport = "Import table…";

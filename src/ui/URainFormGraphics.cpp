@@ -83,7 +83,7 @@ void TRainForm::SaveGraph(bool colour) {
       return;
     }
     if (FileExists(LocalFileName(chosen)) && !d.ConfirmYesNo(T::kOverwrite)) return;
-    if (!SaveGraphBitmap(graphicsTab_->GraphBitmap(), LocalFileName(chosen), "BMP")) {
+    if (!graphicsTab_->SaveGraphAs(LocalFileName(chosen))) {
       Message(QString::fromUtf8(T::kGraphNotWritten).arg(chosen).toStdString());
       return;
     }

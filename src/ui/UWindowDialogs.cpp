@@ -10,8 +10,11 @@
 #include "UWindowLayout.h"
 
 QString DialogNameFilter(const QString& filter) {
-  const int bar = filter.indexOf('|');
-  return bar < 0 ? filter : filter.left(bar);
+  // "Name (*.a)|*.a|Other (*.b)|*.b": every name, as the dialog lists them.
+  const QStringList parts = filter.split('|');
+  QStringList names;
+  for (qsizetype i = 0; i < parts.size(); i += 2) names << parts[i];
+  return names.join(QStringLiteral(";;"));
 }
 
 QString WithDefaultExt(const QString& fileName, const QString& defaultExt) {
@@ -35,6 +38,14 @@ bool TQtFileDialogs::Execute(const TFileDialog& dialog, QString& fileName) {
   QString extension = dialog.DefaultExt;
   while (extension.startsWith('.')) extension.remove(0, 1);
   box.setDefaultSuffix(extension);
+  // A name typed without an extension takes that of the type chosen.
+  QObject::connect(&box, &QFileDialog::filterSelected, &box, [&box](const QString& chosen) {
+    const qsizetype star = chosen.indexOf(QStringLiteral("*."));
+    if (star < 0) return;
+    qsizetype end = star + 2;
+    while (end < chosen.size() && chosen[end].isLetterOrNumber()) ++end;
+    box.setDefaultSuffix(chosen.mid(star + 2, end - star - 2));
+  });
   box.setDirectory(dialog.InitialDir);
   if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return false;
   fileName = box.selectedFiles().constFirst();

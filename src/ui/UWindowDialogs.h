@@ -28,8 +28,9 @@ class TFileDialogs {
   virtual bool Execute(const TFileDialog& dialog, QString& fileName) = 0;
 };
 
-// The description part of a filter, as a file dialog shows it:
-// "Input files (*.inp)|*.inp" gives "Input files (*.inp)".
+// The description parts of a filter, as a file dialog shows them:
+// "Input files (*.inp)|*.inp" gives "Input files (*.inp)"; several types
+// ("A (*.a)|*.a|B (*.b)|*.b") give "A (*.a);;B (*.b)".
 QString DialogNameFilter(const QString& filter);
 // `fileName` with the dialog's default extension added when it has none.
 QString WithDefaultExt(const QString& fileName, const QString& defaultExt);
