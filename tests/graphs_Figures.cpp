@@ -361,6 +361,14 @@ TEST_F(ReportFigures, BatchWritesVectorFiguresAndRefusesBadSizes) {
               2)
         << bad;
   }
+  // The calibration split is marked on the hydrograph, and asked of no other kind.
+  const std::string split = directory.File("split.png"), plain = directory.File("plain.png");
+  ASSERT_EQ(RunBatch("graph " + results + " 10 --calibrate-until 6 -o \"" + split + "\""), 0);
+  ASSERT_EQ(RunBatch("graph " + results + " 10 -o \"" + plain + "\""), 0);
+  EXPECT_NE(ReadFileBytes(split), ReadFileBytes(plain));
+  EXPECT_EQ(RunBatch("graph " + results + " 1 --calibrate-until 6 -o \"" +
+                     directory.File("k1.png") + "\""),
+            2);
   // The hydrograph needs analysis results.
   EXPECT_EQ(RunBatch("graph \"" + ExampleDataFile("hupsel_h_dec2012_pred_drain.out") +
                      "\" 10 -o \"" + directory.File("p.png") + "\""),

@@ -25,9 +25,10 @@ namespace {
 const char* kGraphUsage =
     "usage: tevlora-batch graph FILE.out KIND [--bw] [--style classic|report]\n"
     "                           [--size WxH] [--dpi N] [-o FILE.bmp|.png|.svg|.pdf]\n"
-    "                           [--force]\n"
+    "                           [--calibrate-until T] [--force]\n"
     "  KIND 1, 3, 7, 8, 9 for analysis results, 2, 4, 5 for prediction results,\n"
-    "  10 the report hydrograph of analysis results\n";
+    "  10 the report hydrograph of analysis results; --calibrate-until marks the\n"
+    "  end of the calibration records on the hydrograph\n";
 
 std::string AnalysisKindsOnlyText(int kind, const std::string& fileName) {
   return "Graph kind " + std::to_string(kind) + " draws analysis results; \"" + fileName +
@@ -54,6 +55,7 @@ struct TGraphOptions {
   std::string Output;
   bool Force = false;
   TFigureOptions Figure;
+  std::optional<double> CalibrateUntil;
 };
 
 std::optional<int> ParseKind(const std::string& text) {
@@ -121,7 +123,8 @@ int DrawAndSave(const TGraphOptions& options) {
     const QImage image = DrawGraph(data, options.Kind, options.Colour);
     saved = SaveGraphBitmap(image, options.Output, type == TFigureFileType::Png ? "PNG" : "BMP");
   } else {
-    saved = SaveFigure(options.Output, type, format, GraphFigure(data, options.Kind, format));
+    saved = SaveFigure(options.Output, type, format,
+                       GraphFigure(data, options.Kind, format, {options.CalibrateUntil, {}}));
   }
   if (!saved) {
     PrintMessage("tevlora-batch graph: \"" + options.Output + "\" could not be written");
@@ -138,6 +141,7 @@ int BatchGraph(const TArguments& arguments) {
   const TCommandLine line = FigureOptions(base, options.Figure)
                                 .Flag("--bw", options.Colour, false)
                                 .Flag("--force", options.Force)
+                                .Number("--calibrate-until", options.CalibrateUntil)
                                 .Text("-o", options.Output, "-o needs a file name")
                                 .Words(2, 2, "a results file and a graph kind are needed");
   const std::optional<TArguments> words = line.Parse(arguments);
@@ -147,6 +151,9 @@ int BatchGraph(const TArguments& arguments) {
   const std::optional<int> kind = ParseKind(kindText);
   if (!kind) return line.UsageError("\"" + kindText + "\" is not a graph kind");
   options.Kind = *kind;
+  if (options.CalibrateUntil && options.Kind != kHydrographGraphKind) {
+    return line.UsageError("--calibrate-until marks the report hydrograph (kind 10) only");
+  }
   const bool report = options.Kind == kHydrographGraphKind || options.Figure.Style == "report";
   if (options.Output.empty()) {
     options.Output =
