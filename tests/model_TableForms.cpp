@@ -338,4 +338,21 @@ TEST(TableForms, TwoTablesJoinedOnTheirDates) {
   EXPECT_TRUE(Has(ReadTable(runoff, alone), "no rain column"));
 }
 
+TEST(TableForms, APreviewShowsTheFirstRecordsWithTheRoleAndUnitOfEachColumn) {
+  const string text = "Gauge 7\n" + Rows("Year Mnth Day Hr prcp(mm/day) tmax(C) Q", 20, [](int i) {
+                        return "2001 03 " + std::to_string(i + 1) + " 12 1.5 4 2";
+                      });
+  TTableOptions options;
+  options.Units = {{"runoff", "l/s"}};
+  const TTablePreview preview = PreviewTable(text, options, 3);
+  EXPECT_EQ(preview.Header,
+            (vector<string>{"Year", "Mnth", "Day", "Hr", "prcp(mm/day)", "tmax(C)", "Q"}));
+  ASSERT_EQ(preview.Rows.size(), 3u);
+  EXPECT_EQ(preview.Rows[2], (vector<string>{"2001", "03", "3", "12", "1.5", "4", "2"}));
+  EXPECT_EQ(preview.Roles, (vector<string>{"year", "month", "day", "hour", "rain", "", "runoff"}));
+  EXPECT_EQ(preview.Units, (vector<string>{"", "", "", "", "mm/day", "C", "l/s"}));
+  // As far as the reader gets: the area is still to be given.
+  EXPECT_EQ(ReadTable(text, options).Question, TTableReadResult::TQuestion::Area);
+}
+
 }  // namespace

@@ -588,7 +588,8 @@ struct TSeries {
 };
 
 std::optional<TTableReadResult> ReadSeries(const std::string& input, const TTableOptions& options,
-                                           TSeries& series) {
+                                           TSeries& series, TTablePreview* preview = nullptr,
+                                           std::size_t previewRows = 0) {
   namespace T = TableTexts;
   std::string text = input;
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
@@ -729,6 +730,18 @@ std::optional<TTableReadResult> ReadSeries(const std::string& input, const TTabl
     headerLine = textLines;
   }
   series.headerLine = headerLine;
+  if (preview) {
+    preview->Header = header;
+    for (std::size_t r = first; r < rows.size() && r < first + previewRows; ++r) {
+      std::vector<std::string> fields;
+      for (std::size_t c = 0; c < header.size(); ++c) {
+        fields.push_back(c < rows[r].fields.size() ? Trim(rows[r].fields[c]) : std::string());
+      }
+      preview->Rows.push_back(std::move(fields));
+    }
+    preview->Roles.assign(header.size(), std::string());
+    preview->Units.assign(header.size(), std::string());
+  }
   if (first < rows.size()) {
     std::size_t named = 0;
     for (std::size_t c = 0; c < rows[first].fields.size(); ++c) {
@@ -972,6 +985,22 @@ std::optional<TTableReadResult> ReadSeries(const std::string& input, const TTabl
   const int timeColumn = dateColumn >= 0 ? dateColumn : slot(TRole::Time);
   const bool hasEscape = slot(TRole::Escape) >= 0;
   series.timeName = columnName(timeColumn);
+  if (preview) {
+    for (int c = 0; c < columns; ++c) preview->Units[c] = tableUnit(c);
+    for (TRole role : {TRole::Year, TRole::Month, TRole::Day, TRole::Hour, TRole::Rain,
+                       TRole::Escape, TRole::Runoff}) {
+      const int c = slot(role);
+      if (c < 0 || (!ymd && (role == TRole::Year || role == TRole::Month || role == TRole::Day)))
+        continue;
+      if (role == TRole::Rain && !options.NeedRain) continue;
+      if (role == TRole::Runoff && !options.NeedRunoff) continue;
+      preview->Roles[c] = RoleText(role);
+      if (role == TRole::Rain || role == TRole::Escape || role == TRole::Runoff) {
+        preview->Units[c] = unitText(c, role);
+      }
+    }
+    if (timeColumn >= 0 && !ymd) preview->Roles[timeColumn] = "time";
+  }
 
   std::vector<TDepthSeries>& depths = series.depths;
   for (const auto& [role, wanted] : {std::pair<TRole, bool>{TRole::Rain, options.NeedRain},
@@ -1722,6 +1751,14 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   return Finish(std::move(series), options, false);
 }
 
+TTablePreview PreviewTable(const std::string& text, const TTableOptions& options,
+                           std::size_t rows) {
+  TSeries series;
+  TTablePreview preview;
+  ReadSeries(text, options, series, &preview, rows);
+  return preview;
+}
+
 TTableReadResult ReadJoinedTables(const std::string& rainText, const std::string& runoffText,
                                   const TTableOptions& options,
                                   const TTableOptions& runoffOptions) {
@@ -1835,6 +1872,12 @@ std::optional<TTableReadResult> LoadTable(const std::string& path, std::string& 
 }
 
 }  // namespace
+
+std::optional<std::string> LoadTableText(const std::string& path, std::string& text,
+                                         bool& truncated) {
+  if (auto refusal = LoadTable(path, text, truncated)) return refusal->Message;
+  return std::nullopt;
+}
 
 TTableReadResult ReadTableFile(const std::string& path, const TTableOptions& options) {
   std::string text;

@@ -105,6 +105,24 @@ TTableReadResult ReadTable(const std::string& text, const TTableOptions& options
 // take, so a huge file neither fills the memory nor is read to its end.
 TTableReadResult ReadTableFile(const std::string& path, bool needRunoff);
 TTableReadResult ReadTableFile(const std::string& path, const TTableOptions& options);
+// The text of a table file as ReadTableFile reads it (no further than the
+// import reads; `truncated` tells whether more follows); the message of the
+// refusal when it cannot be read.
+std::optional<std::string> LoadTableText(const std::string& path, std::string& text,
+                                         bool& truncated);
+
+// The first records of a table as the reader splits them, with the role and
+// the unit it takes for each column, as far as it gets: what the window's
+// import dialog shows.
+struct TTablePreview {
+  std::vector<std::string> Header;             // per column; "" without a header row
+  std::vector<std::vector<std::string>> Rows;  // the first records, a field per column
+  std::vector<std::string> Roles;              // per column: "time", "rain", ... or ""
+  std::vector<std::string> Units;              // per column: the unit read or given, or ""
+};
+TTablePreview PreviewTable(const std::string& text, const TTableOptions& options,
+                           std::size_t rows = 8);
+
 // A rain table and a runoff table joined on their dates: the runoff of
 // `runoffOptions`' table goes with the rain and escape of the first. Window,
 // gap filling and steps are those of `options`.
