@@ -20,28 +20,28 @@ class FitMapTruthWindow : public RainFormTest {
     WriteFileBytes(ChangeFileExt(results, ".inp"), inputText);
     ShowTab(form->GraphicsTabSheet);
     Choose(results);
-    QTest::mouseClick(form->MakeGraphButton, Qt::LeftButton);
-    form->FitMapRadioButton->setChecked(true);
-    QTest::mouseClick(form->GoButton1, Qt::LeftButton);
+    QTest::mouseClick(Widget<QPushButton>(*form, "MakeGraphButton"), Qt::LeftButton);
+    Widget<QRadioButton>(*form, "FitMapRadioButton")->setChecked(true);
+    QTest::mouseClick(Widget<QPushButton>(*form, "GoButton1"), Qt::LeftButton);
   }
 };
 
 TEST_F(FitMapTruthWindow, NoMapWhereTheRunFindsNoFit) {
   FitMapBeside(FloodVariantText(TFloodVariant::AllSlipped));
   EXPECT_EQ(dialogs.messages, std::vector<std::string>{RainRunTexts::kNoFit});
-  EXPECT_FALSE(form->GraphImage->isVisible());
-  EXPECT_NE(form->GraphKind, kFitMapGraphKind);
+  EXPECT_FALSE(Widget<QLabel>(*form, "GraphImage")->isVisible());
+  EXPECT_NE(form->Graphics().GraphKind(), kFitMapGraphKind);
 }
 
 TEST_F(FitMapTruthWindow, NoteStatesTheResidualsAutocorrelation) {
   FitMapBeside(ReadFileBytes(ExampleDataFile("spotpy_d_flood2013_12d.inp")));
-  ASSERT_TRUE(form->FitMapShown);
-  ASSERT_TRUE(std::isfinite(form->FitMapShown->Lag1));
+  ASSERT_TRUE(form->Graphics().FitMapShown());
+  ASSERT_TRUE(std::isfinite(form->Graphics().FitMapShown()->Lag1));
   EXPECT_TRUE(form->StatusBar1->currentMessage().contains(QString::fromStdString(
-      "lag-1 autocorrelation " + Trim(FormatFixed(form->FitMapShown->Lag1, 1, 2)))))
+      "lag-1 autocorrelation " + Trim(FormatFixed(form->Graphics().FitMapShown()->Lag1, 1, 2)))))
       << form->StatusBar1->currentMessage().toStdString();
   // Back to the choices, the note goes.
-  QTest::mouseClick(form->SelectButton, Qt::LeftButton);
+  QTest::mouseClick(Widget<QPushButton>(*form, "SelectButton"), Qt::LeftButton);
   EXPECT_EQ(form->StatusBar1->currentMessage(), RainFormTexts::kGraphicsStatus);
 }
 

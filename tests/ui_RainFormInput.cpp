@@ -21,9 +21,9 @@ class RainFormInput : public RainFormTest {
   // Pastes clipboard text into the current cell as the user does with Ctrl+V.
   void PasteWithKeys(int column, int row, const QString& text) {
     QApplication::clipboard()->setText(text);
-    form->StringGrid1->setFocus();
-    form->StringGrid1->setCurrentCell(row, column);
-    QTest::keyClick(form->StringGrid1, Qt::Key_V, Qt::ControlModifier);
+    Widget<TStringGrid>(*form, "StringGrid1")->setFocus();
+    Widget<TStringGrid>(*form, "StringGrid1")->setCurrentCell(row, column);
+    QTest::keyClick(Widget<TStringGrid>(*form, "StringGrid1"), Qt::Key_V, Qt::ControlModifier);
     Settle();
   }
 };
@@ -31,38 +31,43 @@ class RainFormInput : public RainFormTest {
 const QString kThreeLines = "1\t2.5\t0.1\r\n2\t0\t0.2\r\n3\t4\t0.3\r\n";
 
 TEST_F(RainFormInput, OptionSwitchesLayouts) {
-  form->OptionComboBox->setCurrentIndex(1);
+  Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(1);
   Settle();
   EXPECT_FALSE(d().Analysis);
   EXPECT_EQ(d().RunKind, " Pre");
-  EXPECT_TRUE(form->GridHasData);
-  EXPECT_EQ(form->StringGrid1->ColCount(), 3);
+  EXPECT_TRUE(form->Input().GridHasData);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->ColCount(), 3);
   // The grid keeps its place and width; it reaches down to the bottom of
   // the tab.
-  EXPECT_EQ(form->StringGrid1->geometry().topLeft(), QPoint(72, 198));
-  EXPECT_EQ(form->StringGrid1->width(), 219);
-  EXPECT_GE(form->StringGrid1->height(), 330);
-  EXPECT_EQ(form->EvapLabel->x(), 204);
-  EXPECT_EQ(form->StarLabel->x(), 285);
-  EXPECT_FALSE(form->RunoffLabel->isVisible() || form->TryMemo->isVisible() ||
-               form->InputImage->isVisible() || form->InfoMemo->isVisible());
-  EXPECT_TRUE(form->AlphaGroupBox->isVisible() && form->PredictGroupBox->isVisible() &&
-              form->AlfaButton->isVisible());
-  EXPECT_EQ(form->AlphaLabel->text(), "Alpha=B*discharge+F");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->geometry().topLeft(), QPoint(72, 198));
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->width(), 219);
+  EXPECT_GE(Widget<TStringGrid>(*form, "StringGrid1")->height(), 330);
+  EXPECT_EQ(Widget<QLabel>(*form, "EvapLabel")->x(), 204);
+  EXPECT_EQ(Widget<QLabel>(*form, "StarLabel")->x(), 285);
+  EXPECT_FALSE(Widget<QLabel>(*form, "RunoffLabel")->isVisible() ||
+               Widget<QPlainTextEdit>(*form, "TryMemo")->isVisible() ||
+               Widget<QLabel>(*form, "InputImage")->isVisible() ||
+               Widget<QPlainTextEdit>(*form, "InfoMemo")->isVisible());
+  EXPECT_TRUE(Widget<QGroupBox>(*form, "AlphaGroupBox")->isVisible() &&
+              Widget<QGroupBox>(*form, "PredictGroupBox")->isVisible() &&
+              Widget<QPushButton>(*form, "AlfaButton")->isVisible());
+  EXPECT_EQ(Widget<QLabel>(*form, "AlphaLabel")->text(), "Alpha=B*discharge+F");
   // A fresh data set has porosity 0, shown as 10; the reservoir fields now
   // show the data set's values.
   EXPECT_EQ(d().Porosity, 10);
-  EXPECT_EQ(form->PorosityEdit->text(), "10");
-  EXPECT_EQ(form->MaxStorEdit->text(), "100");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "PorosityEdit")->text(), "10");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "MaxStorEdit")->text(), "100");
 
-  form->OptionComboBox->setCurrentIndex(0);
+  Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(0);
   Settle();
   EXPECT_EQ(d().RunKind, " Ana");
-  EXPECT_EQ(form->StringGrid1->ColCount(), 4);
-  EXPECT_EQ(form->StringGrid1->x(), 150);
-  EXPECT_EQ(form->StarLabel->x(), 432);
-  EXPECT_TRUE(form->RunoffLabel->isVisible() && form->TryMemo->isVisible());
-  EXPECT_FALSE(form->AlphaGroupBox->isVisible() || form->AlfaButton->isVisible());
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->ColCount(), 4);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->x(), 150);
+  EXPECT_EQ(Widget<QLabel>(*form, "StarLabel")->x(), 432);
+  EXPECT_TRUE(Widget<QLabel>(*form, "RunoffLabel")->isVisible() &&
+              Widget<QPlainTextEdit>(*form, "TryMemo")->isVisible());
+  EXPECT_FALSE(Widget<QGroupBox>(*form, "AlphaGroupBox")->isVisible() ||
+               Widget<QPushButton>(*form, "AlfaButton")->isVisible());
 }
 
 TEST_F(RainFormInput, TypedValuesSurviveAnOptionSwitch) {
@@ -70,19 +75,19 @@ TEST_F(RainFormInput, TypedValuesSurviveAnOptionSwitch) {
   TypeCell(1, 0, "2.5");
   TypeCell(2, 1, "0.3");
   TypeCell(3, 2, "7");
-  EXPECT_TRUE(form->GridHasData);
+  EXPECT_TRUE(form->Input().GridHasData);
   EXPECT_EQ(Cell(1, 0), "2.5");
 
-  form->OptionComboBox->setCurrentIndex(1);
+  Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(1);
   Settle();
   EXPECT_EQ(Cell(0, 0), "1");
   EXPECT_EQ(Cell(1, 0), "2.5");
   EXPECT_EQ(Cell(2, 1), "0.3");
-  form->OptionComboBox->setCurrentIndex(0);
+  Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(0);
   Settle();
   EXPECT_EQ(Cell(1, 0), "2.5");
   EXPECT_EQ(Cell(3, 2), "7");
-  EXPECT_EQ(form->StringGrid1->RowCount(), 15);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 15);
 }
 
 TEST_F(RainFormInput, CountChecks) {
@@ -106,32 +111,32 @@ TEST_F(RainFormInput, CountChecks) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
     dialogs.messages.clear();
-    TypeField(form->NrOfDataEdit, c.typed);
+    TypeField(Widget<QLineEdit>(*form, "NrOfDataEdit"), c.typed);
     EXPECT_EQ(dialogs.messages, vector<std::string>{c.message});
-    EXPECT_EQ(form->NrOfDataEdit->text(), QString::number(c.rows));
+    EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), QString::number(c.rows));
     EXPECT_EQ(d().NrOfData, c.rows);
-    EXPECT_EQ(form->StringGrid1->RowCount(), c.rows);
+    EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), c.rows);
   }
 }
 
 TEST_F(RainFormInput, CountAboveTheMaximumRaisesTheGridToIt) {
   dialogs.messages.clear();
-  TypeField(form->NrOfDataEdit, "2000");
+  TypeField(Widget<QLineEdit>(*form, "NrOfDataEdit"), "2000");
   EXPECT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(form->StringGrid1->RowCount(), 1500);
-  EXPECT_EQ(form->NrOfDataEdit->text(), "1500");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 1500);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "1500");
   EXPECT_EQ(Cell(1, 1499), "0");
 }
 
 TEST_F(RainFormInput, RaisingAndLoweringTheCount) {
   TypeCell(1, 3, "9");
   dialogs.messages.clear();
-  TypeField(form->NrOfDataEdit, "20");
+  TypeField(Widget<QLineEdit>(*form, "NrOfDataEdit"), "20");
   EXPECT_EQ(dialogs.messages,
             vector<std::string>{" Add data in the last cells at the end of the column"});
-  EXPECT_EQ(form->StringGrid1->RowCount(), 20);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 20);
   EXPECT_EQ(d().NrOfData, 20);
-  EXPECT_EQ(form->BaseCount, 20);
+  EXPECT_EQ(form->Input().BaseCount, 20);
   for (int r = 15; r < 20; ++r) {
     for (int c = 0; c < 4; ++c) EXPECT_EQ(Cell(c, r), "0") << c << "," << r;
   }
@@ -140,61 +145,61 @@ TEST_F(RainFormInput, RaisingAndLoweringTheCount) {
   EXPECT_EQ(Cell(1, 3), "9");
 
   dialogs.messages.clear();
-  TypeField(form->NrOfDataEdit, "16");
+  TypeField(Widget<QLineEdit>(*form, "NrOfDataEdit"), "16");
   EXPECT_EQ(dialogs.messages,
             vector<std::string>{" To remove data make the relevant data cells empty"});
-  EXPECT_EQ(form->StringGrid1->RowCount(), 20);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 20);
   EXPECT_EQ(d().NrOfData, 20);
-  EXPECT_EQ(form->NrOfDataEdit->text(), "20");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "20");
 }
 
 TEST_F(RainFormInput, GridEditRunsTheCountCheckQuietly) {
   // While typing in the grid the count check only watches the limits.
-  form->NrOfDataEdit->setText("30");
+  Widget<QLineEdit>(*form, "NrOfDataEdit")->setText("30");
   dialogs.messages.clear();
   TypeCell(0, 0, "5");
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(form->StringGrid1->RowCount(), 15);
-  EXPECT_EQ(form->NrOfDataEdit->text(), "15");
-  form->NrOfDataEdit->setText("3");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 15);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "15");
+  Widget<QLineEdit>(*form, "NrOfDataEdit")->setText("3");
   TypeCell(0, 1, "6");
   EXPECT_EQ(dialogs.messages, vector<std::string>{" The minimum number of data is 12"});
-  EXPECT_EQ(form->NrOfDataEdit->text(), "15");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "15");
 }
 
 TEST_F(RainFormInput, ReservoirFieldChecks) {
-  TypeField(form->MaxStorEdit, "120.5");
+  TypeField(Widget<QLineEdit>(*form, "MaxStorEdit"), "120.5");
   EXPECT_EQ(d().MaxStorage, 120.5);
   EXPECT_TRUE(dialogs.messages.empty());
 
   // A comma or a point give the same value, whatever the separator.
-  TypeField(form->InitStorEdit, "60,25");
+  TypeField(Widget<QLineEdit>(*form, "InitStorEdit"), "60,25");
   EXPECT_EQ(d().InitStorage, 60.25);
   CurrentDecimalSeparator = ',';
   form->StartDecimalSeparator = ',';
-  TypeField(form->InitStorEdit, "61.5");
+  TypeField(Widget<QLineEdit>(*form, "InitStorEdit"), "61.5");
   EXPECT_EQ(d().InitStorage, 61.5);
-  TypeField(form->InitStorEdit, "62,5");
+  TypeField(Widget<QLineEdit>(*form, "InitStorEdit"), "62,5");
   EXPECT_EQ(d().InitStorage, 62.5);
   EXPECT_TRUE(dialogs.messages.empty());
   CurrentDecimalSeparator = '.';
   form->StartDecimalSeparator = '.';
 
   // A rejected value resets the field, and the data set takes the reset value.
-  TypeField(form->MaxStorEdit, "-5");
+  TypeField(Widget<QLineEdit>(*form, "MaxStorEdit"), "-5");
   EXPECT_EQ(dialogs.messages, vector<std::string>{"The maximum storage must be >= 0"});
-  EXPECT_EQ(form->MaxStorEdit->text(), "0");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "MaxStorEdit")->text(), "0");
   EXPECT_EQ(d().MaxStorage, 0);
 
   dialogs.messages.clear();
-  TypeField(form->InitStorEdit, "abc");
+  TypeField(Widget<QLineEdit>(*form, "InitStorEdit"), "abc");
   EXPECT_EQ(dialogs.messages, vector<std::string>{"The initial storage is not a valid real"});
-  EXPECT_EQ(form->InitStorEdit->text(), "0");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "InitStorEdit")->text(), "0");
   EXPECT_EQ(d().InitStorage, 0);
 }
 
 TEST_F(RainFormInput, PredictionFieldChecks) {
-  form->OptionComboBox->setCurrentIndex(1);
+  Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(1);
   Settle();
   struct Case {
     QLineEdit* edit;
@@ -205,15 +210,20 @@ TEST_F(RainFormInput, PredictionFieldChecks) {
     double stored;
   };
   const Case cases[] = {
-      {form->PorosityEdit, "100", "", "100", &d().Porosity, 100},
-      {form->PorosityEdit, "100.5", "The porosity must be < 100%", " 5", &d().Porosity, 5},
-      {form->PorosityEdit, "x", "The porosity is not a valid real", "0", &d().Porosity, 0},
-      {form->InitRunEdit, "0,5", "", "0,5", &d().InitRunoff, 0.5},
-      {form->InitRunEdit, "-0.5", "The initial runoff must be >= 0", "0", &d().InitRunoff, 0},
-      {form->InitLevelEdit, "-2", "The initial level must be >= 0", "0", &d().InitLevel, 0},
-      {form->InitLevelEdit, "", "The initial level is not a valid real", "0", &d().InitLevel, 0},
-      {form->A1coeffEdit, "missing", "The A1 coefficient is not a valid real", "0",
-       &d().Values.AlphaA, 0},
+      {Widget<QLineEdit>(*form, "PorosityEdit"), "100", "", "100", &d().Porosity, 100},
+      {Widget<QLineEdit>(*form, "PorosityEdit"), "100.5", "The porosity must be < 100%", " 5",
+       &d().Porosity, 5},
+      {Widget<QLineEdit>(*form, "PorosityEdit"), "x", "The porosity is not a valid real", "0",
+       &d().Porosity, 0},
+      {Widget<QLineEdit>(*form, "InitRunEdit"), "0,5", "", "0,5", &d().InitRunoff, 0.5},
+      {Widget<QLineEdit>(*form, "InitRunEdit"), "-0.5", "The initial runoff must be >= 0", "0",
+       &d().InitRunoff, 0},
+      {Widget<QLineEdit>(*form, "InitLevelEdit"), "-2", "The initial level must be >= 0", "0",
+       &d().InitLevel, 0},
+      {Widget<QLineEdit>(*form, "InitLevelEdit"), "", "The initial level is not a valid real", "0",
+       &d().InitLevel, 0},
+      {Widget<QLineEdit>(*form, "A1coeffEdit"), "missing", "The A1 coefficient is not a valid real",
+       "0", &d().Values.AlphaA, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.edit->objectName().toStdString()) + " " + c.typed);
@@ -240,10 +250,10 @@ TEST_F(RainFormInput, PasteThreeLinesAskingToKeepTheCount) {
   // grid, the count and the records all go up to 12, the rows after the
   // pasted ones empty of data.
   EXPECT_EQ(dialogs.messages, vector<std::string>{" The minimum number of data is 12"});
-  EXPECT_EQ(form->StringGrid1->RowCount(), 12);
-  EXPECT_EQ(form->NrOfDataEdit->text(), "12");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 12);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "12");
   EXPECT_EQ(d().NrOfData, 12);
-  EXPECT_EQ(form->BaseCount, 12);
+  EXPECT_EQ(form->Input().BaseCount, 12);
   const vector<QString> zeros(9, "0");
   auto pasted = [&](vector<QString> three) {
     three.insert(three.end(), zeros.begin(), zeros.end());
@@ -255,17 +265,17 @@ TEST_F(RainFormInput, PasteThreeLinesAskingToKeepTheCount) {
   EXPECT_EQ(d().Time[2], 3);
   EXPECT_EQ(d().Rain[0], 2.5);
   EXPECT_EQ(d().EscRate[2], 0.3);
-  EXPECT_TRUE(form->GridHasData);
+  EXPECT_TRUE(form->Input().GridHasData);
 }
 
 TEST_F(RainFormInput, PasteKeepingTheCount) {
   dialogs.answers = {true};
   PasteWithKeys(0, 0, kThreeLines);
-  EXPECT_EQ(form->StringGrid1->RowCount(), 15);
-  EXPECT_EQ(form->NrOfDataEdit->text(), "15");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 15);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "15");
   EXPECT_EQ(Cell(0, 2), "3");
   EXPECT_EQ(Cell(0, 3), "0");
-  EXPECT_EQ(form->BaseCount, 15);
+  EXPECT_EQ(form->Input().BaseCount, 15);
 }
 
 TEST_F(RainFormInput, PastedLineEnds) {
@@ -275,8 +285,8 @@ TEST_F(RainFormInput, PastedLineEnds) {
   for (const QString& text : texts) {
     SCOPED_TRACE(text.toStdString());
     dialogs.answers = {false};
-    form->BaseCount = 15;
-    form->StringGrid1SetEditText(0, 0, text);
+    form->Input().BaseCount = 15;
+    form->Input().StringGrid1SetEditText(0, 0, text);
     const vector<QString> first = Column(0);
     const vector<QString> third = Column(2);
     EXPECT_EQ(vector<QString>(first.begin(), first.begin() + 4),
@@ -290,8 +300,8 @@ TEST_F(RainFormInput, PasteDropsWhatIsNoNumberAndStartsAtTheCell) {
   // Blanks, letters and the other separator vanish; an empty escape cell
   // becomes 0; rows above the start row stay and count.
   dialogs.answers = {false};
-  form->StringGrid1SetEditText(1, 12, "1 2a\t\r\n3,5\t-4\r\n");
-  EXPECT_EQ(form->StringGrid1->RowCount(), 14);
+  form->Input().StringGrid1SetEditText(1, 12, "1 2a\t\r\n3,5\t-4\r\n");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 14);
   EXPECT_EQ(Cell(1, 12), "12");
   EXPECT_EQ(Cell(2, 12), "0");
   EXPECT_EQ(Cell(1, 13), "35");
@@ -303,7 +313,7 @@ TEST_F(RainFormInput, PasteDropsWhatIsNoNumberAndStartsAtTheCell) {
 
 TEST_F(RainFormInput, PastedTimeMustBeAnInteger) {
   dialogs.answers = {false};
-  form->StringGrid1SetEditText(0, 0, "1.5\t2\t3\r\n");
+  form->Input().StringGrid1SetEditText(0, 0, "1.5\t2\t3\r\n");
   EXPECT_EQ(
       dialogs.messages,
       vector<std::string>{"An insufficient number of data has been pasted more data are needed."});
@@ -314,14 +324,14 @@ TEST_F(RainFormInput, PastedTimeMustBeAnInteger) {
   CurrentDecimalSeparator = ',';
   form->StartDecimalSeparator = ',';
   dialogs.answers = {true};
-  form->StringGrid1SetEditText(0, 0, "1.5\t2\t3\r\n");
+  form->Input().StringGrid1SetEditText(0, 0, "1.5\t2\t3\r\n");
   EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(Cell(0, 0), "15");
   EXPECT_EQ(d().Time[0], 15);
 
   // An empty rain cell fails the paste.
   dialogs.answers = {true};
-  form->StringGrid1SetEditText(0, 0, "1\t\t3\r\n");
+  form->Input().StringGrid1SetEditText(0, 0, "1\t\t3\r\n");
   EXPECT_EQ(
       dialogs.messages,
       vector<std::string>{"An insufficient number of data has been pasted more data are needed."});
@@ -331,7 +341,7 @@ TEST_F(RainFormInput, PasteInsideTheCellEditorAndFromTheMenus) {
   dialogs.answers = {false, false, false};
   // Ctrl+V while editing a cell.
   QApplication::clipboard()->setText(kThreeLines);
-  TStringGrid* grid = form->StringGrid1;
+  TStringGrid* grid = Widget<TStringGrid>(*form, "StringGrid1");
   grid->setFocus();
   grid->setCurrentCell(0, 0);
   grid->editItem(grid->item(0, 0));
@@ -372,7 +382,7 @@ TEST_F(RainFormInput, PasteInsideTheCellEditorAndFromTheMenus) {
 
 TEST_F(RainFormInput, CopyAndDeleteCells) {
   FillGrid({{"1", "2", "3", "4"}, {"5", "6", "7", "8"}});
-  TStringGrid* grid = form->StringGrid1;
+  TStringGrid* grid = Widget<TStringGrid>(*form, "StringGrid1");
   grid->setFocus();
   grid->setRangeSelected(QTableWidgetSelectionRange(0, 1, 1, 2), true);
   grid->setCurrentCell(0, 1, QItemSelectionModel::NoUpdate);
@@ -387,25 +397,28 @@ TEST_F(RainFormInput, CopyAndDeleteCells) {
 
 TEST_F(RainFormInput, ClearAll) {
   FillGrid({{"1", "2", "3", "4"}});
-  form->Title1Edit->setText("t1");
-  form->A1coeffEdit->setText("0.5");
-  form->NrOfDataEdit->setText("40");
+  Widget<QLineEdit>(*form, "Title1Edit")->setText("t1");
+  Widget<QLineEdit>(*form, "A1coeffEdit")->setText("0.5");
+  Widget<QLineEdit>(*form, "NrOfDataEdit")->setText("40");
   d().MaxStorage = 33;
-  form->ClearButtonClick();
-  for (QLineEdit* edit : {form->A1coeffEdit, form->B1valueEdit, form->InitRunEdit,
-                          form->InitLevelEdit, form->MaxStorEdit, form->InitStorEdit,
-                          form->EscapeEdit, form->Title1Edit, form->Title2Edit}) {
+  form->Input().ClearButtonClick();
+  for (QLineEdit* edit :
+       {Widget<QLineEdit>(*form, "A1coeffEdit"), Widget<QLineEdit>(*form, "B1valueEdit"),
+        Widget<QLineEdit>(*form, "InitRunEdit"), Widget<QLineEdit>(*form, "InitLevelEdit"),
+        Widget<QLineEdit>(*form, "MaxStorEdit"), Widget<QLineEdit>(*form, "InitStorEdit"),
+        Widget<QLineEdit>(*form, "EscapeEdit"), Widget<QLineEdit>(*form, "Title1Edit"),
+        Widget<QLineEdit>(*form, "Title2Edit")}) {
     EXPECT_EQ(edit->text(), "") << edit->objectName().toStdString();
   }
-  EXPECT_EQ(form->PorosityEdit->text(), " 5 ");
-  EXPECT_EQ(form->NrOfDataEdit->text(), "15");
-  EXPECT_EQ(form->StringGrid1->RowCount(), 15);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "PorosityEdit")->text(), " 5 ");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "15");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 15);
   EXPECT_EQ(Cell(0, 0), "0");
   EXPECT_EQ(Cell(2, 0), "0");
   // The runoff column is cleared too, and so is the data set.
   EXPECT_EQ(Cell(3, 0), "0");
   EXPECT_EQ(d().MaxStorage, 0);
-  EXPECT_FALSE(form->GridHasData);
+  EXPECT_FALSE(form->Input().GridHasData);
 }
 
 TEST_F(RainFormInput, CellsShowTheCurrentSeparator) {
@@ -415,13 +428,13 @@ TEST_F(RainFormInput, CellsShowTheCurrentSeparator) {
   d().Rain.assign(13, 0.25);
   d().EscRate.assign(13, 2);
   d().Runoff.assign(13, 1e-7);
-  form->GridHasData = true;
-  form->ShowDataSet();
+  form->Input().GridHasData = true;
+  form->Input().ShowDataSet();
   EXPECT_EQ(Cell(0, 0), "1,5");
   EXPECT_EQ(Cell(1, 11), "0,25");
   EXPECT_EQ(Cell(3, 0), "1E-7");
-  EXPECT_EQ(form->StringGrid1->RowCount(), 12);
-  EXPECT_EQ(form->NrOfDataEdit->text(), "12");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 12);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "12");
 }
 
 }  // namespace

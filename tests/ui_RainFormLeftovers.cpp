@@ -27,7 +27,7 @@ class RainFormLeftovers : public RainFormTest {
     ShowTab(form->InputTabSheet);
   }
   void Switch(int item) {
-    form->OptionComboBox->setCurrentIndex(item);
+    Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(item);
     Settle();
   }
   void SaveAs(const string& fileName) {
@@ -45,15 +45,18 @@ class RainFormLeftovers : public RainFormTest {
   // save needs.
   void TypeDataSet(int rows) {
     for (int r = 0; r < rows; ++r) {
-      form->StringGrid1->SetCells(0, r, QString::number(r + 1));
-      form->StringGrid1->SetCells(1, r, r % 3 == 0 ? "6" : "0.5");
-      form->StringGrid1->SetCells(2, r, "0.1");
-      form->StringGrid1->SetCells(3, r, QString::number(1 + r % 4));
+      Widget<TStringGrid>(*form, "StringGrid1")->SetCells(0, r, QString::number(r + 1));
+      Widget<TStringGrid>(*form, "StringGrid1")->SetCells(1, r, r % 3 == 0 ? "6" : "0.5");
+      Widget<TStringGrid>(*form, "StringGrid1")->SetCells(2, r, "0.1");
+      Widget<TStringGrid>(*form, "StringGrid1")->SetCells(3, r, QString::number(1 + r % 4));
     }
-    form->GridHasData = true;
-    for (QLineEdit* edit : {form->MaxStorEdit, form->InitStorEdit}) edit->setText("30");
+    form->Input().GridHasData = true;
     for (QLineEdit* edit :
-         {form->A1coeffEdit, form->B1valueEdit, form->InitRunEdit, form->InitLevelEdit}) {
+         {Widget<QLineEdit>(*form, "MaxStorEdit"), Widget<QLineEdit>(*form, "InitStorEdit")})
+      edit->setText("30");
+    for (QLineEdit* edit :
+         {Widget<QLineEdit>(*form, "A1coeffEdit"), Widget<QLineEdit>(*form, "B1valueEdit"),
+          Widget<QLineEdit>(*form, "InitRunEdit"), Widget<QLineEdit>(*form, "InitLevelEdit")}) {
       edit->setText("0.05");
     }
   }
@@ -71,29 +74,29 @@ TEST_F(RainFormLeftovers, AnotherFilesRunoffDoesNotComeBack) {
   Switch(0);
   // The runoff column is empty of data, and the user is asked for it rather
   // than told about the prediction's results.
-  EXPECT_EQ(Column(3), vector<QString>(form->StringGrid1->RowCount(), "0"));
+  EXPECT_EQ(Column(3), vector<QString>(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), "0"));
   EXPECT_EQ(dialogs.messages, vector<string>{kFillRunoff});
 }
 
 TEST_F(RainFormLeftovers, ClearAllLeavesNothingOfTheOldDataSet) {
   OpenDrainageExample();
-  QTest::mouseClick(form->ClearButton, Qt::LeftButton);
+  QTest::mouseClick(Widget<QPushButton>(*form, "ClearButton"), Qt::LeftButton);
   EXPECT_FALSE(calculator->isVisible());
   EXPECT_EQ(calculator->Edit1->text(), "");
-  EXPECT_FALSE(form->FileNameEdit->isVisible());
+  EXPECT_FALSE(Widget<QLineEdit>(*form, "FileNameEdit")->isVisible());
   EXPECT_EQ(d().FileName, form->StartDir);
 
   // Neither a larger count nor an option switch brings the old records or
   // parameters back.
-  TypeField(form->NrOfDataEdit, "20");
+  TypeField(Widget<QLineEdit>(*form, "NrOfDataEdit"), "20");
   Switch(0);
   for (int c = 0; c < 4; ++c) EXPECT_EQ(Column(c), vector<QString>(20, "0")) << c;
-  EXPECT_EQ(form->MaxStorEdit->text(), "0");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "MaxStorEdit")->text(), "0");
 }
 
 TEST_F(RainFormLeftovers, SaveAfterClearAllWritesOnlyWhatIsShown) {
   OpenDrainageExample();
-  QTest::mouseClick(form->ClearButton, Qt::LeftButton);
+  QTest::mouseClick(Widget<QPushButton>(*form, "ClearButton"), Qt::LeftButton);
   TypeDataSet(15);
   const string saved = directory.File("typed.inp");
   SaveAs(saved);
@@ -118,12 +121,12 @@ TEST_F(RainFormLeftovers, SaveChecksEveryShownFieldFirst) {
        "The input data were not saved"},
       {"prediction fields",
        1,
-       {{form->MaxStorEdit, "30"},
-        {form->InitStorEdit, "30"},
-        {form->InitLevelEdit, "-1"},
-        {form->A1coeffEdit, "missing"},
-        {form->B1valueEdit, "missing"},
-        {form->NrOfDataEdit, "twelve"}},
+       {{Widget<QLineEdit>(*form, "MaxStorEdit"), "30"},
+        {Widget<QLineEdit>(*form, "InitStorEdit"), "30"},
+        {Widget<QLineEdit>(*form, "InitLevelEdit"), "-1"},
+        {Widget<QLineEdit>(*form, "A1coeffEdit"), "missing"},
+        {Widget<QLineEdit>(*form, "B1valueEdit"), "missing"},
+        {Widget<QLineEdit>(*form, "NrOfDataEdit"), "twelve"}},
        "The number of data is not a valid integer\nThe initial level must be >= 0\n"
        "The A1 coefficient is not a valid real\nThe F value is not a valid real\n"
        "The input data were not saved"},
@@ -131,10 +134,10 @@ TEST_F(RainFormLeftovers, SaveChecksEveryShownFieldFirst) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Switch(c.option);
-    QTest::mouseClick(form->ClearButton, Qt::LeftButton);
+    QTest::mouseClick(Widget<QPushButton>(*form, "ClearButton"), Qt::LeftButton);
     TypeDataSet(15);
-    form->MaxStorEdit->clear();
-    form->InitStorEdit->clear();
+    Widget<QLineEdit>(*form, "MaxStorEdit")->clear();
+    Widget<QLineEdit>(*form, "InitStorEdit")->clear();
     for (const auto& [edit, text] : c.fields) edit->setText(text);
     dialogs.messages.clear();
     files.runs.clear();
@@ -152,20 +155,21 @@ TEST_F(RainFormLeftovers, FileFieldFollowsSaveRun) {
   const string typed = directory.File("typed.inp");
   SaveAs(typed);
   ShowTab(form->InputTabSheet);
-  EXPECT_TRUE(form->FileNameEdit->isVisible());
-  EXPECT_EQ(form->FileNameEdit->text().toStdString(), typed);
+  EXPECT_TRUE(Widget<QLineEdit>(*form, "FileNameEdit")->isVisible());
+  EXPECT_EQ(Widget<QLineEdit>(*form, "FileNameEdit")->text().toStdString(), typed);
 
   OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
   const string renamed = directory.File("renamed.inp");
   SaveAs(renamed);
-  EXPECT_EQ(form->FileNameEdit->text().toStdString(), renamed);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "FileNameEdit")->text().toStdString(), renamed);
 }
 
 TEST_F(RainFormLeftovers, ParameterFileOnlyBesideADrainagePrediction) {
   OpenDrainageExample();
   Switch(0);
   EXPECT_FALSE(calculator->isVisible());
-  for (int r = 0; r < form->StringGrid1->RowCount(); ++r) form->StringGrid1->SetCells(3, r, "1");
+  for (int r = 0; r < Widget<TStringGrid>(*form, "StringGrid1")->RowCount(); ++r)
+    Widget<TStringGrid>(*form, "StringGrid1")->SetCells(3, r, "1");
   const string analysis = directory.File("analysis.inp");
   SaveAs(analysis);
   ASSERT_TRUE(std::filesystem::exists(analysis));
@@ -184,16 +188,19 @@ TEST_F(RainFormLeftovers, ParameterFileOnlyBesideADrainagePrediction) {
 
 TEST_F(RainFormLeftovers, ReservoirFieldsAndDataSetAgreeFromTheStart) {
   const auto agree = [this] {
-    EXPECT_EQ(form->MaxStorEdit->text().toStdString(), ShortestText(d().MaxStorage));
-    EXPECT_EQ(form->InitStorEdit->text().toStdString(), ShortestText(d().InitStorage));
-    EXPECT_EQ(form->EscapeEdit->text().toStdString(), ShortestText(d().MaxEscape));
+    EXPECT_EQ(Widget<QLineEdit>(*form, "MaxStorEdit")->text().toStdString(),
+              ShortestText(d().MaxStorage));
+    EXPECT_EQ(Widget<QLineEdit>(*form, "InitStorEdit")->text().toStdString(),
+              ShortestText(d().InitStorage));
+    EXPECT_EQ(Widget<QLineEdit>(*form, "EscapeEdit")->text().toStdString(),
+              ShortestText(d().MaxEscape));
   };
   agree();
   // A larger count refills the fields from the data set: they stay as shown.
   TypeCell(1, 0, "2");
-  TypeField(form->NrOfDataEdit, "20");
+  TypeField(Widget<QLineEdit>(*form, "NrOfDataEdit"), "20");
   agree();
-  EXPECT_EQ(form->MaxStorEdit->text(), "100");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "MaxStorEdit")->text(), "100");
 }
 
 TEST_F(RainFormLeftovers, TypedAlphaOfAForeignFileStaysAfterSaving) {
@@ -204,15 +211,15 @@ TEST_F(RainFormLeftovers, TypedAlphaOfAForeignFileStaysAfterSaving) {
   bytes.replace(bytes.find(" Value of C is"), 3, " B ");
   WriteFileBytes(file, bytes);
   OpenInput(file);
-  ASSERT_EQ(form->A1coeffEdit->text(), "missing");
-  form->A1coeffEdit->setText("0.05");
-  form->B1valueEdit->setText("0.0075");
+  ASSERT_EQ(Widget<QLineEdit>(*form, "A1coeffEdit")->text(), "missing");
+  Widget<QLineEdit>(*form, "A1coeffEdit")->setText("0.05");
+  Widget<QLineEdit>(*form, "B1valueEdit")->setText("0.0075");
   SaveAs(directory.File("typed.inp"));
   ASSERT_TRUE(std::filesystem::exists(directory.File("typed.out")));
   ShowTab(form->InputTabSheet);
   Switch(0);
   Switch(1);
-  EXPECT_EQ(form->A1coeffEdit->text(), "0.05");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "A1coeffEdit")->text(), "0.05");
 }
 
 }  // namespace

@@ -39,24 +39,25 @@ class RainFormRun : public RainFormTest {
   }
   // A prediction data set of `rows` records typed into a fresh grid.
   void TypePrediction(int rows) {
-    form->OptionComboBox->setCurrentIndex(1);
+    Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(1);
     Settle();
     dialogs.messages.clear();
-    form->NrOfDataEdit->setText(QString::number(rows));
-    form->StringGrid1->SetRowCount(rows);
-    form->BaseCount = rows;
+    Widget<QLineEdit>(*form, "NrOfDataEdit")->setText(QString::number(rows));
+    Widget<TStringGrid>(*form, "StringGrid1")->SetRowCount(rows);
+    form->Input().BaseCount = rows;
     d().NrOfData = rows;
-    form->GridHasData = true;
+    form->Input().GridHasData = true;
     for (int r = 0; r < rows; ++r) {
-      form->StringGrid1->SetCells(0, r, QString::number(r + 1));
-      form->StringGrid1->SetCells(1, r, QString::number(r % 4 == 0 ? 3.5 : 0.5));
-      form->StringGrid1->SetCells(2, r, "0.1");
+      Widget<TStringGrid>(*form, "StringGrid1")->SetCells(0, r, QString::number(r + 1));
+      Widget<TStringGrid>(*form, "StringGrid1")
+          ->SetCells(1, r, QString::number(r % 4 == 0 ? 3.5 : 0.5));
+      Widget<TStringGrid>(*form, "StringGrid1")->SetCells(2, r, "0.1");
     }
-    form->A1coeffEdit->setText("0.05");
-    form->B1valueEdit->setText("0.0075");
-    form->InitRunEdit->setText("0.02");
-    form->InitLevelEdit->setText("10");
-    form->PorosityEdit->setText("6");
+    Widget<QLineEdit>(*form, "A1coeffEdit")->setText("0.05");
+    Widget<QLineEdit>(*form, "B1valueEdit")->setText("0.0075");
+    Widget<QLineEdit>(*form, "InitRunEdit")->setText("0.02");
+    Widget<QLineEdit>(*form, "InitLevelEdit")->setText("10");
+    Widget<QLineEdit>(*form, "PorosityEdit")->setText("6");
   }
   void SaveAs(const string& fileName) {
     Choose(fileName);
@@ -86,23 +87,24 @@ TEST_F(RainFormRun, OpenAnAnalysisFile) {
   EXPECT_EQ(form->PageControl1->currentWidget(), form->IntroTabSheet);
   EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_FALSE(d().ParLoaded);
-  EXPECT_TRUE(form->GridHasData);
-  EXPECT_EQ(form->FileNameEdit->text().toStdString(), file);
-  EXPECT_FALSE(form->FileNameEdit->isHidden());
-  EXPECT_TRUE(form->InputImage->isHidden());
+  EXPECT_TRUE(form->Input().GridHasData);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "FileNameEdit")->text().toStdString(), file);
+  EXPECT_FALSE(Widget<QLineEdit>(*form, "FileNameEdit")->isHidden());
+  EXPECT_TRUE(Widget<QLabel>(*form, "InputImage")->isHidden());
   EXPECT_EQ(form->InputOpenDialog.InitialDir.toStdString(), directory.Path().string());
 
   ShowTab(form->InputTabSheet);
-  EXPECT_EQ(form->OptionComboBox->currentIndex(), 0);
-  EXPECT_EQ(form->Title1Edit->text().toStdString(), d().Title1);
-  EXPECT_EQ(form->NrOfDataEdit->text().toInt(), d().NrOfData);
-  EXPECT_EQ(form->StringGrid1->RowCount(), d().NrOfData);
-  EXPECT_EQ(form->BaseCount, d().NrOfData);
+  EXPECT_EQ(Widget<QComboBox>(*form, "OptionComboBox")->currentIndex(), 0);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "Title1Edit")->text().toStdString(), d().Title1);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text().toInt(), d().NrOfData);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), d().NrOfData);
+  EXPECT_EQ(form->Input().BaseCount, d().NrOfData);
   for (int r = 0; r < d().NrOfData; ++r) {
     EXPECT_EQ(Cell(0, r).toStdString(), ShortestText(d().Time[r]));
     EXPECT_EQ(Cell(3, r).toStdString(), ShortestText(d().Runoff[r]));
   }
-  EXPECT_EQ(form->MaxStorEdit->text().toStdString(), ShortestText(d().MaxStorage));
+  EXPECT_EQ(Widget<QLineEdit>(*form, "MaxStorEdit")->text().toStdString(),
+            ShortestText(d().MaxStorage));
 }
 
 TEST_F(RainFormRun, OpenAPredictionWithItsParameterFile) {
@@ -113,13 +115,13 @@ TEST_F(RainFormRun, OpenAPredictionWithItsParameterFile) {
   EXPECT_TRUE(d().ParLoaded);
   EXPECT_TRUE(d().Drainage);
   EXPECT_TRUE(calculator.isVisible());
-  EXPECT_EQ(form->OptionComboBox->currentIndex(), 1);
-  EXPECT_EQ(form->StringGrid1->ColCount(), 3);
-  EXPECT_EQ(form->A1coeffEdit->text(), "0.05");
-  EXPECT_EQ(form->B1valueEdit->text(), "0.0074921");
-  EXPECT_EQ(form->PorosityEdit->text(), "6");
-  EXPECT_EQ(form->InitLevelEdit->text(), "49.07");
-  EXPECT_EQ(form->EscapeEdit->text(), "0.093");
+  EXPECT_EQ(Widget<QComboBox>(*form, "OptionComboBox")->currentIndex(), 1);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->ColCount(), 3);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "A1coeffEdit")->text(), "0.05");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "B1valueEdit")->text(), "0.0074921");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "PorosityEdit")->text(), "6");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "InitLevelEdit")->text(), "49.07");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "EscapeEdit")->text(), "0.093");
 
   // The Input tab shows the calculator again while the parameters are loaded;
   // opening another file hides it and clears the flag.
@@ -137,15 +139,15 @@ TEST_F(RainFormRun, OpenCancelledOrMissing) {
   Cancel();
   form->InputOpenAction->trigger();
   EXPECT_EQ(dialogs.messages, vector<string>{"No input file was selected"});
-  EXPECT_FALSE(form->GridHasData);
+  EXPECT_FALSE(form->Input().GridHasData);
 
   dialogs.messages.clear();
   const string missing = directory.File("nothing.inp");
   OpenInput(missing);
   EXPECT_EQ(dialogs.messages, vector<string>{"File does not exist, please select another one,"});
   EXPECT_EQ(d().FileName, missing);
-  EXPECT_FALSE(form->GridHasData);
-  EXPECT_EQ(form->StringGrid1->RowCount(), 15);
+  EXPECT_FALSE(form->Input().GridHasData);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 15);
 
   // A name typed without extension gets ".inp".
   CopyExample("spotpy_d_spring2013.inp");
@@ -162,9 +164,9 @@ TEST_F(RainFormRun, OpenAnUnreadableFileKeepsTheDataSet) {
   WriteFileBytes(file, CrLf(lines));
   OpenInput(file);
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_FALSE(form->GridHasData);
+  EXPECT_FALSE(form->Input().GridHasData);
   EXPECT_EQ(d().NrOfData, 15);
-  EXPECT_EQ(form->StringGrid1->RowCount(), 15);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 15);
 }
 
 // ---------------------------------------------------------------------------
@@ -197,13 +199,13 @@ TEST_F(RainFormRun, AnalysisRunShowsItsResults) {
   // The Output tab shows the results file line by line.
   EXPECT_EQ(form->PageControl1->currentWidget(), form->OutputTabSheet);
   const vector<string> outLines = FileLines(results);
-  const QStringList shown = form->OutputMemo->toPlainText().split('\n');
+  const QStringList shown = Widget<QPlainTextEdit>(*form, "OutputMemo")->toPlainText().split('\n');
   ASSERT_EQ(shown.size(), static_cast<int>(outLines.size()));
   for (int i = 0; i < shown.size(); ++i) EXPECT_EQ(shown[i].toStdString(), outLines[i]);
-  EXPECT_TRUE(form->ViewGraphButton->isVisible());
+  EXPECT_TRUE(Widget<QPushButton>(*form, "ViewGraphButton")->isVisible());
   EXPECT_EQ(d().OutFileName, results);
-  EXPECT_FALSE(form->WaitMemo->isVisible());
-  EXPECT_EQ(form->NrOfDataEdit->text(), "12");
+  EXPECT_FALSE(Widget<QPlainTextEdit>(*form, "WaitMemo")->isVisible());
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "12");
 
   // Progress lines went to the wait memo with their waits.
   ASSERT_GE(dialogs.progress.size(), 4u);
@@ -211,24 +213,28 @@ TEST_F(RainFormRun, AnalysisRunShowsItsResults) {
   EXPECT_EQ(dialogs.progress[1], " Progress 10% ....");
   EXPECT_EQ(dialogs.progress.back(), " Filing results ..");
   EXPECT_EQ(dialogs.pauses.back(), 1000);
-  EXPECT_TRUE(form->WaitMemo->toPlainText().startsWith(" Saving data .....\n Progress 10% ...."));
+  EXPECT_TRUE(Widget<QPlainTextEdit>(*form, "WaitMemo")
+                  ->toPlainText()
+                  .startsWith(" Saving data .....\n Progress 10% ...."));
 
   // Opening the analysed input again finds its results (with the alpha
   // coefficients found), and switching to a prediction asks to check them.
   dialogs.messages.clear();
   d().Values.AlphaA = -1;
   OpenInput(saved);
-  EXPECT_TRUE(form->AnalysisOutFound);
+  EXPECT_TRUE(form->Input().AnalysisOutFound);
   EXPECT_NE(d().Values.AlphaA, -1);
   EXPECT_TRUE(dialogs.messages.empty());
   ShowTab(form->InputTabSheet);
-  form->OptionComboBox->setCurrentIndex(1);
+  Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(1);
   Settle();
   EXPECT_EQ(dialogs.messages,
             vector<string>{"Please check the initial runoff and water level and the alpha "
                            "parameters."});
-  EXPECT_EQ(form->A1coeffEdit->text().toStdString(), ShortestText(d().Values.AlphaA));
-  EXPECT_EQ(form->B1valueEdit->text().toStdString(), ShortestText(d().Values.AlphaC));
+  EXPECT_EQ(Widget<QLineEdit>(*form, "A1coeffEdit")->text().toStdString(),
+            ShortestText(d().Values.AlphaA));
+  EXPECT_EQ(Widget<QLineEdit>(*form, "B1valueEdit")->text().toStdString(),
+            ShortestText(d().Values.AlphaC));
 }
 
 TEST_F(RainFormRun, PredictionRunsWithTheFieldsAsShown) {
@@ -237,7 +243,7 @@ TEST_F(RainFormRun, PredictionRunsWithTheFieldsAsShown) {
   SaveAs(saved);
   ASSERT_TRUE(Exists(directory.File("typed.out")));
   EXPECT_EQ(form->PageControl1->currentWidget(), form->OutputTabSheet);
-  EXPECT_EQ(form->RadioButton4->text(), "Reservoir storage");
+  EXPECT_EQ(Widget<QRadioButton>(*form, "RadioButton4")->text(), "Reservoir storage");
   EXPECT_EQ(dialogs.progress,
             (vector<string>{" Saving data .....", " Progress 10% ....", " Calculating .....",
                             " Progress 75% ....", " Filing results .."}));
@@ -248,7 +254,7 @@ TEST_F(RainFormRun, PredictionRunsWithTheFieldsAsShown) {
   EXPECT_EQ(lines[1], " Prediction runoff");
   // The option switch showed the data set's reservoir values, the defaults
   // the fields started with.
-  EXPECT_EQ(form->MaxStorEdit->text(), "100");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "MaxStorEdit")->text(), "100");
   EXPECT_EQ(lines[7], " Maximum dead storage:   100.00");
   EXPECT_EQ(lines[8], " Initial dead storage:    80.00");
   EXPECT_EQ(lines[12], " Value of C is : 7.5000E-003");
@@ -261,9 +267,9 @@ TEST_F(RainFormRun, TypedAnalysisOnAFreshStartWritesTheShownReservoir) {
   // defaults. What is shown is what is written.
   const double runoff[] = {1.4, 1.2, 4.1, 4.8, 3.2, 3.3, 2.9, 2.1, 1.8, 5.2, 4.4, 3.0};
   const double rain[] = {0, 1.3, 20.4, 0.6, 0, 7.7, 0.2, 0, 0, 25, 3, 0};
-  form->NrOfDataEdit->setText("12");
-  form->StringGrid1->SetRowCount(12);
-  form->BaseCount = 12;
+  Widget<QLineEdit>(*form, "NrOfDataEdit")->setText("12");
+  Widget<TStringGrid>(*form, "StringGrid1")->SetRowCount(12);
+  form->Input().BaseCount = 12;
   d().NrOfData = 12;
   for (int r = 0; r < 12; ++r) {
     TypeCell(0, r, QString::number(r + 1));
@@ -271,7 +277,7 @@ TEST_F(RainFormRun, TypedAnalysisOnAFreshStartWritesTheShownReservoir) {
     TypeCell(2, r, "1.5");
     TypeCell(3, r, QString::number(runoff[r]));
   }
-  form->Title1Edit->setText("Typed catchment");
+  Widget<QLineEdit>(*form, "Title1Edit")->setText("Typed catchment");
   const string saved = directory.File("fresh.inp");
   SaveAs(saved);
   ASSERT_TRUE(Exists(directory.File("fresh.out"))) << ::testing::PrintToString(dialogs.messages);
@@ -292,12 +298,12 @@ TEST_F(RainFormRun, DrainagePredictionRewritesItsParameterFile) {
   EXPECT_EQ(ReadFileBytes(directory.File("drain2.par")),
             ReadFileBytes(directory.File("hupsel_h_dec2012_pred_drain.par")));
   EXPECT_EQ(FileLines(saved)[1], " Prediction drainage");
-  EXPECT_EQ(form->RadioButton4->text(), "Watertable in time");
+  EXPECT_EQ(Widget<QRadioButton>(*form, "RadioButton4")->text(), "Watertable in time");
 }
 
 TEST_F(RainFormRun, EmptyTimeCellIsClosedUp) {
   TypePrediction(20);
-  form->StringGrid1->SetCells(0, 4, "");
+  Widget<TStringGrid>(*form, "StringGrid1")->SetCells(0, 4, "");
   const QString sixth = Cell(1, 5);
   const string saved = directory.File("gap.inp");
   SaveAs(saved);
@@ -306,8 +312,8 @@ TEST_F(RainFormRun, EmptyTimeCellIsClosedUp) {
   EXPECT_EQ(records[4].substr(0, 5), "    5");
   EXPECT_EQ(records[4].substr(6, 12), "        6.00");
   EXPECT_EQ(records[18].substr(0, 5), "   19");
-  EXPECT_EQ(form->NrOfDataEdit->text(), "19");
-  EXPECT_EQ(form->StringGrid1->RowCount(), 19);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "19");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 19);
   EXPECT_EQ(Cell(0, 4), "6");
   EXPECT_EQ(Cell(1, 4), sixth);
   EXPECT_EQ(d().NrOfData, 19);
@@ -323,16 +329,17 @@ TEST_F(RainFormRun, PastedRowsTheCountAndTheFileAgree) {
   // shows in the grid and in the count alike, and Save/Run writes them.
   TypePrediction(15);
   dialogs.answers = {false};
-  form->StringGrid1SetEditText(0, 0, "1\t2.5\t0.1\r\n2\t0\t0.2\r\n3\t4\t0.3\r\n");
+  form->Input().StringGrid1SetEditText(0, 0, "1\t2.5\t0.1\r\n2\t0\t0.2\r\n3\t4\t0.3\r\n");
   Settle();
-  EXPECT_EQ(form->StringGrid1->RowCount(), 12);
-  EXPECT_EQ(form->NrOfDataEdit->text(), "12");
-  for (int r = 3; r < 12; ++r) form->StringGrid1->SetCells(0, r, QString::number(r + 1));
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 12);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "12");
+  for (int r = 3; r < 12; ++r)
+    Widget<TStringGrid>(*form, "StringGrid1")->SetCells(0, r, QString::number(r + 1));
   const string saved = directory.File("pasted.inp");
   SaveAs(saved);
   EXPECT_EQ(Records(saved, 20).size(), 12u);
-  EXPECT_EQ(form->NrOfDataEdit->text(), "12");
-  EXPECT_EQ(form->StringGrid1->RowCount(), 12);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "12");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 12);
 }
 
 TEST_F(RainFormRun, WindowPaintsWhileTheRunWorks) {
@@ -340,7 +347,8 @@ TEST_F(RainFormRun, WindowPaintsWhileTheRunWorks) {
   // with the progress memo up, not only after it.
   TypePrediction(12);
   bool duringRun = false;
-  QTimer::singleShot(0, form.get(), [&] { duringRun = form->WaitMemo->isVisible(); });
+  QTimer::singleShot(0, form.get(),
+                     [&] { duringRun = Widget<QPlainTextEdit>(*form, "WaitMemo")->isVisible(); });
   SaveAs(directory.File("painted.inp"));
   EXPECT_TRUE(Exists(directory.File("painted.out")));
   EXPECT_TRUE(duringRun);
@@ -392,21 +400,21 @@ TEST_F(RainFormRun, InputErrorsWriteNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TypePrediction(12);
-    form->StringGrid1->SetCells(c.column, c.row, c.text);
+    Widget<TStringGrid>(*form, "StringGrid1")->SetCells(c.column, c.row, c.text);
     const QString shown = Cell(c.column, c.row);
     dialogs.messages.clear();
     const string saved = directory.File(string("bad") + c.what + ".inp");
     SaveAs(saved);
     EXPECT_EQ(dialogs.messages, vector<string>{c.message});
     EXPECT_FALSE(Exists(saved));
-    EXPECT_EQ(form->StringGrid1->RowCount(), 12);
+    EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 12);
     EXPECT_EQ(Cell(c.column, c.row), shown);
     EXPECT_EQ(d().NrOfData, 12);
   }
 
   // A negative escape rate is allowed.
   TypePrediction(12);
-  form->StringGrid1->SetCells(2, 4, "-0.2");
+  Widget<TStringGrid>(*form, "StringGrid1")->SetCells(2, 4, "-0.2");
   dialogs.messages.clear();
   SaveAs(directory.File("seepage.inp"));
   EXPECT_TRUE(Exists(directory.File("seepage.out")));
@@ -415,7 +423,7 @@ TEST_F(RainFormRun, InputErrorsWriteNothing) {
 TEST_F(RainFormRun, NegativeRunoffInAnAnalysis) {
   OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
   ShowTab(form->InputTabSheet);
-  form->StringGrid1->SetCells(3, 6, "-1");
+  Widget<TStringGrid>(*form, "StringGrid1")->SetCells(3, 6, "-1");
   SaveAs(directory.File("negative.inp"));
   EXPECT_EQ(dialogs.messages, vector<string>{kInputErrors});
   EXPECT_FALSE(Exists(directory.File("negative.inp")));
@@ -423,14 +431,14 @@ TEST_F(RainFormRun, NegativeRunoffInAnAnalysis) {
 
 TEST_F(RainFormRun, UnreadableFieldsStopBeforeWriting) {
   TypePrediction(12);
-  form->A1coeffEdit->setText("missing");
+  Widget<QLineEdit>(*form, "A1coeffEdit")->setText("missing");
   SaveAs(directory.File("alpha.inp"));
   EXPECT_EQ(dialogs.messages,
             vector<string>{"The A1 coefficient is not a valid real\n" + string(kNotSaved)});
   EXPECT_FALSE(Exists(directory.File("alpha.inp")));
 
-  form->A1coeffEdit->setText("0.05");
-  form->NrOfDataEdit->setText("twelve");
+  Widget<QLineEdit>(*form, "A1coeffEdit")->setText("0.05");
+  Widget<QLineEdit>(*form, "NrOfDataEdit")->setText("twelve");
   dialogs.messages.clear();
   SaveAs(directory.File("count.inp"));
   EXPECT_EQ(dialogs.messages,
@@ -438,15 +446,15 @@ TEST_F(RainFormRun, UnreadableFieldsStopBeforeWriting) {
   EXPECT_FALSE(Exists(directory.File("count.inp")));
 
   // A reservoir field that its check rejects stops the save as it is shown.
-  form->NrOfDataEdit->setText("12");
-  form->InitStorEdit->setText("-3");
+  Widget<QLineEdit>(*form, "NrOfDataEdit")->setText("12");
+  Widget<QLineEdit>(*form, "InitStorEdit")->setText("-3");
   dialogs.messages.clear();
   SaveAs(directory.File("storage.inp"));
   EXPECT_EQ(dialogs.messages,
             vector<string>{"The initial storage must be >= 0\n" + string(kNotSaved)});
-  EXPECT_EQ(form->InitStorEdit->text(), "-3");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "InitStorEdit")->text(), "-3");
   EXPECT_FALSE(Exists(directory.File("storage.inp")));
-  form->InitStorEdit->setText("0");
+  Widget<QLineEdit>(*form, "InitStorEdit")->setText("0");
   files.answers.clear();
   SaveAs(directory.File("storage.inp"));
   EXPECT_EQ(FileLines(directory.File("storage.inp"))[8], " Initial dead storage:  0.0E+0000");
@@ -455,18 +463,18 @@ TEST_F(RainFormRun, UnreadableFieldsStopBeforeWriting) {
 TEST_F(RainFormRun, ClearAllThenTypedRowsOnly) {
   OpenInput(CopyExample("hupsel_h_dec2012_pred_runoff.inp"));
   ShowTab(form->InputTabSheet);
-  ASSERT_GT(form->StringGrid1->RowCount(), 15);
-  form->ClearButtonClick();
+  ASSERT_GT(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 15);
+  form->Input().ClearButtonClick();
   for (int r = 0; r < 15; ++r) {
-    form->StringGrid1->SetCells(0, r, QString::number(r + 1));
-    form->StringGrid1->SetCells(1, r, "1");
+    Widget<TStringGrid>(*form, "StringGrid1")->SetCells(0, r, QString::number(r + 1));
+    Widget<TStringGrid>(*form, "StringGrid1")->SetCells(1, r, "1");
   }
-  form->MaxStorEdit->setText("40");
-  form->InitStorEdit->setText("35");
-  form->A1coeffEdit->setText("0.05");
-  form->B1valueEdit->setText("0.0075");
-  form->InitRunEdit->setText("0.02");
-  form->InitLevelEdit->setText("0");
+  Widget<QLineEdit>(*form, "MaxStorEdit")->setText("40");
+  Widget<QLineEdit>(*form, "InitStorEdit")->setText("35");
+  Widget<QLineEdit>(*form, "A1coeffEdit")->setText("0.05");
+  Widget<QLineEdit>(*form, "B1valueEdit")->setText("0.0075");
+  Widget<QLineEdit>(*form, "InitRunEdit")->setText("0.02");
+  Widget<QLineEdit>(*form, "InitLevelEdit")->setText("0");
   const string saved = directory.File("cleared.inp");
   SaveAs(saved);
   EXPECT_EQ(Records(saved, 20).size(), 15u);
@@ -480,34 +488,37 @@ TEST_F(RainFormRun, OpenAResultsFile) {
   const string results = directory.File("some.out");
   WriteFileBytes(results, CrLf({"first line", "  second line", "", "last"}));
   ShowTab(form->OutputTabSheet);
-  form->ColourGraph = false;
+  form->Graphics().SetColourGraph(false);
   Choose(results);
-  QTest::mouseClick(form->SeeOutputButton, Qt::LeftButton);
+  QTest::mouseClick(Widget<QPushButton>(*form, "SeeOutputButton"), Qt::LeftButton);
   EXPECT_EQ(files.runs.back().Name, "OutputOpenDialog");
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(form->OutputMemo->toPlainText(), "first line\n  second line\n\nlast");
-  EXPECT_TRUE(form->ViewGraphButton->isVisible());
+  EXPECT_EQ(Widget<QPlainTextEdit>(*form, "OutputMemo")->toPlainText(),
+            "first line\n  second line\n\nlast");
+  EXPECT_TRUE(Widget<QPushButton>(*form, "ViewGraphButton")->isVisible());
   EXPECT_TRUE(form->OutputShown);
-  EXPECT_TRUE(form->ColourGraph);
+  EXPECT_TRUE(form->Graphics().ColourGraph());
   EXPECT_EQ(d().FileName, results);
   EXPECT_EQ(d().OutFileName, results);
   EXPECT_EQ(form->PageControl1->currentWidget(), form->OutputTabSheet);
   ShowTab(form->IntroTabSheet);
   ShowTab(form->OutputTabSheet);
-  EXPECT_TRUE(form->ViewGraphButton->isVisible());
+  EXPECT_TRUE(Widget<QPushButton>(*form, "ViewGraphButton")->isVisible());
 
   // Cancelled: nothing changes.
   Cancel();
   form->OutputOpenAction->trigger();
   EXPECT_EQ(dialogs.messages, vector<string>{"No output file selected"});
-  EXPECT_EQ(form->OutputMemo->toPlainText(), "first line\n  second line\n\nlast");
+  EXPECT_EQ(Widget<QPlainTextEdit>(*form, "OutputMemo")->toPlainText(),
+            "first line\n  second line\n\nlast");
 
   // A missing file: the message, and the lines loaded before.
   dialogs.messages.clear();
   Choose(directory.File("gone.out"));
   form->OutputOpenAction->trigger();
   EXPECT_EQ(dialogs.messages, vector<string>{"File does not exist, please select another one,"});
-  EXPECT_EQ(form->OutputMemo->toPlainText(), "first line\n  second line\n\nlast");
+  EXPECT_EQ(Widget<QPlainTextEdit>(*form, "OutputMemo")->toPlainText(),
+            "first line\n  second line\n\nlast");
 }
 
 }  // namespace

@@ -25,8 +25,8 @@ TEST_F(RainFormStart, IntroFirstWithTheDataModuleDefaults) {
   EXPECT_FALSE(form->InputSaveAction->isEnabled());
   EXPECT_FALSE(form->GraphSaveAction->isEnabled());
   EXPECT_TRUE(form->IntroPage->IntroMemo->isVisibleTo(form->IntroPage));
-  EXPECT_FALSE(form->GridHasData || form->OutputShown || form->GraphReady);
-  EXPECT_TRUE(form->ColourGraph);
+  EXPECT_FALSE(form->Input().GridHasData || form->OutputShown || form->Graphics().GraphReady());
+  EXPECT_TRUE(form->Graphics().ColourGraph());
 
   // Only zero values get a default.
   d().MaxStorage = 30;
@@ -37,15 +37,15 @@ TEST_F(RainFormStart, IntroFirstWithTheDataModuleDefaults) {
 }
 
 TEST_F(RainFormStart, ButtonsFollowTheirActions) {
-  EXPECT_FALSE(form->InputSaveButton->isEnabled());
+  EXPECT_FALSE(Widget<QPushButton>(*form, "InputSaveButton")->isEnabled());
   form->InputSaveAction->setEnabled(true);
-  EXPECT_TRUE(form->InputSaveButton->isEnabled());
+  EXPECT_TRUE(Widget<QPushButton>(*form, "InputSaveButton")->isEnabled());
   form->GraphSaveAction->setEnabled(true);
-  EXPECT_TRUE(form->SaveGraphButton->isEnabled());
+  EXPECT_TRUE(Widget<QPushButton>(*form, "SaveGraphButton")->isEnabled());
   form->GraphSaveAction->setEnabled(false);
-  EXPECT_FALSE(form->SaveGraphButton->isEnabled());
+  EXPECT_FALSE(Widget<QPushButton>(*form, "SaveGraphButton")->isEnabled());
   // A button without a caption of its own shows the action's.
-  EXPECT_EQ(form->SeeOutputButton->text(), "Open &Output");
+  EXPECT_EQ(Widget<QPushButton>(*form, "SeeOutputButton")->text(), "Open &Output");
   EXPECT_EQ(form->FileMenu->actions().last()->text(), "Program e&Xit");
 }
 
@@ -68,40 +68,48 @@ TEST_F(RainFormStart, DialogDirectories) {
 TEST_F(RainFormStart, InputTabFirstShownIsReset) {
   ShowTab(form->InputTabSheet);
   EXPECT_TRUE(form->InputSaveAction->isEnabled());
-  EXPECT_FALSE(form->FileNameEdit->isVisible());
-  EXPECT_EQ(form->NrOfDataEdit->text(), "15");
+  EXPECT_FALSE(Widget<QLineEdit>(*form, "FileNameEdit")->isVisible());
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "15");
   EXPECT_EQ(d().NrOfData, 15);
-  EXPECT_EQ(form->BaseCount, 15);
-  EXPECT_EQ(form->StringGrid1->RowCount(), 15);
-  EXPECT_EQ(form->StringGrid1->ColCount(), 4);
+  EXPECT_EQ(form->Input().BaseCount, 15);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 15);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->ColCount(), 4);
   for (int c = 0; c < 4; ++c) EXPECT_EQ(Column(c), std::vector<QString>(15, "0")) << c;
-  EXPECT_EQ(form->StringGrid1->geometry().left(), 150);
-  EXPECT_EQ(form->StringGrid1->width(), 282);
-  EXPECT_EQ(form->RunoffLabel->x(), 365);
-  EXPECT_EQ(form->StarLabel->pos(), QPoint(424, 180));
-  EXPECT_FALSE(form->AlphaGroupBox->isVisible() || form->PredictGroupBox->isVisible() ||
-               form->AlfaButton->isVisible() || form->WaitMemo->isVisible());
-  EXPECT_TRUE(form->TryMemo->isVisible() && form->InfoMemo->isVisible());
-  EXPECT_FALSE(form->InputImage->pixmap().isNull());
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->geometry().left(), 150);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->width(), 282);
+  EXPECT_EQ(Widget<QLabel>(*form, "RunoffLabel")->x(), 365);
+  EXPECT_EQ(Widget<QLabel>(*form, "StarLabel")->pos(), QPoint(424, 180));
+  EXPECT_FALSE(Widget<QGroupBox>(*form, "AlphaGroupBox")->isVisible() ||
+               Widget<QGroupBox>(*form, "PredictGroupBox")->isVisible() ||
+               Widget<QPushButton>(*form, "AlfaButton")->isVisible() ||
+               Widget<QPlainTextEdit>(*form, "WaitMemo")->isVisible());
+  EXPECT_TRUE(Widget<QPlainTextEdit>(*form, "TryMemo")->isVisible() &&
+              Widget<QPlainTextEdit>(*form, "InfoMemo")->isVisible());
+  EXPECT_FALSE(Widget<QLabel>(*form, "InputImage")->pixmap().isNull());
   // The reservoir fields show the data set's defaults.
-  EXPECT_EQ(form->MaxStorEdit->text(), "100");
-  EXPECT_EQ(form->InitStorEdit->text(), "80");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "MaxStorEdit")->text(), "100");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "InitStorEdit")->text(), "80");
   EXPECT_EQ(d().MaxStorage, 100);
 }
 
 TEST_F(RainFormStart, OutputAndGraphicsTabsFirstShown) {
   ShowTab(form->OutputTabSheet);
-  EXPECT_FALSE(form->ViewGraphButton->isVisible());
+  EXPECT_FALSE(Widget<QPushButton>(*form, "ViewGraphButton")->isVisible());
   EXPECT_FALSE(form->InputSaveAction->isEnabled());
-  EXPECT_TRUE(QFontInfo(form->OutputMemo->font()).fixedPitch());
-  EXPECT_TRUE(form->OutputMemo->font().bold());
+  EXPECT_TRUE(QFontInfo(Widget<QPlainTextEdit>(*form, "OutputMemo")->font()).fixedPitch());
+  EXPECT_TRUE(Widget<QPlainTextEdit>(*form, "OutputMemo")->font().bold());
 
   ShowTab(form->GraphicsTabSheet);
-  EXPECT_FALSE(form->Panel1->isVisible() || form->Panel3->isVisible());
-  EXPECT_FALSE(form->GraphImage->isVisible() || form->PictureImage->isVisible());
-  EXPECT_FALSE(form->SelectButton->isEnabled() || form->CommentButton->isEnabled());
-  EXPECT_FALSE(form->SaveGraphButton->isEnabled() || form->BlWhButton->isEnabled());
-  EXPECT_TRUE(form->SeeGraphButton->isEnabled() && form->MakeGraphButton->isEnabled());
+  EXPECT_FALSE(Widget<QWidget>(*form, "Panel1")->isVisible() ||
+               Widget<QWidget>(*form, "Panel3")->isVisible());
+  EXPECT_FALSE(Widget<QLabel>(*form, "GraphImage")->isVisible() ||
+               Widget<QLabel>(*form, "PictureImage")->isVisible());
+  EXPECT_FALSE(Widget<QPushButton>(*form, "SelectButton")->isEnabled() ||
+               Widget<QPushButton>(*form, "CommentButton")->isEnabled());
+  EXPECT_FALSE(Widget<QPushButton>(*form, "SaveGraphButton")->isEnabled() ||
+               Widget<QPushButton>(*form, "BlWhButton")->isEnabled());
+  EXPECT_TRUE(Widget<QPushButton>(*form, "SeeGraphButton")->isEnabled() &&
+              Widget<QPushButton>(*form, "MakeGraphButton")->isEnabled());
 }
 
 TEST_F(RainFormStart, StatusTextComesBackAfterAMenuHint) {
@@ -137,7 +145,7 @@ TEST_F(RainFormStart, ClosingShowsTheFinishWindowAndGoesOn) {
   EXPECT_TRUE(finish.isVisible());
 
   ShowTab(form->InputTabSheet);
-  QTest::mouseClick(form->HelpButton, Qt::LeftButton);
+  QTest::mouseClick(Widget<QPushButton>(*form, "HelpButton"), Qt::LeftButton);
   EXPECT_TRUE(help.isVisible());
   EXPECT_FALSE(calculator.isVisible());
 }

@@ -56,7 +56,7 @@ void RainFormTest::ShowTab(QWidget* page) {
 }
 
 void RainFormTest::TypeCell(int column, int row, const QString& text) {
-  TStringGrid* grid = form->StringGrid1;
+  TStringGrid* grid = Widget<TStringGrid>(*form, "StringGrid1");
   grid->setFocus();
   grid->setCurrentCell(row, column);
   grid->editItem(grid->item(row, column));
@@ -78,22 +78,23 @@ void RainFormTest::TypeField(QLineEdit* edit, const QString& text) {
     QTest::keyClicks(edit, text);
   }
   // Leave the field for the title field, as the user would with the mouse.
-  form->Title1Edit->setFocus(Qt::MouseFocusReason);
+  Widget<QLineEdit>(*form, "Title1Edit")->setFocus(Qt::MouseFocusReason);
   Settle();
 }
 
 void RainFormTest::FillGrid(const std::vector<std::vector<QString>>& rows) {
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
     for (int c = 0; c < static_cast<int>(rows[r].size()); ++c) {
-      form->StringGrid1->SetCells(c, r, rows[r][c]);
+      Widget<TStringGrid>(*form, "StringGrid1")->SetCells(c, r, rows[r][c]);
     }
   }
-  form->GridHasData = true;
+  form->Input().GridHasData = true;
 }
 
 std::vector<QString> RainFormTest::Column(int column) const {
   std::vector<QString> cells;
-  for (int r = 0; r < form->StringGrid1->RowCount(); ++r) cells.push_back(Cell(column, r));
+  for (int r = 0; r < Widget<TStringGrid>(*form, "StringGrid1")->RowCount(); ++r)
+    cells.push_back(Cell(column, r));
   return cells;
 }
 

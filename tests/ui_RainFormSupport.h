@@ -10,11 +10,14 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "UDMTevlora.h"
+#include "UGraphicsTab.h"
+#include "UInputTab.h"
 #include "URainForm.h"
 #include "USession.h"
 #include "UWindowDialogs.h"
@@ -28,6 +31,19 @@ class TScriptedFileDialogs : public TFileDialogs {
   std::deque<std::optional<QString>> answers;
   std::vector<TFileDialog> runs;
 };
+
+// A control of the window by its object name (the name of the control in the
+// program). The tabs keep their controls to themselves; tests reach them so.
+// A missing, ambiguous or differently typed control fails the test.
+template <class TControl>
+TControl* Widget(const QObject& window, const char* name) {
+  const auto controls = window.findChildren<TControl*>(QString::fromLatin1(name));
+  if (controls.size() != 1) {
+    ADD_FAILURE() << controls.size() << " controls named " << name;
+    throw std::runtime_error(std::string("no one control named ") + name);
+  }
+  return controls.front();
+}
 
 class RainFormTest : public ::testing::Test {
  protected:
@@ -52,7 +68,9 @@ class RainFormTest : public ::testing::Test {
   void TypeField(QLineEdit* edit, const QString& text);
   // Fills the grid rows 0 .. rows-1 with the given columns of text.
   void FillGrid(const std::vector<std::vector<QString>>& rows);
-  QString Cell(int column, int row) const { return form->StringGrid1->Cells(column, row); }
+  QString Cell(int column, int row) const {
+    return Widget<TStringGrid>(*form, "StringGrid1")->Cells(column, row);
+  }
   std::vector<QString> Column(int column) const;
   bool Said(const std::string& text) const;
   // Lets queued work finish, also work that queued work queues (a cell

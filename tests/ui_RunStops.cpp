@@ -23,9 +23,10 @@ TEST_F(RunStops, NoFitAndResultsOverTheInputWriteNoResults) {
     SCOPED_TRACE(c.saveAs);
     OpenInput(example);
     ShowTab(form->InputTabSheet);
-    for (int r = 0; r < form->StringGrid1->RowCount(); ++r) {
+    for (int r = 0; r < Widget<TStringGrid>(*form, "StringGrid1")->RowCount(); ++r) {
       const double runoff = StringToFloat(Cell(3, r).toStdString());
-      form->StringGrid1->SetCells(3, r, QString::number(runoff * c.runoffFactor));
+      Widget<TStringGrid>(*form, "StringGrid1")
+          ->SetCells(3, r, QString::number(runoff * c.runoffFactor));
     }
     dialogs.messages.clear();
     run().BestA = 0.25;

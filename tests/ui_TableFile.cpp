@@ -43,9 +43,9 @@ TEST_F(RainFormTable, ImportShowsTheRecordsAndSaveRunWritesTheExampleInputFile) 
   EXPECT_EQ(items[items.indexOf(form->TableImportAction) - 1], form->InputOpenAction);
   EXPECT_EQ(form->TableImportAction->text(), QString::fromUtf8("Import table…"));
 
-  TypeField(form->MaxStorEdit, "70");
-  TypeField(form->InitStorEdit, "64");
-  TypeField(form->EscapeEdit, "6.01");
+  TypeField(Widget<QLineEdit>(*form, "MaxStorEdit"), "70");
+  TypeField(Widget<QLineEdit>(*form, "InitStorEdit"), "64");
+  TypeField(Widget<QLineEdit>(*form, "EscapeEdit"), "6.01");
   const string table = CopyExample("spotpy_d_spring2013.csv");
   Import(table);
   EXPECT_EQ(files.runs.back().Name, "TableImportDialog");
@@ -58,13 +58,13 @@ TEST_F(RainFormTable, ImportShowsTheRecordsAndSaveRunWritesTheExampleInputFile) 
             "rain: column 2 \"rainfall [mm/d]\", mm/d, converted to mm per record\n"
             "escape: column 3 \"PET [mm/d]\", mm/d, converted to mm per day\n"
             "runoff: column 4 \"Discharge [mm/d]\", mm/d, converted to mm per record\n");
-  EXPECT_EQ(form->NrOfDataEdit->text(), "91");
-  EXPECT_EQ(form->StringGrid1->RowCount(), 91);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "91");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 91);
   EXPECT_EQ((vector<QString>{Cell(0, 90), Cell(1, 90), Cell(2, 90), Cell(3, 0)}),
             (vector<QString>{"91", "0", "2.7", "0.788157857094784"}));
-  EXPECT_EQ(form->Title2Edit->text(), "days since 2013-04-01, depths in mm");
-  EXPECT_EQ(form->MaxStorEdit->text(), "70");
-  EXPECT_EQ(form->OptionComboBox->currentIndex(), 0);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "Title2Edit")->text(), "days since 2013-04-01, depths in mm");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "MaxStorEdit")->text(), "70");
+  EXPECT_EQ(Widget<QComboBox>(*form, "OptionComboBox")->currentIndex(), 0);
 
   // Save/Run as usual: the input file of the example, but for its titles and name.
   const string saved = directory.File("spring.inp");
@@ -81,7 +81,7 @@ TEST_F(RainFormTable, ImportShowsTheRecordsAndSaveRunWritesTheExampleInputFile) 
   ASSERT_TRUE(form->OutputShown);
   const string csv = directory.File("spring_results.csv");
   Choose(csv);
-  QTest::mouseClick(form->ExportTableButton, Qt::LeftButton);
+  QTest::mouseClick(Widget<QPushButton>(*form, "ExportTableButton"), Qt::LeftButton);
   EXPECT_EQ(files.runs.back().Name, "TableExportDialog");
   string message;
   EXPECT_EQ(ReadFileBytes(csv),
@@ -97,9 +97,9 @@ TEST_F(RainFormTable, ImportShowsTheRecordsAndSaveRunWritesTheExampleInputFile) 
 }
 
 TEST_F(RainFormTable, PredictionTableTakesTheEscapeRateAsked) {
-  form->OptionComboBox->setCurrentIndex(1);
+  Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(1);
   Settle();
-  TypeField(form->EscapeEdit, "0,25");
+  TypeField(Widget<QLineEdit>(*form, "EscapeEdit"), "0,25");
   string text = "Date;Rain [mm/d]\r\n";
   for (int day = 1; day <= 14; ++day) {
     text += std::to_string(day) + ".03.2016;" + std::to_string(day % 3) + ",5\r\n";
@@ -111,8 +111,8 @@ TEST_F(RainFormTable, PredictionTableTakesTheEscapeRateAsked) {
   EXPECT_EQ(dialogs.numberQuestions, vector<string>{RainFormTexts::kTableEscapeAsked});
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_NE(dialogs.messages[0].find("escape: no column"), string::npos);
-  EXPECT_EQ(form->OptionComboBox->currentIndex(), 1);
-  EXPECT_EQ(form->StringGrid1->ColCount(), 3);
+  EXPECT_EQ(Widget<QComboBox>(*form, "OptionComboBox")->currentIndex(), 1);
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->ColCount(), 3);
   EXPECT_EQ((vector<QString>{Cell(0, 13), Cell(1, 13), Cell(2, 13)}),
             (vector<QString>{"14", "2.5", "0.25"}));
   EXPECT_FALSE(d().Analysis);
@@ -122,7 +122,7 @@ TEST_F(RainFormTable, RefusedTableShowsTheMessageAndChangesNothing) {
   OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
   Settle();
   const vector<QString> rain = Column(1);
-  const QString title = form->Title2Edit->text();
+  const QString title = Widget<QLineEdit>(*form, "Title2Edit")->text();
   string text = "time,rain,runoff\n";
   for (int t = 1; t <= 12; ++t) text += std::to_string(t) + (t == 7 ? ",,1\n" : ",2,1\n");
   WriteFileBytes(directory.File("gap.csv"), text);
@@ -132,7 +132,7 @@ TEST_F(RainFormTable, RefusedTableShowsTheMessageAndChangesNothing) {
   EXPECT_EQ(dialogs.messages[0], ReadTableFile(directory.File("gap.csv"), true).Message);
   EXPECT_EQ(dialogs.messages[0].substr(0, 43), "Row 8, column 2 \"rain\": the value is missin");
   EXPECT_EQ(Column(1), rain);
-  EXPECT_EQ(form->Title2Edit->text(), title);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "Title2Edit")->text(), title);
   EXPECT_EQ(d().NrOfData, 12);
   EXPECT_NE(d().FileName.find("spotpy_d_flood2013_12d.inp"), string::npos);
 
@@ -146,7 +146,7 @@ TEST_F(RainFormTable, RefusedTableShowsTheMessageAndChangesNothing) {
 TEST_F(RainFormTable, TheEscapeRateIsAskedNeverTakenFromAnEarlierFile) {
   OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
   Settle();
-  ASSERT_EQ(form->EscapeEdit->text(), "4.19");
+  ASSERT_EQ(Widget<QLineEdit>(*form, "EscapeEdit")->text(), "4.19");
   string text = "date,rain,runoff\n";
   for (int day = 10; day <= 23; ++day) text += "2013-05-" + std::to_string(day) + ",2,1\n";
   WriteFileBytes(directory.File("dry.csv"), text);
@@ -165,7 +165,7 @@ TEST_F(RainFormTable, TheEscapeRateIsAskedNeverTakenFromAnEarlierFile) {
     EXPECT_EQ(d().MaxEscape, rate);
     EXPECT_NE(dialogs.messages.back().find("escape: " + ShortestText(rate) + " mm per time unit"),
               string::npos);
-    EXPECT_EQ(Column(2), vector<QString>(14, form->EscapeEdit->text()));
+    EXPECT_EQ(Column(2), vector<QString>(14, Widget<QLineEdit>(*form, "EscapeEdit")->text()));
   }
   // With an escape column the header takes the table's largest rate, not
   // the field's.
@@ -180,7 +180,7 @@ TEST_F(RainFormTable, TheEscapeRateIsAskedNeverTakenFromAnEarlierFile) {
   Import(directory.File("wet.csv"));
   EXPECT_EQ(dialogs.numberQuestions.size(), asked);
   EXPECT_EQ(d().MaxEscape, 0.15);
-  EXPECT_EQ(form->EscapeEdit->text(), "0.15");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "EscapeEdit")->text(), "0.15");
 }
 
 TEST_F(RainFormTable, TheWindowAsksTheDateOrderAndTheArea) {
@@ -191,7 +191,8 @@ TEST_F(RainFormTable, TheWindowAsksTheDateOrderAndTheArea) {
   dialogs.answers.push_back(false);
   Import(directory.File("order.csv"));
   EXPECT_EQ(dialogs.questions.back(), RainFormTexts::kTableDayFirst);
-  EXPECT_EQ(form->Title2Edit->text(), "hours since 2012-05-06 00:00, depths in mm");
+  EXPECT_EQ(Widget<QLineEdit>(*form, "Title2Edit")->text(),
+            "hours since 2012-05-06 00:00, depths in mm");
   ASSERT_FALSE(dialogs.messages.empty());
   EXPECT_NE(dialogs.messages.back().find("month first (MM/DD/YYYY) as asked"), string::npos);
   // A volume rate needs the catchment area, which the window asks.

@@ -23,7 +23,7 @@ using std::vector;
 class WindowLayout : public RainFormTest {
  protected:
   int VisibleRows() const {
-    TStringGrid* grid = form->StringGrid1;
+    TStringGrid* grid = Widget<TStringGrid>(*form, "StringGrid1");
     return grid->viewport()->height() / grid->rowHeight(0);
   }
   QScrollArea* Area(QWidget* page) const { return page->findChild<QScrollArea*>(); }
@@ -63,29 +63,29 @@ TEST_F(WindowLayout, LargerWindowGivesGridResultsAndGraphTheRoom) {
   OpenInput(CopyExample("hupsel_h_winter1112_1500.inp"));
   ShowTab(form->InputTabSheet);
   const int rows = VisibleRows();
-  const QPoint saveButton = form->InputSaveButton->pos();
+  const QPoint saveButton = Widget<QPushButton>(*form, "InputSaveButton")->pos();
   ShowTab(form->OutputTabSheet);
-  const QSize memo = form->OutputMemo->size();
+  const QSize memo = Widget<QPlainTextEdit>(*form, "OutputMemo")->size();
   ShowTab(form->GraphicsTabSheet);
-  const QSize graph = form->GraphImage->size();
+  const QSize graph = Widget<QLabel>(*form, "GraphImage")->size();
 
   form->resize(1600, 1200);
   ShowTab(form->InputTabSheet);
   // 577 pixels more of height hold 28 rows more.
   EXPECT_GE(VisibleRows(), rows + 28);
-  EXPECT_EQ(form->InputSaveButton->pos(), saveButton);
-  EXPECT_GE(form->Title1Edit->width(), 1400);
+  EXPECT_EQ(Widget<QPushButton>(*form, "InputSaveButton")->pos(), saveButton);
+  EXPECT_GE(Widget<QLineEdit>(*form, "Title1Edit")->width(), 1400);
   ShowTab(form->OutputTabSheet);
-  EXPECT_GE(form->OutputMemo->width(), memo.width() + 900);
-  EXPECT_GE(form->OutputMemo->height(), memo.height() + 550);
+  EXPECT_GE(Widget<QPlainTextEdit>(*form, "OutputMemo")->width(), memo.width() + 900);
+  EXPECT_GE(Widget<QPlainTextEdit>(*form, "OutputMemo")->height(), memo.height() + 550);
   ShowTab(form->GraphicsTabSheet);
-  EXPECT_GE(form->GraphImage->height(), graph.height() + 550);
+  EXPECT_GE(Widget<QLabel>(*form, "GraphImage")->height(), graph.height() + 550);
 
   // A layout switch in the large window keeps the grid tall.
   ShowTab(form->InputTabSheet);
-  form->OptionComboBox->setCurrentIndex(1);
+  Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(1);
   Settle();
-  EXPECT_EQ(form->StringGrid1->geometry().topLeft(), QPoint(72, 198));
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->geometry().topLeft(), QPoint(72, 198));
   EXPECT_GE(VisibleRows(), rows + 28);
 }
 
@@ -161,16 +161,17 @@ TEST_F(WindowLayout, TextsOfTheTabsReadWhole) {
     ShowTab(page);
     check(page);
   }
-  form->OptionComboBox->setCurrentIndex(1);
+  Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(1);
   Settle();
   check(form->InputTabSheet);
   // The count's label keeps apart from its field.
-  EXPECT_LT(form->NrOfDataLabel->geometry().right(), form->NrOfDataEdit->x() - 2);
+  EXPECT_LT(Widget<QLabel>(*form, "NrOfDataLabel")->geometry().right(),
+            Widget<QLineEdit>(*form, "NrOfDataEdit")->x() - 2);
   ShowTab(form->OutputTabSheet);
   check(form->OutputTabSheet);
   ShowTab(form->GraphicsTabSheet);
-  form->Panel1->show();
-  form->Panel3->show();
+  Widget<QWidget>(*form, "Panel1")->show();
+  Widget<QWidget>(*form, "Panel3")->show();
   check(form->GraphicsTabSheet);
 }
 
@@ -225,7 +226,7 @@ TEST_F(WindowLayout, CompanionsOpenOnTheWindowInsideTheScreen) {
 
 TEST_F(WindowLayout, TabLeavesTheGridAtItsEnds) {
   ShowTab(form->InputTabSheet);
-  TStringGrid* grid = form->StringGrid1;
+  TStringGrid* grid = Widget<TStringGrid>(*form, "StringGrid1");
   auto at = [&](int row, int column) {
     grid->setFocus(Qt::OtherFocusReason);
     grid->setCurrentCell(row, column);
@@ -237,10 +238,11 @@ TEST_F(WindowLayout, TabLeavesTheGridAtItsEnds) {
     QWidget* focus;  // null: stays in the grid
   };
   const Case cases[] = {
-      {14, 3, Qt::Key_Tab, Qt::NoModifier, form->MaxStorEdit},
-      {0, 0, Qt::Key_Backtab, Qt::ShiftModifier, form->InputSaveButton},
-      {5, 1, Qt::Key_Tab, Qt::ControlModifier, form->MaxStorEdit},
-      {5, 1, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, form->InputSaveButton},
+      {14, 3, Qt::Key_Tab, Qt::NoModifier, Widget<QLineEdit>(*form, "MaxStorEdit")},
+      {0, 0, Qt::Key_Backtab, Qt::ShiftModifier, Widget<QPushButton>(*form, "InputSaveButton")},
+      {5, 1, Qt::Key_Tab, Qt::ControlModifier, Widget<QLineEdit>(*form, "MaxStorEdit")},
+      {5, 1, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier,
+       Widget<QPushButton>(*form, "InputSaveButton")},
       {5, 3, Qt::Key_Tab, Qt::NoModifier, nullptr},
       {14, 3, Qt::Key_Backtab, Qt::ShiftModifier, nullptr},
   };
@@ -269,13 +271,13 @@ TEST_F(WindowLayout, TabLeavesTheGridAtItsEnds) {
     QTest::keyClicks(editor, "42");
     QTest::keyClick(editor, Qt::Key_Tab, modifiers);
     Settle();
-    EXPECT_EQ(QApplication::focusWidget(), form->MaxStorEdit);
+    EXPECT_EQ(QApplication::focusWidget(), Widget<QLineEdit>(*form, "MaxStorEdit"));
     EXPECT_EQ(Cell(3, row), "42");
   }
 
   // In the prediction layout Tab goes on to the prediction fields and the
   // calculator button.
-  form->OptionComboBox->setCurrentIndex(1);
+  Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(1);
   Settle();
   at(14, 2);
   vector<QWidget*> reached;
@@ -283,9 +285,10 @@ TEST_F(WindowLayout, TabLeavesTheGridAtItsEnds) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     reached.push_back(QApplication::focusWidget());
   }
-  for (QWidget* field :
-       {static_cast<QWidget*>(form->InitRunEdit), static_cast<QWidget*>(form->PorosityEdit),
-        static_cast<QWidget*>(form->B1valueEdit), static_cast<QWidget*>(form->AlfaButton)}) {
+  for (QWidget* field : {static_cast<QWidget*>(Widget<QLineEdit>(*form, "InitRunEdit")),
+                         static_cast<QWidget*>(Widget<QLineEdit>(*form, "PorosityEdit")),
+                         static_cast<QWidget*>(Widget<QLineEdit>(*form, "B1valueEdit")),
+                         static_cast<QWidget*>(Widget<QPushButton>(*form, "AlfaButton"))}) {
     EXPECT_NE(std::find(reached.begin(), reached.end(), field), reached.end())
         << field->objectName().toStdString();
   }
@@ -299,8 +302,8 @@ TEST_F(WindowLayout, EveryButtonHasItsOwnMnemonic) {
   for (QWidget* page :
        {form->IntroTabSheet, form->InputTabSheet, form->OutputTabSheet, form->GraphicsTabSheet}) {
     ShowTab(page);
-    if (page == form->InputTabSheet) form->AlfaButton->show();
-    if (page == form->OutputTabSheet) form->ViewGraphButton->show();
+    if (page == form->InputTabSheet) Widget<QPushButton>(*form, "AlfaButton")->show();
+    if (page == form->OutputTabSheet) Widget<QPushButton>(*form, "ViewGraphButton")->show();
     vector<QKeySequence> seen(std::begin(menus), std::end(menus));
     for (QPushButton* button : page->findChildren<QPushButton*>()) {
       if (!button->isVisible()) continue;
@@ -316,8 +319,8 @@ TEST_F(WindowLayout, EveryButtonHasItsOwnMnemonic) {
   THelpForm help;
   form->SetCompanions(nullptr, &help, nullptr, nullptr);
   ShowTab(form->InputTabSheet);
-  form->Title1Edit->setFocus();
-  QTest::keyClick(form->Title1Edit, Qt::Key_H, Qt::AltModifier);
+  Widget<QLineEdit>(*form, "Title1Edit")->setFocus();
+  QTest::keyClick(Widget<QLineEdit>(*form, "Title1Edit"), Qt::Key_H, Qt::AltModifier);
   // The button clicks itself a moment later.
   for (int i = 0; i < 50 && !help.isVisible(); ++i) QTest::qWait(10);
   EXPECT_TRUE(help.isVisible());

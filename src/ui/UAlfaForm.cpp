@@ -92,6 +92,28 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   Memo1->setReadOnly(true);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
+  LayOutControls();
+
+  connect(Edit1, &QLineEdit::editingFinished, this, &TAlfaForm::Edit1Exit);
+  connect(Edit2, &QLineEdit::editingFinished, this, &TAlfaForm::Edit2Exit);
+  connect(Edit3, &QLineEdit::editingFinished, this, &TAlfaForm::Edit3Exit);
+  connect(Edit4, &QLineEdit::editingFinished, this, &TAlfaForm::Edit4Exit);
+  connect(Edit5, &QLineEdit::editingFinished, this, &TAlfaForm::Edit5Exit);
+  connect(Edit6, &QLineEdit::editingFinished, this, &TAlfaForm::Edit6Exit);
+  for (QLineEdit* edit : edits_) {
+    connect(edit, &QLineEdit::textChanged, this, &TAlfaForm::ClearResults);
+  }
+  // B and F of the other time unit are other numbers: a new choice, like a
+  // new field value, asks for Calculate again.
+  connect(TimeUnitComboBox, &QComboBox::currentIndexChanged, this, [this] {
+    ClearResults();
+    ShowTimeUnit();
+  });
+  connect(Button1, &QPushButton::clicked, this, &TAlfaForm::Button1Click);
+  FormCreate();
+}
+
+void TAlfaForm::LayOutControls() {
   auto* fields = new QGridLayout;
   QLabel* const labels[kDrainFieldCount] = {Label1, Label2, Label3, Label4, Label5, Label6};
   for (int i = 0; i < kDrainFieldCount; ++i) {
@@ -122,24 +144,6 @@ TAlfaForm::TAlfaForm(TDMTevlora& dataModule, TUserDialogs* dialogs, TInputTabFie
   layout->addLayout(timeUnit);
   layout->addLayout(results);
   layout->addWidget(Memo1, 1);
-
-  connect(Edit1, &QLineEdit::editingFinished, this, &TAlfaForm::Edit1Exit);
-  connect(Edit2, &QLineEdit::editingFinished, this, &TAlfaForm::Edit2Exit);
-  connect(Edit3, &QLineEdit::editingFinished, this, &TAlfaForm::Edit3Exit);
-  connect(Edit4, &QLineEdit::editingFinished, this, &TAlfaForm::Edit4Exit);
-  connect(Edit5, &QLineEdit::editingFinished, this, &TAlfaForm::Edit5Exit);
-  connect(Edit6, &QLineEdit::editingFinished, this, &TAlfaForm::Edit6Exit);
-  for (QLineEdit* edit : edits_) {
-    connect(edit, &QLineEdit::textChanged, this, &TAlfaForm::ClearResults);
-  }
-  // B and F of the other time unit are other numbers: a new choice, like a
-  // new field value, asks for Calculate again.
-  connect(TimeUnitComboBox, &QComboBox::currentIndexChanged, this, [this] {
-    ClearResults();
-    ShowTimeUnit();
-  });
-  connect(Button1, &QPushButton::clicked, this, &TAlfaForm::Button1Click);
-  FormCreate();
 }
 
 TUserDialogs& TAlfaForm::Dialogs() const {

@@ -125,6 +125,9 @@ class TAlfaForm : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // The picture, the fields, the results and the reference text, top to
+  // bottom.
+  void LayOutControls();
   void FormCreate();
   void EditExit(TDrainField field);
   void CheckInputs();

@@ -14,7 +14,10 @@
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
+#include "UGraphicsTab.h"
+#include "UInputTab.h"
 #include "UIntroPages.h"
+#include "UOutputTab.h"
 #include "UWindowLayout.h"
 
 namespace T = RainFormTexts;
@@ -56,7 +59,7 @@ bool TRainForm::TFormDialogs::ConfirmYesNo(const std::string& question) {
 }
 
 void TRainForm::TFormDialogs::Progress(const std::string& line) {
-  form_->WaitMemo->appendPlainText(FileText(line));
+  form_->inputTab_->AppendProgress(FileText(line));
   // The run blocks the event loop: paint the line now.
   form_->PaintNow();
   form_->userDialogs_->Progress(line);
@@ -73,6 +76,14 @@ std::optional<double> TRainForm::TFormDialogs::AskNumber(const std::string& ques
 
 void TRainForm::Message(const std::string& text) {
   formDialogs_.Message(text);
+}
+
+void TRainForm::RestoreDecimalSeparator() {
+  CurrentDecimalSeparator = StartDecimalSeparator;
+}
+
+void TRainForm::ClearCalculator() {
+  if (auto* calculator = qobject_cast<TAlfaForm*>(alfaForm_)) calculator->ClearInputs();
 }
 
 void TRainForm::Guarded(const std::function<void()>& command) {
@@ -117,34 +128,9 @@ TRainForm::TRainForm(TSession& session, TUserDialogs* userDialogs, TFileDialogs*
   PageControl1->setObjectName("PageControl1");
   setCentralWidget(PageControl1);
 
-  IntroTabSheet = new QWidget;
-  IntroTabSheet->setObjectName("IntroTabSheet");
-  FigureTabSheet = new QWidget;
-  FigureTabSheet->setObjectName("FigureTabSheet");
-  InputTabSheet = new QWidget;
-  InputTabSheet->setObjectName("InputTabSheet");
-  OutputTabSheet = new QWidget;
-  OutputTabSheet->setObjectName("OutputTabSheet");
-  GraphicsTabSheet = new QWidget;
-  GraphicsTabSheet->setObjectName("GraphicsTabSheet");
-
-  IntroPage = new TIntroPage(IntroTabSheet);
-  FigurePage = new TFigurePage(formDialogs_, FigureTabSheet);
-  for (QWidget* page : {static_cast<QWidget*>(IntroPage), static_cast<QWidget*>(FigurePage)}) {
-    page->move(0, 0);
-  }
-
-  PageControl1->addTab(IntroTabSheet, T::kIntroTab);
-  PageControl1->addTab(FigureTabSheet, T::kFigureTab);
-  PageControl1->addTab(InputTabSheet, T::kInputTab);
-  PageControl1->addTab(OutputTabSheet, T::kOutputTab);
-  PageControl1->addTab(GraphicsTabSheet, T::kGraphicsTab);
-
   CreateMenuAndActions();
-  CreateInputTab();
-  CreateOutputTab();
-  CreateGraphicsTab();
   CreateTableCommands();
+  CreateTabs();
 
   // FormCreate: the first tab, whatever was active before.
   PageControl1->setCurrentIndex(0);
@@ -160,14 +146,9 @@ TRainForm::TRainForm(TSession& session, TUserDialogs* userDialogs, TFileDialogs*
   GraphSaveDialog = {"GraphSaveDialog", TFileDialogKind::Save, T::kGraphSaveFilter, "bmp",
                      QDir::currentPath()};
 
-  GridHasData = false;
   OutputShown = false;
-  GraphReady = false;
-  GraphShown = false;
-  ColourGraph = true;
 
-  FileNameLabel->hide();
-  FileNameEdit->hide();
+  inputTab_->HideFileName();
   ArrangeTabs();
 
   StartDecimalSeparator = CurrentDecimalSeparator;
@@ -185,7 +166,45 @@ TRainForm::~TRainForm() {
   // must not reach it.
   for (QObject* child : findChildren<QObject*>())
     QObject::disconnect(child, nullptr, this, nullptr);
-  for (QObject* watched : exitHandlers_.keys()) watched->removeEventFilter(this);
+  // The tabs go first, while the window they call is whole.
+  delete inputTab_;
+  delete outputTab_;
+  delete graphicsTab_;
+}
+
+void TRainForm::CreateTabs() {
+  IntroTabSheet = new QWidget;
+  IntroTabSheet->setObjectName("IntroTabSheet");
+  FigureTabSheet = new QWidget;
+  FigureTabSheet->setObjectName("FigureTabSheet");
+
+  IntroPage = new TIntroPage(IntroTabSheet);
+  FigurePage = new TFigurePage(formDialogs_, FigureTabSheet);
+  for (QWidget* page : {static_cast<QWidget*>(IntroPage), static_cast<QWidget*>(FigurePage)}) {
+    page->move(0, 0);
+  }
+
+  inputTab_ = new TInputTab(*this, InputOpenAction, InputSaveAction);
+  inputTab_->SetEditActions(EditCut1, EditCopy1, EditPaste1, EditDelete1);
+  InputTabSheet = inputTab_;
+  connect(inputTab_, &TInputTab::HelpClicked, this, [this] { HelpButtonClick(); });
+  connect(inputTab_, &TInputTab::AlfaClicked, this, [this] { AlfaButtonClick(); });
+  outputTab_ = new TOutputTab(*this, OutputOpenAction, TableExportAction);
+  OutputTabSheet = outputTab_;
+  connect(outputTab_, &TOutputTab::ViewGraphClicked, this,
+          [this] { Guarded([this] { ViewGraphButtonClick(); }); });
+
+  graphicsTab_ = new TGraphicsTab(*this, GraphOpenAction, OutputOpenForGraphics, GraphSaveAction);
+  GraphicsTabSheet = graphicsTab_;
+  connect(graphicsTab_, &TGraphicsTab::BlackAndWhiteSaveClicked, this,
+          [this] { BlWhButtonClick(); });
+  connect(graphicsTab_, &TGraphicsTab::CommentClicked, this, [this] { CommentButtonClick(); });
+
+  PageControl1->addTab(IntroTabSheet, T::kIntroTab);
+  PageControl1->addTab(FigureTabSheet, T::kFigureTab);
+  PageControl1->addTab(InputTabSheet, T::kInputTab);
+  PageControl1->addTab(OutputTabSheet, T::kOutputTab);
+  PageControl1->addTab(GraphicsTabSheet, T::kGraphicsTab);
 }
 
 void TRainForm::PlaceWindow(int screenWidth) {
@@ -260,36 +279,6 @@ void TRainForm::CreateMenuAndActions() {
   addItem(EditMenu, "Paste", EditPaste1);
 }
 
-void TRainForm::BindButton(QPushButton* button, QAction* action) {
-  if (button->text().isEmpty()) button->setText(action->text());
-  button->setEnabled(action->isEnabled());
-  connect(button, &QPushButton::clicked, action, &QAction::trigger);
-  connect(action, &QAction::changed, button,
-          [button, action] { button->setEnabled(action->isEnabled()); });
-}
-
-void TRainForm::OnExit(QWidget* widget, void (TRainForm::*handler)()) {
-  exitHandlers_.insert(widget, handler);
-  widget->installEventFilter(this);
-}
-
-bool TRainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut) {
-    const auto reason = static_cast<QFocusEvent*>(event)->reason();
-    // Leaving the field, not a message box or menu taking the focus for a
-    // moment.
-    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-      const auto handler = exitHandlers_.value(watched, nullptr);
-      if (handler != nullptr) {
-        QMetaObject::invokeMethod(
-            this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); },
-            Qt::QueuedConnection);
-      }
-    }
-  }
-  return TBaseForm::eventFilter(watched, event);
-}
-
 void TRainForm::SetCompanions(QWidget* finishForm, QWidget* helpForm, QWidget* commentForm,
                               QWidget* alfaForm) {
   finishForm_ = finishForm;
@@ -300,9 +289,7 @@ void TRainForm::SetCompanions(QWidget* finishForm, QWidget* helpForm, QWidget* c
 
 void TRainForm::SetDrainageFields(const QString& bCoefficient, const QString& fValue,
                                   const QString& porosity) {
-  A1coeffEdit->setText(bCoefficient);
-  B1valueEdit->setText(fValue);
-  PorosityEdit->setText(porosity);
+  inputTab_->SetDrainageFields(bCoefficient, fValue, porosity);
 }
 
 void TRainForm::HideCompanion(QWidget* window) {
@@ -320,7 +307,7 @@ void TRainForm::ShowCompanion(QWidget* window) {
 
 void TRainForm::HideComment() {
   HideCompanion(commentForm_);
-  CommentButton->setEnabled(false);
+  graphicsTab_->EnableComment(false);
 }
 
 void TRainForm::SetDialogDirs(const std::string& dir) {
@@ -367,27 +354,37 @@ void TRainForm::ShowTab(QWidget* page) {
   if (page == GraphicsTabSheet) GraphicsTabSheetShow();
 }
 
+void TRainForm::InputTabSheetShow() {
+  ShowStatus(T::kInputStatus);
+  InputSaveAction->setEnabled(true);
+  GraphSaveAction->setEnabled(false);
+  graphicsTab_->SetGraphReady(false);
+  HideComment();
+  inputTab_->TabShown();
+}
+
+void TRainForm::SelectTab(QWidget* page) {
+  PageControl1->setCurrentWidget(page);
+}
+
 void TRainForm::IntroTabSheetShow() {
   TDMTevlora& d = session_.Data;
-  if (OptionComboBox->currentIndex() == 0) {
+  if (inputTab_->AnalysisChosen()) {
     d.Analysis = true;
     d.RunKind = " Ana";
     d.AlphaKind = " Lin";
-    AlfaMemo->hide();
-    AlfaButton->hide();
+    inputTab_->SetAlfaNoteVisible(false);
   } else {
     d.Analysis = false;
     d.RunKind = " Pre";
-    AlfaMemo->show();
-    AlfaButton->show();
+    inputTab_->SetAlfaNoteVisible(true);
   }
   ShowStatus(T::kIntroStatus);
   InputSaveAction->setEnabled(false);
   GraphSaveAction->setEnabled(false);
-  BlWhButton->setEnabled(false);
   IntroPage->BackButtonClick();
   HideComment();
-  GraphReady = false;
+  graphicsTab_->SetGraphReady(false);
   // The same defaults as the fields start with, so both agree from the start.
   if (d.MaxStorage == 0) d.MaxStorage = ReservoirDefaults::kMaxStorage;
   if (d.InitStorage == 0) d.InitStorage = ReservoirDefaults::kInitStorage;
@@ -401,6 +398,22 @@ void TRainForm::closeEvent(QCloseEvent* event) {
   // Only the finish window ends the program.
   event->ignore();
   ShowCompanion(finishForm_);
+}
+
+void TRainForm::EditCut1Execute() {
+  inputTab_->EditCut();
+}
+
+void TRainForm::EditCopy1Execute() {
+  inputTab_->EditCopy();
+}
+
+void TRainForm::EditPaste1Execute() {
+  inputTab_->EditPaste();
+}
+
+void TRainForm::EditDelete1Execute() {
+  inputTab_->EditDelete();
 }
 
 void TRainForm::FileExit1Execute() {

@@ -1,9 +1,12 @@
 // The main window of TevloraT: five tabs (Intro, Figure, Input, Output,
-// Graphics), the menu and its actions, the five file dialogs and the state
-// the tabs share. The window's code is spread over URainForm.cpp (creation,
-// menu, navigation), URainFormInput.cpp (Input tab), URainFormRun.cpp (Open
-// input, Save/Run), URainFormOutput.cpp (Output tab) and URainFormGraphics.cpp
-// (Graphics tab).
+// Graphics), the menu and its commands, the file dialogs and the navigation
+// between the tabs. Each tab is a class that keeps its controls (UInputTab,
+// UOutputTab, UGraphicsTab, UIntroPages) and reaches the window through
+// TRainFormHost. The window's code is spread over URainForm.cpp (creation,
+// menu, navigation), URainFormRun.cpp (Open input, Save/Run),
+// URainFormOutput.cpp (Open output), URainFormGraphics.cpp (the graph
+// commands), URainFormTable.cpp (tables in and out) and URainFormLayout.cpp
+// (the window on the screen).
 #pragma once
 
 #include <QAction>
@@ -28,12 +31,17 @@
 #include "UAlfaForm.h"
 #include "UBaseForm.h"
 #include "UGraphDraw.h"
+#include "URainFormTab.h"
 #include "USession.h"
+#include "UStringGrid.h"
 #include "UWindowDialogs.h"
 #include "UserDialogs.h"
 
 class TIntroPage;
 class TFigurePage;
+class TOutputTab;
+class TInputTab;
+class TGraphicsTab;
 
 // The window's own texts, byte for byte.
 namespace RainFormTexts {
@@ -261,83 +269,7 @@ struct TWindowPlacement {
 };
 TWindowPlacement WindowPlacement(int screenWidth, int designedWidth);
 
-// The in-place editor of the data grid. A paste of spreadsheet text (tabs or
-// line ends) is handed to the window as a whole instead of being squeezed
-// into the one cell.
-class TGridCellEditor : public QLineEdit {
-  Q_OBJECT
- public:
-  explicit TGridCellEditor(QWidget* parent) : QLineEdit(parent) {}
-  // Pastes the clipboard as the user would with Ctrl+V.
-  void PasteClipboard();
-
- signals:
-  void MultiCellPaste(const QString& text);
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void contextMenuEvent(QContextMenuEvent* event) override;
-};
-
-// The data grid: a string grid whose cells keep their text also in rows and
-// columns beyond the current counts, so that lowering a count hides cells
-// and raising it shows their earlier text again.
-class TStringGrid : public QTableWidget {
-  Q_OBJECT
- public:
-  explicit TStringGrid(QWidget* parent = nullptr);
-
-  QString Cells(int column, int row) const;
-  void SetCells(int column, int row, const QString& text);
-  int RowCount() const { return rowCount(); }
-  int ColCount() const { return columnCount(); }
-  void SetRowCount(int rows);
-  void SetColCount(int columns);
-  // Forgets the text of every cell at or beyond `rows`.
-  void ForgetRowsFrom(int rows);
-
-  int CurrentColumn() const;
-  int CurrentRow() const;
-
-  // Moves the focus out of the grid, to the next or the previous control.
-  void LeaveGrid(bool next);
-
- signals:
-  // The user finished editing a cell, or pasted text into it (the text may
-  // then hold tabs and line ends).
-  void EditTextSet(int column, int row, const QString& text);
-
- protected:
-  // Tab and Shift+Tab move from cell to cell and leave the grid after its
-  // last and before its first cell; Ctrl+Tab leaves it from any cell.
-  bool focusNextPrevChild(bool next) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
-
- private:
-  bool AtEdge(bool next) const;
-  void ShowCell(int column, int row);
-  std::vector<std::vector<QString>> cells_;  // [row][column]
-};
-
-class TGridDelegate : public QStyledItemDelegate {
-  Q_OBJECT
- public:
-  explicit TGridDelegate(TStringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                        const QModelIndex& index) const override;
-  void setModelData(QWidget* editor, QAbstractItemModel* model,
-                    const QModelIndex& index) const override;
-
- protected:
-  // Ctrl+Tab in the cell editor keeps the text and leaves the grid.
-  bool eventFilter(QObject* editor, QEvent* event) override;
-
- private:
-  TStringGrid* grid_;
-};
-
-class TRainForm : public TBaseForm, public TInputTabFields {
+class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHost {
   Q_OBJECT
  public:
   // The window works on `session`, which outlives it. Without dialogs objects
@@ -394,104 +326,10 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   TFileDialog TableImportDialog;
   TFileDialog TableExportDialog;
 
-  // Input tab.
-  QLabel* FileNameLabel;
-  QLineEdit* FileNameEdit;
-  QLabel* Title1Label;
-  QLineEdit* Title1Edit;
-  QLabel* Title2Label;
-  QLineEdit* Title2Edit;
-  QLabel* OptionLabel;
-  QComboBox* OptionComboBox;
-  QLabel* NrOfDataLabel;
-  QLineEdit* NrOfDataEdit;
-  TStringGrid* StringGrid1;
-  QLabel* TimeLabel;
-  QLabel* RainLabel;
-  QLabel* EvapLabel;
-  QLabel* RunoffLabel;
-  QLabel* StarLabel;
-  QGroupBox* FirstGroupBox;
-  QLabel* MaxStorLabel;
-  QLineEdit* MaxStorEdit;
-  QLabel* InitStorLabel;
-  QLineEdit* InitStorEdit;
-  QLabel* EscapeLabel;
-  QLineEdit* EscapeEdit;
-  QGroupBox* PredictGroupBox;
-  QLabel* InitRunLabel;
-  QLineEdit* InitRunEdit;
-  QLabel* InitLevelLabel;
-  QLineEdit* InitLevelEdit;
-  QLabel* PorosityLabel;
-  QLineEdit* PorosityEdit;
-  QGroupBox* AlphaGroupBox;
-  QLabel* AlphaLabel;
-  QLabel* A1Label;
-  QLineEdit* A1coeffEdit;
-  QLabel* B1Label;
-  QLineEdit* B1valueEdit;
-  QPlainTextEdit* AlfaMemo;
-  QPushButton* AlfaButton;
-  QPlainTextEdit* TryMemo;
-  QPlainTextEdit* InfoMemo;
-  QLabel* InputImage;
-  QPlainTextEdit* WaitMemo;
-  QPushButton* HelpButton;
-  QPushButton* ClearButton;
-  QPushButton* InputOpenButton;
-  QPushButton* InputSaveButton;
-
-  // Output tab.
-  QPlainTextEdit* OutputMemo;
-  QPushButton* SeeOutputButton;
-  QPushButton* ExportTableButton;
-  QPushButton* ViewGraphButton;
-  QLabel* FitMeasuresPanel;
-
-  // Graphics tab.
-  QLabel* GraphImage;
-  QLabel* PictureImage;
-  QPushButton* SeeGraphButton;
-  QPushButton* MakeGraphButton;
-  QPushButton* SaveGraphButton;
-  QPushButton* BlWhButton;
-  QPushButton* SelectButton;
-  QPushButton* CommentButton;
-  QWidget* Panel1;
-  QGroupBox* RadioGroup1;
-  QRadioButton* RunoffRadioButton;
-  QRadioButton* RechRadioButton;
-  QRadioButton* CalcObsRadioButton;
-  QRadioButton* RainRunRadioButton;
-  QRadioButton* RechRunRadioButton;
-  QRadioButton* FitMapRadioButton;
-  QRadioButton* FitMapZoomRadioButton;
-  QPushButton* GoButton1;
-  QWidget* Panel3;
-  QGroupBox* RadioGroup3;
-  QRadioButton* RadioButton3;
-  QRadioButton* RadioButton4;
-  QRadioButton* RadioButton5;
-  QPushButton* GoButton3;
-
   // ---- Run-time state ----
   std::string StartDir;
   bool SaveAborted = false;
-  bool GridHasData = false;
   bool OutputShown = false;
-  bool GraphReady = false;
-  bool Pasting = false;
-  bool ColourGraph = true;
-  bool AnalysisOutFound = false;
-  int BaseCount = 0;
-  int TypedCount = 0;
-  // Graphics tab: whether a graph is shown, the graph kind and its bitmap.
-  bool GraphShown = false;
-  int GraphKind = 1;
-  QImage GraphBitmap;
-  // The fit map of A and C shown as graph kind kFitMapGraphKind.
-  std::shared_ptr<const struct TFitMap> FitMapShown;
   // The decimal separator of the locale at start-up.
   char StartDecimalSeparator = '.';
 
@@ -504,23 +342,8 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   // Switches to a tab; when it is already shown its shown-handler runs again.
   void ShowTab(QWidget* page);
 
-  void ShowDataSet();
-  void OptionComboBoxChange();
-  void OptionComboBoxExit();
-  void NrOfDataEditExit();
-  void StringGrid1SetEditText(int column, int row, const QString& text);
-  // False when the pasted text could not be read.
-  bool HandlePasteMultiCell(TStringGrid* grid, int column, const QString& text, int row);
-  void ClearButtonClick();
   void HelpButtonClick();
   void AlfaButtonClick();
-  void MaxStorEditExit();
-  void InitStorEditExit();
-  void EscapeEditExit();
-  void A1coeffEditExit();
-  void InitRunEditExit();
-  void InitLevelEditExit();
-  void PorosityEditExit();
 
   void InputOpenActionExecute();
   void InputSaveActionExecute();
@@ -531,11 +354,6 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   void TableExportActionExecute();
   void ViewGraphButtonClick();
 
-  void ShowGraphicsTab();
-  void SelectButtonClick();
-  void GoButton1Click();
-  void GoButton3Click();
-  void ShowGraphics();
   void OutputOpenForGraphicsExecute();
   void GraphOpenActionExecute();
   void GraphSaveActionExecute();
@@ -548,13 +366,17 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   void EditDelete1Execute();
   void FileExit1Execute();
 
+  // The tabs, for their state and handlers.
+  TInputTab& Input() { return *inputTab_; }
+  TGraphicsTab& Graphics() { return *graphicsTab_; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Passes messages and questions on, and writes progress lines into WaitMemo.
+  // Passes messages and questions on, and writes progress lines into the
+  // Input tab's wait memo.
   class TFormDialogs : public TUserDialogs {
    public:
     explicit TFormDialogs(TRainForm* form) : form_(form) {}
@@ -569,99 +391,59 @@ class TRainForm : public TBaseForm, public TInputTabFields {
   };
 
   void CreateMenuAndActions();
-  void CreateInputTab();
-  void CreateOutputTab();
-  void CreateGraphicsTab();
+  // The five tabs, each with its controls; the tabs' buttons run the
+  // window's actions, which exist by then.
+  void CreateTabs();
   // The tabs grow with the window and scroll when it is smaller than their
   // design; labels get room for their texts, buttons their mnemonics.
   void ArrangeTabs();
-  void AssignMnemonics();
   // Keeps the window inside the screen's available area.
   void FitIntoScreen();
   void CreateTableCommands();
   // Lets the window repaint (what a closed dialog uncovered, a new progress
   // line) while a run keeps the event loop waiting; no input is taken.
   void PaintNow();
-  void BindButton(QPushButton* button, QAction* action);
-  void OnExit(QWidget* widget, void (TRainForm::*handler)());
   void TabChanged(int index);
-  // Runs a command; a runtime input/output error ends it with its message.
-  void Guarded(const std::function<void()>& command);
+  // What the tabs ask of the window.
+  TSession& Session() override { return session_; }
+  TUserDialogs& FormDialogs() override { return formDialogs_; }
+  void Guarded(const std::function<void()>& command) override;
+  void ShowStatus(const QString& text) override { TBaseForm::ShowStatus(text); }
+  void HideComment() override;
+  void RestoreDecimalSeparator() override;
+  std::string StartDirectory() const override { return StartDir; }
+  void ShowCalculator() override { ShowCompanion(alfaForm_); }
+  void HideCalculator() override { HideCompanion(alfaForm_); }
+  void ClearCalculator() override;
+  void SelectTab(QWidget* page) override;
+
   void Message(const std::string& text);
   void Message(const char* text) { Message(std::string(text)); }
   bool RunFileDialog(const TFileDialog& dialog, QString& fileName);
   void HideCompanion(QWidget* window);
   void ShowCompanion(QWidget* window);
-  void HideComment();
 
-  // Input tab helpers.
-  void AnalysisLayout();
-  void PredictionLayout();
-  void SetOptionItem(int item);
-  void ResizeRecords(int size);
-  // Field check: reads `edit`, stores an accepted value; a rejected one
-  // shows its message, resets the field and stores the reset value.
-  struct TFieldRule {
-    const char* NotANumber;
-    const char* ResetText;
-    const char* BelowZero = nullptr;  // message when the value is < 0
-    const char* AboveHundred = nullptr;
-    const char* RangeResetText = nullptr;
-  };
-  bool CheckField(QLineEdit* edit, double& target, const TFieldRule& rule);
-  // The rule of a checked field (null edit: none).
-  TFieldRule RuleOf(const QLineEdit* edit) const;
-  // The message of the rule that the field's text breaks; null when it holds.
-  static const char* FieldProblem(const QLineEdit* edit, const TFieldRule& rule);
-  // Save/Run's check of every shown field that it reads: the messages of
-  // all that fail, one per line; empty when all hold.
-  std::string ShownFieldProblems() const;
-  // Forgets the data set of the Input tab (file, titles, records, parameters
-  // and the drainage parameters loaded with it); the Output tab keeps its
-  // results.
-  void ClearDataSet();
-  // The .par parameters belong to a drainage prediction only.
-  void DropDrainageParameters();
-  bool DrainageLayoutWithParameters() const;
-  void ShowFileName();
-  QString CellText(double value) const;
-  void RestoreDecimalSeparator();
-  // Refills the tab from the data set and puts back what the user had typed
-  // into the rows that stay.
-  void ShowDataSetKeepingTypedCells();
-  // What follows every change of grid cells: the count check, quietly.
-  void AfterGridEdit();
-  void GridCut();
-  void GridCopy();
-  void GridPaste();
-  void GridDelete();
-  void GridContextMenu(const QPoint& position);
-
-  // Fit map of A and C and fit measures (URainFormFitMap.cpp).
-  void FitMapGoButtonClick(bool zoom);
-  void CreateFitMeasuresPanel();
-  void ShowFitMeasures(const struct TFitMeasures& fit);
+  // Save/Run's last steps: the run, and its results on the Output tab.
+  bool RunSavedInput(bool analysis);
+  void ShowRunResults(bool analysis);
   // Output tab helper.
-  void ShowOutputLines();
   bool OpenOutputFile();
-  // Graphics helpers.
-  void DrawCurrentGraph();
+  // Save graph in colour or black and white.
   void SaveGraph(bool colour);
 
   TSession& session_;
+  TInputTab* inputTab_ = nullptr;
+  TOutputTab* outputTab_ = nullptr;
+  TGraphicsTab* graphicsTab_ = nullptr;
   std::unique_ptr<TUserDialogs> ownUserDialogs_;
   std::unique_ptr<TFileDialogs> ownFileDialogs_;
   TUserDialogs* userDialogs_;
   TFileDialogs* fileDialogs_;
   TFormDialogs formDialogs_;
-  QMap<QObject*, void (TRainForm::*)()> exitHandlers_;
   QWidget* finishForm_ = nullptr;
   QWidget* helpForm_ = nullptr;
   QWidget* commentForm_ = nullptr;
   QWidget* alfaForm_ = nullptr;
   bool firstShow_ = true;
-  // The current file was opened or saved as an analysis, so a results file
-  // beside it holds an analysis.
-  bool fileIsAnalysis_ = false;
   int shownTab_ = -1;
 };

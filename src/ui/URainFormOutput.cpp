@@ -1,4 +1,4 @@
-// Output tab: the lines of a results file in a fixed-pitch memo.
+// Open output: a results file on the Output tab, and the Output tab shown.
 #include <QFileInfo>
 #include <QFont>
 #include <filesystem>
@@ -7,55 +7,17 @@
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
+#include "UGraphicsTab.h"
+#include "UOutputTab.h"
 #include "URainForm.h"
 
 namespace T = RainFormTexts;
 
-void TRainForm::CreateOutputTab() {
-  QWidget* page = OutputTabSheet;
-  OutputMemo = new QPlainTextEdit(page);
-  OutputMemo->setObjectName("OutputMemo");
-  OutputMemo->setGeometry(8, 8, 651, 470);
-  QFont font("Courier New");
-  font.setStyleHint(QFont::Monospace);
-  font.setFixedPitch(true);
-  font.setPixelSize(13);
-  font.setBold(true);
-  OutputMemo->setFont(font);
-  OutputMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  OutputMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  OutputMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-
-  SeeOutputButton = new QPushButton(page);
-  SeeOutputButton->setObjectName("SeeOutputButton");
-  SeeOutputButton->setGeometry(8, 486, 120, 26);
-  BindButton(SeeOutputButton, OutputOpenAction);
-
-  ViewGraphButton = new QPushButton(T::kViewGraphButton, page);
-  ViewGraphButton->setObjectName("ViewGraphButton");
-  ViewGraphButton->setGeometry(140, 486, 120, 26);
-  ViewGraphButton->hide();
-  connect(ViewGraphButton, &QPushButton::clicked, this,
-          [this] { Guarded([this] { ViewGraphButtonClick(); }); });
-  CreateFitMeasuresPanel();
-}
-
-void TRainForm::ShowOutputLines() {
-  const TDMTevlora& d = session_.Data;
-  const int count = std::min(std::max(d.OutLineCount, 0), static_cast<int>(d.OutLines.size()));
-  QStringList lines;
-  lines.reserve(count);
-  for (int i = 0; i < count; ++i) lines.append(FileText(d.OutLines[i]));
-  OutputMemo->clear();
-  OutputMemo->setPlainText(lines.join('\n'));
-}
-
 void TRainForm::OutputTabSheetShow() {
-  ViewGraphButton->setVisible(OutputShown);
+  outputTab_->SetViewGraphVisible(OutputShown);
   InputSaveAction->setEnabled(false);
   GraphSaveAction->setEnabled(false);
-  BlWhButton->setEnabled(false);
-  GraphReady = false;
+  graphicsTab_->SetGraphReady(false);
   HideComment();
   ShowStatus(T::kOutputStatus);
 }
@@ -76,8 +38,8 @@ bool TRainForm::OpenOutputFile() {
     Message(T::kFileMissing);
   }
   ShowStatus(T::kOutputOpenedStatus);
-  ShowOutputLines();
-  ShowFitMeasures(FitMeasuresOfResultsFile(d.FileName));
+  outputTab_->ShowOutputLines();
+  outputTab_->ShowFitMeasures(FitMeasuresOfResultsFile(d.FileName));
   d.OutFileName = d.FileName;
   SetDialogDirs(DirectoryOf(d.FileName));
   return true;
@@ -87,9 +49,9 @@ void TRainForm::OutputOpenActionExecute() {
   Guarded([this] {
     if (!OpenOutputFile()) return;
     OutputShown = true;
-    ColourGraph = true;
-    ViewGraphButton->show();
-    SeeGraphButton->show();
+    graphicsTab_->SetColourGraph(true);
+    outputTab_->SetViewGraphVisible(true);
+    graphicsTab_->ShowOpenGraphButton();
     HideComment();
     ShowTab(OutputTabSheet);
   });

@@ -12,6 +12,7 @@
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
+#include "UInputTab.h"
 #include "URainForm.h"
 
 namespace T = RainFormTexts;
@@ -26,11 +27,6 @@ void TRainForm::CreateTableCommands() {
   // Beside Open input, the other way in.
   FileMenu->insertAction(OutputOpenAction, TableImportAction);
 
-  ExportTableButton = new QPushButton(OutputTabSheet);
-  ExportTableButton->setObjectName("ExportTableButton");
-  ExportTableButton->setGeometry(539, 486, 120, 26);
-  BindButton(ExportTableButton, TableExportAction);
-
   const QString start = QDir::currentPath();
   TableImportDialog = {"TableImportDialog", TFileDialogKind::Open, T::kTableImportFilter, "csv",
                        start};
@@ -44,7 +40,7 @@ void TRainForm::TableImportActionExecute() {
     QString chosen;
     if (!RunFileDialog(TableImportDialog, chosen)) return;
     const std::string table = chosen.toStdString();
-    const bool analysis = OptionComboBox->currentIndex() == 0;
+    const bool analysis = inputTab_->AnalysisChosen();
     TTableOptions options;
     options.NeedRunoff = analysis;
     TTableReadResult result = ReadTableFile(table, options);
@@ -63,7 +59,6 @@ void TRainForm::TableImportActionExecute() {
     }
     const TTableRecords& records = *result.Records;
     // The mode and the reservoir fields stay as the user sees them.
-    auto shown = [](QLineEdit* edit) { return TryStringToFloat(edit->text().toStdString()); };
     std::optional<double> escape;
     if (records.Escape.empty()) {
       // Asked every time, starting from nothing: the escape rate field may
@@ -77,8 +72,8 @@ void TRainForm::TableImportActionExecute() {
       // As the batch import: the largest escape rate of the table.
       escape = *std::max_element(records.Escape.begin(), records.Escape.end());
     }
-    d.MaxStorage = shown(MaxStorEdit).value_or(d.MaxStorage);
-    d.InitStorage = shown(InitStorEdit).value_or(d.InitStorage);
+    d.MaxStorage = inputTab_->MaxStorageShown().value_or(d.MaxStorage);
+    d.InitStorage = inputTab_->InitStorageShown().value_or(d.InitStorage);
     d.MaxEscape = *escape;
     d.Analysis = analysis;
     d.RunKind = analysis ? " Ana" : " Pre";
@@ -91,18 +86,11 @@ void TRainForm::TableImportActionExecute() {
     d.Title1 = OneLineText("Imported from " + QFileInfo(chosen).fileName().toStdString(), changed);
     d.FileName = ChangeFileExt(table, ".inp");
 
-    Title1Edit->setText(FileText(d.Title1));
-    Title2Edit->setText(FileText(d.Title2));
-    for (QLineEdit* edit : {Title1Edit, Title2Edit}) edit->setCursorPosition(0);
-    FileNameEdit->hide();
-    FileNameLabel->hide();
-    InputImage->hide();
-    HideComment();
-    GridHasData = true;
+    inputTab_->ShowImportedTable();
     SetDialogDirs(DirectoryOf(table));
-    AnalysisOutFound = false;
+    inputTab_->AnalysisOutFound = false;
     ShowTab(InputTabSheet);
-    ShowDataSet();
+    inputTab_->ShowDataSet();
     ShowStatus(T::kTableImportedStatus);
     // What was taken, converted and left: the user checks it before a run.
     std::string report = T::kTableReport;

@@ -1,12 +1,12 @@
 // The data grid of the Input tab and its in-place editor.
+#include "UStringGrid.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
-
-#include "URainForm.h"
 
 namespace {
 constexpr int kRowHeight = 20;

@@ -1,7 +1,8 @@
-// Input tab: controls, the two layouts, the data set shown in the grid and
-// fields, the option, the count and field checks, pasting and Clear all.
+#include "UInputTab.h"
+
 #include <QApplication>
 #include <QClipboard>
+#include <QFocusEvent>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -9,11 +10,14 @@
 #include <array>
 #include <filesystem>
 
+#include "InputCheck.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
+#include "UGraphicsTab.h"
 #include "UIntroPages.h"
 #include "URainForm.h"
+#include "UWindowLayout.h"
 
 namespace T = RainFormTexts;
 
@@ -23,6 +27,9 @@ constexpr int kStarTop = 180;
 constexpr int kGridTop = 198;
 constexpr int kGridHeight = 330;
 constexpr int kResetRows = 15;
+// The room the designed positions need.
+constexpr QSize kDesign(665, 536);
+constexpr int kLabelGap = 6;
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int left, int top) {
   auto* label = new QLabel(QString::fromUtf8(caption), parent);
@@ -51,6 +58,19 @@ QPlainTextEdit* MakeNote(QWidget* parent, const char* name, const char* text, QR
   return note;
 }
 
+// The program's message, then the first cell it could not read (row and
+// column counted from 1, as the user counts them).
+std::string NotAllRealText(int row, int column, const QString& cell) {
+  static const char* const names[] = {"Time", "Rain", "Max. escape rate", "Runoff"};
+  const QString shown = cell.isEmpty() ? QStringLiteral("empty") : '"' + cell + '"';
+  return QStringLiteral("%1 (row %2, column %3 \"%4\": %5)")
+      .arg(QString::fromUtf8(T::kNotAllReal))
+      .arg(row + 1)
+      .arg(column + 1)
+      .arg(QString::fromUtf8(names[column]), shown)
+      .toStdString();
+}
+
 // The integer value of a cell: digits with an optional leading minus.
 bool CellInteger(const QString& text, int& value) {
   bool ok = false;
@@ -59,9 +79,18 @@ bool CellInteger(const QString& text, int& value) {
 }
 }  // namespace
 
-void TRainForm::CreateInputTab() {
-  QWidget* page = InputTabSheet;
+TInputTab::TInputTab(TRainFormHost& host, QAction* inputOpen, QAction* inputSave)
+    : TRainFormTab(host, "InputTabSheet") {
+  // The order of making is the order in which Tab moves through the controls.
+  CreateTopBlock();
+  CreateGrid();
+  CreateParameterFields();
+  CreateNotes();
+  ConnectControls(inputOpen, inputSave);
+}
 
+void TInputTab::CreateTopBlock() {
+  QWidget* page = this;
   FileNameLabel = MakeLabel(page, "FileNameLabel", T::kFileLabel, 8, 10);
   FileNameEdit = MakeEdit(page, "FileNameEdit", "", 72, 6, 585);
   FileNameEdit->setReadOnly(true);
@@ -91,7 +120,10 @@ void TRainForm::CreateInputTab() {
       MakeButton(page, "InputOpenButton", T::kInputOpenButton, QRect(440, 112, 100, 26));
   InputSaveButton =
       MakeButton(page, "InputSaveButton", T::kInputSaveButton, QRect(550, 112, 107, 26));
+}
 
+void TInputTab::CreateGrid() {
+  QWidget* page = this;
   TimeLabel = MakeLabel(page, "TimeLabel", T::kTimeLabel, 151, kLabelsTop);
   TimeLabel->setToolTip(T::kTimeHint);
   RainLabel = MakeLabel(page, "RainLabel", T::kRainLabel, 217, kLabelsTop);
@@ -111,7 +143,10 @@ void TRainForm::CreateInputTab() {
   StringGrid1->SetColCount(4);
   StringGrid1->SetRowCount(20);
   StringGrid1->setGeometry(150, kGridTop, 282, kGridHeight);
+}
 
+void TInputTab::CreateParameterFields() {
+  QWidget* page = this;
   FirstGroupBox = new QGroupBox(T::kFirstGroup, page);
   FirstGroupBox->setObjectName("FirstGroupBox");
   FirstGroupBox->setGeometry(445, 198, 212, 82);
@@ -156,7 +191,10 @@ void TRainForm::CreateInputTab() {
   B1Label = MakeLabel(AlphaGroupBox, "B1Label", T::kB1Label, 8, 78);
   B1valueEdit = MakeEdit(AlphaGroupBox, "B1valueEdit", "", 110, 74, 92);
   B1valueEdit->setToolTip(T::kAlphaFieldHint);
+}
 
+void TInputTab::CreateNotes() {
+  QWidget* page = this;
   AlfaMemo = MakeNote(page, "AlfaMemo", T::kAlfaMemo, QRect(300, 198, 138, 110));
   AlfaMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   AlfaButton = MakeButton(page, "AlfaButton", T::kAlfaButton, QRect(300, 314, 100, 26));
@@ -164,7 +202,7 @@ void TRainForm::CreateInputTab() {
   InputImage = new QLabel(page);
   InputImage->setObjectName("InputImage");
   InputImage->setGeometry(8, 198, 137, 168);
-  InputImage->setPixmap(LoadPicture(Pictures::kInput, formDialogs_));
+  InputImage->setPixmap(LoadPicture(Pictures::kInput, host_.FormDialogs()));
 
   WaitMemo = new QPlainTextEdit(page);
   WaitMemo->setObjectName("WaitMemo");
@@ -178,37 +216,39 @@ void TRainForm::CreateInputTab() {
   AlphaGroupBox->hide();
   AlfaMemo->hide();
   AlfaButton->hide();
+}
 
-  BindButton(InputOpenButton, InputOpenAction);
-  BindButton(InputSaveButton, InputSaveAction);
-  connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
-  connect(AlfaButton, &QPushButton::clicked, this, [this] { AlfaButtonClick(); });
+void TInputTab::ConnectControls(QAction* inputOpen, QAction* inputSave) {
+  BindButton(InputOpenButton, inputOpen);
+  BindButton(InputSaveButton, inputSave);
+  connect(HelpButton, &QPushButton::clicked, this, &TInputTab::HelpClicked);
+  connect(AlfaButton, &QPushButton::clicked, this, &TInputTab::AlfaClicked);
   connect(ClearButton, &QPushButton::clicked, this,
-          [this] { Guarded([this] { ClearButtonClick(); }); });
+          [this] { host_.Guarded([this] { ClearButtonClick(); }); });
   connect(OptionComboBox, &QComboBox::currentIndexChanged, this,
-          [this] { Guarded([this] { OptionComboBoxChange(); }); });
+          [this] { host_.Guarded([this] { OptionComboBoxChange(); }); });
   connect(StringGrid1, &TStringGrid::EditTextSet, this,
           [this](int column, int row, const QString& text) {
-            Guarded([&] { StringGrid1SetEditText(column, row, text); });
+            host_.Guarded([&] { StringGrid1SetEditText(column, row, text); });
           });
   connect(StringGrid1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& position) { GridContextMenu(position); });
 
-  OnExit(OptionComboBox, &TRainForm::OptionComboBoxExit);
-  OnExit(NrOfDataEdit, &TRainForm::NrOfDataEditExit);
-  OnExit(MaxStorEdit, &TRainForm::MaxStorEditExit);
-  OnExit(InitStorEdit, &TRainForm::InitStorEditExit);
-  OnExit(EscapeEdit, &TRainForm::EscapeEditExit);
-  OnExit(A1coeffEdit, &TRainForm::A1coeffEditExit);
-  OnExit(InitRunEdit, &TRainForm::InitRunEditExit);
-  OnExit(InitLevelEdit, &TRainForm::InitLevelEditExit);
-  OnExit(PorosityEdit, &TRainForm::PorosityEditExit);
+  OnExit(OptionComboBox, &TInputTab::OptionComboBoxExit);
+  OnExit(NrOfDataEdit, &TInputTab::NrOfDataEditExit);
+  OnExit(MaxStorEdit, &TInputTab::MaxStorEditExit);
+  OnExit(InitStorEdit, &TInputTab::InitStorEditExit);
+  OnExit(EscapeEdit, &TInputTab::EscapeEditExit);
+  OnExit(A1coeffEdit, &TInputTab::A1coeffEditExit);
+  OnExit(InitRunEdit, &TInputTab::InitRunEditExit);
+  OnExit(InitLevelEdit, &TInputTab::InitLevelEditExit);
+  OnExit(PorosityEdit, &TInputTab::PorosityEditExit);
 }
 
 // ---------------------------------------------------------------------------
 // Layouts
 
-void TRainForm::AnalysisLayout() {
+void TInputTab::AnalysisLayout() {
   StringGrid1->SetColCount(4);
   StringGrid1->setGeometry(150, kGridTop, 282, kGridHeight);
   TimeLabel->move(151, kLabelsTop);
@@ -225,7 +265,7 @@ void TRainForm::AnalysisLayout() {
   AlfaButton->hide();
 }
 
-void TRainForm::PredictionLayout() {
+void TInputTab::PredictionLayout() {
   StringGrid1->SetColCount(3);
   StringGrid1->setGeometry(72, kGridTop, 219, kGridHeight);
   TimeLabel->move(86, kLabelsTop);
@@ -242,14 +282,14 @@ void TRainForm::PredictionLayout() {
   AlfaButton->show();
 }
 
-void TRainForm::SetOptionItem(int item) {
+void TInputTab::SetOptionItem(int item) {
   // Setting the item from the program is no option change by the user.
   const QSignalBlocker blocker(OptionComboBox);
   OptionComboBox->setCurrentIndex(item);
 }
 
-void TRainForm::ResizeRecords(int size) {
-  TDMTevlora& d = session_.Data;
+void TInputTab::ResizeRecords(int size) {
+  TDMTevlora& d = session().Data;
   const auto count = static_cast<std::size_t>(std::max(size, 0));
   d.SerialNr.resize(count);
   d.Time.resize(count);
@@ -259,26 +299,16 @@ void TRainForm::ResizeRecords(int size) {
   d.Removed.resize(count);
 }
 
-QString TRainForm::CellText(double value) const {
+QString TInputTab::CellText(double value) const {
   return QString::fromStdString(ShortestText(value, CurrentDecimalSeparator));
-}
-
-void TRainForm::RestoreDecimalSeparator() {
-  CurrentDecimalSeparator = StartDecimalSeparator;
 }
 
 // ---------------------------------------------------------------------------
 // Tab shown and the data set in the tab
 
-void TRainForm::InputTabSheetShow() {
-  TDMTevlora& d = session_.Data;
-  ShowStatus(T::kInputStatus);
-  InputSaveAction->setEnabled(true);
-  GraphSaveAction->setEnabled(false);
-  BlWhButton->setEnabled(false);
-  GraphReady = false;
-  HideComment();
-  if (DrainageLayoutWithParameters()) ShowCompanion(alfaForm_);
+void TInputTab::TabShown() {
+  TDMTevlora& d = session().Data;
+  if (DrainageLayoutWithParameters()) host_.ShowCalculator();
   if (GridHasData) return;
 
   // Reset the tab to its defaults.
@@ -302,8 +332,8 @@ void TRainForm::InputTabSheetShow() {
   StarLabel->move(424, kStarTop);
 }
 
-void TRainForm::ShowDataSet() {
-  TDMTevlora& d = session_.Data;
+void TInputTab::ShowDataSet() {
+  TDMTevlora& d = session().Data;
   const int n = std::max(d.NrOfData, 0);
   NrOfDataEdit->setText(QString::number(n));
   StringGrid1->SetRowCount(n);
@@ -331,34 +361,18 @@ void TRainForm::ShowDataSet() {
         A1coeffEdit->setText(T::kMissing);
         B1valueEdit->setText(T::kMissing);
       } else {
-        A1coeffEdit->setText(CellText(session_.Data.Values.AlphaA));
-        B1valueEdit->setText(CellText(session_.Data.Values.AlphaC));
+        A1coeffEdit->setText(CellText(session().Data.Values.AlphaA));
+        B1valueEdit->setText(CellText(session().Data.Values.AlphaC));
       }
       showPredictionFields();
     }
   }
 
-  if (d.RunKind == " Ana") {
-    AnalysisOutFound = false;
-    d.OutFileName = ChangeFileExt(d.FileName, ".out");
-    // A prediction switched to analysis has no analysis results: the results
-    // file beside it is the prediction's.
-    if (fileIsAnalysis_ && FileExists(d.OutFileName)) {
-      AnalysisOutFound = true;
-      // Only the alpha coefficients of the earlier analysis are wanted here:
-      // the records shown are those of the input, whatever the results file
-      // holds.
-      const int count = d.NrOfData;
-      const DataArrayI serials = d.SerialNr;
-      d.LoadGraphSeries(1);
-      d.NrOfData = count;
-      d.SerialNr = serials;
-    }
-  }
+  if (d.RunKind == " Ana") FindAnalysisResults();
 
   if (AnalysisOutFound && d.RunKind == " Pre") {
-    A1coeffEdit->setText(CellText(session_.Data.Values.AlphaA));
-    B1valueEdit->setText(CellText(session_.Data.Values.AlphaC));
+    A1coeffEdit->setText(CellText(session().Data.Values.AlphaA));
+    B1valueEdit->setText(CellText(session().Data.Values.AlphaC));
     Message(T::kCheckPrediction);
   }
 
@@ -367,14 +381,14 @@ void TRainForm::ShowDataSet() {
       SetOptionItem(0);
       AnalysisLayout();
       if (AnalysisOutFound) {
-        A1coeffEdit->setText(CellText(session_.Data.Values.AlphaA));
-        B1valueEdit->setText(CellText(session_.Data.Values.AlphaC));
+        A1coeffEdit->setText(CellText(session().Data.Values.AlphaA));
+        B1valueEdit->setText(CellText(session().Data.Values.AlphaC));
       }
     } else {
       SetOptionItem(1);
       PredictionLayout();
-      A1coeffEdit->setText(CellText(session_.Data.Values.AlphaA));
-      B1valueEdit->setText(CellText(session_.Data.Values.AlphaC));
+      A1coeffEdit->setText(CellText(session().Data.Values.AlphaA));
+      B1valueEdit->setText(CellText(session().Data.Values.AlphaC));
       showPredictionFields();
     }
   }
@@ -382,7 +396,33 @@ void TRainForm::ShowDataSet() {
   if (d.Analysis) d.Runoff.resize(static_cast<std::size_t>(std::max(d.NrOfData, 0)) + 1);
   std::fill(d.Removed.begin(), d.Removed.end(), false);
 
-  for (int r = 0; r < n; ++r) {
+  ShowRecordsInGrid(n);
+  BaseCount = d.NrOfData;
+  TypedCount = d.NrOfData;
+}
+
+void TInputTab::FindAnalysisResults() {
+  TDMTevlora& d = session().Data;
+  AnalysisOutFound = false;
+  d.OutFileName = ChangeFileExt(d.FileName, ".out");
+  // A prediction switched to analysis has no analysis results: the results
+  // file beside it is the prediction's.
+  if (FileIsAnalysis && FileExists(d.OutFileName)) {
+    AnalysisOutFound = true;
+    // Only the alpha coefficients of the earlier analysis are wanted here:
+    // the records shown are those of the input, whatever the results file
+    // holds.
+    const int count = d.NrOfData;
+    const DataArrayI serials = d.SerialNr;
+    d.LoadGraphSeries(1);
+    d.NrOfData = count;
+    d.SerialNr = serials;
+  }
+}
+
+void TInputTab::ShowRecordsInGrid(int rows) {
+  const TDMTevlora& d = session().Data;
+  for (int r = 0; r < rows; ++r) {
     StringGrid1->setRowHeight(r, 20);
     if (GridHasData) {
       StringGrid1->SetCells(0, r, CellText(d.Time[r]));
@@ -393,11 +433,9 @@ void TRainForm::ShowDataSet() {
       for (int c = 0; c < 4; ++c) StringGrid1->SetCells(c, r, T::kZeroText);
     }
   }
-  BaseCount = d.NrOfData;
-  TypedCount = d.NrOfData;
 }
 
-void TRainForm::ShowDataSetKeepingTypedCells() {
+void TInputTab::ShowDataSetKeepingTypedCells() {
   // What the user typed or pasted stays: the records are only brought up to
   // date when Save/Run reads the grid. A runoff column hidden in the
   // prediction layout gives back the values typed into it earlier.
@@ -419,8 +457,8 @@ void TRainForm::ShowDataSetKeepingTypedCells() {
 // ---------------------------------------------------------------------------
 // Option
 
-void TRainForm::OptionComboBoxChange() {
-  TDMTevlora& d = session_.Data;
+void TInputTab::OptionComboBoxChange() {
+  TDMTevlora& d = session().Data;
   const bool fromPrediction = !d.Analysis;
   InputImage->hide();
   InfoMemo->hide();
@@ -459,8 +497,8 @@ void TRainForm::OptionComboBoxChange() {
   }
 }
 
-void TRainForm::OptionComboBoxExit() {
-  TDMTevlora& d = session_.Data;
+void TInputTab::OptionComboBoxExit() {
+  TDMTevlora& d = session().Data;
   const bool prediction = OptionComboBox->currentIndex() == 1;
   d.RunKind = prediction ? " Pre" : " Ana";
   AlfaMemo->setVisible(prediction);
@@ -470,8 +508,8 @@ void TRainForm::OptionComboBoxExit() {
 // ---------------------------------------------------------------------------
 // Number of data
 
-void TRainForm::NrOfDataEditExit() {
-  TDMTevlora& d = session_.Data;
+void TInputTab::NrOfDataEditExit() {
+  TDMTevlora& d = session().Data;
   const QString typed = NrOfDataEdit->text().trimmed();
   bool ok = false;
   int n = typed.toInt(&ok);
@@ -531,11 +569,11 @@ void TRainForm::NrOfDataEditExit() {
 // ---------------------------------------------------------------------------
 // Grid edits and pasting
 
-void TRainForm::StringGrid1SetEditText(int column, int row, const QString& text) {
+void TInputTab::StringGrid1SetEditText(int column, int row, const QString& text) {
   if (text.contains('\t') || text.contains('\r') || text.contains('\n')) {
     if (!HandlePasteMultiCell(StringGrid1, column, text, row)) {
       Message(T::kPasteFailed);
-      PageControl1->setCurrentWidget(InputTabSheet);
+      host_.SelectTab(this);
       return;
     }
   } else {
@@ -544,7 +582,7 @@ void TRainForm::StringGrid1SetEditText(int column, int row, const QString& text)
   AfterGridEdit();
 }
 
-void TRainForm::AfterGridEdit() {
+void TInputTab::AfterGridEdit() {
   Pasting = true;
   struct TPastingOff {
     bool& flag;
@@ -554,8 +592,8 @@ void TRainForm::AfterGridEdit() {
   GridHasData = true;
 }
 
-bool TRainForm::HandlePasteMultiCell(TStringGrid* grid, int column, const QString& text, int row) {
-  TDMTevlora& d = session_.Data;
+bool TInputTab::HandlePasteMultiCell(TStringGrid* grid, int column, const QString& text, int row) {
+  TDMTevlora& d = session().Data;
   const QChar separator = QChar::fromLatin1(CurrentDecimalSeparator);
   int c = column;
   int r = row;
@@ -604,7 +642,7 @@ bool TRainForm::HandlePasteMultiCell(TStringGrid* grid, int column, const QStrin
     if (!CellInteger(grid->Cells(0, i), time)) return false;
     d.Time[i] = time;
     const auto rain = TryStringToFloat(grid->Cells(1, i).toStdString());
-    RestoreDecimalSeparator();
+    host_.RestoreDecimalSeparator();
     if (!rain) return false;
     d.Rain[i] = *rain;
     if (grid->Cells(2, i).isEmpty()) grid->SetCells(2, i, T::kZeroText);
@@ -627,26 +665,29 @@ bool TRainForm::HandlePasteMultiCell(TStringGrid* grid, int column, const QStrin
   return true;
 }
 
-void TRainForm::GridContextMenu(const QPoint& position) {
+void TInputTab::GridContextMenu(const QPoint& position) {
   const QModelIndex index = StringGrid1->indexAt(position);
   if (index.isValid() && !StringGrid1->selectionModel()->isSelected(index)) {
     StringGrid1->setCurrentCell(index.row(), index.column());
   }
   StringGrid1->setFocus(Qt::PopupFocusReason);
   QMenu menu(StringGrid1);
-  QAction* cut = menu.addAction(EditCut1->text(), this, [this] { GridCut(); });
-  cut->setShortcut(EditCut1->shortcut());
-  QAction* copy = menu.addAction(EditCopy1->text(), this, [this] { GridCopy(); });
-  copy->setShortcut(EditCopy1->shortcut());
-  QAction* paste = menu.addAction(EditPaste1->text(), this, [this] { GridPaste(); });
-  paste->setShortcut(EditPaste1->shortcut());
+  // The items of the Edit menu, on the grid.
+  const auto item = [&menu, this](int which, void (TInputTab::*command)()) {
+    QAction* action =
+        menu.addAction(editActions_[which]->text(), this, [this, command] { (this->*command)(); });
+    action->setShortcut(editActions_[which]->shortcut());
+    return action;
+  };
+  item(0, &TInputTab::GridCut);
+  item(1, &TInputTab::GridCopy);
+  QAction* paste = item(2, &TInputTab::GridPaste);
   paste->setEnabled(!QApplication::clipboard()->text().isEmpty());
-  QAction* erase = menu.addAction(EditDelete1->text(), this, [this] { GridDelete(); });
-  erase->setShortcut(EditDelete1->shortcut());
+  item(3, &TInputTab::GridDelete);
   menu.exec(StringGrid1->viewport()->mapToGlobal(position));
 }
 
-void TRainForm::GridCopy() {
+void TInputTab::GridCopy() {
   const auto ranges = StringGrid1->selectedRanges();
   if (ranges.isEmpty()) {
     QApplication::clipboard()->setText(
@@ -665,8 +706,8 @@ void TRainForm::GridCopy() {
   QApplication::clipboard()->setText(text);
 }
 
-void TRainForm::GridDelete() {
-  Guarded([this] {
+void TInputTab::GridDelete() {
+  host_.Guarded([this] {
     const auto ranges = StringGrid1->selectedRanges();
     if (ranges.isEmpty()) {
       StringGrid1SetEditText(StringGrid1->CurrentColumn(), StringGrid1->CurrentRow(), "");
@@ -683,15 +724,15 @@ void TRainForm::GridDelete() {
   });
 }
 
-void TRainForm::GridCut() {
+void TInputTab::GridCut() {
   GridCopy();
   GridDelete();
 }
 
-void TRainForm::GridPaste() {
+void TInputTab::GridPaste() {
   const QString text = QApplication::clipboard()->text();
   if (text.isEmpty()) return;
-  Guarded([&] {
+  host_.Guarded([&] {
     StringGrid1SetEditText(StringGrid1->CurrentColumn(), StringGrid1->CurrentRow(), text);
   });
 }
@@ -699,7 +740,7 @@ void TRainForm::GridPaste() {
 // ---------------------------------------------------------------------------
 // Edit actions: on the focused field, or on the grid
 
-void TRainForm::EditCut1Execute() {
+void TInputTab::EditCut() {
   QWidget* focus = QApplication::focusWidget();
   if (focus == StringGrid1) return GridCut();
   if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
@@ -709,7 +750,7 @@ void TRainForm::EditCut1Execute() {
   }
 }
 
-void TRainForm::EditCopy1Execute() {
+void TInputTab::EditCopy() {
   QWidget* focus = QApplication::focusWidget();
   if (focus == StringGrid1) return GridCopy();
   if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
@@ -719,7 +760,7 @@ void TRainForm::EditCopy1Execute() {
   }
 }
 
-void TRainForm::EditPaste1Execute() {
+void TInputTab::EditPaste() {
   QWidget* focus = QApplication::focusWidget();
   if (auto* cellEditor = qobject_cast<TGridCellEditor*>(focus)) return cellEditor->PasteClipboard();
   if (focus == StringGrid1) return GridPaste();
@@ -730,7 +771,7 @@ void TRainForm::EditPaste1Execute() {
   }
 }
 
-void TRainForm::EditDelete1Execute() {
+void TInputTab::EditDelete() {
   QWidget* focus = QApplication::focusWidget();
   if (focus == StringGrid1) return GridDelete();
   if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
@@ -743,7 +784,7 @@ void TRainForm::EditDelete1Execute() {
 // ---------------------------------------------------------------------------
 // Clear all
 
-void TRainForm::ClearButtonClick() {
+void TInputTab::ClearButtonClick() {
   for (QLineEdit* edit : {A1coeffEdit, B1valueEdit, InitRunEdit, InitLevelEdit, MaxStorEdit,
                           InitStorEdit, EscapeEdit, Title1Edit, Title2Edit}) {
     edit->clear();
@@ -757,7 +798,7 @@ void TRainForm::ClearButtonClick() {
   FileNameLabel->hide();
   FileNameEdit->hide();
   StringGrid1->SetRowCount(kResetRows);
-  if (session_.Data.Analysis) {
+  if (session().Data.Analysis) {
     AnalysisLayout();
     SetOptionItem(0);
   } else {
@@ -774,9 +815,9 @@ void TRainForm::ClearButtonClick() {
   GridHasData = false;
 }
 
-void TRainForm::ClearDataSet() {
-  TDMTevlora& d = session_.Data;
-  d.FileName = StartDir;
+void TInputTab::ClearDataSet() {
+  TDMTevlora& d = session().Data;
+  d.FileName = host_.StartDirectory();
   d.Title1.clear();
   d.Title2.clear();
   // The fields are empty (the porosity field shows 5): the data set holds
@@ -787,8 +828,8 @@ void TRainForm::ClearDataSet() {
   d.InitRunoff = 0;
   d.InitLevel = 0;
   d.Porosity = TryStringToFloat(T::kPorosityCleared).value_or(0);
-  session_.Data.Values.AlphaA = 0;
-  session_.Data.Values.AlphaC = 0;
+  session().Data.Values.AlphaA = 0;
+  session().Data.Values.AlphaC = 0;
   d.AlphaMissing = false;
   d.Drainage = false;
   d.NrOfData = kResetRows;
@@ -796,32 +837,32 @@ void TRainForm::ClearDataSet() {
   ResizeRecords(kResetRows + 1);
   for (int i = 0; i <= kResetRows; ++i) d.SerialNr[i] = i + 1;
   AnalysisOutFound = false;
-  fileIsAnalysis_ = false;
+  FileIsAnalysis = false;
   DropDrainageParameters();
-  if (auto* calculator = qobject_cast<TAlfaForm*>(alfaForm_)) calculator->ClearInputs();
+  host_.ClearCalculator();
 }
 
-void TRainForm::DropDrainageParameters() {
-  session_.Data.ParLoaded = false;
-  HideCompanion(alfaForm_);
+void TInputTab::DropDrainageParameters() {
+  session().Data.ParLoaded = false;
+  host_.HideCalculator();
 }
 
-bool TRainForm::DrainageLayoutWithParameters() const {
-  const TDMTevlora& d = session_.Data;
+bool TInputTab::DrainageLayoutWithParameters() const {
+  const TDMTevlora& d = session().Data;
   return d.ParLoaded && !d.Analysis && d.Drainage;
 }
 
 // ---------------------------------------------------------------------------
 // Field checks
 
-bool TRainForm::CheckField(QLineEdit* edit, double& target, const TFieldRule& rule) {
+bool TInputTab::CheckField(QLineEdit* edit, double& target, const TFieldRule& rule) {
   const auto value = TryStringToFloat(edit->text().toStdString());
   // A rejected value never reaches the data set: the field and the data set
   // both take the reset value.
   auto reset = [&](const char* message, const char* resetText) {
     Message(message);
     edit->setText(resetText);
-    RestoreDecimalSeparator();
+    host_.RestoreDecimalSeparator();
     target = TryStringToFloat(resetText).value_or(0);
     return false;
   };
@@ -833,7 +874,7 @@ bool TRainForm::CheckField(QLineEdit* edit, double& target, const TFieldRule& ru
   return true;
 }
 
-TRainForm::TFieldRule TRainForm::RuleOf(const QLineEdit* edit) const {
+TInputTab::TFieldRule TInputTab::RuleOf(const QLineEdit* edit) const {
   if (edit == MaxStorEdit) return {T::kMaxStorNaN, T::kZeroText, T::kMaxStorRange};
   if (edit == InitStorEdit) return {T::kInitStorNaN, T::kZeroText, T::kInitStorRange};
   if (edit == EscapeEdit) return {T::kEscapeNaN, T::kZeroText};
@@ -848,7 +889,7 @@ TRainForm::TFieldRule TRainForm::RuleOf(const QLineEdit* edit) const {
   return {};
 }
 
-const char* TRainForm::FieldProblem(const QLineEdit* edit, const TFieldRule& rule) {
+const char* TInputTab::FieldProblem(const QLineEdit* edit, const TFieldRule& rule) {
   const auto value = TryStringToFloat(edit->text().toStdString());
   if (!value) return rule.NotANumber;
   if (rule.BelowZero != nullptr && *value < 0) return rule.BelowZero;
@@ -856,7 +897,7 @@ const char* TRainForm::FieldProblem(const QLineEdit* edit, const TFieldRule& rul
   return nullptr;
 }
 
-std::string TRainForm::ShownFieldProblems() const {
+std::string TInputTab::ShownFieldProblems() const {
   std::string problems;
   auto add = [&problems](const char* problem) {
     if (problem == nullptr) return;
@@ -867,37 +908,330 @@ std::string TRainForm::ShownFieldProblems() const {
   NrOfDataEdit->text().trimmed().toInt(&countOk);
   if (!countOk) add(T::kNotInteger);
   std::vector<const QLineEdit*> shown = {MaxStorEdit, InitStorEdit};
-  if (!session_.Data.Analysis) {
+  if (!session().Data.Analysis) {
     shown.insert(shown.end(), {InitRunEdit, InitLevelEdit, PorosityEdit, A1coeffEdit, B1valueEdit});
   }
   for (const QLineEdit* edit : shown) add(FieldProblem(edit, RuleOf(edit)));
   return problems;
 }
 
-void TRainForm::MaxStorEditExit() {
-  CheckField(MaxStorEdit, session_.Data.MaxStorage, RuleOf(MaxStorEdit));
+void TInputTab::MaxStorEditExit() {
+  CheckField(MaxStorEdit, session().Data.MaxStorage, RuleOf(MaxStorEdit));
 }
 
-void TRainForm::InitStorEditExit() {
-  CheckField(InitStorEdit, session_.Data.InitStorage, RuleOf(InitStorEdit));
+void TInputTab::InitStorEditExit() {
+  CheckField(InitStorEdit, session().Data.InitStorage, RuleOf(InitStorEdit));
 }
 
-void TRainForm::EscapeEditExit() {
-  CheckField(EscapeEdit, session_.Data.MaxEscape, RuleOf(EscapeEdit));
+void TInputTab::EscapeEditExit() {
+  CheckField(EscapeEdit, session().Data.MaxEscape, RuleOf(EscapeEdit));
 }
 
-void TRainForm::A1coeffEditExit() {
-  CheckField(A1coeffEdit, session_.Data.Values.AlphaA, RuleOf(A1coeffEdit));
+void TInputTab::A1coeffEditExit() {
+  CheckField(A1coeffEdit, session().Data.Values.AlphaA, RuleOf(A1coeffEdit));
 }
 
-void TRainForm::InitRunEditExit() {
-  CheckField(InitRunEdit, session_.Data.InitRunoff, RuleOf(InitRunEdit));
+void TInputTab::InitRunEditExit() {
+  CheckField(InitRunEdit, session().Data.InitRunoff, RuleOf(InitRunEdit));
 }
 
-void TRainForm::InitLevelEditExit() {
-  CheckField(InitLevelEdit, session_.Data.InitLevel, RuleOf(InitLevelEdit));
+void TInputTab::InitLevelEditExit() {
+  CheckField(InitLevelEdit, session().Data.InitLevel, RuleOf(InitLevelEdit));
 }
 
-void TRainForm::PorosityEditExit() {
-  CheckField(PorosityEdit, session_.Data.Porosity, RuleOf(PorosityEdit));
+void TInputTab::PorosityEditExit() {
+  CheckField(PorosityEdit, session().Data.Porosity, RuleOf(PorosityEdit));
+}
+
+// ---------------------------------------------------------------------------
+// The tab in the window
+
+TInputTab::~TInputTab() {
+  // The fields go after this object's own part: their last signals and
+  // focus changes must not reach it.
+  for (QObject* child : findChildren<QObject*>())
+    QObject::disconnect(child, nullptr, this, nullptr);
+  for (QObject* watched : exitHandlers_.keys()) watched->removeEventFilter(this);
+}
+
+void TInputTab::SetEditActions(QAction* cut, QAction* copy, QAction* paste, QAction* erase) {
+  editActions_[0] = cut;
+  editActions_[1] = copy;
+  editActions_[2] = paste;
+  editActions_[3] = erase;
+}
+
+void TInputTab::OnExit(QWidget* widget, void (TInputTab::*handler)()) {
+  exitHandlers_.insert(widget, handler);
+  widget->installEventFilter(this);
+}
+
+bool TInputTab::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut) {
+    const auto reason = static_cast<QFocusEvent*>(event)->reason();
+    // Leaving the field, not a message box or menu taking the focus for a
+    // moment.
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      const auto handler = exitHandlers_.value(watched, nullptr);
+      if (handler != nullptr) {
+        QMetaObject::invokeMethod(
+            this, [this, handler] { host_.Guarded([this, handler] { (this->*handler)(); }); },
+            Qt::QueuedConnection);
+      }
+    }
+  }
+  return TRainFormTab::eventFilter(watched, event);
+}
+
+void TInputTab::Arrange() {
+  // Alt+F and Alt+E open the menus; the buttons of the tab share no letter
+  // with them or with each other.
+  const std::pair<QPushButton*, char> letters[] = {{HelpButton, 'h'},
+                                                   {ClearButton, 'c'},
+                                                   {InputOpenButton, 'i'},
+                                                   {InputSaveButton, 's'},
+                                                   {AlfaButton, 'a'}};
+  for (const auto& [button, letter] : letters) {
+    button->setText(WithMnemonic(button->text(), QChar::fromLatin1(letter)));
+  }
+
+  // The fields of the top block start right of the widest of their labels.
+  int fieldLeft = FileNameEdit->x();
+  for (QLabel* label : {FileNameLabel, Title1Label, Title2Label, OptionLabel, NrOfDataLabel}) {
+    label->adjustSize();
+    fieldLeft = std::max(fieldLeft, label->x() + label->width() + kLabelGap);
+  }
+  const std::array<QWidget*, 4> wide = {FileNameEdit, Title1Edit, Title2Edit, OptionComboBox};
+  for (QWidget* field : wide) {
+    const int right = field->geometry().right();
+    field->setGeometry(fieldLeft, field->y(), right - fieldLeft + 1, field->height());
+  }
+  NrOfDataEdit->move(fieldLeft, NrOfDataEdit->y());
+
+  // The titles widen, the grid shows more rows.
+  TAnchorPanel* input = MoveIntoAnchorPanel(this, kDesign);
+  for (QWidget* field : wide) {
+    input->Anchor(field,
+                  TAnchorPanel::AnchorLeft | TAnchorPanel::AnchorTop | TAnchorPanel::AnchorRight);
+  }
+  input->Anchor(StringGrid1,
+                TAnchorPanel::AnchorLeft | TAnchorPanel::AnchorTop | TAnchorPanel::AnchorBottom);
+}
+
+bool TInputTab::AnalysisChosen() const {
+  return OptionComboBox->currentIndex() == 0;
+}
+
+void TInputTab::SetAlfaNoteVisible(bool visible) {
+  AlfaMemo->setVisible(visible);
+  AlfaButton->setVisible(visible);
+}
+
+void TInputTab::SetDrainageFields(const QString& bCoefficient, const QString& fValue,
+                                  const QString& porosity) {
+  A1coeffEdit->setText(bCoefficient);
+  B1valueEdit->setText(fValue);
+  PorosityEdit->setText(porosity);
+}
+
+void TInputTab::ShowOpenedFile() {
+  TDMTevlora& d = session().Data;
+  // Nothing of an earlier file stays behind: the grid forgets every cell it
+  // held.
+  StringGrid1->ForgetRowsFrom(0);
+  FileIsAnalysis = d.Analysis;
+  // A parameter file beside an analysis belongs to no drainage prediction:
+  // it neither makes the data set one nor is written again.
+  if (d.Analysis) {
+    d.ParLoaded = false;
+    d.Drainage = false;
+  }
+  // Drainage parameters beside the file: the calculator shows them.
+  if (DrainageLayoutWithParameters()) host_.ShowCalculator();
+
+  NrOfDataEdit->setText(QString::number(d.NrOfData));
+  SetAlfaNoteVisible(d.Drainage);
+  ShowFileName();
+  InputImage->hide();
+  host_.HideComment();
+  Title1Edit->setText(FileText(d.Title1));
+  Title2Edit->setText(FileText(d.Title2));
+  // Long titles show from their beginning.
+  for (QLineEdit* edit : {Title1Edit, Title2Edit}) edit->setCursorPosition(0);
+  NrOfDataEdit->setText(QString::number(d.NrOfData));
+  MaxStorEdit->setText(CellText(d.MaxStorage));
+  InitStorEdit->setText(CellText(d.InitStorage));
+  EscapeEdit->setText(CellText(d.MaxEscape));
+  GridHasData = true;
+}
+
+std::optional<double> TInputTab::MaxStorageShown() const {
+  return TryStringToFloat(MaxStorEdit->text().toStdString());
+}
+
+std::optional<double> TInputTab::InitStorageShown() const {
+  return TryStringToFloat(InitStorEdit->text().toStdString());
+}
+
+void TInputTab::ShowImportedTable() {
+  const TDMTevlora& d = session().Data;
+  Title1Edit->setText(FileText(d.Title1));
+  Title2Edit->setText(FileText(d.Title2));
+  for (QLineEdit* edit : {Title1Edit, Title2Edit}) edit->setCursorPosition(0);
+  FileNameEdit->hide();
+  FileNameLabel->hide();
+  InputImage->hide();
+  host_.HideComment();
+  GridHasData = true;
+}
+
+void TInputTab::ShowFileName() {
+  FileNameEdit->setText(QtFileName(session().Data.FileName));
+  // A long name shows from its beginning.
+  FileNameEdit->setCursorPosition(0);
+  FileNameEdit->show();
+  FileNameLabel->show();
+}
+
+void TInputTab::HideFileName() {
+  FileNameLabel->hide();
+  FileNameEdit->hide();
+}
+
+// ---------------------------------------------------------------------------
+// Save/Run's steps on the tab
+
+void TInputTab::TakeTitles() {
+  TDMTevlora& d = session().Data;
+  d.Title1 = Title1Edit->text().toStdString();
+  d.Title2 = Title2Edit->text().toStdString();
+}
+
+void TInputTab::ShowWaitMemo() {
+  WaitMemo->show();
+  WaitMemo->raise();
+  WaitMemo->clear();
+}
+
+void TInputTab::HideWaitMemo(bool clear) {
+  if (clear) WaitMemo->clear();
+  WaitMemo->hide();
+}
+
+void TInputTab::AppendProgress(const QString& line) {
+  WaitMemo->appendPlainText(line);
+}
+
+void TInputTab::ShowRunCount(int count) {
+  NrOfDataEdit->setText(QString::number(count));
+}
+
+bool TInputTab::ReadGridRecords(TGridRows& rows) {
+  TDMTevlora& d = session().Data;
+  // Every row the grid shows is visited, and only those: hidden cells never
+  // reach the file.
+  const int shown = StringGrid1->RowCount();
+  ResizeRecords(std::max({shown, d.NrOfData, BaseCount}) + 1);
+  const bool analysis = d.Analysis;
+  d.NrOfData = shown;
+  for (int r = 0; r < shown; ++r) {
+    const QString time = StringGrid1->Cells(0, r);
+    const QString rain = StringGrid1->Cells(1, r);
+    const QString escape = StringGrid1->Cells(2, r);
+    const bool complete = analysis ? !rain.isEmpty() && !escape.isEmpty() : !rain.isEmpty();
+    if (time.isEmpty() || !complete) {
+      d.Removed[r] = true;
+      --d.NrOfData;
+      rows.RowLeftOut = true;
+      continue;
+    }
+    const auto timeValue = TryStringToFloat(time.toStdString());
+    const auto rainValue = TryStringToFloat(rain.toStdString());
+    const auto escapeValue = TryStringToFloat(escape.toStdString());
+    std::optional<double> runoffValue = 0.0;
+    if (analysis) runoffValue = TryStringToFloat(StringGrid1->Cells(3, r).toStdString());
+    if (!timeValue || !rainValue || !escapeValue || !runoffValue) {
+      host_.RestoreDecimalSeparator();
+      const int column = !timeValue ? 0 : !rainValue ? 1 : !escapeValue ? 2 : 3;
+      Message(NotAllRealText(r, column, StringGrid1->Cells(column, r)));
+      return false;
+    }
+    d.Time[r] = *timeValue;
+    d.Rain[r] = *rainValue;
+    d.EscRate[r] = *escapeValue;
+    if (analysis) d.Runoff[r] = *runoffValue;
+    d.Removed[r] = false;
+    rows.Kept.push_back(r);
+  }
+  host_.RestoreDecimalSeparator();
+  return true;
+}
+
+bool TInputTab::CheckRecordsAndFields() {
+  TDMTevlora& d = session().Data;
+  const QString countText = NrOfDataEdit->text().trimmed();
+  bool countOk = false;
+  const int typed = countText.toInt(&countOk);
+  if (!countOk) {
+    throw TIOError("'" + NrOfDataEdit->text().toStdString() + "' is not a valid integer value");
+  }
+  // The check covers every row that will be written (left-out rows are
+  // skipped by it).
+  d.NrOfData = StringGrid1->RowCount();
+  if (!InputCheck(d)) {
+    Message(T::kInputErrors);
+    return false;
+  }
+  TypedCount = typed;
+
+  // What the fields show is what is written.
+  if (!CheckField(MaxStorEdit, d.MaxStorage, RuleOf(MaxStorEdit)) ||
+      !CheckField(InitStorEdit, d.InitStorage, RuleOf(InitStorEdit))) {
+    return false;
+  }
+  if (!d.Analysis) {
+    d.Values.AlphaA = StringToFloat(A1coeffEdit->text().toStdString());
+    d.Values.AlphaC = StringToFloat(B1valueEdit->text().toStdString());
+    d.InitRunoff = StringToFloat(InitRunEdit->text().toStdString());
+    d.InitLevel = StringToFloat(InitLevelEdit->text().toStdString());
+    d.Porosity = StringToFloat(PorosityEdit->text().toStdString());
+  }
+  return true;
+}
+
+void TInputTab::AfterInputWritten(const TGridRows& rows) {
+  TDMTevlora& d = session().Data;
+  const bool analysis = d.Analysis;
+  FileIsAnalysis = analysis;
+  // The alpha coefficients written were read from the fields: none of them
+  // is missing any more.
+  if (!analysis) d.AlphaMissing = false;
+  // The file just written is the current one, whatever the run does next.
+  ShowFileName();
+
+  // The grid and the records now hold exactly the rows written, in order.
+  const int written = static_cast<int>(rows.Kept.size());
+  for (int i = 0; i < written; ++i) {
+    const int r = rows.Kept[i];
+    d.Time[i] = d.Time[r];
+    d.Rain[i] = d.Rain[r];
+    d.EscRate[i] = d.EscRate[r];
+    d.Runoff[i] = d.Runoff[r];
+    d.SerialNr[i] = i + 1;
+  }
+  ResizeRecords(written + 1);
+  std::fill(d.Removed.begin(), d.Removed.end(), false);
+  d.NrOfData = written;
+  NrOfDataEdit->setText(QString::number(written));
+  StringGrid1->SetRowCount(written);
+  if (rows.RowLeftOut) {
+    for (int i = 0; i < written; ++i) {
+      StringGrid1->SetCells(0, i, CellText(d.Time[i]));
+      StringGrid1->SetCells(1, i, CellText(d.Rain[i]));
+      StringGrid1->SetCells(2, i, CellText(d.EscRate[i]));
+      if (analysis) StringGrid1->SetCells(3, i, CellText(d.Runoff[i]));
+    }
+    StringGrid1->ForgetRowsFrom(written);
+  }
+  BaseCount = written;
 }

@@ -1,0 +1,104 @@
+// The Graphics tab of the main window: graphs of a results file, the choice
+// among the kinds that fit it, the fit map of A and C, and a saved picture
+// opened again. Saving and opening pictures are the window's commands; the
+// tab shows what they give.
+#pragma once
+
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <memory>
+
+#include "URainFormTab.h"
+
+struct TFitMap;
+
+class TGraphicsTab : public TRainFormTab {
+  Q_OBJECT
+ public:
+  // The buttons run the window's Open graph, Make graph and Save graph; the
+  // Bl-Wh button is enabled with Save graph.
+  TGraphicsTab(TRainFormHost& host, QAction* graphOpen, QAction* outputOpenForGraphics,
+               QAction* graphSave);
+  void Arrange() override;
+
+  // Whether a results file is ready to be drawn.
+  bool GraphReady() const { return graphReady_; }
+  void SetGraphReady(bool ready) { graphReady_ = ready; }
+  // Colour or black and white.
+  bool ColourGraph() const { return colourGraph_; }
+  void SetColourGraph(bool colour) { colourGraph_ = colour; }
+  int GraphKind() const { return graphKind_; }
+  const QImage& GraphBitmap() const { return graphBitmap_; }
+  std::shared_ptr<const TFitMap> FitMapShown() const { return fitMapShown_; }
+
+  // The tab as it is entered: no graph and no picture shown.
+  void ResetView();
+  // The choice panel that fits the results file, or none.
+  void ShowChoices();
+  // No graph, no picture, no comment: a new results file.
+  void ForgetGraph();
+  // No choice panel: a picture is being opened.
+  void HideChoices();
+  void ShowPicture(const QImage& picture);
+  // A results file shown on the Output tab is to be drawn.
+  void PrepareForResults();
+  // Draws the current graph kind and allows saving it.
+  void ShowGraphics();
+  void ShowOpenGraphButton();
+  void EnableComment(bool enabled);
+  // The second choice of a prediction: water table (drainage) or storage.
+  void NameStorageChoice(bool drainage);
+
+ signals:
+  void CommentClicked();
+  void BlackAndWhiteSaveClicked();
+
+ private:
+  // The controls, a block at a time, and what they run.
+  void CreatePictures();
+  void CreateButtons();
+  void CreateChoicePanels();
+  void ConnectControls(QAction* graphOpen, QAction* outputOpenForGraphics, QAction* graphSave);
+  void SelectButtonClick();
+  void GoButton1Click();
+  void GoButton3Click();
+  void FitMapGoButtonClick(bool zoom);
+  void DrawCurrentGraph();
+  void ChoiceMade();
+
+  QAction* graphSave_;
+  bool graphReady_ = false;
+  bool colourGraph_ = true;
+  int graphKind_ = 1;
+  QImage graphBitmap_;
+  // The fit map of A and C shown as graph kind kFitMapGraphKind.
+  std::shared_ptr<const TFitMap> fitMapShown_;
+
+  QLabel* GraphImage;
+  QLabel* PictureImage;
+  QPushButton* SeeGraphButton;
+  QPushButton* MakeGraphButton;
+  QPushButton* SaveGraphButton;
+  QPushButton* BlWhButton;
+  QPushButton* SelectButton;
+  QPushButton* CommentButton;
+  QWidget* Panel1;
+  QGroupBox* RadioGroup1;
+  QRadioButton* RunoffRadioButton;
+  QRadioButton* RechRadioButton;
+  QRadioButton* CalcObsRadioButton;
+  QRadioButton* RainRunRadioButton;
+  QRadioButton* RechRunRadioButton;
+  QRadioButton* FitMapRadioButton;
+  QRadioButton* FitMapZoomRadioButton;
+  QPushButton* GoButton1;
+  QWidget* Panel3;
+  QGroupBox* RadioGroup3;
+  QRadioButton* RadioButton3;
+  QRadioButton* RadioButton4;
+  QRadioButton* RadioButton5;
+  QPushButton* GoButton3;
+};
