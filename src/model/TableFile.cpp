@@ -702,6 +702,17 @@ std::optional<TTableReadResult> ReadSeries(const std::string& input, const TTabl
     });
     if (header.size() >= 2 && static_cast<std::size_t>(2 * numbers) >= header.size()) {
       if (!byNumber) {
+        if (preview) {
+          preview->Header.assign(rows[headerIndex].fields.size(), std::string());
+          for (std::size_t r = headerIndex; r < rows.size() && r < headerIndex + previewRows; ++r) {
+            std::vector<std::string> fields;
+            for (const auto& field : rows[r].fields) fields.push_back(Trim(field));
+            fields.resize(preview->Header.size());
+            preview->Rows.push_back(std::move(fields));
+          }
+          preview->Roles.assign(preview->Header.size(), std::string());
+          preview->Units.assign(preview->Header.size(), std::string());
+        }
         return Refuse("Row " + std::to_string(headerLine) +
                       ": the table has no header row naming its columns; add one (time or date, "
                       "rain, escape, runoff), or give the columns by number (--columns "

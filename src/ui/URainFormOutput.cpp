@@ -40,6 +40,7 @@ bool TRainForm::OpenOutputFile() {
   ShowStatus(T::kOutputOpenedStatus);
   outputTab_->ShowOutputLines();
   outputTab_->ShowFitMeasures(FitMeasuresOfResultsFile(d.FileName));
+  runTableCsv_.clear();
   d.OutFileName = d.FileName;
   SetDialogDirs(DirectoryOf(d.FileName));
   return true;

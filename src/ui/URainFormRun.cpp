@@ -5,6 +5,7 @@
 
 #include "FitMeasures.h"
 #include "InputCheck.h"
+#include "TableFile.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
@@ -150,6 +151,7 @@ void TRainForm::ShowRunResults(bool analysis) {
   Message(RunDoneText(d.FileName));
   outputTab_->ShowOutputLines();
   outputTab_->ShowFitMeasures(analysis ? FitMeasuresOfRun(session_.Run) : TFitMeasures{});
+  runTableCsv_ = RunResultsTableCsv(d, session_.Run, session_.Prediction);
   d.OutFileName = d.FileName;
   SetDialogDirs(DirectoryOf(d.FileName));
   outputTab_->ShowResults();
