@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <cstdio>
 
 #include "ImportDialog.h"
 #include "TestSupport.h"
@@ -60,6 +61,35 @@ TEST(ImportDialog, TheUserSettlesWhatTheNamesLeaveOpen) {
   EXPECT_DOUBLE_EQ(dialog.Records().Runoff[1], 2);
   EXPECT_EQ(dialog.Records().TimeOrigin, "days since 2016-03-01");
   EXPECT_EQ(dialog.EscapeRate(), 0.5);
+}
+
+TEST(ImportDialog, TheFieldsTakeAStretchFillGapsAndAddUpHours) {
+  TestApplication();
+  TTemporaryDirectory directory;
+  // Four days of hours from 2012-10-01 00:00; the runoff is missing at
+  // 05:00 on the first day (-999), and nothing of the last day is wanted.
+  string text = "\"date\" \"P\" \"ETpot\" \"Q\"\n";
+  for (int hour = 0; hour < 4 * 24; ++hour) {
+    char date[16];
+    std::snprintf(date, sizeof date, "201210%02d%02d", 1 + hour / 24, hour % 24);
+    text += string(date) + " 0.5 0.01 " + (hour == 5 ? "-999" : "0.25") + "\n";
+  }
+  const string path = directory.File("brook.dat");
+  WriteFileBytes(path, text);
+  TImportDialog dialog(path, true);
+  EXPECT_NE(dialog.ReportMemo->toPlainText().indexOf("\"-999\" marks a missing value"), -1);
+  dialog.FillGapsEdit->setText("1");
+  dialog.WindowFromEdit->setText("2012-10-01");
+  dialog.WindowToEdit->setText("2012-10-03");
+  // Three days of hours: 3 records as days (too few), 12 as six hours.
+  dialog.StepBox->setCurrentText("6");
+  ASSERT_TRUE(dialog.Import()) << dialog.ReportMemo->toPlainText().toStdString();
+  const TTableRecords& records = dialog.Records();
+  ASSERT_EQ(records.Count(), 12u);
+  // Six hours: 3 mm of rain, 1.5 mm of runoff (the gap filled with 0.25).
+  EXPECT_DOUBLE_EQ(records.Rain[0], 3);
+  EXPECT_DOUBLE_EQ(records.Runoff[0], 1.5);
+  EXPECT_EQ(records.TimeOrigin, "hours since 2012-10-01 00:00");
 }
 
 }  // namespace

@@ -143,8 +143,8 @@ TEST_F(RainFormTable, RefusedTableShowsTheMessageAndChangesNothing) {
   Import(directory.File("gap.csv"));
   // The dialog showed why; the window has nothing to say.
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(files.importReport,
-            "Not imported:\n" + ReadTableFile(directory.File("gap.csv"), true).Message);
+  const string refusal = "Not imported:\n" + ReadTableFile(directory.File("gap.csv"), true).Message;
+  EXPECT_EQ(files.importReport.substr(0, refusal.size()), refusal);
   EXPECT_NE(files.importReport.find("Row 8, column 2 \"rain\": the value is missing"),
             string::npos);
   EXPECT_EQ(Column(1), rain);

@@ -29,7 +29,7 @@ TImportDialog::TImportDialog(const std::string& path, bool analysis, QWidget* pa
     : QDialog(parent), analysis_(analysis) {
   setObjectName("ImportDialog");
   setWindowTitle(QString::fromUtf8(T::kCaption) + " - " + QFileInfo(QtFileName(path)).fileName());
-  resize(760, 540);
+  resize(780, 600);
   if (const auto fault = LoadTableText(path, text_, truncated_)) loadFault_ = *fault;
 
   PreviewGrid = new QTableWidget(this);
@@ -47,6 +47,18 @@ TImportDialog::TImportDialog(const std::string& path, bool analysis, QWidget* pa
   EscapeLabel = new QLabel(QString::fromUtf8(T::kEscape), this);
   EscapeEdit = new QLineEdit(this);
   EscapeEdit->setObjectName("ImportEscapeEdit");
+  WindowFromEdit = new QLineEdit(this);
+  WindowFromEdit->setObjectName("WindowFromEdit");
+  WindowToEdit = new QLineEdit(this);
+  WindowToEdit->setObjectName("WindowToEdit");
+  MissingEdit = new QLineEdit(this);
+  MissingEdit->setObjectName("MissingEdit");
+  FillGapsEdit = new QLineEdit(this);
+  FillGapsEdit->setObjectName("FillGapsEdit");
+  StepBox = new QComboBox(this);
+  StepBox->setObjectName("StepBox");
+  StepBox->setEditable(true);
+  for (const char* step : {"", "day", "12", "6", "3"}) StepBox->addItem(step);
   ReportMemo = new QPlainTextEdit(this);
   ReportMemo->setObjectName("ReportMemo");
   ReportMemo->setReadOnly(true);
@@ -60,6 +72,17 @@ TImportDialog::TImportDialog(const std::string& path, bool analysis, QWidget* pa
   fields->addRow(QString::fromUtf8(T::kDateOrder), DateOrderBox);
   fields->addRow(AreaLabel, AreaEdit);
   fields->addRow(EscapeLabel, EscapeEdit);
+  auto* window = new QHBoxLayout;
+  window->addWidget(WindowFromEdit);
+  window->addWidget(WindowToEdit);
+  fields->addRow(QString::fromUtf8(T::kWindow), window);
+  auto* gaps = new QHBoxLayout;
+  gaps->addWidget(MissingEdit);
+  gaps->addWidget(new QLabel(QString::fromUtf8(T::kFillGaps), this));
+  gaps->addWidget(FillGapsEdit);
+  gaps->addWidget(new QLabel(QString::fromUtf8(T::kStep), this));
+  gaps->addWidget(StepBox);
+  fields->addRow(QString::fromUtf8(T::kMissing), gaps);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(ImportButton);
@@ -73,6 +96,10 @@ TImportDialog::TImportDialog(const std::string& path, bool analysis, QWidget* pa
   connect(DateOrderBox, &QComboBox::currentIndexChanged, this, [this] { ReadAgain(); });
   connect(AreaEdit, &QLineEdit::textChanged, this, [this] { ReadAgain(); });
   connect(EscapeEdit, &QLineEdit::textChanged, this, [this] { UpdateImportButton(); });
+  for (QLineEdit* edit : {WindowFromEdit, WindowToEdit, MissingEdit, FillGapsEdit}) {
+    connect(edit, &QLineEdit::textChanged, this, [this] { ReadAgain(); });
+  }
+  connect(StepBox, &QComboBox::currentTextChanged, this, [this] { ReadAgain(); });
   connect(ImportButton, &QPushButton::clicked, this, [this] { Import(); });
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   ReadAgain();
@@ -85,6 +112,19 @@ TTableOptions TImportDialog::Options() const {
   options.DateOrder = static_cast<TTableOptions::TDateOrder>(DateOrderBox->currentIndex());
   const auto area = TryStringToFloat(AreaEdit->text().trimmed().toStdString());
   if (area && *area > 0) options.AreaKm2 = area;
+  const QString from = WindowFromEdit->text().trimmed(), to = WindowToEdit->text().trimmed();
+  if (!from.isEmpty() && !to.isEmpty()) {
+    options.Window = std::make_pair(from.toStdString(), to.toStdString());
+  }
+  if (!MissingEdit->text().trimmed().isEmpty()) {
+    options.Missing.push_back(MissingEdit->text().trimmed().toStdString());
+  }
+  bool whole = false;
+  const int most = FillGapsEdit->text().trimmed().toInt(&whole);
+  if (whole && most > 0) options.FillGaps = std::min(most, 1000);
+  const QString step = StepBox->currentText().trimmed();
+  const int hours = step == "day" ? 24 : step.toInt(&whole);
+  if ((step == "day" || whole) && hours >= 2) options.StepHours = hours;
   // Only what the user changed: the rest the reader finds by the names.
   for (std::size_t c = 0; c < RoleBoxes.size(); ++c) {
     const QString role = RoleBoxes[c]->currentText();
@@ -114,6 +154,8 @@ void TImportDialog::ReadAgain() {
     if (result_.Records->Escape.empty()) report += QString::fromUtf8(T::kEscapeWanted);
   } else {
     report = QString::fromUtf8(T::kNotRead) + QString::fromStdString(result_.Message);
+    if (result_.Message.find("--") != std::string::npos)
+      report += QString::fromUtf8(T::kOptionsHere);
   }
   ReportMemo->setPlainText(report);
   // The fields a table does not need stay out of the way.

@@ -26,6 +26,15 @@ inline constexpr const char* kDateOrder = "Dates with /:";
 inline constexpr const char* kDateOrders[] = {"as the steps say", "day first", "month first"};
 inline constexpr const char* kArea = "Catchment area (km2):";
 inline constexpr const char* kEscape = "Escape rate of every record (mm per time unit):";
+inline constexpr const char* kWindow = "Only the records from .. to (dates):";
+inline constexpr const char* kMissing = "Missing values also written as:";
+inline constexpr const char* kFillGaps = "Fill runs of missing values up to:";
+inline constexpr const char* kStep = "Add the records up to (day, or hours):";
+inline constexpr const char* kOptionsHere =
+    "\n\n(The options named are the fields of this dialog: --area the catchment area, "
+    "--window the records from .. to, --missing, --fill-gaps and --step the fields so named, "
+    "--columns and --units the role and unit of a column, --day-first and --month-first the "
+    "order of dates.)";
 inline constexpr const char* kImport = "Import";
 inline constexpr const char* kCancel = "Cancel";
 inline constexpr const char* kReadSo = "Read so:\n";
@@ -55,6 +64,11 @@ class TImportDialog : public QDialog {
   QLineEdit* AreaEdit;
   QLabel* EscapeLabel;
   QLineEdit* EscapeEdit;
+  QLineEdit* WindowFromEdit;
+  QLineEdit* WindowToEdit;
+  QLineEdit* MissingEdit;
+  QLineEdit* FillGapsEdit;
+  QComboBox* StepBox;
   QPlainTextEdit* ReportMemo;
   QPushButton* ImportButton;
   QPushButton* CancelButton;
