@@ -4,6 +4,7 @@
 //
 //   tevlora-bench [--path=avx512|avx2|sse2|plain] [--threads=N] [--sample=K]
 //                 [--full] [--quick] [--generated=K] [--only=TEXT]
+//                 [--calibration]
 //
 // --path     the vector path of the program's search (default: the widest the
 //            processor has, or TEVLORA_SEARCH_PATH)
@@ -14,6 +15,9 @@
 // --quick    only the program's search
 // --generated  the number of generated data sets (default 12)
 // --only     only the data whose name contains the given text
+// --calibration  the storage calibration instead (see CalibrationBenchmark);
+//            with --sample=K the analysis per pair is timed on every K-th pair
+//            (and the best one) and scaled to all
 #include <time.h>
 
 #include <algorithm>
@@ -29,6 +33,8 @@
 #include "AlphaSearch.h"
 #include "AlphaSearchLanes.h"
 #include "SearchData.h"
+
+int CalibrationBenchmark(int threads, const std::string& only, int step);
 
 namespace {
 
@@ -58,6 +64,8 @@ struct TOptions {
   bool full = false;
   bool quick = false;
   std::string only;
+  bool calibration = false;
+  int pairSample = 1;
 };
 
 struct TRow {
@@ -162,6 +170,7 @@ int main(int argc, char* argv[]) {
       options.threads = std::atoi(threads);
     } else if (const char* sample = value("--sample=")) {
       options.sample = std::max(2, std::atoi(sample));
+      options.pairSample = options.sample;
     } else if (const char* generated = value("--generated=")) {
       options.generated = std::max(0, std::atoi(generated));
     } else if (const char* only = value("--only=")) {
@@ -170,6 +179,8 @@ int main(int argc, char* argv[]) {
       options.full = true;
     } else if (argument == "--quick") {
       options.quick = true;
+    } else if (argument == "--calibration") {
+      options.calibration = true;
     } else {
       std::fprintf(stderr, "unknown option %s\n", argument.c_str());
       return 2;
@@ -182,6 +193,8 @@ int main(int argc, char* argv[]) {
                   ? options.threads
                   : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())),
               LoadAverage().c_str());
+  if (options.calibration)
+    return CalibrationBenchmark(options.threads, options.only, options.pairSample);
   if (!options.quick) {
     if (options.full) {
       std::printf("plain search: all 2001 outer indices, one thread\n");

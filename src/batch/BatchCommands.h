@@ -16,19 +16,23 @@ int BatchRun(const TArguments& arguments);
 int BatchDrain(const TArguments& arguments);
 int BatchGraph(const TArguments& arguments);
 int BatchMap(const TArguments& arguments);
+int BatchCalibrate(const TArguments& arguments);
 
 // run --summary: when it was given, prints the CSV header at once and one
-// line per file after its run.
+// line per file after its run. With `periods` (a calibration period was
+// given) the measures of the calibration and of the validation records
+// follow the measures of the whole run.
 struct TAnalysisRun;
 class TRunSummary {
  public:
-  explicit TRunSummary(bool enabled);
+  explicit TRunSummary(bool enabled, bool periods = false);
   void Begin();
   // `run`: the file's analysis run, read when the file was an analysis.
   void End(const std::string& file, int status, const TAnalysisRun& run);
 
  private:
   bool enabled_ = false;
+  bool periods_ = false;
   std::chrono::steady_clock::time_point start_;
 };
 int BatchImport(const TArguments& arguments);

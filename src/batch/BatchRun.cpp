@@ -265,13 +265,15 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs, TSession& sessi
 
 int BatchRun(const TArguments& arguments) {
   bool summarise = false, noFiles = false, force = false;
+  std::optional<double> calibrateUntil;
   std::string table;
   // Every other word is an input file, whatever it starts with.
   const TCommandLine line =
       TCommandLine("run",
-                   "usage: tevlora-batch run [--summary] [--csv TABLE.csv [--force]] "
-                   "[--no-files] FILE...\n")
+                   "usage: tevlora-batch run [--summary] [--calibrate-until T] "
+                   "[--csv TABLE.csv [--force]] [--no-files] FILE...\n")
           .Flag("--summary", summarise)
+          .Number("--calibrate-until", calibrateUntil)
           .Text("--csv", table, "--csv needs a file name")
           .Flag("--no-files", noFiles)
           .Flag("--force", force)
@@ -291,13 +293,14 @@ int BatchRun(const TArguments& arguments) {
     }
   }
   // The header comes first even when no file follows.
-  TRunSummary summary(summarise);
+  TRunSummary summary(summarise, calibrateUntil.has_value());
   if (files->empty()) return line.UsageError("");
   int status = 0;
   TStderrDialogs dialogs;
   for (const auto& argument : *files) {
     summary.Begin();
     TSession session;
+    session.Run.CalibrateUntil = calibrateUntil;
     const int one = RunOne(argument, dialogs, session, table, noFiles);
     summary.End(argument, one, session.Run);
     status = std::max(status, one);

@@ -13,6 +13,7 @@
 namespace {
 constexpr const char* kSummaryHeader =
     "file,records,A,C,SD,RSquare,NSE,KGE,PBIAS,RMSE,PeakError,seconds";
+constexpr const char* kPeriodMeasures = "NSE,KGE,PBIAS,RMSE,PeakError";
 
 // Shortest text that reads back as the same double; empty when undefined.
 std::string Exact(double value) {
@@ -29,9 +30,22 @@ bool IsAnalysisInput(const std::string& fileName) {
 }
 }  // namespace
 
-TRunSummary::TRunSummary(bool enabled) : enabled_(enabled) {
+TRunSummary::TRunSummary(bool enabled, bool periods) : enabled_(enabled), periods_(periods) {
   if (enabled_) {
-    WriteStandardOutput(std::string(kSummaryHeader) + "\n");
+    std::string header = kSummaryHeader;
+    if (periods_) {
+      // The periods' columns before "seconds": calNSE, ..., valPeakError.
+      header.resize(header.rfind(',') + 1);
+      for (const char* period : {"cal", "val"}) {
+        std::string names = kPeriodMeasures;
+        for (auto at = names.find(','); at != std::string::npos; at = names.find(',', at + 4)) {
+          names.insert(at + 1, period);
+        }
+        header += period + names + ",";
+      }
+      header += "seconds";
+    }
+    WriteStandardOutput(header + "\n");
     FlushStandardOutput();
   }
 }
@@ -60,8 +74,18 @@ void TRunSummary::End(const std::string& file, int status, const TAnalysisRun& r
          {fit.SD, fit.RSquare, fit.NSE, fit.KGE, fit.PBIAS, fit.RMSE, fit.PeakError}) {
       add(Exact(value));
     }
+    if (periods_) {
+      const TFitMeasures periods[] = {
+          FitMeasuresOfRecords(run, 2, run.CalibrationCount),
+          FitMeasuresOfRecords(run, run.CalibrationCount + 1, run.RunCount)};
+      for (const TFitMeasures& period : periods) {
+        for (double value : {period.NSE, period.KGE, period.PBIAS, period.RMSE, period.PeakError}) {
+          add(Exact(value));
+        }
+      }
+    }
   } else {
-    for (int k = 0; k < 10; ++k) add("");
+    for (int k = 0; k < (periods_ ? 20 : 10); ++k) add("");
   }
   add(Trim(FormatFixed(seconds, 1, 3)));
   WriteStandardOutput(line + "\n");

@@ -12,7 +12,7 @@ namespace {
 const char* kUsage =
     "usage: tevlora-batch COMMAND ...\n"
     "\n"
-    "  run [--summary] FILE...\n"
+    "  run [--summary] [--calibrate-until T] FILE...\n"
     "                does for each saved input file (.inp) what Save/Run does after\n"
     "                saving: the analysis or the prediction its second line names,\n"
     "                writing the results file (.out) and, for an analysis, the trend\n"
@@ -20,12 +20,30 @@ const char* kUsage =
     "                --summary also prints to stdout a CSV header and one line per\n"
     "                file: file,records,A,C,SD,RSquare,NSE,KGE,PBIAS,RMSE,PeakError,\n"
     "                seconds (empty fields for a prediction or a run that stopped).\n"
+    "                --calibrate-until T fits A and C to the records up to time T only\n"
+    "                (the calibration period); the results file covers all records, and\n"
+    "                the summary adds NSE, KGE, PBIAS, RMSE and PeakError of the\n"
+    "                calibration (cal...) and the validation records (val...).\n"
     "      [--csv TABLE.csv [--force]] [--no-files]\n"
     "                --csv also writes the results table of the run (one file) at\n"
     "                full precision: the titles, parameters and measures in lines\n"
     "                starting with #, and the date each record starts on when the\n"
     "                times came from dates. --no-files (with --summary or --csv)\n"
     "                runs an analysis without writing its results or trend file.\n"
+    "  calibrate FILE.inp [--max-storage FROM:TO:STEP]\n"
+    "            [--initial-storage FROM:TO:STEP|--initial-fraction F1,F2,...]\n"
+    "            [--calibrate-until T] [--profile PROFILE.csv] [--map PROFILE.png]\n"
+    "            [-o BEST.inp] [--force] [--summary]\n"
+    "                the exact optimum over the maximum and the initial dead storage\n"
+    "                (mm; the initial one also as fractions of the maximum) and A and\n"
+    "                C: the least sum of squares over every pair of the ranges, the\n"
+    "                first pair winning a tie. Default ranges suit the records (they\n"
+    "                are printed). Writes the results and trend files of the best\n"
+    "                pair as run does for an input file holding those storages: the\n"
+    "                file -o writes (never over an existing file without --force),\n"
+    "                or, without -o, FILE.out and FILE.dat. --profile writes one CSV\n"
+    "                row per pair (Smax,S0,A,C,SumSq,RSquare,NSE,KGE); --map draws\n"
+    "                the profile; both make every pair's own search (slower).\n"
     "  drain KA KB D U P L\n"
     "                the drainage calculator: prints B and F of Alfa = B.Q + F, and\n"
     "                x, Fx and the equivalent depth d, from the conductivities above\n"
@@ -98,8 +116,13 @@ struct TCommand {
 };
 
 const TCommand kCommands[] = {
-    {"run", BatchRun}, {"drain", BatchDrain},   {"graph", BatchGraph},
-    {"map", BatchMap}, {"import", BatchImport}, {"export", BatchExport},
+    {"run", BatchRun},
+    {"drain", BatchDrain},
+    {"graph", BatchGraph},
+    {"map", BatchMap},
+    {"import", BatchImport},
+    {"export", BatchExport},
+    {"calibrate", BatchCalibrate},
 };
 }  // namespace
 

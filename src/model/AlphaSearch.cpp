@@ -79,11 +79,12 @@ bool BoxWalkApplies(const TSearchProblem& problem) {
 // Finds a good bound cheaply: a coarse grid, then a pattern search around its
 // best point. Every sum here is exact, so the bound is a value that a trial
 // really reaches.
-TCandidate PreScan(const TSearchProblem& problem) {
+// With a bound from elsewhere only trials at or below it are taken.
+TCandidate PreScan(const TSearchProblem& problem, double startBound = kNoTrialYet) {
   TCandidate best;
   const auto consider = [&](int i, int j) {
     if (i < 0 || i >= kOuterTrials || j < 1 || j > kInnerTrials) return false;
-    const double bound = best.index >= 0 ? best.sum : kNoTrialYet;
+    const double bound = best.index >= 0 ? best.sum : startBound;
     const double sum = EvaluateTrial(problem, TrialAOf(i), TrialCOf(j), bound);
     const TCandidate candidate{sum, i * kInnerTrials + (j - 1)};
     if (sum <= bound && candidate.Beats(best)) {
@@ -457,12 +458,19 @@ int ThreadsToUse(int threads) {
                      : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+// The result of a search given a bound from elsewhere: none when it is
+// above that bound.
+TSearchResult WithinBound(const TSearchResult& result, double bound) {
+  return result.Found() && result.sum <= bound ? result : TSearchResult{};
+}
+
 }  // namespace
 
 TSearchResult PrunedSearch(const TSearchProblem& problem, int threads,
-                           const TSearchProgress& progress) {
-  const TCandidate start = PreScan(problem);
+                           const TSearchProgress& progress, double startBound) {
+  const TCandidate start = PreScan(problem, startBound);
   TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
+  bound.Offer(startBound);
   const auto work = WorkPieces([](int) { return 1; });
   const TCandidate overall = RunPieces(work, ThreadsToUse(threads), start, progress, [&]() {
     return [&](const TWork& piece, TCandidate& best) {
@@ -480,14 +488,15 @@ TSearchResult PrunedSearch(const TSearchProblem& problem, int threads,
       }
     };
   });
-  return ResultOf(overall);
+  return WithinBound(ResultOf(overall), startBound);
 }
 
 TSearchResult FastSearch(const TSearchProblem& problem, int threads,
-                         const TSearchProgress& progress) {
-  if (!BoxWalkApplies(problem)) return PrunedSearch(problem, threads, progress);
-  const TCandidate start = PreScan(problem);
+                         const TSearchProgress& progress, double startBound) {
+  if (!BoxWalkApplies(problem)) return PrunedSearch(problem, threads, progress, startBound);
+  const TCandidate start = PreScan(problem, startBound);
   TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
+  bound.Offer(startBound);
   TCandidate overall = start;
   // Trials whose alpha is 0 at once keep the first runoff for good and share
   // one sum; the first of them is trial (0, 1).
@@ -505,5 +514,5 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
           search.Run(piece.i0, piece.i1, piece.j0, piece.j1, best);
         };
   });
-  return ResultOf(overall);
+  return WithinBound(ResultOf(overall), startBound);
 }

@@ -58,9 +58,14 @@ TSearchResult ReferenceSearchOfRows(const TSearchProblem& problem, int firstRow,
 // The same result as the plain search by the simplest exact shortcut: after a
 // coarse pre-scan, every trial is abandoned once its partial sum passes the
 // best sum so far. All cores (threads = 0) or the given number of threads.
+//
+// `bound` is a sum known from elsewhere (another search of a calibration):
+// trials above it may be dropped at once. The result is the plain search's
+// when its sum is at most `bound`; otherwise there is none (Found() false).
 TSearchResult PrunedSearch(const TSearchProblem& problem, int threads = 0,
-                           const TSearchProgress& progress = nullptr);
+                           const TSearchProgress& progress = nullptr, double bound = kNoTrialYet);
 
-// The same result with all cores (threads = 0) or the given number of threads.
+// The same result with all cores (threads = 0) or the given number of
+// threads; `bound` as for PrunedSearch.
 TSearchResult FastSearch(const TSearchProblem& problem, int threads = 0,
-                         const TSearchProgress& progress = nullptr);
+                         const TSearchProgress& progress = nullptr, double bound = kNoTrialYet);

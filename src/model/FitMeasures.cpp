@@ -89,6 +89,26 @@ TFitMeasures FitMeasuresOfRun(const TAnalysisRun& run) {
   return ComputeFitMeasures(measured, calculated);
 }
 
+TFitMeasures FitMeasuresOfRecords(const TAnalysisRun& run, int first, int last) {
+  first = std::max(first, 2);
+  last = std::min(last, run.RunCount);
+  if (last < first) {
+    TFitMeasures none = ComputeFitMeasures({}, {});
+    none.Records = 0;
+    return none;
+  }
+  // The record before the period stands first, as record 1 does for the
+  // whole run: the measures use the records after it.
+  const std::vector<double> measured(run.MeasRunoff.begin() + first - 1,
+                                     run.MeasRunoff.begin() + last + 1);
+  const std::vector<double> calculated(run.CalcRunoff.begin() + first - 1,
+                                       run.CalcRunoff.begin() + last + 1);
+  TFitMeasures fit = ComputeFitMeasures(measured, calculated);
+  fit.Records = last - first + 1;
+  fit.RSquare = std::numeric_limits<double>::quiet_NaN();
+  return fit;
+}
+
 TFitMeasures FitMeasuresOfResultsFile(const std::string& fileName) {
   // The table reader of the graphs, on a data set of its own.
   TDMTevlora table;

@@ -30,6 +30,11 @@ TFitMeasures ComputeFitMeasures(const std::vector<double>& measured,
 struct TAnalysisRun;
 TFitMeasures FitMeasuresOfRun(const TAnalysisRun& run);
 
+// The measures of records first .. last (first >= 2) of that reconstruction:
+// a calibration or a validation period. Records is the number of records
+// measured; RSquare, formed over the whole run by the program, is undefined.
+TFitMeasures FitMeasuresOfRecords(const TAnalysisRun& run, int first, int last);
+
 // The measures recomputed from the table of an analysis results file.
 // Records 0 when the file cannot be read or holds no analysis table.
 TFitMeasures FitMeasuresOfResultsFile(const std::string& fileName);

@@ -240,6 +240,34 @@ TSearchProblem SearchProblemOfRun(const TAnalysisRun& run) {
   return problem;
 }
 
+TSearchProblem SearchProblemOfRecords(const TAnalysisRun& run, int records) {
+  TSearchProblem problem = SearchProblemOfRun(run);
+  if (records >= 0 && records < problem.count) {
+    problem.count = records;
+    const auto size = static_cast<std::size_t>(records) + 1;
+    problem.timeStep.resize(size);
+    problem.recharge.resize(size);
+    problem.measured.resize(size);
+  }
+  return problem;
+}
+
+int CalibrationRecordCount(const TAnalysisRun& run) {
+  if (!run.CalibrateUntil) return run.RunCount;
+  const double until = *run.CalibrateUntil;
+  if (!std::isfinite(until)) return 0;
+  int count = 0;
+  while (count < run.RunCount && run.RunTime[count + 1] <= until) ++count;
+  return count >= 2 && count < run.RunCount ? count : 0;
+}
+
+std::string CalibrateUntilText(double until, double first, double last) {
+  const auto shown = [](double value) { return Trim(FormatFixed(value, 1, 2)); };
+  return "The calibration period must end at a time of the records: " + shown(until) +
+         " is not from " + shown(first) + " (record 2) up to before " + shown(last) +
+         " (the last record), which leaves records for both the calibration and the validation.";
+}
+
 void RouteDeadStorage(TDMTevlora& data, TAnalysisRun& run) {
   const int n = run.RunCount;
   const double smax = run.RunMaxStorage;
@@ -378,8 +406,16 @@ void ReadAndCheckText(TDMTevlora& data, TAnalysisRun& run, const std::string& te
 void OptimiseAlpha(TDMTevlora& data, TAnalysisRun& run) {
   run.SumSq = 0;
   run.BestSumSq = kNoTrialYet;
+  run.CalibrationCount = CalibrationRecordCount(run);
+  if (run.CalibrationCount == 0 && run.CalibrateUntil) {
+    data.Dialogs->Message(CalibrateUntilText(
+        *run.CalibrateUntil, run.RunTime[std::min(2, run.RunCount)], run.RunTime[run.RunCount]));
+    run.AlphaFitFound = false;
+    data.RunAborted = true;
+    return;
+  }
   run.CalcRunoff[1] = run.MeasRunoff[1];
-  const TSearchProblem problem = SearchProblemOfRun(run);
+  const TSearchProblem problem = SearchProblemOfRecords(run, run.CalibrationCount);
   const int records = data.NrOfData;
   const TSearchResult result = FastSearch(problem, run.SearchThreadCount, [&](int k) {
     if (const char* text = ProgressText(k, records)) data.Dialogs->Progress(text);
@@ -508,11 +544,17 @@ bool WriteAnalysisResults(TDMTevlora& data, TAnalysisRun& run) {
 }
 
 void RunAnalysis(TDMTevlora& data, TAnalysisRun& run) {
+  const auto text = LoadTextFile(data.FileName);
+  if (!text) throw TIOError(InputFileNotOpenedText(data.FileName));
+  RunAnalysisOfText(data, run, *text);
+}
+
+void RunAnalysisOfText(TDMTevlora& data, TAnalysisRun& run, const std::string& text) {
   run.RegressionOff = true;
-  ReadAndCheck(data, run);
+  ReadAndCheckText(data, run, text);
   if (!run.VariationOk || run.TimeSequenceError || data.RunAborted || !run.StorageOk) return;
   run.RegressionOff = false;
-  ReadAndCheck(data, run);
+  ReadAndCheckText(data, run, text);
   OptimiseAlpha(data, run);
   if (!run.AlphaFitFound) return;
   if (!WriteAnalysisResults(data, run)) data.RunAborted = true;

@@ -3,6 +3,7 @@
 // rain-runoff trends with the trend file, and the results file.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,13 @@ struct TAnalysisRun {
   double TrialA = 0, TrialC = 0, BestA = 0, BestC = 0, BestSumSq = 0, SumSq = 0;
   int SearchThreadCount = 0;
 
+  // The search fits only the records up to this time when it is given (the
+  // calibration period); the routing, the results file and the trends go on
+  // over all records. CalibrationCount is the number of records the last
+  // search fitted: RunCount without a calibration period.
+  std::optional<double> CalibrateUntil;
+  int CalibrationCount = 0;
+
   // Makes room for records 1 .. records; the values of the records already
   // there are kept.
   void Resize(int records);
@@ -79,6 +87,10 @@ inline constexpr const char* kNoFit =
     "optimum can be given. Check the units of the runoff data.";
 }  // namespace RainRunTexts
 
+// "The calibration period must end at a time of the records: 12.50 is not
+// from 10.00 (record 2) up to before 99.00 (the last record), ..."
+std::string CalibrateUntilText(double until, double first, double last);
+
 // The whole run on the saved input file data.FileName. Messages and progress
 // lines go through data.Dialogs. Throws TIOError when the file cannot be read
 // or written. The outcome is in run.VariationOk, run.TimeSequenceError,
@@ -87,6 +99,9 @@ inline constexpr const char* kNoFit =
 // message and set data.RunAborted; no file is then written. The optimum
 // becomes data.Values.AlphaA and AlphaC, its fit data.Values.RSquare.
 void RunAnalysis(TDMTevlora& data, TAnalysisRun& run);
+// The same run on `text`, the input file as Save writes it, instead of the
+// file data.FileName; the results are named after data.FileName all the same.
+void RunAnalysisOfText(TDMTevlora& data, TAnalysisRun& run, const std::string& text);
 
 // The steps, exposed for the tests and the benchmark.
 void ReadAndCheck(TDMTevlora& data, TAnalysisRun& run);
@@ -112,3 +127,10 @@ bool WriteAnalysisResults(TDMTevlora& data, TAnalysisRun& run);
 // The search problem of the records of the last pass (CalcRunoff[1] set).
 struct TSearchProblem;
 TSearchProblem SearchProblemOfRun(const TAnalysisRun& run);
+
+// How many records the search fits: all without run.CalibrateUntil, else
+// those with a time up to it; 0 when that time leaves fewer than two records
+// to fit or none to validate.
+int CalibrationRecordCount(const TAnalysisRun& run);
+// The search problem of the first `records` records of the last pass.
+TSearchProblem SearchProblemOfRecords(const TAnalysisRun& run, int records);

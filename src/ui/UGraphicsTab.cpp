@@ -9,6 +9,7 @@
 
 #include "FitMap.h"
 #include "FitMapDraw.h"
+#include "ProfileMapDraw.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
@@ -115,7 +116,7 @@ void TGraphicsTab::CreateChoicePanels() {
     group->setObjectName(groupName);
     group->setGeometry(0, 0, 250, groupHeight);
   };
-  makePanel("Panel1", "RadioGroup1", 232, Panel1, RadioGroup1);
+  makePanel("Panel1", "RadioGroup1", 260, Panel1, RadioGroup1);
   RunoffRadioButton = MakeChoice(RadioGroup1, "RunoffRadioButton", T::kRunoffInTime, 26);
   RechRadioButton = MakeChoice(RadioGroup1, "RechRadioButton", T::kRainRecharge, 54);
   CalcObsRadioButton = MakeChoice(RadioGroup1, "CalcObsRadioButton", T::kObservedCalculated, 82);
@@ -124,8 +125,11 @@ void TGraphicsTab::CreateChoicePanels() {
   FitMapRadioButton = MakeChoice(RadioGroup1, "FitMapRadioButton", "Fit map of A and C", 166);
   FitMapZoomRadioButton =
       MakeChoice(RadioGroup1, "FitMapZoomRadioButton", "Fit map of A and C, zoomed", 194);
+  ProfileRadioButton =
+      MakeChoice(RadioGroup1, "ProfileRadioButton", "Profile of the storages", 222);
+  ProfileRadioButton->setEnabled(false);
   RunoffRadioButton->setChecked(true);
-  GoButton1 = MakeButton(Panel1, "GoButton1", T::kGoButton, QRect(85, 242, 80, 26));
+  GoButton1 = MakeButton(Panel1, "GoButton1", T::kGoButton, QRect(85, 270, 80, 26));
 
   makePanel("Panel3", "RadioGroup3", 118, Panel3, RadioGroup3);
   RadioButton3 = MakeChoice(RadioGroup3, "RadioButton3", T::kRunoffInTime, 26);
@@ -247,6 +251,12 @@ void TGraphicsTab::EnableComment(bool enabled) {
   CommentButton->setEnabled(enabled);
 }
 
+void TGraphicsTab::SetStorageProfile(std::shared_ptr<const TStorageCalibration> profile) {
+  storageProfile_ = std::move(profile);
+  ProfileRadioButton->setEnabled(storageProfile_ != nullptr);
+  if (!storageProfile_ && ProfileRadioButton->isChecked()) RunoffRadioButton->setChecked(true);
+}
+
 void TGraphicsTab::NameStorageChoice(bool drainage) {
   RadioButton4->setText(drainage ? T::kWatertableInTime : T::kReservoirStorage);
 }
@@ -279,6 +289,11 @@ void TGraphicsTab::GoButton1Click() {
     (void)ReadTrendFile(d.OutFileName);
   } else if (FitMapRadioButton->isChecked() || FitMapZoomRadioButton->isChecked()) {
     FitMapGoButtonClick(FitMapZoomRadioButton->isChecked());
+    return;
+  } else if (ProfileRadioButton->isChecked() && storageProfile_) {
+    graphKind_ = kStorageProfileGraphKind;
+    CommentButton->setEnabled(false);
+    ChoiceMade();
     return;
   } else {
     return;
@@ -360,6 +375,8 @@ void TGraphicsTab::DrawCurrentGraph() {
   const TDMTevlora& d = session().Data;
   if (graphKind_ == kFitMapGraphKind && fitMapShown_) {
     graphBitmap_ = DrawFitMap(*fitMapShown_, d.Title1, d.Title2, colourGraph_);
+  } else if (graphKind_ == kStorageProfileGraphKind && storageProfile_) {
+    graphBitmap_ = DrawStorageProfile(*storageProfile_, d.Title1, d.Title2, colourGraph_);
   } else {
     graphBitmap_ = DrawGraph(d, graphKind_, colourGraph_);
   }

@@ -14,6 +14,7 @@
 #include "URainFormTab.h"
 
 struct TFitMap;
+struct TStorageCalibration;
 
 class TGraphicsTab : public TRainFormTab {
   Q_OBJECT
@@ -51,6 +52,9 @@ class TGraphicsTab : public TRainFormTab {
   void EnableComment(bool enabled);
   // The second choice of a prediction: water table (drainage) or storage.
   void NameStorageChoice(bool drainage);
+  // The profile of the storage calibration of the last Save/Run, offered
+  // among the analysis graphs while it is there (null: none).
+  void SetStorageProfile(std::shared_ptr<const TStorageCalibration> profile);
 
  signals:
   void CommentClicked();
@@ -76,6 +80,7 @@ class TGraphicsTab : public TRainFormTab {
   QImage graphBitmap_;
   // The fit map of A and C shown as graph kind kFitMapGraphKind.
   std::shared_ptr<const TFitMap> fitMapShown_;
+  std::shared_ptr<const TStorageCalibration> storageProfile_;
 
   QLabel* GraphImage;
   QLabel* PictureImage;
@@ -94,6 +99,7 @@ class TGraphicsTab : public TRainFormTab {
   QRadioButton* RechRunRadioButton;
   QRadioButton* FitMapRadioButton;
   QRadioButton* FitMapZoomRadioButton;
+  QRadioButton* ProfileRadioButton;
   QPushButton* GoButton1;
   QWidget* Panel3;
   QGroupBox* RadioGroup3;

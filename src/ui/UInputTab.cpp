@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <filesystem>
 
 #include "InputCheck.h"
@@ -30,6 +31,21 @@ constexpr int kResetRows = 15;
 // The room the designed positions need.
 constexpr QSize kDesign(665, 536);
 constexpr int kLabelGap = 6;
+
+// The calibration of the storages, under the notes of an analysis.
+constexpr const char* kCalibrateCheck = "Calibrate the storages too";
+constexpr const char* kCalibrateHint =
+    "Save/Run finds the maximum and initial storage with the best fit among the ranges, "
+    "together with A and C";
+constexpr const char* kMaxStorRangeLabel = "Max. storage range";
+constexpr const char* kMaxStorRangeHint = "FROM:TO:STEP in mm, for example 5:120:5";
+constexpr const char* kInitStorRangeLabel = "Initial storage %";
+constexpr const char* kInitStorRangeHint =
+    "Percentages of the maximum storage (0,25,50,75,100), or FROM:TO:STEP in mm";
+constexpr const char* kCalibrateUntilLabel = "Calibrate until time";
+constexpr const char* kCalibrateUntilHint =
+    "A and C (and the storages) fit the records up to this time; the later records validate "
+    "them. Empty: all records.";
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int left, int top) {
   auto* label = new QLabel(QString::fromUtf8(caption), parent);
@@ -86,6 +102,7 @@ TInputTab::TInputTab(TRainFormHost& host, QAction* inputOpen, QAction* inputSave
   CreateGrid();
   CreateParameterFields();
   CreateNotes();
+  CreateCalibrationFields();
   ConnectControls(inputOpen, inputSave);
 }
 
@@ -218,6 +235,102 @@ void TInputTab::CreateNotes() {
   AlfaButton->hide();
 }
 
+void TInputTab::CreateCalibrationFields() {
+  QWidget* page = this;
+  CalibrateCheckBox = new QCheckBox(QString::fromUtf8(kCalibrateCheck), page);
+  CalibrateCheckBox->setObjectName("CalibrateCheckBox");
+  CalibrateCheckBox->setGeometry(445, 433, 212, 22);
+  CalibrateCheckBox->setToolTip(kCalibrateHint);
+  MaxStorRangeLabel = MakeLabel(page, "MaxStorRangeLabel", kMaxStorRangeLabel, 445, 461);
+  MaxStorRangeEdit = MakeEdit(page, "MaxStorRangeEdit", "", 565, 458, 92);
+  MaxStorRangeEdit->setToolTip(kMaxStorRangeHint);
+  InitStorRangeLabel = MakeLabel(page, "InitStorRangeLabel", kInitStorRangeLabel, 445, 485);
+  InitStorRangeEdit = MakeEdit(page, "InitStorRangeEdit", "", 565, 482, 92);
+  InitStorRangeEdit->setToolTip(kInitStorRangeHint);
+  CalibrateUntilLabel = MakeLabel(page, "CalibrateUntilLabel", kCalibrateUntilLabel, 445, 509);
+  CalibrateUntilEdit = MakeEdit(page, "CalibrateUntilEdit", "", 565, 506, 92);
+  CalibrateUntilEdit->setToolTip(kCalibrateUntilHint);
+  MaxStorRangeEdit->setEnabled(false);
+  InitStorRangeEdit->setEnabled(false);
+}
+
+namespace {
+// A range shows from its beginning.
+void ShowFromStart(QLineEdit* edit, const std::string& text) {
+  edit->setText(QString::fromStdString(text));
+  edit->setCursorPosition(0);
+}
+}  // namespace
+
+void TInputTab::CalibrateCheckBoxClick() {
+  const bool chosen = CalibrateCheckBox->isChecked();
+  MaxStorRangeEdit->setEnabled(chosen);
+  InitStorRangeEdit->setEnabled(chosen);
+  if (!chosen) return;
+  const TDMTevlora& d = session().Data;
+  double rain = 0;
+  const auto count = std::min<std::size_t>(std::max(d.NrOfData, 0), d.Rain.size());
+  for (std::size_t k = 0; k < count; ++k) rain = std::max(rain, d.Rain[k]);
+  const TStorageRanges defaults = DefaultStorageRangesForRain(rain);
+  if (MaxStorRangeEdit->text().trimmed().isEmpty()) {
+    ShowFromStart(MaxStorRangeEdit, StorageRangeText(defaults.MaxStorage));
+  }
+  if (InitStorRangeEdit->text().trimmed().isEmpty()) {
+    ShowFromStart(InitStorRangeEdit, StorageFractionsText(defaults.InitialFractions));
+  }
+}
+
+bool TInputTab::CalibrationChosen() const {
+  return CalibrateCheckBox->isChecked() && AnalysisChosen();
+}
+
+std::optional<std::string> TInputTab::CalibrationRanges(const TStorageRanges& defaults,
+                                                        TStorageRanges& ranges) {
+  ranges = defaults;
+  if (MaxStorRangeEdit->text().trimmed().isEmpty()) {
+    ShowFromStart(MaxStorRangeEdit, StorageRangeText(defaults.MaxStorage));
+  }
+  if (InitStorRangeEdit->text().trimmed().isEmpty()) {
+    ShowFromStart(InitStorRangeEdit, StorageFractionsText(defaults.InitialFractions));
+  }
+  if (auto complaint =
+          ParseStorageRange(MaxStorRangeEdit->text().trimmed().toStdString(), ranges.MaxStorage)) {
+    return std::string(kMaxStorRangeLabel) + ": " + *complaint;
+  }
+  const std::string initial = InitStorRangeEdit->text().trimmed().toStdString();
+  if (initial.find(':') != std::string::npos) {
+    ranges.InitialFractions.clear();
+    if (auto complaint = ParseStorageRange(initial, ranges.InitialStorage)) {
+      return std::string(kInitStorRangeLabel) + ": " + *complaint;
+    }
+    return std::nullopt;
+  }
+  std::vector<double> percentages;
+  if (auto complaint = ParseStorageFractions(initial, percentages)) {
+    return std::string(kInitStorRangeLabel) + ": " + *complaint;
+  }
+  ranges.InitialFractions.clear();
+  for (double percentage : percentages) ranges.InitialFractions.push_back(percentage / 100);
+  return std::nullopt;
+}
+
+std::optional<std::string> TInputTab::CalibrateUntilShown(std::optional<double>& until) const {
+  until.reset();
+  const std::string text = CalibrateUntilEdit->text().trimmed().toStdString();
+  if (text.empty()) return std::nullopt;
+  const std::optional<double> value = TryStringToFloat(text);
+  if (!value || !std::isfinite(*value)) {
+    return std::string(kCalibrateUntilLabel) + ": \"" + ShownValue(text) + "\" is not a number";
+  }
+  until = value;
+  return std::nullopt;
+}
+
+void TInputTab::ShowStorages(double maxStorage, double initStorage) {
+  MaxStorEdit->setText(CellText(maxStorage));
+  InitStorEdit->setText(CellText(initStorage));
+}
+
 void TInputTab::ConnectControls(QAction* inputOpen, QAction* inputSave) {
   BindButton(InputOpenButton, inputOpen);
   BindButton(InputSaveButton, inputSave);
@@ -233,6 +346,8 @@ void TInputTab::ConnectControls(QAction* inputOpen, QAction* inputSave) {
           });
   connect(StringGrid1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& position) { GridContextMenu(position); });
+  connect(CalibrateCheckBox, &QCheckBox::toggled, this,
+          [this] { host_.Guarded([this] { CalibrateCheckBoxClick(); }); });
 
   OnExit(OptionComboBox, &TInputTab::OptionComboBoxExit);
   OnExit(NrOfDataEdit, &TInputTab::NrOfDataEditExit);
@@ -263,6 +378,7 @@ void TInputTab::AnalysisLayout() {
   TryMemo->show();
   AlfaMemo->hide();
   AlfaButton->hide();
+  for (QWidget* control : CalibrationControls()) control->show();
 }
 
 void TInputTab::PredictionLayout() {
@@ -280,6 +396,7 @@ void TInputTab::PredictionLayout() {
   TryMemo->hide();
   AlfaMemo->show();
   AlfaButton->show();
+  for (QWidget* control : CalibrationControls()) control->hide();
 }
 
 void TInputTab::SetOptionItem(int item) {

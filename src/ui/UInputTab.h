@@ -5,6 +5,7 @@
 // Save/Run, Import table, the Edit menu) what they read and write.
 #pragma once
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "StorageCalibration.h"
 #include "URainFormTab.h"
 #include "UStringGrid.h"
 
@@ -81,6 +83,18 @@ class TInputTab : public TRainFormTab {
   // The analysis tells how many records it read.
   void ShowRunCount(int count);
 
+  // ---- The calibration of the storages and the calibration period ----
+  bool CalibrationChosen() const;
+  // The ranges typed; an empty field takes its part of `defaults`, which it
+  // then shows. The complaint when a field cannot be read.
+  std::optional<std::string> CalibrationRanges(const TStorageRanges& defaults,
+                                               TStorageRanges& ranges);
+  // The time typed in "Calibrate until time" (none when the field is empty);
+  // the complaint when it is no number.
+  std::optional<std::string> CalibrateUntilShown(std::optional<double>& until) const;
+  // The storages a calibration found, in their fields.
+  void ShowStorages(double maxStorage, double initStorage);
+
   // The Edit menu on the focused field, or on the grid.
   void EditCut();
   void EditCopy();
@@ -119,6 +133,14 @@ class TInputTab : public TRainFormTab {
   void CreateGrid();
   void CreateParameterFields();
   void CreateNotes();
+  void CreateCalibrationFields();
+  // Turning the calibration on fills its empty ranges with the defaults
+  // for the rain of the records.
+  void CalibrateCheckBoxClick();
+  std::vector<QWidget*> CalibrationControls() const {
+    return {CalibrateCheckBox, MaxStorRangeLabel,   MaxStorRangeEdit,  InitStorRangeLabel,
+            InitStorRangeEdit, CalibrateUntilLabel, CalibrateUntilEdit};
+  }
   void ConnectControls(QAction* inputOpen, QAction* inputSave);
   void OnExit(QWidget* widget, void (TInputTab::*handler)());
   void OptionComboBoxChange();
@@ -210,4 +232,11 @@ class TInputTab : public TRainFormTab {
   QPushButton* ClearButton;
   QPushButton* InputOpenButton;
   QPushButton* InputSaveButton;
+  QCheckBox* CalibrateCheckBox;
+  QLabel* MaxStorRangeLabel;
+  QLineEdit* MaxStorRangeEdit;
+  QLabel* InitStorRangeLabel;
+  QLineEdit* InitStorRangeEdit;
+  QLabel* CalibrateUntilLabel;
+  QLineEdit* CalibrateUntilEdit;
 };

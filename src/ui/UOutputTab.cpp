@@ -19,6 +19,10 @@ constexpr int kMemoWidth = 651;
 constexpr int kMemoWidthBesidePanel = 530;
 // The room the designed positions need.
 constexpr QSize kDesign(665, 520);
+// The panel's height with the measures of the whole run, and with those of
+// the calibration and validation periods under them.
+constexpr int kPanelHeight = 160;
+constexpr int kPeriodPanelHeight = 420;
 
 std::string Row(const char* name, double value, int decimals) {
   std::string text = FitMeasureText(value, decimals);
@@ -98,7 +102,7 @@ void TOutputTab::CreateFitMeasuresPanel() {
   FitMeasuresPanel = new QLabel(this);
   FitMeasuresPanel->setObjectName("FitMeasuresPanel");
   FitMeasuresPanel->setGeometry(8 + kMemoWidthBesidePanel + 6, 8,
-                                kMemoWidth - kMemoWidthBesidePanel - 6, 160);
+                                kMemoWidth - kMemoWidthBesidePanel - 6, kPanelHeight);
   FitMeasuresPanel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   FitMeasuresPanel->setFrameShape(QFrame::StyledPanel);
   QFont font("Courier New");
@@ -111,6 +115,7 @@ void TOutputTab::CreateFitMeasuresPanel() {
 
 void TOutputTab::ShowFitMeasures(const TFitMeasures& fit) {
   const bool shown = fit.Records >= 2;
+  FitMeasuresPanel->resize(FitMeasuresPanel->width(), kPanelHeight);
   FitMeasuresPanel->setVisible(shown);
   const int panelRoom = shown ? kMemoWidth - kMemoWidthBesidePanel : 0;
   if (auto* panel = qobject_cast<TAnchorPanel*>(OutputMemo->parentWidget())) {
@@ -136,4 +141,27 @@ void TOutputTab::ShowFitMeasures(const TFitMeasures& fit) {
   QStringList text;
   for (const auto& line : lines) text.append(QString::fromStdString(line));
   FitMeasuresPanel->setText(text.join('\n'));
+}
+
+void TOutputTab::ShowPeriodMeasures(const TFitMeasures& calibration,
+                                    const TFitMeasures& validation) {
+  if (FitMeasuresPanel->isHidden()) return;
+  QStringList text = FitMeasuresPanel->text().split('\n');
+  const std::pair<const char*, const TFitMeasures*> periods[] = {{"Calibration", &calibration},
+                                                                 {"Validation", &validation}};
+  for (const auto& [title, fit] : periods) {
+    const std::string lines[] = {
+        "",
+        title,
+        Row("Records", fit->Records, 0),
+        Row("NSE", fit->NSE, 3),
+        Row("KGE", fit->KGE, 3),
+        Row("PBIAS %", fit->PBIAS, 1),
+        Row("RMSE", fit->RMSE, 3),
+        Row("Peak %", fit->PeakError, 1),
+    };
+    for (const auto& line : lines) text.append(QString::fromStdString(line));
+  }
+  FitMeasuresPanel->setText(text.join('\n'));
+  FitMeasuresPanel->resize(FitMeasuresPanel->width(), kPeriodPanelHeight);
 }

@@ -23,6 +23,9 @@ class TOutputTab : public TRainFormTab {
   // The panel shows with two records or more and takes its room from the
   // right of the results text.
   void ShowFitMeasures(const TFitMeasures& fit);
+  // Under them, the measures of the calibration and the validation records
+  // of a run with a calibration period.
+  void ShowPeriodMeasures(const TFitMeasures& calibration, const TFitMeasures& validation);
   void ShowResults();
   void SetViewGraphVisible(bool visible);
 

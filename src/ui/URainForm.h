@@ -414,6 +414,10 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
 
   // Save/Run's last steps: the run, and its results on the Output tab.
   bool RunSavedInput(bool analysis);
+  // The storage calibration of the analysis input just saved, when the Input
+  // tab asks for it: the best storages go into the data set, the input file
+  // and the tab, the profile to the Graphics tab. False after a message.
+  bool CalibrateSavedInput();
   void ShowRunResults(bool analysis);
   // Output tab helper.
   bool OpenOutputFile();

@@ -41,6 +41,8 @@ bool TRainForm::OpenOutputFile() {
   outputTab_->ShowOutputLines();
   outputTab_->ShowFitMeasures(FitMeasuresOfResultsFile(d.FileName));
   runTableCsv_.clear();
+  // A storage profile belongs to the results of its own Save/Run.
+  graphicsTab_->SetStorageProfile(nullptr);
   d.OutFileName = d.FileName;
   SetDialogDirs(DirectoryOf(d.FileName));
   return true;

@@ -90,7 +90,11 @@ void TRainForm::InputSaveActionExecute() {
     HideCompanion(alfaForm_);
     // Every field that the save reads is checked before the file name is
     // asked for, and all that fail are named at once.
-    const std::string problems = inputTab_->ShownFieldProblems();
+    std::string problems = inputTab_->ShownFieldProblems();
+    std::optional<double> calibrateUntil;
+    if (auto complaint = inputTab_->CalibrateUntilShown(calibrateUntil)) {
+      problems += (problems.empty() ? "" : "\n") + *complaint;
+    }
     if (!problems.empty()) {
       Message(problems + "\n" + T::kNotSaved);
       return;
@@ -110,6 +114,9 @@ void TRainForm::InputSaveActionExecute() {
     // The run may read the results file again; the mode saved is the one
     // that the results are shown for.
     const bool analysis = d.Analysis;
+    session_.Run.CalibrateUntil = analysis ? calibrateUntil : std::nullopt;
+    graphicsTab_->SetStorageProfile(nullptr);
+    if (analysis && inputTab_->CalibrationChosen() && !CalibrateSavedInput()) return;
     if (!RunSavedInput(analysis)) return;
     ShowRunResults(analysis);
   });
@@ -150,7 +157,13 @@ void TRainForm::ShowRunResults(bool analysis) {
   TDMTevlora& d = session_.Data;
   Message(RunDoneText(d.FileName));
   outputTab_->ShowOutputLines();
-  outputTab_->ShowFitMeasures(analysis ? FitMeasuresOfRun(session_.Run) : TFitMeasures{});
+  const TAnalysisRun& run = session_.Run;
+  outputTab_->ShowFitMeasures(analysis ? FitMeasuresOfRun(run) : TFitMeasures{});
+  if (analysis && run.CalibrateUntil) {
+    outputTab_->ShowPeriodMeasures(
+        FitMeasuresOfRecords(run, 2, run.CalibrationCount),
+        FitMeasuresOfRecords(run, run.CalibrationCount + 1, run.RunCount));
+  }
   runTableCsv_ = RunResultsTableCsv(d, session_.Run, session_.Prediction);
   d.OutFileName = d.FileName;
   SetDialogDirs(DirectoryOf(d.FileName));
