@@ -124,6 +124,17 @@ inline TOutcome Table(const std::string& bytes) {
     if (analysis.Records && !prediction.Records) return {false, {}};
     if (!prediction.Records) return {false, prediction.Message};
     if (!analysis.Records) return {false, analysis.Message};
+    // The later stages too: filled gaps and days from hours, and the two
+    // halves joined as a rain and a runoff table.
+    TTableOptions staged;
+    staged.FillGaps = 2;
+    staged.StepHours = 24;
+    const TTableReadResult days = ReadTable(bytes, staged);
+    if (!days.Records && days.Message.empty()) return {false, {}};
+    const std::size_t half = bytes.size() / 2;
+    const TTableReadResult joined =
+        ReadJoinedTables(bytes.substr(0, half), bytes.substr(half), {}, {});
+    if (!joined.Records && joined.Message.empty()) return {false, {}};
     return {};
   } catch (const TIOError& error) {
     return {false, error.what()};

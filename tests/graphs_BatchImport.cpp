@@ -37,6 +37,16 @@ class BatchImport : public ::testing::Test {
     WriteFileBytes(File(name), ReadFileBytes(TestDataFile("tables/" + name)));
   }
   bool Said(const string& part) const { return errors_.find(part) != string::npos; }
+  // Exit status of "tevlora-batch ARGUMENTS"; stdout in `output_`.
+  int Batch(const string& arguments) {
+    const string command = "cd \"" + directory_.Path().string() + "\" && \"" + BATCH_TOOL + "\" " +
+                           arguments + " >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    errors_ = ReadFileBytes(File("stderr.txt"));
+    output_ = ReadFileBytes(File("stdout.txt"));
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  string output_;
 
   TTemporaryDirectory directory_;
   string errors_;
@@ -48,6 +58,7 @@ TEST_F(BatchImport, RealTablesAreTakenWithAReportOrRefusedWithWhatToDo) {
     int status;
     vector<string> said;  // parts of stderr
   };
+  const string camelsRunoff = "camels_01547700_streamflow_qc_2000jan-feb.txt";
   const TCase cases[] = {
       {"spotpy_hymod_input_2013jan-feb.csv", "", 2, {"\"ls-1\" is a volume per time", "--area"}},
       {"spotpy_hymod_input_2013jan-feb.csv",
@@ -57,33 +68,43 @@ TEST_F(BatchImport, RealTablesAreTakenWithAReportOrRefusedWithWhatToDo) {
         "rain: column 2 \"rainfall[mm]\", mm per record",
         "escape: column 3 \"TURC [mm d-1]\", mm d-1, converted to mm per day",
         "runoff: column 4 \"Discharge[ls-1]\", ls-1 over 1.783 km2, converted to mm per record"}},
+      // The units row tells the one-letter Q from the temperatures.
+      {"spotpy_fulda_climate_1979jan-feb.csv", "", 2, {"\"m³/s\" is a volume per time"}},
       {"spotpy_fulda_climate_1979jan-feb.csv",
-       "",
-       2,
-       {"column 6 \"Q\" has a one-letter name", "--columns runoff=NAME"}},
-      {"spotpy_fulda_climate_1979jan-feb.csv",
-       "--columns runoff=Q --area 2976.41 --max-escape 0.1",
+       "--area 2976.41 --max-escape 0.1",
        0,
        {"rain: column 5 \"Prec\", mm/day, converted to mm per record",
         "runoff: column 6 \"Q\", m³/s over 2976.41 km2", "escape: no column",
         "escape: 0.1 mm per time unit in every record, from --max-escape",
         "not used: column 2 \"tmax\", column 3 \"tmin\", column 4 \"tmean\""}},
+      {"camels_01547700_lump_cida_forcing_2000jan-feb.txt", "", 2, {"Row 4: no runoff column"}},
       {"camels_01547700_lump_cida_forcing_2000jan-feb.txt",
-       "",
-       2,
-       {"Row 4: the header row names 1 column, the records below it have 8. Separate"}},
-      {"camels_01547700_streamflow_qc_2000jan-feb.txt",
-       "",
-       2,
-       {"Row 1: the table has no header row naming its columns; add one"}},
+       "--prediction --max-escape 3",
+       0,
+       {"time: column 1 \"Year\" with the month and day of column 2 \"Mnth\" and column 3 "
+        "\"Day\", dates, step 1 day; times in days since 2000-01-01",
+        "lines 1 to 3: text before the header, not read",
+        "rain: column 6 \"prcp(mm/day)\", mm/day, converted to mm per record",
+        "note: column 4 \"Hr\" (\"12\" in every record: no hour of the day)"}},
+      {camelsRunoff, "", 2, {"Row 1: the table has no header row naming its columns; add one"}},
+      {"camels_01547700_lump_cida_forcing_2000jan-feb.txt",
+       "--runoff " + camelsRunoff +
+           " --runoff-columns year=2,month=3,day=4,runoff=5 --units runoff=cfs "
+           "--area 114.169652 --max-escape 3",
+       0,
+       {"runoff table: no header row: the columns are taken by their numbers",
+        "runoff: the runoff table's column 5, cfs over 114.169652 km2, converted to mm per "
+        "record"}},
       {"knmi_uurgeg_260_2000oct01-02.txt",
        "--prediction --max-escape 0.1",
        2,
        {"Row 32: column 15 \"P\" has a one-letter name", "--columns rain=NAME"}},
       {"knmi_uurgeg_260_2000oct01-02.txt",
-       "--prediction --max-escape 0.1 --columns \"rain=RH[0.1 mm]\"",
-       2,
-       {"Row 35, column 14 \"RH\": -1 is negative; rain is a depth. Replace negative values"}},
+       "--prediction --max-escape 0.1 --units rain=0.1mm",
+       0,
+       {"rain: column 14 \"RH\", 0.1mm, converted to mm per record",
+        "note: column 15 \"P\" (named like the rain, but column 14 \"RH\" is taken)",
+        "rain values of -1 (a trace, less than 0.05 mm) taken as 0"}},
       {"walrus_PEQ_Hupsel_2012oct01-02.dat",
        "",
        0,
@@ -91,13 +112,15 @@ TEST_F(BatchImport, RealTablesAreTakenWithAReportOrRefusedWithWhatToDo) {
         "rain: column 2 \"P\", no unit given: taken as mm per record",
         "escape: column 3 \"ETpot\", no unit given: taken as mm per hour",
         "runoff: column 4 \"Q\", no unit given"}},
-      {"nwis_RDB1Example.txt",
-       "--prediction --max-escape 0.1",
-       2,
-       {"Row 23: no rain column", "--columns rain=NAME"}},
+      {"walrus_PEQ_Hupsel_2012oct01-02.dat",
+       "--step 4",
+       0,
+       {"step: 4 records of 1 hour added up to each 4 hours (depths added, rates averaged)"}},
+      {"nwis_RDB1Example.txt", "--prediction --max-escape 0.1", 2, {"Row 23: no rain column"}},
   };
   for (const auto& c : cases) {
     CopyTable(c.table);
+    CopyTable(camelsRunoff);
     EXPECT_EQ(Import(c.table + " -o imported.inp --force " + c.options), c.status)
         << c.table << " " << c.options << "\n"
         << errors_;
@@ -109,13 +132,10 @@ TEST_F(BatchImport, RealTablesAreTakenWithAReportOrRefusedWithWhatToDo) {
 }
 
 TEST_F(BatchImport, AStationsHoursEndTheirIntervals) {
-  // The station writes -1 for a trace of rain; with those made 0 it imports.
-  string text = ReadFileBytes(TestDataFile("tables/knmi_uurgeg_260_2000oct01-02.txt"));
-  for (auto pos = text.find(",   -1,"); pos != string::npos; pos = text.find(",   -1,", pos)) {
-    text.replace(pos, 7, ",    0,");
-  }
-  WriteFileBytes(File("station.txt"), text);
-  ASSERT_EQ(Import("station.txt --prediction --max-escape 0.1 --columns \"rain=RH[0.1 mm]\""), 0)
+  CopyTable("knmi_uurgeg_260_2000oct01-02.txt");
+  ASSERT_EQ(Import("knmi_uurgeg_260_2000oct01-02.txt -o station.inp --prediction --max-escape 0.1 "
+                   "--columns \"rain=RH[0.1 mm]\""),
+            0)
       << errors_;
   EXPECT_TRUE(
       Said("time: column 2 \"YYYYMMDD\" with the hour of column 3 \"HH\" (1 to 24: the "
@@ -130,6 +150,101 @@ TEST_F(BatchImport, AStationsHoursEndTheirIntervals) {
   // 07 h: 6 tenths of a millimetre in the hour from 06:00 to 07:00.
   EXPECT_EQ(data.Time[6], 7);
   EXPECT_DOUBLE_EQ(data.Rain[6], 0.6);
+  // 02 h: -1, a trace.
+  EXPECT_EQ(data.Rain[1], 0);
+}
+
+TEST_F(BatchImport, EachRealTableImportsAndItsAnalysisRuns) {
+  // The runoff of a water-data service's file joined to a rain table of its
+  // September.
+  string rain = "date,rain\n";
+  for (int day = 1; day <= 30; ++day) {
+    rain += "2012-09-" + string(day < 10 ? "0" : "") + std::to_string(day) + "," +
+            std::to_string(day % 3) + "\n";
+  }
+  WriteFileBytes(File("rain.csv"), rain);
+  CopyTable("nwis_RDB1Example.txt");
+  CopyTable("camels_01547700_streamflow_qc_2000jan-feb.txt");
+  struct TCase {
+    string table, options;
+    int records;
+  };
+  const TCase cases[] = {
+      {"spotpy_hymod_input_2013jan-feb.csv", "--area 1.783", 40},
+      {"spotpy_fulda_climate_1979jan-feb.csv", "--area 2976.41 --max-escape 0.1", 40},
+      {"camels_01547700_lump_cida_forcing_2000jan-feb.txt",
+       "--runoff camels_01547700_streamflow_qc_2000jan-feb.txt --runoff-columns "
+       "year=2,month=3,day=4,runoff=5 --units runoff=cfs --area 114.169652 --max-escape 3",
+       40},
+      // Two weeks of hours added up to days.
+      {"walrus_PEQ_Hupsel_2013jan01-14.dat", "--step day", 14},
+      {"rain.csv",
+       "--runoff nwis_RDB1Example.txt --runoff-columns runoff=01_00060_00003 --units "
+       "runoff=cfs --area 2000 --max-escape 3 --window 2012-09-01 2012-09-30",
+       30},
+  };
+  for (const auto& c : cases) {
+    if (c.table != "rain.csv") CopyTable(c.table);
+    ASSERT_EQ(Batch("import " + c.table +
+                    " -o real.inp --force --max-storage 50 "
+                    "--initial-storage 50 " +
+                    c.options),
+              0)
+        << c.table << "\n"
+        << errors_;
+    ASSERT_EQ(Batch("run --summary --no-files real.inp"), 0) << c.table << "\n" << errors_;
+    const auto lines = Lines(output_);
+    ASSERT_GE(lines.size(), 2u) << output_;
+    EXPECT_EQ(lines[1].substr(0, 9 + std::to_string(c.records).size()),
+              "real.inp," + std::to_string(c.records))
+        << c.table;
+    EXPECT_FALSE(std::filesystem::exists(File("real.out"))) << c.table;
+    EXPECT_FALSE(std::filesystem::exists(File("real.dat"))) << c.table;
+  }
+}
+
+TEST_F(BatchImport, EveryOptionIsCheckedAndItsRefusalsNameRowAndColumn) {
+  CopyTable("spotpy_hymod_input_2013jan-feb.csv");
+  const string table = "spotpy_hymod_input_2013jan-feb.csv --force --area 1.783 ";
+  struct TCase {
+    string options;
+    string said;
+  };
+  const TCase refused[] = {
+      {"--units runoff=furlongs", "--units: \"furlongs\" is no unit the import knows"},
+      {"--units snow=mm", "--units: \"snow=mm\" is not ROLE=NAME"},
+      {"--fill-gaps 0", "--fill-gaps needs a whole number from 1 to 1000"},
+      {"--step 1", "--step: \"1\" is not day or a whole number of hours"},
+      {"--step week", "--step: \"week\" is not day"},
+      {"--window 2013-01-05", "--window needs FROM and TO"},
+      {"--window 2013-02-30 2013-03-01", "\"2013-02-30\" is not a date"},
+      {"--comment ab", "--comment: the mark is one character"},
+      {"--runoff-columns runoff=5", "--runoff-columns: they are the columns of a --runoff table"},
+      {"--runoff nowhere.txt", "The table \"nowhere.txt\" could not be read."},
+      {"--missing 0", "Row 3, column 2 \"rainfall[mm]\": \"0\" marks a missing value"},
+      {"--step 24", "Row 3, column 1 \"Date\": the table's step is 1 day; --step 24 hours"},
+  };
+  for (const auto& c : refused) {
+    EXPECT_EQ(Import(table + c.options), 2) << c.options;
+    EXPECT_TRUE(Said(c.said)) << c.options << "\n" << errors_;
+  }
+  // A stretch, and runs of missing values filled.
+  // (Nothing is missing, but 0 as a code makes runs of 4 and 16 days of
+  // rain and one of 17 days of escape.)
+  EXPECT_EQ(Import(table + "--window 2013-01-05 2013-02-03 --missing 0 --fill-gaps 16"), 2);
+  EXPECT_TRUE(Said("Row 12, column 3 \"TURC [mm d-1]\": \"0\" marks a missing value")) << errors_;
+  ASSERT_EQ(Import(table + "--window 2013-01-05 2013-02-03 --missing 0 --fill-gaps 17"), 0)
+      << errors_;
+  EXPECT_TRUE(Said("window 2013-01-05 to 2013-02-03: records 5 to 34 of 40 (rows 6 to 35)"));
+  EXPECT_TRUE(Said("30 records written")) << errors_;
+  EXPECT_TRUE(Said("--fill-gaps 17: filled 20 rain values (0), 17 escape values (linearly)"))
+      << errors_;
+  // Comment lines with a mark of the user's.
+  string marked = ReadFileBytes(File("spotpy_hymod_input_2013jan-feb.csv"));
+  marked.insert(marked.find("05.01.2013"), "! gauge cleaned\n");
+  WriteFileBytes(File("marked.csv"), marked);
+  EXPECT_EQ(Import("marked.csv --area 1.783"), 2);
+  EXPECT_EQ(Import("marked.csv --area 1.783 --comment !"), 0) << errors_;
 }
 
 TEST_F(BatchImport, LitresPerSecondGiveTheRecordsOfTheExampleFile) {

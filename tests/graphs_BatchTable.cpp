@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "graphs_Support.h"
@@ -126,6 +128,64 @@ TEST_F(BatchTable, RoundTripTableInputRunExport) {
   EXPECT_EQ(CsvColumn(forecast, 6), results.SeriesF);
 }
 
+TEST_F(BatchTable, ARunWritesItsTableDatedAndAtFullPrecision) {
+  ShortTable("storm.csv", 30);
+  ASSERT_EQ(Run("import storm.csv --max-storage 40 --initial-storage 38 --title1 Storm"), 0)
+      << errors_;
+  ASSERT_EQ(Run("run --csv storm_full.csv storm.inp"), 0) << errors_;
+  ASSERT_EQ(Run("export storm.out"), 0) << errors_;
+  const auto full = Lines(ReadFileBytes(File("storm_full.csv")));
+  const auto rounded = Lines(ReadFileBytes(File("storm_results.csv")));
+  // The titles, the parameters and the measures above the table.
+  std::size_t header = 0;
+  while (header < full.size() && full[header].rfind("# ", 0) == 0) ++header;
+  ASSERT_EQ(header, 8u);
+  EXPECT_EQ(full[0], "# Storm");
+  EXPECT_EQ(full[1], "# hours since 2011-01-11 00:00, depths in mm");
+  EXPECT_EQ(full[3], "# maximum dead storage [mm]: 40");
+  EXPECT_EQ(full[header],
+            "serial,start date,time [h],rain [mm/h],recharge [mm/h],measured runoff [mm/h],"
+            "alpha [1/h],calculated runoff [mm/h]");
+  ASSERT_EQ(full.size(), header + 1 + rounded.size() - 1);
+  // The dates of the table the input file came from; each value what the
+  // results file shows to two decimals, but not cut to them.
+  const auto table = Lines(ReadFileBytes(File("storm.csv")));
+  bool finer = false;
+  for (std::size_t i = 1; i < rounded.size(); ++i) {
+    std::vector<std::string> a, b;
+    std::stringstream fa(full[header + i]), fb(rounded[i]);
+    for (std::string f; std::getline(fa, f, ',');) a.push_back(f);
+    for (std::string f; std::getline(fb, f, ',');) b.push_back(f);
+    ASSERT_EQ(a.size(), 8u);
+    EXPECT_EQ(a[1], table[i].substr(0, a[1].size())) << i;
+    for (std::size_t c = 2; c < 8; ++c) {
+      const double precise = ParseReal(a[c]).value_or(-1e9);
+      const double shown = ParseReal(b[c - 1]).value_or(1e9);
+      const double half = c == 6 ? 0.0005 : 0.005;
+      EXPECT_LE(std::fabs(precise - shown), half + 1e-12) << i << " " << c;
+      finer = finer || std::fabs(precise - shown) > 1e-9;
+    }
+  }
+  EXPECT_TRUE(finer);
+
+  // No results or trend file with --no-files; the same measures.
+  std::filesystem::remove(File("storm.out"));
+  std::filesystem::remove(File("storm.dat"));
+  ASSERT_EQ(Run("run --no-files --csv again.csv storm.inp"), 0) << errors_;
+  EXPECT_FALSE(std::filesystem::exists(File("storm.out")));
+  EXPECT_FALSE(std::filesystem::exists(File("storm.dat")));
+  EXPECT_EQ(Lines(ReadFileBytes(File("again.csv")))[7], full[7]);
+
+  // The table is a file of its own: never over another, never for two runs.
+  EXPECT_EQ(Run("run --csv storm.csv storm.inp"), 2);
+  EXPECT_EQ(Lines(ReadFileBytes(File("storm.csv"))), table);
+  EXPECT_EQ(Run("run --csv storm_full.csv storm.inp --force"), 0) << errors_;
+  EXPECT_EQ(Run("run --csv both.csv storm.inp storm.inp"), 2);
+  EXPECT_NE(errors_.find("--csv writes the table of one input file"), std::string::npos);
+  EXPECT_EQ(Run("run --no-files storm.inp"), 2);
+  EXPECT_NE(errors_.find("--no-files goes with --summary or --csv"), std::string::npos);
+}
+
 TEST_F(BatchTable, RefusalsWriteNothingAndOverwriteOnlyWhenAsked) {
   ShortTable("storm.csv", 20);
   // A gap: the message names the row and the column; no input file.
@@ -133,7 +193,7 @@ TEST_F(BatchTable, RefusalsWriteNothingAndOverwriteOnlyWhenAsked) {
   gap.replace(gap.find(",0.0937"), 7, ",NA");
   WriteFileBytes(File("gap.csv"), gap);
   EXPECT_EQ(Run("import gap.csv"), 2);
-  EXPECT_NE(errors_.find("Row 3, column 4 \"Q [mm/h]\": \"NA\" is not a number."),
+  EXPECT_NE(errors_.find("Row 3, column 4 \"Q [mm/h]\": \"NA\" marks a missing value."),
             std::string::npos)
       << errors_;
   EXPECT_FALSE(std::filesystem::exists(File("gap.inp")));

@@ -214,7 +214,7 @@ TEST(TableReader, RefusalsNameTheRowAndTheColumn) {
   };
   const TCase cases[] = {
       {replaced("\n5,0.40", "\n5,NA"), true,
-       "Row 6, column 2 \"rain\": \"NA\" is not a number. The model has no place for gaps"},
+       "Row 6, column 2 \"rain\": \"NA\" marks a missing value. The model has no place for gaps"},
       {replaced("\n5,0.40", "\n5,"), true,
        "Row 6, column 2 \"rain\": the value is missing. The model has no place for gaps"},
       {replaced("0.05,0.57\n", "0.05,\n"), true,
@@ -234,7 +234,8 @@ TEST(TableReader, RefusalsNameTheRowAndTheColumn) {
        "Row 8, column 1 \"date\": 2013-04-05 does not come after 2013-04-06; times must "
        "increase."},
       {Table("time,rain,escape,flow", Hours(1501)), true,
-       "Row 1502, column 1 \"time\": record 1501 of 1501; the program takes at most 1500"},
+       "Row 1502, column 1 \"time\": the table holds 1501 records; the program takes at most "
+       "1500: record 1500 is at 1500."},
       {Table("time,rain,escape,flow", Hours(11)), true,
        "Row 12, column 1 \"time\": the table has 11 records; the program needs at least 12."},
       {Table("time,rain,escape,level", Hours()), true, "Row 1: no runoff column"},

@@ -298,8 +298,18 @@ TEST(TableImport, HugeLinesAndTablesAreRefusedBeforeTheyAreRead) {
   WriteFileBytes(longTable,
                  Rows("time,rain,q", 4000, [](int i) { return std::to_string(i + 1) + ",1,0.5"; }));
   const string limit =
-      "Row 1502, column 1 \"time\": record 1501 of more than 1500; the program takes at most 1500";
+      "Row 1502, column 1 \"time\": the table holds 4000 records; the program takes at most "
+      "1500: record 1500 is at 1500. Take a stretch with --window FROM TO.";
   EXPECT_EQ(Head(ReadTableFile(longTable, true), limit), limit);
+  // A window may take 1500 of many more records, but the import reads no
+  // further than 200000 of them.
+  const string huge = directory.File("huge.csv");
+  WriteFileBytes(huge, Rows("time,rain,q", TableTexts::kMaxReadRecords + 300,
+                            [](int i) { return std::to_string(i + 1) + ",1,0.5"; }));
+  EXPECT_NE(
+      ReadTableFile(huge, true)
+          .Message.find("the table goes on beyond 200000 records, more than the import reads"),
+      string::npos);
 }
 
 TEST(TableImport, LineEndsInTextForAFileLineBecomeBlanks) {

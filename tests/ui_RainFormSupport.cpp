@@ -15,6 +15,14 @@ bool TScriptedFileDialogs::Execute(const TFileDialog& dialog, QString& fileName)
   return true;
 }
 
+bool TScriptedFileDialogs::ExecuteImport(TImportDialog& dialog) {
+  if (importScript) importScript(dialog);
+  // Choices in the grid read the table again on the next turn.
+  QCoreApplication::processEvents();
+  importReport = dialog.ReportMemo->toPlainText().toStdString();
+  return dialog.Import();
+}
+
 void RainFormTest::SetUp() {
   TestApplication();
   CurrentDecimalSeparator = '.';

@@ -8,12 +8,14 @@
 #include <QString>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "ImportDialog.h"
 #include "TestSupport.h"
 #include "UDMTevlora.h"
 #include "UGraphicsTab.h"
@@ -28,8 +30,14 @@
 class TScriptedFileDialogs : public TFileDialogs {
  public:
   bool Execute(const TFileDialog& dialog, QString& fileName) override;
+  // The import dialog: `importScript` makes the user's choices, then Import
+  // is pressed; a table that cannot be imported is cancelled. What the
+  // dialog showed last is kept.
+  bool ExecuteImport(TImportDialog& dialog) override;
   std::deque<std::optional<QString>> answers;
   std::vector<TFileDialog> runs;
+  std::function<void(TImportDialog&)> importScript;
+  std::string importReport;
 };
 
 // A control of the window by its object name (the name of the control in the

@@ -76,13 +76,27 @@ TEST_F(RainFormTable, ImportShowsTheRecordsAndSaveRunWritesTheExampleInputFile) 
   EXPECT_EQ(LinesWithout(directory.File("spring.out"), {3, 4, 5}),
             LinesWithout(ExampleDataFile("spotpy_d_spring2013.out"), {3, 4, 5}));
 
-  // Export table… on the Output tab writes the results table shown.
+  // Export table… after the run writes the run's own table: dated, at full
+  // precision, with the titles, parameters and measures above it.
   ShowTab(form->OutputTabSheet);
   ASSERT_TRUE(form->OutputShown);
   const string csv = directory.File("spring_results.csv");
   Choose(csv);
   QTest::mouseClick(Widget<QPushButton>(*form, "ExportTableButton"), Qt::LeftButton);
   EXPECT_EQ(files.runs.back().Name, "TableExportDialog");
+  const vector<string> full = LinesWithout(csv, {});
+  ASSERT_EQ(full.size(), 8u + 1u + 91u);
+  EXPECT_EQ(full[1], "# days since 2013-04-01, depths in mm");
+  EXPECT_EQ(full[8].substr(0, 34), "serial,start date,time [d],rain [m");
+  EXPECT_EQ(full[9].substr(0, 15), "1,2013-04-01,1,");
+  EXPECT_EQ(full[99].substr(0, 17), "91,2013-06-30,91,");
+  // From a results file opened, the table it shows, as it shows it.
+  Choose(directory.File("spring.out"));
+  form->OutputOpenAction->trigger();
+  Settle();
+  Choose(csv);
+  dialogs.answers.push_back(true);
+  form->TableExportAction->trigger();
   string message;
   EXPECT_EQ(ReadFileBytes(csv),
             ResultsTableCsv(ReadFileBytes(directory.File("spring.out")), message));
@@ -96,7 +110,7 @@ TEST_F(RainFormTable, ImportShowsTheRecordsAndSaveRunWritesTheExampleInputFile) 
   EXPECT_EQ(ReadFileBytes(csv), "mine");
 }
 
-TEST_F(RainFormTable, PredictionTableTakesTheEscapeRateAsked) {
+TEST_F(RainFormTable, PredictionTableTakesTheEscapeRateTyped) {
   Widget<QComboBox>(*form, "OptionComboBox")->setCurrentIndex(1);
   Settle();
   TypeField(Widget<QLineEdit>(*form, "EscapeEdit"), "0,25");
@@ -106,9 +120,8 @@ TEST_F(RainFormTable, PredictionTableTakesTheEscapeRateAsked) {
   }
   WriteFileBytes(directory.File("march.csv"), text);
   dialogs.messages.clear();
-  dialogs.numbers.push_back(0.25);
+  files.importScript = [](TImportDialog& dialog) { dialog.EscapeEdit->setText("0.25"); };
   Import(directory.File("march.csv"));
-  EXPECT_EQ(dialogs.numberQuestions, vector<string>{RainFormTexts::kTableEscapeAsked});
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_NE(dialogs.messages[0].find("escape: no column"), string::npos);
   EXPECT_EQ(Widget<QComboBox>(*form, "OptionComboBox")->currentIndex(), 1);
@@ -128,9 +141,12 @@ TEST_F(RainFormTable, RefusedTableShowsTheMessageAndChangesNothing) {
   WriteFileBytes(directory.File("gap.csv"), text);
   dialogs.messages.clear();
   Import(directory.File("gap.csv"));
-  ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0], ReadTableFile(directory.File("gap.csv"), true).Message);
-  EXPECT_EQ(dialogs.messages[0].substr(0, 43), "Row 8, column 2 \"rain\": the value is missin");
+  // The dialog showed why; the window has nothing to say.
+  EXPECT_TRUE(dialogs.messages.empty());
+  const string refusal = "Not imported:\n" + ReadTableFile(directory.File("gap.csv"), true).Message;
+  EXPECT_EQ(files.importReport.substr(0, refusal.size()), refusal);
+  EXPECT_NE(files.importReport.find("Row 8, column 2 \"rain\": the value is missing"),
+            string::npos);
   EXPECT_EQ(Column(1), rain);
   EXPECT_EQ(Widget<QLineEdit>(*form, "Title2Edit")->text(), title);
   EXPECT_EQ(d().NrOfData, 12);
@@ -143,7 +159,7 @@ TEST_F(RainFormTable, RefusedTableShowsTheMessageAndChangesNothing) {
   EXPECT_EQ(dialogs.messages, vector<string>{"No output file selected"});
 }
 
-TEST_F(RainFormTable, TheEscapeRateIsAskedNeverTakenFromAnEarlierFile) {
+TEST_F(RainFormTable, TheEscapeRateIsTypedNeverTakenFromAnEarlierFile) {
   OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
   Settle();
   ASSERT_EQ(Widget<QLineEdit>(*form, "EscapeEdit")->text(), "4.19");
@@ -152,15 +168,22 @@ TEST_F(RainFormTable, TheEscapeRateIsAskedNeverTakenFromAnEarlierFile) {
   WriteFileBytes(directory.File("dry.csv"), text);
   const vector<QString> rain = Column(1);
   dialogs.messages.clear();
-  dialogs.numbers.push_back(std::nullopt);
+  // Nothing typed: nothing to import, and the dialog starts empty.
+  string shown = "?";
+  files.importScript = [&](TImportDialog& dialog) {
+    shown = dialog.EscapeEdit->text().toStdString();
+  };
   Import(directory.File("dry.csv"));
-  EXPECT_EQ(dialogs.numberQuestions, vector<string>{RainFormTexts::kTableEscapeAsked});
-  EXPECT_EQ(dialogs.messages, vector<string>{RainFormTexts::kTableEscapeNeeded});
+  EXPECT_EQ(shown, "");
+  EXPECT_NE(files.importReport.find("type the escape rate of every record"), string::npos);
+  EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(Column(1), rain);
-  // The rate answered is every record's and the header's; a negative one
+  // The rate typed is every record's and the header's; a negative one
   // (water added) is taken as the input file takes it.
   for (const double rate : {0.5, -0.25}) {
-    dialogs.numbers.push_back(rate);
+    files.importScript = [&](TImportDialog& dialog) {
+      dialog.EscapeEdit->setText(QString::fromStdString(ShortestText(rate)));
+    };
     Import(directory.File("dry.csv"));
     EXPECT_EQ(d().MaxEscape, rate);
     EXPECT_NE(dialogs.messages.back().find("escape: " + ShortestText(rate) + " mm per time unit"),
@@ -168,7 +191,7 @@ TEST_F(RainFormTable, TheEscapeRateIsAskedNeverTakenFromAnEarlierFile) {
     EXPECT_EQ(Column(2), vector<QString>(14, Widget<QLineEdit>(*form, "EscapeEdit")->text()));
   }
   // With an escape column the header takes the table's largest rate, not
-  // the field's.
+  // the field's, and there is nothing to type.
   text = "date,rain,pet,runoff\n";
   for (int day = 10; day <= 23; ++day) {
     char pet[16];
@@ -176,38 +199,42 @@ TEST_F(RainFormTable, TheEscapeRateIsAskedNeverTakenFromAnEarlierFile) {
     text += "2013-05-" + std::to_string(day) + ",2," + pet + ",1\n";
   }
   WriteFileBytes(directory.File("wet.csv"), text);
-  const std::size_t asked = dialogs.numberQuestions.size();
+  bool typing = true;
+  files.importScript = [&](TImportDialog& dialog) { typing = dialog.EscapeEdit->isEnabled(); };
   Import(directory.File("wet.csv"));
-  EXPECT_EQ(dialogs.numberQuestions.size(), asked);
+  EXPECT_FALSE(typing);
   EXPECT_EQ(d().MaxEscape, 0.15);
   EXPECT_EQ(Widget<QLineEdit>(*form, "EscapeEdit")->text(), "0.15");
 }
 
-TEST_F(RainFormTable, TheWindowAsksTheDateOrderAndTheArea) {
+TEST_F(RainFormTable, TheDialogSettlesTheDateOrderAndTheArea) {
   string text = "Date,Rain,PET,Q\n";
   for (int hour = 0; hour < 12; ++hour)
     text += "5/6/2012 " + std::to_string(hour) + ":00,1,0.1,0.5\n";
   WriteFileBytes(directory.File("order.csv"), text);
-  dialogs.answers.push_back(false);
+  files.importScript = [](TImportDialog& dialog) { dialog.DateOrderBox->setCurrentIndex(2); };
   Import(directory.File("order.csv"));
-  EXPECT_EQ(dialogs.questions.back(), RainFormTexts::kTableDayFirst);
   EXPECT_EQ(Widget<QLineEdit>(*form, "Title2Edit")->text(),
             "hours since 2012-05-06 00:00, depths in mm");
   ASSERT_FALSE(dialogs.messages.empty());
   EXPECT_NE(dialogs.messages.back().find("month first (MM/DD/YYYY) as asked"), string::npos);
-  // A volume rate needs the catchment area, which the window asks.
+  // A volume rate needs the catchment area, which the dialog's field gives.
   string flow = "Date,Rain,PET,Q [m3/s]\n";
   for (int day = 10; day <= 23; ++day) flow += "2013-05-" + std::to_string(day) + ",1,0.1,0.5\n";
   WriteFileBytes(directory.File("flow.csv"), flow);
-  dialogs.numbers.push_back(8.64);
+  bool areaWanted = false;
+  files.importScript = [&](TImportDialog& dialog) {
+    areaWanted = dialog.AreaEdit->isEnabled();
+    dialog.AreaEdit->setText("8.64");
+  };
   Import(directory.File("flow.csv"));
-  EXPECT_EQ(dialogs.numberQuestions.back(), RainFormTexts::kTableAreaAsked);
+  EXPECT_TRUE(areaWanted);
   // 0.5 m3/s a day over 8.64 km2 is 5 mm.
   EXPECT_EQ(Column(3), vector<QString>(14, "5"));
   // A line end in the file's name does not reach the title line.
   const string odd = directory.File("storm\nmay.csv");
   WriteFileBytes(odd, ReadFileBytes(directory.File("order.csv")));
-  dialogs.answers.push_back(true);
+  files.importScript = [](TImportDialog& dialog) { dialog.DateOrderBox->setCurrentIndex(1); };
   Import(odd);
   EXPECT_EQ(d().Title1, "Imported from storm may.csv");
   EXPECT_NE(dialogs.messages.back().find(RainFormTexts::kTableTitleBlanks), string::npos);

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "BatchCommands.h"
+#include "BatchRunTable.h"
 #include "TextFile.h"
 #include "URunModel.h"
 #include "USession.h"
@@ -197,7 +198,10 @@ class TCopyNamingDialogs : public TUserDialogs {
 // 0: results written; 1: the run stopped with its message; 2: unreadable.
 // `session` is the file's own, new as in a freshly started program: nothing
 // of the files before it may reach its results.
-int RunOne(const std::string& argument, TStderrDialogs& dialogs, TSession& session) {
+// `table`: where the results table goes as well (--csv); `noFiles`: no
+// results or trend file.
+int RunOne(const std::string& argument, TStderrDialogs& dialogs, TSession& session,
+           const std::string& table = {}, bool noFiles = false) {
   // The file is named as the user named it, so results made from the
   // project's folder say "Data/..." as the example input files do.
   std::error_code error;
@@ -244,8 +248,11 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs, TSession& sessi
     data.Dialogs = &named;
     data.FileName = copyName;
     if (!data.WriteInputFile()) return 2;
-    if (!RunModel(session, inputFileName)) return 1;
-    named.Message(RunDoneText(data.FileName));
+    if (!(noFiles ? RunAnalysisWithoutFiles(session) : RunModel(session, inputFileName))) {
+      return 1;
+    }
+    if (!table.empty() && !WriteRunTable(session, table)) return 2;
+    if (!noFiles) named.Message(RunDoneText(data.FileName));
     return 0;
   } catch (const TIOError& failure) {
     TSilentDialogs silent;
@@ -257,16 +264,34 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs, TSession& sessi
 }  // namespace
 
 int BatchRun(const TArguments& arguments) {
-  bool summarise = false;
+  bool summarise = false, noFiles = false, force = false;
   std::optional<double> calibrateUntil;
+  std::string table;
   // Every other word is an input file, whatever it starts with.
   const TCommandLine line =
-      TCommandLine("run", "usage: tevlora-batch run [--summary] [--calibrate-until T] FILE...\n")
+      TCommandLine("run",
+                   "usage: tevlora-batch run [--summary] [--calibrate-until T] "
+                   "[--csv TABLE.csv [--force]] [--no-files] FILE...\n")
           .Flag("--summary", summarise)
           .Number("--calibrate-until", calibrateUntil)
+          .Text("--csv", table, "--csv needs a file name")
+          .Flag("--no-files", noFiles)
+          .Flag("--force", force)
           .DashedWords();
   const std::optional<TArguments> files = line.Parse(arguments);
   if (!files) return 2;
+  if (!table.empty() && files->size() != 1) {
+    return line.UsageError("--csv writes the table of one input file");
+  }
+  if (noFiles && !summarise && table.empty()) {
+    return line.UsageError("--no-files goes with --summary or --csv");
+  }
+  if (!table.empty()) {
+    if (const auto refusal = RunTableRefusal(files->front(), table, force)) {
+      PrintMessage("tevlora-batch run: " + *refusal);
+      return 2;
+    }
+  }
   // The header comes first even when no file follows.
   TRunSummary summary(summarise, calibrateUntil.has_value());
   if (files->empty()) return line.UsageError("");
@@ -276,7 +301,7 @@ int BatchRun(const TArguments& arguments) {
     summary.Begin();
     TSession session;
     session.Run.CalibrateUntil = calibrateUntil;
-    const int one = RunOne(argument, dialogs, session);
+    const int one = RunOne(argument, dialogs, session, table, noFiles);
     summary.End(argument, one, session.Run);
     status = std::max(status, one);
   }

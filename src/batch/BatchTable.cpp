@@ -1,6 +1,8 @@
 // tevlora-batch import and export: a measured table (CSV) made into an input
 // file, and the results table of a results file written as CSV.
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -19,8 +21,12 @@ const char* kImportUsage =
     "         [--max-storage X] [--initial-storage Y] [--max-escape Z] [--alpha-a A]\n"
     "         [--alpha-c C] [--initial-runoff Q0] [--initial-level H0] [--porosity P]\n"
     "         [--title1 TEXT] [--columns time=NAME,rain=NAME,escape=NAME,runoff=NAME]\n"
-    "         [--day-first|--month-first] [--irregular] [--area KM2]\n"
-    "         [--time-unit minutes|hours|days] [--force]\n";
+    "         [--units ROLE=UNIT,...] [--day-first|--month-first] [--irregular]\n"
+    "         [--area KM2] [--time-unit minutes|hours|days] [--comment MARK]\n"
+    "         [--missing CODE] [--window FROM TO] [--fill-gaps K] [--step day|K]\n"
+    "         [--runoff TABLE [--runoff-columns time=NAME,runoff=NAME,...]] [--force]\n"
+    "  ROLE: time, rain, escape, runoff, year, month, day, hour; NAME: a header or a\n"
+    "  column number; UNIT: mm, 0.1mm, cm, in, mm/h, mm/d, l/s, m3/s, cfs, ML/d\n";
 const char* kExportUsage = "usage: tevlora-batch export FILE.out [-o TABLE.csv] [--force]\n";
 
 int Refused(const char* command, const std::string& message) {
@@ -39,10 +45,15 @@ struct TImportOptions {
          Porosity = 0;
   std::optional<double> MaxEscape;
   TTableOptions Reading;
+  std::string RunoffTable;
+  TTableOptions RunoffReading;
 };
 
-// time=NAME,rain=NAME,...: a name may hold blanks but no comma.
-std::optional<std::string> TakeColumns(const std::string& list, TTableOptions& reading) {
+const char* const kRoles[] = {"time", "rain", "escape", "runoff", "year", "month", "day", "hour"};
+
+// ROLE=TEXT,ROLE=TEXT: a text may hold blanks but no comma.
+std::optional<std::string> TakeRoles(const std::string& option, const std::string& list,
+                                     std::vector<std::pair<std::string, std::string>>& target) {
   std::size_t start = 0;
   while (start <= list.size()) {
     const std::size_t end = std::min(list.find(',', start), list.size());
@@ -50,13 +61,28 @@ std::optional<std::string> TakeColumns(const std::string& list, TTableOptions& r
     const std::size_t equals = item.find('=');
     const std::string role = item.substr(0, equals);
     if (equals == std::string::npos || equals + 1 == item.size() ||
-        (role != "time" && role != "rain" && role != "escape" && role != "runoff")) {
-      return "--columns: \"" + item + "\" is not ROLE=NAME (time, rain, escape, runoff)";
+        std::find(std::begin(kRoles), std::end(kRoles), role) == std::end(kRoles)) {
+      return option + ": \"" + item +
+             "\" is not ROLE=NAME (time, rain, escape, runoff, year, month, day, hour)";
     }
-    reading.Columns.emplace_back(role, item.substr(equals + 1));
+    target.emplace_back(role, item.substr(equals + 1));
     start = end + 1;
   }
   return std::nullopt;
+}
+
+// --window FROM TO: the two words after the option go to it as one, so
+// that the shared parser gives it one value.
+TArguments WindowAsOneWord(const TArguments& arguments) {
+  TArguments words;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    words.push_back(arguments[i]);
+    if (arguments[i] == "--window" && i + 2 < arguments.size()) {
+      words.push_back(arguments[i + 1] + "\n" + arguments[i + 2]);
+      i += 2;
+    }
+  }
+  return words;
 }
 
 }  // namespace
@@ -76,7 +102,65 @@ int BatchImport(const TArguments& arguments) {
           .Flag("--irregular", options.Reading.Irregular)
           .Choice("--time-unit", options.Reading.TimeUnit, {"minutes", "hours", "days"})
           .Value("--columns",
-                 [&options](const std::string& list) { return TakeColumns(list, options.Reading); })
+                 [&options](const std::string& list) {
+                   return TakeRoles("--columns", list, options.Reading.Columns);
+                 })
+          .Value("--runoff-columns",
+                 [&options](const std::string& list) {
+                   return TakeRoles("--runoff-columns", list, options.RunoffReading.Columns);
+                 })
+          .Value("--units",
+                 [&options](const std::string& list) -> std::optional<std::string> {
+                   if (auto fault = TakeRoles("--units", list, options.Reading.Units)) {
+                     return fault;
+                   }
+                   for (const auto& [role, unit] : options.Reading.Units) {
+                     if (!IsTableUnit(unit)) {
+                       return "--units: \"" + unit + "\" is no unit the import knows";
+                     }
+                   }
+                   return std::nullopt;
+                 })
+          .Text("--runoff", options.RunoffTable)
+          .Value("--comment",
+                 [&options](const std::string& mark) -> std::optional<std::string> {
+                   if (mark.size() != 1 || std::isalnum(static_cast<unsigned char>(mark[0])) ||
+                       mark[0] == ' ') {
+                     return "--comment: the mark is one character, not a letter or digit";
+                   }
+                   options.Reading.CommentMark = mark[0];
+                   return std::nullopt;
+                 })
+          .Value("--missing",
+                 [&options](const std::string& code) -> std::optional<std::string> {
+                   if (Trim(code).empty()) return "--missing: the code is empty";
+                   options.Reading.Missing.push_back(Trim(code));
+                   return std::nullopt;
+                 })
+          .Value("--window",
+                 [&options](const std::string& both) -> std::optional<std::string> {
+                   const auto split = both.find('\n');
+                   if (split == std::string::npos) return "--window needs FROM and TO";
+                   options.Reading.Window =
+                       std::make_pair(both.substr(0, split), both.substr(split + 1));
+                   return std::nullopt;
+                 })
+          .WholeNumber("--fill-gaps", options.Reading.FillGaps, 1, 1000)
+          .Value("--step",
+                 [&options](const std::string& step) -> std::optional<std::string> {
+                   if (step == "day") {
+                     options.Reading.StepHours = 24;
+                     return std::nullopt;
+                   }
+                   const auto hours = ParseReal(step);
+                   if (!hours || *hours < 2 || *hours > 24 * 366 || *hours != std::floor(*hours)) {
+                     return "--step: \"" + step +
+                            "\" is not day or a whole number of hours (2 "
+                            "or more)";
+                   }
+                   options.Reading.StepHours = static_cast<int>(*hours);
+                   return std::nullopt;
+                 })
           .Number("--max-escape", options.MaxEscape)
           .Number("--area", options.Reading.AreaKm2,
                   [](double area) -> std::optional<std::string> {
@@ -91,14 +175,29 @@ int BatchImport(const TArguments& arguments) {
           .Number("--initial-level", options.InitLevel)
           .Number("--porosity", options.Porosity)
           .Words(1, 1, "one table is needed")
-          .Parse(arguments);
+          .Parse(WindowAsOneWord(arguments));
   if (!words) return 2;
   options.Table = fs::path(words->front()).lexically_normal().string();
   if (options.Output.empty()) options.Output = ChangeFileExt(options.Table, ".inp");
   options.Output = fs::path(options.Output).lexically_normal().string();
 
   options.Reading.NeedRunoff = !options.Prediction;
-  const TTableReadResult table = ReadTableFile(options.Table, options.Reading);
+  if (!options.RunoffReading.Columns.empty() && options.RunoffTable.empty()) {
+    return Refused("import", "--runoff-columns: they are the columns of a --runoff table.");
+  }
+  if (!options.RunoffTable.empty() && options.Prediction) {
+    return Refused("import", "--runoff: a prediction takes no measured runoff.");
+  }
+  TTableReadResult table;
+  if (options.RunoffTable.empty()) {
+    table = ReadTableFile(options.Table, options.Reading);
+  } else {
+    // The reading of the rain table holds for the runoff table too, but
+    // for its columns.
+    TTableOptions runoff = options.Reading;
+    runoff.Columns = options.RunoffReading.Columns;
+    table = ReadJoinedTableFiles(options.Table, options.RunoffTable, options.Reading, runoff);
+  }
   if (!table.Records) return Refused("import", options.Table + ": " + table.Message);
   const TTableRecords& records = *table.Records;
   // What was read and how: the user checks this before trusting the file.

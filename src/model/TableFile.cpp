@@ -3,14 +3,19 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <tuple>
 
+#include "FitMeasures.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
+#include "UPrediction.h"
+#include "URainRun.h"
 
 namespace {
 
@@ -58,8 +63,8 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
   int line = 1;
   row.line = 1;
   bool quoted = false;
-  // Blank-separated text: runs of blanks separate, leading and trailing
-  // blanks do not make fields.
+  // Blank-separated text: runs of blanks and tabs separate, leading and
+  // trailing ones do not make fields.
   const bool blanks = separator == ' ';
   bool started = false;
   auto endRow = [&](int nextLine) {
@@ -97,7 +102,7 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
       quoted = true;
       started = true;
       ++i;
-    } else if (blanks && c == ' ') {
+    } else if (blanks && (c == ' ' || c == '\t')) {
       if (started) row.fields.push_back(field);
       field.clear();
       started = false;
@@ -123,7 +128,8 @@ std::vector<TRow> SplitRows(const std::string& text, char separator) {
 // ---------------------------------------------------------------------------
 // Header names
 
-enum class TRole { Other, Time, Date, Rain, Escape, Runoff, Hour };
+enum class TRole { Other, Time, Date, Rain, Escape, Runoff, Hour, Year, Month, Day };
+constexpr int kRoles = 10;
 
 struct TNames {
   TRole role;
@@ -136,14 +142,22 @@ const TNames kNames[] = {
     {TRole::Date,
      "date",
      {"date", "datetime", "date time", "date_time", "timestamp", "time stamp", "yyyymmdd"}},
-    {TRole::Rain, "rain", {"rain", "rainfall", "precipitation", "precip", "prec", "prcp", "p"}},
+    {TRole::Rain,
+     "rain",
+     {"rain", "rainfall", "precipitation", "precip", "prec", "prcp", "p", "rr"}},
     {TRole::Escape,
      "escape",
      {"escape", "escape rate", "evaporation", "evapotranspiration", "et", "pet", "etp", "etpot",
       "etref", "eto", "et0", "pe", "turc", "e", "evap*"}},
-    {TRole::Runoff, "runoff", {"runoff", "run-off", "discharge", "q", "flow", "streamflow"}},
+    {TRole::Runoff,
+     "runoff",
+     {"runoff", "run-off", "discharge", "q", "flow", "streamflow", "qobs", "qmm"}},
     // The hour of a date column as a whole number (0 to 23, or 1 to 24).
-    {TRole::Hour, "hour", {"hh", "hour"}},
+    {TRole::Hour, "hour", {"hh", "hour", "hr"}},
+    // A date in three columns; taken only when all three are there.
+    {TRole::Year, "year", {"year", "yr", "yyyy"}},
+    {TRole::Month, "month", {"month", "mnth", "mon"}},
+    {TRole::Day, "day", {"day", "dy"}},
 };
 
 // Lower case, blanks squeezed, a unit in brackets or parentheses left out:
@@ -255,19 +269,13 @@ std::optional<TUnit> ParseUnit(const std::string& text) {
   };
   using K = TUnit::TKind;
   const TKnown known[] = {
-      {"mm", K::Depth, 1, 1},
-      {"0.1mm", K::Depth, 0.1, 1},
-      {"cm", K::Depth, 10, 1},
-      {"in", K::Depth, 25.4, 1},
-      {"mmh", K::Rate, 1, 3600},
-      {"mmd", K::Rate, 1, 86400},
-      {"mmmin", K::Rate, 1, 60},
-      {"inh", K::Rate, 25.4, 3600},
-      {"ind", K::Rate, 25.4, 86400},
-      {"ls", K::Volume, 0.001, 1},
-      {"m3s", K::Volume, 1, 1},
-      {"cfs", K::Volume, 0.028316846592, 1},
-      {"ft3s", K::Volume, 0.028316846592, 1},
+      {"mm", K::Depth, 1, 1},          {"0.1mm", K::Depth, 0.1, 1},
+      {"cm", K::Depth, 10, 1},         {"in", K::Depth, 25.4, 1},
+      {"mmh", K::Rate, 1, 3600},       {"mmd", K::Rate, 1, 86400},
+      {"mmmin", K::Rate, 1, 60},       {"inh", K::Rate, 25.4, 3600},
+      {"ind", K::Rate, 25.4, 86400},   {"ls", K::Volume, 0.001, 1},
+      {"m3s", K::Volume, 1, 1},        {"cfs", K::Volume, 0.028316846592, 1},
+      {"mld", K::Volume, 1000, 86400}, {"ft3s", K::Volume, 0.028316846592, 1},
   };
   for (const auto& k : known) {
     if (u == k.text) {
@@ -325,9 +333,9 @@ bool OneOrTwoDigits(const std::string& text, std::size_t& pos, int& value) {
   return true;
 }
 
-// Eight or ten digits beginning with a year of this era or the last.
+// Eight, ten or twelve digits beginning with a year of this era or the last.
 bool IsCompactDate(const std::string& text) {
-  return (text.size() == 8 || text.size() == 10) &&
+  return (text.size() == 8 || text.size() == 10 || text.size() == 12) &&
          std::all_of(text.begin(), text.end(),
                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }) &&
          (text.rfind("19", 0) == 0 || text.rfind("20", 0) == 0);
@@ -344,16 +352,20 @@ std::optional<TDate> ParseDate(const std::string& text, bool monthFirst = false)
   std::size_t pos = 0;
   int year = 0, month = 0, day = 0;
   if (IsCompactDate(text)) {
-    // YYYYMMDD or YYYYMMDDHH, the hour as the start of the record's interval.
-    int hour = 0;
+    // YYYYMMDD, YYYYMMDDHH or YYYYMMDDHHMM, the clock as the start of the
+    // record's interval.
+    int hour = 0, minute = 0;
     Digits(text, pos, 4, year);
     Digits(text, pos, 2, month);
     Digits(text, pos, 2, day);
-    if (text.size() == 10) Digits(text, pos, 2, hour);
-    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23) {
+    if (text.size() >= 10) Digits(text, pos, 2, hour);
+    if (text.size() == 12) Digits(text, pos, 2, minute);
+    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
+        minute > 59) {
       return std::nullopt;
     }
-    return TDate{DaysFromCivil(year, month, day) * 86400 + hour * 3600, text.size() == 10};
+    return TDate{DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60,
+                 text.size() > 8};
   }
   if (text.size() >= 5 && text[4] == '-') {
     if (!Digits(text, pos, 4, year) || text[pos++] != '-' || !OneOrTwoDigits(text, pos, month) ||
@@ -507,18 +519,81 @@ bool SameStep(double a, double b) {
   return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
 }
 
-}  // namespace
-
-TTableReadResult ReadTable(const std::string& input, bool needRunoff) {
-  TTableOptions options;
-  options.NeedRunoff = needRunoff;
-  return ReadTable(input, options);
+// NA, nan, an empty field, -999, -9999 and the user's own codes.
+bool IsMissingText(const std::string& value, const TTableOptions& options, bool decimalComma) {
+  if (value.empty()) return true;
+  const std::string lower = Lower(value);
+  if (lower == "na" || lower == "nan" || lower == "n/a") return true;
+  const auto number = ParseValue(value, decimalComma);
+  for (const auto& code : options.Missing) {
+    if (value == code) return true;
+    const auto given = ParseValue(code, decimalComma);
+    if (number && given && *number == *given) return true;
+  }
+  return number && (*number == -999 || *number == -9999);
 }
 
-TTableReadResult ReadTable(const std::string& input, const TTableOptions& options) {
+// One column of depths as read: raw values in the column's unit, NaN where
+// a value is missing.
+struct TDepthSeries {
+  TRole role = TRole::Rain;
+  std::string name;  // column 4 "Q"
+  TUnit unit;
+  std::vector<double> raw;
+  std::vector<std::string> missingTexts;  // the text of each missing value
+  std::vector<int> lines;                 // of each record in its table
+  std::string table;                      // names the runoff table of a join
+};
+
+template <typename T>
+void Pick(std::vector<T>& values, const std::vector<std::size_t>& kept) {
+  if (values.empty()) return;
+  std::vector<T> picked;
+  picked.reserve(kept.size());
+  for (std::size_t i : kept) picked.push_back(values[i]);
+  values = std::move(picked);
+}
+
+// A table as read, before windows, joins, filled gaps and longer steps.
+struct TSeries {
+  bool fromDates = false;
+  std::vector<std::int64_t> seconds;  // the start of each record, with dates
+  std::vector<double> times;          // the numbers, without
+  std::vector<std::string> timeTexts;
+  std::vector<int> lines;
+  std::string timeName;   // column 1 "date"
+  std::string timeLabel;  // the time line of the report, before the step
+  std::string order;      // how the dates were read
+  bool anyClock = false;
+  bool monthFirst = false;
+  int headerLine = 1;
+  std::vector<TDepthSeries> depths;
+  std::vector<std::string> report;  // what comes before the columns
+  std::vector<std::string> notes;   // what comes after them
+  std::size_t Count() const { return lines.size(); }
+  void Keep(const std::vector<std::size_t>& kept) {
+    Pick(seconds, kept);
+    Pick(times, kept);
+    Pick(timeTexts, kept);
+    Pick(lines, kept);
+    for (auto& depth : depths) {
+      Pick(depth.raw, kept);
+      Pick(depth.missingTexts, kept);
+      Pick(depth.lines, kept);
+    }
+  }
+  std::string When(std::size_t i) const {
+    return fromDates ? DateText(seconds[i], anyClock) : timeTexts[i];
+  }
+};
+
+std::optional<TTableReadResult> ReadSeries(const std::string& input, const TTableOptions& options,
+                                           TSeries& series, TTablePreview* preview = nullptr,
+                                           std::size_t previewRows = 0) {
   namespace T = TableTexts;
   std::string text = input;
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  const char mark = options.CommentMark;
   // The separator is read from the first line that has one: the header, or
   // the description of a station before it.
   char separator = 0;
@@ -526,7 +601,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     std::size_t start = 0;
     for (int line = 0; line <= T::kMaxLeadingLines && start < text.size() && separator == 0;
          ++line) {
-      if (text[start] != '#') separator = DetectSeparator(text, start);
+      if (text[start] != mark) separator = DetectSeparator(text, start);
       std::size_t end = start;
       while (end < text.size() && !IsLineEnd(text[end])) ++end;
       start = end < text.size() ? SkipLineEnd(text, end) : end;
@@ -551,56 +626,132 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   const bool decimalComma = separator != ',';
   std::vector<TRow> rows = SplitRows(text, separator);
   if (rows.empty()) return Refuse("Row 1: the table is empty.");
-  std::vector<std::string> report;
+  std::vector<std::string>& report = series.report;
 
   // The header is the row above the first record; text above it (a
   // station's description, comment lines) is not read. A row of units or of
   // field formats may stand between the header and the records.
-  std::size_t first = rows.size();
-  for (std::size_t r = 0; r < rows.size() && first == rows.size(); ++r) {
-    const auto& fields = rows[r].fields;
-    const auto numbers = std::count_if(fields.begin(), fields.end(), [&](const std::string& f) {
-      return IsNumberOrDate(f, decimalComma);
-    });
-    if (r > 0 && fields.size() >= 2 && numbers > 0 &&
-        static_cast<std::size_t>(2 * numbers) >= fields.size()) {
-      first = r;
+  auto firstRecord = [&](const std::vector<TRow>& rowsRead) {
+    for (std::size_t r = 1; r < rowsRead.size(); ++r) {
+      const auto& fields = rowsRead[r].fields;
+      const auto numbers = std::count_if(fields.begin(), fields.end(), [&](const std::string& f) {
+        return IsNumberOrDate(f, decimalComma);
+      });
+      if (fields.size() >= 2 && numbers > 0 &&
+          static_cast<std::size_t>(2 * numbers) >= fields.size()) {
+        return r;
+      }
     }
+    return rowsRead.size();
+  };
+  std::size_t first = firstRecord(rows);
+  // A header lined up with blanks over records separated by tabs: blanks
+  // and tabs both separate.
+  if (separator == '\t' && first < rows.size() &&
+      rows[first - 1].fields.size() < rows[first].fields.size()) {
+    separator = ' ';
+    rows = SplitRows(text, separator);
+    first = firstRecord(rows);
   }
+  // A table without a header row, its columns given by their numbers.
+  const bool byNumber =
+      std::any_of(options.Columns.begin(), options.Columns.end(), [](const auto& role) {
+        return !role.second.empty() &&
+               std::all_of(role.second.begin(), role.second.end(),
+                           [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+      });
+  auto isUnitsRow = [&](const std::vector<std::string>& fields) {
+    if (fields.empty()) return false;
+    const std::string lead = Trim(fields.front());
+    if (lead == "#" || lead.empty()) return true;
+    std::size_t units = 0, cells = 0;
+    for (const auto& field : fields) {
+      const std::string cell = Trim(field);
+      if (cell.empty()) continue;
+      ++cells;
+      if (IsNumberOrDate(cell, decimalComma)) return false;
+      const bool bracketed = cell.size() >= 2 && cell.front() == '[' && cell.back() == ']';
+      if (bracketed || ParseUnit(cell)) ++units;
+    }
+    return cells > 0 && 2 * units >= cells;
+  };
   std::size_t headerIndex = 0;
   std::optional<std::size_t> unitsIndex;
+  bool headerless = false;
   if (first < rows.size()) {
     headerIndex = first - 1;
     if (headerIndex > 0 && IsFormatRow(rows[headerIndex].fields)) --headerIndex;
     const auto& candidate = rows[headerIndex].fields;
-    if (headerIndex > 0 && !candidate.empty() &&
-        (Trim(candidate.front()) == "#" || Trim(candidate.front()).empty()) &&
-        rows[headerIndex - 1].fields.size() == candidate.size()) {
+    if (headerIndex > 0 && rows[headerIndex - 1].fields.size() == candidate.size() &&
+        isUnitsRow(candidate)) {
       unitsIndex = headerIndex;
       --headerIndex;
     }
   } else {
-    while (headerIndex + 1 < rows.size() && rows[headerIndex].fields.front().rfind('#', 0) == 0)
+    while (headerIndex + 1 < rows.size() && rows[headerIndex].fields.front().rfind(mark, 0) == 0)
       ++headerIndex;
     first = headerIndex + 1;
   }
   std::vector<std::string> header = rows[headerIndex].fields;
-  const int headerLine = rows[headerIndex].line;
-  if (!header.empty() && header.front().rfind('#', 0) == 0) header.front().erase(0, 1);
+  int headerLine = rows[headerIndex].line;
+  if (!header.empty() && header.front().rfind(mark, 0) == 0) header.front().erase(0, 1);
   for (auto& name : header) name = Trim(name);
   {
     const auto numbers = std::count_if(header.begin(), header.end(), [&](const std::string& f) {
       return IsNumberOrDate(f, decimalComma);
     });
     if (header.size() >= 2 && static_cast<std::size_t>(2 * numbers) >= header.size()) {
-      return Refuse("Row " + std::to_string(headerLine) +
-                    ": the table has no header row naming its columns; add one (time or date, "
-                    "rain, escape, runoff).");
+      if (!byNumber) {
+        if (preview) {
+          preview->Header.assign(rows[headerIndex].fields.size(), std::string());
+          for (std::size_t r = headerIndex; r < rows.size() && r < headerIndex + previewRows; ++r) {
+            std::vector<std::string> fields;
+            for (const auto& field : rows[r].fields) fields.push_back(Trim(field));
+            fields.resize(preview->Header.size());
+            preview->Rows.push_back(std::move(fields));
+          }
+          preview->Roles.assign(preview->Header.size(), std::string());
+          preview->Units.assign(preview->Header.size(), std::string());
+        }
+        return Refuse("Row " + std::to_string(headerLine) +
+                      ": the table has no header row naming its columns; add one (time or date, "
+                      "rain, escape, runoff), or give the columns by number (--columns "
+                      "time=1,rain=2).");
+      }
+      headerless = true;
+      first = headerIndex;
+      unitsIndex.reset();
+      header.assign(rows[first].fields.size(), std::string());
     }
   }
-  if (headerLine > 1) {
-    report.push_back("lines 1 to " + std::to_string(headerLine - 1) +
+  // Comment lines among the records are not records.
+  rows.erase(std::remove_if(rows.begin() + static_cast<std::ptrdiff_t>(first), rows.end(),
+                            [&](const TRow& row) {
+                              return !row.fields.empty() &&
+                                     Trim(row.fields.front()).rfind(mark, 0) == 0;
+                            }),
+             rows.end());
+  const int textLines = headerless ? (first < rows.size() ? rows[first].line : 1) : headerLine;
+  if (textLines > 1) {
+    report.push_back("lines 1 to " + std::to_string(textLines - 1) +
                      ": text before the header, not read");
+  }
+  if (headerless) {
+    report.push_back("no header row: the columns are taken by their numbers");
+    headerLine = textLines;
+  }
+  series.headerLine = headerLine;
+  if (preview) {
+    preview->Header = header;
+    for (std::size_t r = first; r < rows.size() && r < first + previewRows; ++r) {
+      std::vector<std::string> fields;
+      for (std::size_t c = 0; c < header.size(); ++c) {
+        fields.push_back(c < rows[r].fields.size() ? Trim(rows[r].fields[c]) : std::string());
+      }
+      preview->Rows.push_back(std::move(fields));
+    }
+    preview->Roles.assign(header.size(), std::string());
+    preview->Units.assign(header.size(), std::string());
   }
   if (first < rows.size()) {
     std::size_t named = 0;
@@ -616,7 +767,8 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   }
   const auto rowLine = [&](int line) { return "Row " + std::to_string(line); };
   const auto columnName = [&](int c) {
-    return "column " + std::to_string(c + 1) + " \"" + ShownValue(header[c]) + "\"";
+    return "column " + std::to_string(c + 1) +
+           (header[c].empty() ? std::string() : " \"" + ShownValue(header[c]) + "\"");
   };
   auto cellOf = [&](const TRow& row, int c) {
     return c < static_cast<int>(row.fields.size()) ? Trim(row.fields[c]) : std::string();
@@ -624,28 +776,67 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   const std::size_t dataEnd = rows.size();
   const std::size_t count = dataEnd - first;
 
+  // Units: in the header's brackets, else in a row of units under it.
+  auto tableUnit = [&](int c) {
+    std::string unit = HeaderUnit(header[c]);
+    if (unit.empty() && unitsIndex) {
+      unit = cellOf(rows[*unitsIndex], c);
+      if (unit.size() >= 2 && unit.front() == '[' && unit.back() == ']') {
+        unit = Trim(unit.substr(1, unit.size() - 2));
+      }
+    }
+    return unit;
+  };
+  auto givenUnit = [&](TRole role) -> std::optional<std::string> {
+    std::optional<std::string> unit;
+    for (const auto& [roleName, text] : options.Units) {
+      if (roleName == RoleText(role)) unit = text;
+    }
+    return unit;
+  };
+  auto isDepthUnit = [](const std::string& unit) {
+    const auto parsed = ParseUnit(unit);
+    return !unit.empty() && parsed && parsed->kind != TUnit::TKind::Volume;
+  };
+
   // Which column holds what: the user's mapping first, then the names.
   const int columns = static_cast<int>(header.size());
   std::vector<TRole> roleOf(columns, TRole::Other);
-  for (int c = 0; c < columns; ++c) roleOf[c] = RoleOf(header[c]);
-  int columnOf[7] = {-1, -1, -1, -1, -1, -1, -1};
+  for (int c = 0; c < columns; ++c) {
+    roleOf[c] = RoleOf(header[c]);
+    // RH is the rain where its unit says so (a weather service's hourly sum);
+    // elsewhere it is the humidity.
+    if (NormalName(header[c]) == "rh" &&
+        (isDepthUnit(tableUnit(c)) || isDepthUnit(givenUnit(TRole::Rain).value_or("")))) {
+      roleOf[c] = TRole::Rain;
+    }
+  }
+  int columnOf[kRoles];
+  std::fill(std::begin(columnOf), std::end(columnOf), -1);
   auto slot = [&](TRole role) -> int& { return columnOf[static_cast<int>(role)]; };
-  std::vector<bool> given(7, false);
+  std::vector<bool> given(kRoles, false);
   std::map<int, std::string> givenUnits;
   for (const auto& [roleName, name] : options.Columns) {
     TRole role = TRole::Other;
-    for (TRole r : {TRole::Time, TRole::Rain, TRole::Escape, TRole::Runoff}) {
+    for (TRole r : {TRole::Time, TRole::Rain, TRole::Escape, TRole::Runoff, TRole::Year,
+                    TRole::Month, TRole::Day, TRole::Hour}) {
       if (roleName == RoleText(r)) role = r;
     }
     if (role == TRole::Other) {
       return Refuse("--columns " + roleName + "=" + name +
-                    ": the roles are time, rain, escape and runoff.");
+                    ": the roles are time, rain, escape, runoff, year, month, day and hour.");
     }
     // NAME[UNIT] gives the unit of a header that has none ("RH[0.1 mm]").
     auto find = [&](const std::string& wanted) {
+      const std::string w = Lower(Trim(wanted));
       for (int c = 0; c < columns; ++c) {
-        if (Lower(header[c]) == Lower(Trim(wanted)) || NormalName(header[c]) == Lower(Trim(wanted)))
-          return c;
+        if (!header[c].empty() && (Lower(header[c]) == w || NormalName(header[c]) == w)) return c;
+      }
+      if (!w.empty() && w.size() < 4 && std::all_of(w.begin(), w.end(), [](char c) {
+            return std::isdigit(static_cast<unsigned char>(c)) != 0;
+          })) {
+        const int number = std::stoi(w);
+        if (number >= 1 && number <= columns) return number - 1;
       }
       return -1;
     };
@@ -658,19 +849,39 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     if (found < 0) {
       std::string list;
       for (int c = 0; c < columns; ++c) list += (c ? ", \"" : "\"") + header[c] + "\"";
-      return Refuse("--columns " + roleName + "=" + name + ": the table has no such column; its " +
-                    "columns are " + list + ".");
+      return Refuse(
+          "--columns " + roleName + "=" + name + ": the table has no such column; its " +
+          (headerless ? "columns are 1 to " + std::to_string(columns) : "columns are " + list) +
+          ".");
     }
     slot(role) = found;
     given[static_cast<int>(role)] = true;
+  }
+  auto unitText = [&](int c, TRole role) {
+    if (givenUnits.count(c)) return givenUnits[c];
+    if (const auto unit = givenUnit(role)) return *unit;
+    return tableUnit(c);
+  };
+  // A date in three columns needs all three.
+  auto has = [&](TRole role) {
+    return slot(role) >= 0 || std::find(roleOf.begin(), roleOf.end(), role) != roleOf.end();
+  };
+  const bool threeColumns = has(TRole::Year) && has(TRole::Month) && has(TRole::Day);
+  if (!threeColumns) {
+    for (auto& role : roleOf) {
+      if (role == TRole::Year || role == TRole::Month || role == TRole::Day) role = TRole::Other;
+    }
   }
   std::vector<int> unknown;  // columns whose names say nothing
   for (int c = 0; c < columns; ++c) {
     bool taken = false;
     for (int s : columnOf) taken = taken || s == c;
-    // A column of text (a station name, a quality flag) cannot be meant.
+    // A column of text (a station name, a quality flag) cannot be meant, nor
+    // one whose unit is no depth or rate (°C, W/m2).
     const bool numbers = first < rows.size() && ParseValue(cellOf(rows[first], c), decimalComma);
-    if (roleOf[c] == TRole::Other && !taken && numbers) unknown.push_back(c);
+    const std::string unit = tableUnit(c);
+    const bool otherUnit = !unit.empty() && !ParseUnit(unit);
+    if (roleOf[c] == TRole::Other && !taken && numbers && !otherUnit) unknown.push_back(c);
   }
   // A one-letter name (T, P, Q, E) is taken only when no other column could
   // be meant and its values could be what the name says.
@@ -678,6 +889,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     double previous = 0, largest = 0;
     for (std::size_t r = first; r < dataEnd; ++r) {
       const std::string v = cellOf(rows[r], c);
+      if (IsMissingText(v, options, decimalComma)) continue;
       const auto value = ParseValue(v, decimalComma);
       // Gaps and dates are told later, row by row.
       if (!value) continue;
@@ -685,7 +897,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
         why = "its values do not increase (row " + std::to_string(rows[r].line) + ")";
         return false;
       }
-      if (role == TRole::Rain && *value < 0) {
+      if (role == TRole::Rain && *value < 0 && *value != -1) {
         why = "it holds negative values (row " + std::to_string(rows[r].line) + ")";
         return false;
       }
@@ -699,33 +911,34 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     }
     return true;
   };
-  // A role that no column is named for is told before any doubt about names.
-  auto named = [&](TRole role) {
-    if (slot(role) >= 0) return true;
-    return std::find(roleOf.begin(), roleOf.end(), role) != roleOf.end();
-  };
-  if (!named(TRole::Date) && !named(TRole::Time)) {
+  if (!has(TRole::Date) && !has(TRole::Time) && !threeColumns) {
     return Refuse("Row " + std::to_string(headerLine) + ": no time column; name it " +
                   NameList(TRole::Time) + ", " + NameList(TRole::Date) +
-                  ", or give --columns time=NAME.");
+                  " (or year, month and day), or give --columns time=NAME.");
   }
-  if (!named(TRole::Rain)) {
+  if (options.NeedRain && !has(TRole::Rain)) {
     return Refuse("Row " + std::to_string(headerLine) + ": no rain column; name it " +
                   NameList(TRole::Rain) + ", or give --columns rain=NAME." +
-                  (named(TRole::Runoff) ? " A table of runoff alone cannot be imported." : ""));
+                  (has(TRole::Runoff) ? " A table of runoff alone cannot be imported; join it "
+                                        "to a rain table (--runoff)."
+                                      : ""));
   }
-  if (options.NeedRunoff && !named(TRole::Runoff)) {
+  if (options.NeedRunoff && !has(TRole::Runoff)) {
     return Refuse("Row " + std::to_string(headerLine) +
                   ": no runoff column, which an analysis needs; name it " +
                   NameList(TRole::Runoff) + ", or give --columns runoff=NAME.");
   }
   std::vector<std::string> unusedNotes;
-  for (TRole role :
-       {TRole::Date, TRole::Hour, TRole::Time, TRole::Rain, TRole::Escape, TRole::Runoff}) {
+  for (TRole role : {TRole::Date, TRole::Hour, TRole::Year, TRole::Month, TRole::Day, TRole::Time,
+                     TRole::Rain, TRole::Escape, TRole::Runoff}) {
     if (role == TRole::Runoff && !options.NeedRunoff) continue;
+    if (role == TRole::Rain && !options.NeedRain) continue;
     if (given[static_cast<int>(role)]) continue;
     // The user's time column, dates or numbers, is the only one.
-    if (role == TRole::Date && given[static_cast<int>(TRole::Time)]) continue;
+    if ((role == TRole::Date || role == TRole::Year || role == TRole::Month ||
+         role == TRole::Day) &&
+        given[static_cast<int>(TRole::Time)])
+      continue;
     std::vector<int> full, single;
     for (int c = 0; c < columns; ++c) {
       if (roleOf[c] != role) continue;
@@ -751,7 +964,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     }
     if (single.empty()) continue;
     // The clock time beside a date column is not a one-letter question.
-    if (role == TRole::Time && slot(TRole::Date) >= 0) continue;
+    if (role == TRole::Time && (slot(TRole::Date) >= 0 || slot(TRole::Year) >= 0)) continue;
     const char* what = RoleText(role);
     std::string why;
     std::string others;
@@ -777,40 +990,43 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     }
     slot(role) = single[0];
   }
-  const int dateColumn = slot(TRole::Date);
+  const bool ymd = slot(TRole::Date) < 0 && !given[static_cast<int>(TRole::Time)] &&
+                   slot(TRole::Year) >= 0 && slot(TRole::Month) >= 0 && slot(TRole::Day) >= 0;
+  const int dateColumn = ymd ? slot(TRole::Year) : slot(TRole::Date);
   const int timeColumn = dateColumn >= 0 ? dateColumn : slot(TRole::Time);
   const bool hasEscape = slot(TRole::Escape) >= 0;
-  const bool hasRunoff = options.NeedRunoff;
+  series.timeName = columnName(timeColumn);
+  if (preview) {
+    for (int c = 0; c < columns; ++c) preview->Units[c] = tableUnit(c);
+    for (TRole role : {TRole::Year, TRole::Month, TRole::Day, TRole::Hour, TRole::Rain,
+                       TRole::Escape, TRole::Runoff}) {
+      const int c = slot(role);
+      if (c < 0 || (!ymd && (role == TRole::Year || role == TRole::Month || role == TRole::Day)))
+        continue;
+      if (role == TRole::Rain && !options.NeedRain) continue;
+      if (role == TRole::Runoff && !options.NeedRunoff) continue;
+      preview->Roles[c] = RoleText(role);
+      if (role == TRole::Rain || role == TRole::Escape || role == TRole::Runoff) {
+        preview->Units[c] = unitText(c, role);
+      }
+    }
+    if (timeColumn >= 0 && !ymd) preview->Roles[timeColumn] = "time";
+  }
 
-  // Units: in the header's brackets, else in a row of units under it.
-  auto unitText = [&](int c) {
-    if (givenUnits.count(c)) return givenUnits[c];
-    std::string unit = HeaderUnit(header[c]);
-    if (unit.empty() && unitsIndex) unit = cellOf(rows[*unitsIndex], c);
-    return unit;
-  };
-  struct TDepthColumn {
-    TRole role;
-    int column;
-    TUnit unit;
-    std::vector<double>* target;
-  };
-  TTableRecords records;
-  std::vector<TDepthColumn> depths;
-  for (const auto& [role, target] :
-       {std::pair<TRole, std::vector<double>*>{TRole::Rain, &records.Rain},
-        {TRole::Escape, hasEscape ? &records.Escape : nullptr},
-        {TRole::Runoff, hasRunoff ? &records.Runoff : nullptr}}) {
-    if (target == nullptr) continue;
+  std::vector<TDepthSeries>& depths = series.depths;
+  for (const auto& [role, wanted] : {std::pair<TRole, bool>{TRole::Rain, options.NeedRain},
+                                     {TRole::Escape, hasEscape},
+                                     {TRole::Runoff, options.NeedRunoff}}) {
+    if (!wanted) continue;
     const int c = slot(role);
-    const std::string text = unitText(c);
+    const std::string text = unitText(c, role);
     const auto unit = ParseUnit(text);
     if (!unit) {
       return Refuse(rowLine(unitsIndex && HeaderUnit(header[c]).empty() ? rows[*unitsIndex].line
                                                                         : headerLine) +
                     ", " + columnName(c) + ": the unit \"" + ShownValue(text) +
                     "\" is not one the import knows (mm, 0.1 mm, cm, in, mm/h, mm/d, l/s, m3/s, "
-                    "cfs). Give the values in one of them.");
+                    "cfs, ML/d). Give the values in one of them.");
     }
     if (unit->kind == TUnit::TKind::Volume && !options.AreaKm2) {
       return Ask(TTableReadResult::TQuestion::Area,
@@ -818,8 +1034,14 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
                      "\" is a volume per time; give the catchment area in km2 (--area KM2) to "
                      "turn it into mm.");
     }
-    depths.push_back({role, c, *unit, target});
+    TDepthSeries depth;
+    depth.role = role;
+    depth.name = columnName(c);
+    depth.unit = *unit;
+    depths.push_back(std::move(depth));
   }
+  std::vector<int> depthColumns;
+  for (const auto& depth : depths) depthColumns.push_back(slot(depth.role));
 
   auto missing = [&](const TRow& row, int c, const std::string& value) {
     const std::string what =
@@ -833,23 +1055,59 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
               cellOf(rows[first], slot(TRole::Time)).find(':') != std::string::npos
           ? slot(TRole::Time)
           : -1;
-  const int hourColumn = dateColumn >= 0 && clockColumn < 0 ? slot(TRole::Hour) : -1;
+  int hourColumn = dateColumn >= 0 && clockColumn < 0 ? slot(TRole::Hour) : -1;
+  // The same hour in every record of a daily table is a stamp, not a time.
+  if (hourColumn >= 0 && count > 1) {
+    const std::string firstHour = cellOf(rows[first], hourColumn);
+    bool same = true;
+    for (std::size_t r = first + 1; r < dataEnd && same; ++r) {
+      same = cellOf(rows[r], hourColumn) == firstHour;
+    }
+    if (same) {
+      unusedNotes.push_back(columnName(hourColumn) + " (\"" + ShownValue(firstHour) +
+                            "\" in every record: no hour of the day)");
+      hourColumn = -1;
+    }
+  }
+  {
+    std::string unused;
+    for (int c = 0; c < columns; ++c) {
+      bool taken = c == clockColumn || c == hourColumn || c == timeColumn;
+      for (const auto& depth : depths) taken = taken || slot(depth.role) == c;
+      if (ymd) taken = taken || c == slot(TRole::Month) || c == slot(TRole::Day);
+      if (!taken && !header[c].empty()) unused += (unused.empty() ? "" : ", ") + columnName(c);
+    }
+    if (!unused.empty()) series.notes.push_back("not used: " + unused);
+    for (const auto& note : unusedNotes) series.notes.push_back("note: " + note);
+  }
+  if (options.Truncated) {
+    return Refuse(rowLine(rows.back().line) + ", " + columnName(timeColumn) +
+                  ": the table goes on beyond " + std::to_string(T::kMaxReadRecords) +
+                  " records, more than the import reads. Cut it into shorter stretches.");
+  }
   std::vector<int> hours;
-  std::vector<std::string> timeTexts;
-  std::vector<std::vector<double>> raw(depths.size());
+  std::vector<std::string>& timeTexts = series.timeTexts;
+  int traces = 0;
   for (std::size_t r = first; r < dataEnd; ++r) {
     const TRow& row = rows[r];
-    const std::size_t number = r - first + 1;
-    // Faults in the records before the limit are told first.
-    if (number == static_cast<std::size_t>(T::kMaxRecords) + 1) {
-      return Refuse(rowLine(row.line) + ", " + columnName(timeColumn) + ": record " +
-                    std::to_string(number) + " of " +
-                    (options.Truncated ? "more than " + std::to_string(T::kMaxRecords)
-                                       : std::to_string(count)) +
-                    "; the program takes at most " + std::to_string(T::kMaxRecords) +
-                    " records. Cut the table into shorter stretches.");
-    }
     std::string timeText = cellOf(row, timeColumn);
+    if (ymd) {
+      // Year, month and day as numbers: an ISO date.
+      int parts[3] = {0, 0, 0};
+      const TRole roles[3] = {TRole::Year, TRole::Month, TRole::Day};
+      for (int k = 0; k < 3; ++k) {
+        const std::string part = cellOf(row, slot(roles[k]));
+        const auto value = ParseValue(part, false);
+        if (!value || *value != std::floor(*value) || *value < 0 || *value > 9999) {
+          return Refuse(rowLine(row.line) + ", " + columnName(slot(roles[k])) + ": \"" +
+                        ShownValue(part) + "\" is not a " + RoleText(roles[k]) + ".");
+        }
+        parts[k] = static_cast<int>(*value);
+      }
+      char buffer[32];
+      std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", parts[0], parts[1], parts[2]);
+      timeText = buffer;
+    }
     if (timeText.empty()) return Refuse(missing(row, timeColumn, timeText));
     if (clockColumn >= 0) {
       const std::string clock = cellOf(row, clockColumn);
@@ -866,124 +1124,391 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
       hours.push_back(static_cast<int>(*value));
     }
     timeTexts.push_back(timeText);
+    series.lines.push_back(row.line);
     for (std::size_t k = 0; k < depths.size(); ++k) {
-      const int c = depths[k].column;
+      TDepthSeries& depth = depths[k];
+      const int c = depthColumns[k];
       const std::string valueText = cellOf(row, c);
-      const auto value = ParseValue(valueText, decimalComma);
+      depth.lines.push_back(row.line);
+      if (IsMissingText(valueText, options, decimalComma)) {
+        depth.raw.push_back(std::nan(""));
+        depth.missingTexts.push_back(valueText);
+        continue;
+      }
+      auto value = ParseValue(valueText, decimalComma);
       if (!value) return Refuse(missing(row, c, valueText));
+      // Stations that count tenths of a millimetre write -1 for a trace.
+      if (*value == -1 && depth.role == TRole::Rain && depth.unit.kind == TUnit::TKind::Depth &&
+          depth.unit.factor == 0.1) {
+        value = 0.0;
+        ++traces;
+      }
       // A negative escape rate is water added to the rain, and the run sets
       // its own floor under the runoff; only rain cannot be negative.
-      if (*value < 0 && depths[k].role == TRole::Rain) {
+      if (*value < 0 && depth.role == TRole::Rain) {
         return Refuse(rowLine(row.line) + ", " + columnName(c) + ": " + valueText +
                       " is negative; rain is a depth. Replace negative values (some stations "
                       "write -1 for a trace of rain) by 0.");
       }
-      raw[k].push_back(*value);
+      depth.raw.push_back(*value);
+      depth.missingTexts.emplace_back();
     }
+  }
+  if (traces > 0) {
+    series.notes.push_back("note: " + std::to_string(traces) +
+                           (traces == 1 ? " rain value" : " rain values") +
+                           " of -1 (a trace, less than 0.05 mm) taken as 0");
   }
   if (count < 12) {
     return Refuse(rowLine(rows.back().line) + ", " + columnName(timeColumn) + ": the table has " +
                   std::to_string(count) + (count == 1 ? " record" : " records") +
                   "; the program needs at least 12.");
   }
-  const int timeLine0 = rows[first].line;
   auto lineOf = [&](std::size_t i) { return rows[first + i].line; };
+
+  std::string label = columnName(timeColumn);
+  if (ymd) {
+    label += " with the month and day of " + columnName(slot(TRole::Month)) + " and " +
+             columnName(slot(TRole::Day));
+  }
+  if (clockColumn >= 0) label += " with the clock of " + columnName(clockColumn);
+  if (hourColumn >= 0) {
+    label += " with the hour of " + columnName(hourColumn) +
+             (hours.empty() || *std::max_element(hours.begin(), hours.end()) == 24
+                  ? " (1 to 24: the hour that ends then)"
+                  : " (0 to 23: the hour that begins then)");
+  }
+  series.timeLabel = label;
 
   // Time: numbers as they stand, or dates.
   // In a column named as a date, 20121001 and 2012100100 are dates.
-  bool fromDates = !ParseValue(timeTexts[0], decimalComma).has_value() ||
-                   (dateColumn >= 0 && IsCompactDate(timeTexts[0]));
-  std::vector<double> stepSeconds(count, 0);  // 0: not known
-  std::string timeReport;
-  const double wantedUnit = UnitSeconds(options.TimeUnit);
-  double unitSeconds = wantedUnit;
-  std::string unitName = options.TimeUnit;
-  if (fromDates) {
-    const bool slashes = timeTexts[0].find('/') != std::string::npos;
-    using TOrder = TTableOptions::TDateOrder;
-    struct TReading {
-      bool monthFirst;
-      std::vector<std::int64_t> seconds;
-      std::size_t failed = 0;  // index of the first date that does not parse, or count
-      bool anyClock = false;
-      bool regular = true;
-    };
-    // Hours 1 to 24 name the hour that ends then; 0 to 23 the one that
-    // begins.
-    const bool hourEnds = !hours.empty() && *std::max_element(hours.begin(), hours.end()) == 24;
-    if (!hours.empty() && hourEnds && *std::min_element(hours.begin(), hours.end()) == 0) {
-      return Refuse(rowLine(headerLine) + ", " + columnName(hourColumn) +
-                    ": hours from 0 to 24; an hour is either the one that begins (0 to 23) or "
-                    "the one that ends (1 to 24).");
+  series.fromDates = ymd || !ParseValue(timeTexts[0], decimalComma).has_value() ||
+                     (dateColumn >= 0 && IsCompactDate(timeTexts[0]));
+  if (!series.fromDates) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto time = ParseValue(timeTexts[i], decimalComma);
+      if (!time) return Refuse(missing(rows[first + i], timeColumn, timeTexts[i]));
+      if (i > 0 && *time <= series.times.back()) {
+        return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " + timeTexts[i] +
+                      " does not come after " + ShortestText(series.times.back()) +
+                      "; times must increase.");
+      }
+      series.times.push_back(*time);
     }
-    auto read = [&](bool monthFirst) {
-      TReading reading{monthFirst, {}, count, false, true};
-      for (std::size_t i = 0; i < count; ++i) {
-        const auto date = ParseDate(timeTexts[i], monthFirst);
-        if (!date) {
-          reading.failed = i;
-          return reading;
+    return std::nullopt;
+  }
+  const bool slashes = timeTexts[0].find('/') != std::string::npos;
+  using TOrder = TTableOptions::TDateOrder;
+  struct TReading {
+    bool monthFirst;
+    std::vector<std::int64_t> seconds;
+    std::size_t failed = 0;  // index of the first date that does not parse, or count
+    bool anyClock = false;
+    bool regular = true;
+  };
+  // Hours 1 to 24 name the hour that ends then; 0 to 23 the one that
+  // begins.
+  const bool hourEnds = !hours.empty() && *std::max_element(hours.begin(), hours.end()) == 24;
+  if (!hours.empty() && hourEnds && *std::min_element(hours.begin(), hours.end()) == 0) {
+    return Refuse(rowLine(headerLine) + ", " + columnName(hourColumn) +
+                  ": hours from 0 to 24; an hour is either the one that begins (0 to 23) or "
+                  "the one that ends (1 to 24).");
+  }
+  auto read = [&](bool monthFirst) {
+    TReading reading{monthFirst, {}, count, false, true};
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto date = ParseDate(timeTexts[i], monthFirst);
+      if (!date) {
+        reading.failed = i;
+        return reading;
+      }
+      reading.anyClock = reading.anyClock || date->hasClock || !hours.empty();
+      reading.seconds.push_back(date->seconds +
+                                (hours.empty() ? 0 : (hours[i] - (hourEnds ? 1 : 0)) * 3600));
+    }
+    for (std::size_t i = 2; i < count; ++i) {
+      reading.regular = reading.regular && reading.seconds[i] - reading.seconds[i - 1] ==
+                                               reading.seconds[1] - reading.seconds[0];
+    }
+    return reading;
+  };
+  std::vector<TReading> readings;
+  if (!slashes || options.DateOrder != TOrder::MonthFirst) readings.push_back(read(false));
+  if (slashes && options.DateOrder != TOrder::DayFirst) readings.push_back(read(true));
+  std::vector<TReading> parsed;
+  for (const auto& reading : readings) {
+    if (reading.failed == count) parsed.push_back(reading);
+  }
+  if (parsed.empty()) {
+    const std::size_t i = readings.front().failed;
+    return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": \"" + timeTexts[i] +
+                  "\" is not a date (YYYY-MM-DD, DD.MM.YYYY or DD/MM/YYYY, each with an "
+                  "optional time HH:MM, or YYYYMMDD[HH[MM]]" +
+                  std::string(slashes ? "; MM/DD/YYYY with --month-first" : "") + ").");
+  }
+  TReading chosen = parsed.front();
+  std::string order = slashes                                       ? ""
+                      : timeTexts[0].find('.') != std::string::npos ? ", day first (DD.MM.YYYY)"
+                                                                    : "";
+  if (parsed.size() == 2) {
+    if (parsed[0].regular == parsed[1].regular) {
+      return Ask(TTableReadResult::TQuestion::DateOrder,
+                 rowLine(lineOf(0)) + ", " + columnName(timeColumn) + ": \"" + timeTexts[0] +
+                     "\" and the dates after it can be read day first or month " +
+                     "first, and the steps are " + (parsed[0].regular ? "regular" : "irregular") +
+                     " either way. Say which with --day-first or --month-first.");
+    }
+    chosen = parsed[0].regular ? parsed[0] : parsed[1];
+    order =
+        std::string(chosen.monthFirst ? ", month first (MM/DD/YYYY)" : ", day first (DD/MM/YYYY)") +
+        ": the other order gives irregular steps";
+  } else if (slashes) {
+    order =
+        std::string(chosen.monthFirst ? ", month first (MM/DD/YYYY)" : ", day first (DD/MM/YYYY)") +
+        (options.DateOrder == TOrder::Find ? ": the other order gives no dates" : " as asked");
+  }
+  for (std::size_t i = 1; i < count; ++i) {
+    if (chosen.seconds[i] <= chosen.seconds[i - 1]) {
+      return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " +
+                    DateText(chosen.seconds[i], chosen.anyClock) + " does not come after " +
+                    DateText(chosen.seconds[i - 1], chosen.anyClock) + "; times must increase.");
+    }
+  }
+  series.seconds = std::move(chosen.seconds);
+  series.anyClock = chosen.anyClock;
+  series.monthFirst = chosen.monthFirst;
+  series.order = order;
+  return std::nullopt;
+}
+
+// "rows 2 to 366, 400, 512 to 514 and 3 more stretches"
+std::string RowList(const std::vector<int>& rowLines) {
+  std::string list;
+  std::size_t stretches = 0, i = 0;
+  while (i < rowLines.size()) {
+    std::size_t j = i;
+    while (j + 1 < rowLines.size() && rowLines[j + 1] == rowLines[j] + 1) ++j;
+    if (stretches < 4) {
+      list += (list.empty() ? "" : ", ") + std::to_string(rowLines[i]) +
+              (j > i ? " to " + std::to_string(rowLines[j]) : std::string());
+    }
+    ++stretches;
+    i = j + 1;
+  }
+  if (stretches > 4) list += " and " + std::to_string(stretches - 4) + " more stretches";
+  return list;
+}
+
+// The records from .. to, both included; a date without a clock as TO takes
+// its whole day.
+std::optional<TTableReadResult> ApplyWindow(TSeries& series, const TTableOptions& options) {
+  if (!options.Window) return std::nullopt;
+  const auto& [fromText, toText] = *options.Window;
+  double from = 0, to = 0;
+  const std::string range = series.Count() == 0
+                                ? std::string()
+                                : " (the table runs from " + series.When(0) + " to " +
+                                      series.When(series.Count() - 1) + ")";
+  if (series.fromDates) {
+    const auto a = ParseDate(Trim(fromText), series.monthFirst);
+    const auto b = ParseDate(Trim(toText), series.monthFirst);
+    if (!a || !b) {
+      return Refuse("--window " + fromText + " " + toText + ": \"" + (a ? toText : fromText) +
+                    "\" is not a date (YYYY-MM-DD, with an optional time HH:MM).");
+    }
+    from = static_cast<double>(a->seconds);
+    to = static_cast<double>(b->seconds + (b->hasClock ? 0 : 86400 - 1));
+  } else {
+    const auto a = ParseReal(Trim(fromText)), b = ParseReal(Trim(toText));
+    if (!a || !b) {
+      return Refuse("--window " + fromText + " " + toText +
+                    ": the table's time is numbers; give the window as two of them.");
+    }
+    from = *a;
+    to = *b;
+  }
+  std::vector<std::size_t> kept;
+  for (std::size_t i = 0; i < series.Count(); ++i) {
+    const double t = series.fromDates ? static_cast<double>(series.seconds[i]) : series.times[i];
+    if (t >= from && t <= to) kept.push_back(i);
+  }
+  if (kept.empty()) {
+    return Refuse("--window " + fromText + " " + toText + ": no record lies in it" + range + ".");
+  }
+  const std::size_t before = series.Count();
+  series.report.push_back("window " + Trim(fromText) + " to " + Trim(toText) + ": records " +
+                          std::to_string(kept.front() + 1) + " to " +
+                          std::to_string(kept.back() + 1) + " of " + std::to_string(before) +
+                          " (rows " + std::to_string(series.lines[kept.front()]) + " to " +
+                          std::to_string(series.lines[kept.back()]) + ")");
+  series.Keep(kept);
+  return std::nullopt;
+}
+
+// Runs of at most `most` missing values: rain 0, the others linearly
+// between the values around the run (runs at the ends stay missing).
+std::string FillGaps(TDepthSeries& depth, int most) {
+  std::size_t filled = 0;
+  const std::size_t n = depth.raw.size();
+  std::size_t i = 0;
+  while (i < n) {
+    if (!std::isnan(depth.raw[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t j = i;
+    while (j < n && std::isnan(depth.raw[j])) ++j;
+    const std::size_t run = j - i;
+    if (run <= static_cast<std::size_t>(most)) {
+      if (depth.role == TRole::Rain) {
+        for (std::size_t k = i; k < j; ++k) depth.raw[k] = 0;
+        filled += run;
+      } else if (i > 0 && j < n) {
+        const double a = depth.raw[i - 1], b = depth.raw[j];
+        for (std::size_t k = i; k < j; ++k) {
+          depth.raw[k] =
+              a + (b - a) * static_cast<double>(k - i + 1) / static_cast<double>(run + 1);
         }
-        reading.anyClock = reading.anyClock || date->hasClock || !hours.empty();
-        reading.seconds.push_back(date->seconds +
-                                  (hours.empty() ? 0 : (hours[i] - (hourEnds ? 1 : 0)) * 3600));
-      }
-      for (std::size_t i = 2; i < count; ++i) {
-        reading.regular = reading.regular && reading.seconds[i] - reading.seconds[i - 1] ==
-                                                 reading.seconds[1] - reading.seconds[0];
-      }
-      return reading;
-    };
-    std::vector<TReading> readings;
-    if (!slashes || options.DateOrder != TOrder::MonthFirst) readings.push_back(read(false));
-    if (slashes && options.DateOrder != TOrder::DayFirst) readings.push_back(read(true));
-    std::vector<TReading> parsed;
-    for (const auto& reading : readings) {
-      if (reading.failed == count) parsed.push_back(reading);
-    }
-    if (parsed.empty()) {
-      const std::size_t i = readings.front().failed;
-      return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": \"" + timeTexts[i] +
-                    "\" is not a date (YYYY-MM-DD, DD.MM.YYYY or DD/MM/YYYY, each with an "
-                    "optional time HH:MM, or YYYYMMDD[HH]" +
-                    std::string(slashes ? "; MM/DD/YYYY with --month-first" : "") + ").");
-    }
-    TReading chosen = parsed.front();
-    std::string order = slashes                                       ? ""
-                        : timeTexts[0].find('.') != std::string::npos ? ", day first (DD.MM.YYYY)"
-                                                                      : "";
-    if (parsed.size() == 2) {
-      if (parsed[0].regular == parsed[1].regular) {
-        return Ask(TTableReadResult::TQuestion::DateOrder,
-                   rowLine(timeLine0) + ", " + columnName(timeColumn) + ": \"" + timeTexts[0] +
-                       "\" and the dates after it can be read day first or month " +
-                       "first, and the steps are " + (parsed[0].regular ? "regular" : "irregular") +
-                       " either way. Say which with --day-first or --month-first.");
-      }
-      chosen = parsed[0].regular ? parsed[0] : parsed[1];
-      order = std::string(chosen.monthFirst ? ", month first (MM/DD/YYYY)"
-                                            : ", day first (DD/MM/YYYY)") +
-              ": the other order gives irregular steps";
-    } else if (slashes) {
-      order =
-          std::string(chosen.monthFirst ? ", month first (MM/DD/YYYY)"
-                                        : ", day first (DD/MM/YYYY)") +
-          (options.DateOrder == TOrder::Find ? ": the other order gives no dates" : " as asked");
-    }
-    const std::vector<std::int64_t>& seconds = chosen.seconds;
-    for (std::size_t i = 1; i < count; ++i) {
-      if (seconds[i] <= seconds[i - 1]) {
-        return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " +
-                      DateText(seconds[i], chosen.anyClock) + " does not come after " +
-                      DateText(seconds[i - 1], chosen.anyClock) + "; times must increase.");
+        filled += run;
       }
     }
-    std::vector<double> steps;
-    for (std::size_t i = 1; i < count; ++i) {
-      steps.push_back(static_cast<double>(seconds[i] - seconds[i - 1]));
+    if (std::isnan(depth.raw[i]) == false) {
+      for (std::size_t k = i; k < j; ++k) depth.missingTexts[k].clear();
     }
-    const double usual = UsualStep(steps);
-    if (!options.Irregular) {
+    i = j;
+  }
+  if (filled == 0) return {};
+  return std::to_string(filled) + " " + RoleText(depth.role) +
+         (filled == 1 ? " value" : " values") +
+         (depth.role == TRole::Rain ? " (0)" : " (linearly)");
+}
+
+// Adds up whole periods of `hours` hours: depths are added, rates averaged;
+// incomplete periods at the ends are dropped.
+std::optional<TTableReadResult> AddUpSteps(TSeries& series, const TTableOptions& options,
+                                           double oldUnitSeconds, double newUnitSeconds) {
+  const std::int64_t period = static_cast<std::int64_t>(options.StepHours) * 3600;
+  const std::string stepName = options.StepHours == 24 ? "day" : StepText(double(period));
+  if (!series.fromDates) {
+    return Refuse("--step: the table's time is numbers; records are added up by their dates.");
+  }
+  const std::int64_t step = series.seconds[1] - series.seconds[0];
+  if (step >= period || period % step != 0) {
+    return Refuse("Row " + std::to_string(series.lines[1]) + ", " + series.timeName +
+                  ": the table's step is " + StepText(double(step)) + "; --step " +
+                  std::to_string(options.StepHours) +
+                  " hours needs a whole number of them in each.");
+  }
+  const std::size_t per = static_cast<std::size_t>(period / step);
+  auto periodOf = [&](std::int64_t seconds) {
+    return seconds >= 0 ? seconds / period : (seconds - period + 1) / period;
+  };
+  std::vector<std::size_t> starts;  // first record of each whole period
+  std::vector<std::string> dropped;
+  std::size_t i = 0;
+  const std::size_t n = series.Count();
+  while (i < n) {
+    std::size_t j = i;
+    while (j < n && periodOf(series.seconds[j]) == periodOf(series.seconds[i])) ++j;
+    if (j - i == per) {
+      starts.push_back(i);
+    } else {
+      dropped.push_back(DateText(series.seconds[i], true) + " to " +
+                        DateText(series.seconds[j - 1], true) + " (" + std::to_string(j - i) +
+                        " of " + std::to_string(per) + " records)");
+    }
+    i = j;
+  }
+  if (starts.empty()) {
+    return Refuse(series.timeName + ": no whole " + stepName + " in the table's records.");
+  }
+  TSeries added = series;
+  added.Keep(starts);
+  for (std::size_t s = 0; s < starts.size(); ++s) {
+    added.seconds[s] = periodOf(series.seconds[starts[s]]) * period;
+  }
+  for (std::size_t k = 0; k < series.depths.size(); ++k) {
+    const TDepthSeries& depth = series.depths[k];
+    using K = TUnit::TKind;
+    const bool rate = depth.unit.kind == K::Rate || depth.unit.kind == K::Volume;
+    const bool escapePerUnit = depth.role == TRole::Escape && depth.unit.kind == K::AsGiven;
+    for (std::size_t s = 0; s < starts.size(); ++s) {
+      double sum = 0;
+      for (std::size_t r = starts[s]; r < starts[s] + per; ++r) sum += depth.raw[r];
+      const double mean = sum / static_cast<double>(per);
+      added.depths[k].raw[s] = rate            ? mean
+                               : escapePerUnit ? mean * newUnitSeconds / oldUnitSeconds
+                                               : sum;
+    }
+  }
+  added.report.push_back(
+      "step: " + std::to_string(per) + " records of " + StepText(double(step)) +
+      " added up to each " + stepName + " (depths added, rates averaged)" +
+      (dropped.empty() ? std::string() : "; dropped, not a whole " + stepName + ": "));
+  for (std::size_t d = 0; d < dropped.size(); ++d) {
+    added.report.back() += (d ? ", " : "") + dropped[d];
+  }
+  added.anyClock = added.anyClock && period % 86400 != 0;
+  series = std::move(added);
+  return std::nullopt;
+}
+
+TTableReadResult Finish(TSeries series, const TTableOptions& options, bool windowDone) {
+  namespace T = TableTexts;
+  if (!windowDone) {
+    if (auto refusal = ApplyWindow(series, options)) return *refusal;
+  }
+  // Gaps: filled where the user allows it, refused otherwise.
+  if (options.FillGaps > 0) {
+    std::string filled;
+    for (auto& depth : series.depths) {
+      const std::string one = FillGaps(depth, options.FillGaps);
+      if (!one.empty()) filled += (filled.empty() ? "" : ", ") + one;
+    }
+    series.report.push_back(
+        "--fill-gaps " + std::to_string(options.FillGaps) + ": " +
+        (filled.empty() ? "no run of missing values short enough to fill" : "filled " + filled));
+  }
+  for (std::size_t i = 0; i < series.Count(); ++i) {
+    for (const auto& depth : series.depths) {
+      if (!std::isnan(depth.raw[i])) continue;
+      std::vector<int> gapRows;
+      for (std::size_t k = 0; k < depth.raw.size(); ++k) {
+        if (std::isnan(depth.raw[k])) gapRows.push_back(depth.lines[k]);
+      }
+      const std::string& text = depth.missingTexts[i];
+      const std::string what = text.empty() ? "the value is missing"
+                                            : "\"" + ShownValue(text) + "\" marks a missing value";
+      std::string message =
+          depth.table + "Row " + std::to_string(depth.lines[i]) + ", " + depth.name + ": " + what;
+      if (gapRows.size() > 1) {
+        message += " (" + std::to_string(gapRows.size()) + " in this column: rows " +
+                   RowList(gapRows) + ")";
+      }
+      return Refuse(message + "." + T::kGapNote +
+                    " Take a stretch with --window FROM TO, or fill short runs with --fill-gaps "
+                    "K.");
+    }
+  }
+  const std::size_t read = series.Count();
+  if (read < 2) {
+    return Refuse("Row " +
+                  std::to_string(series.lines.empty() ? series.headerLine : series.lines.back()) +
+                  ", " + series.timeName + ": the table has " + std::to_string(read) +
+                  (read == 1 ? " record" : " records") + "; the program needs at least 12.");
+  }
+
+  // The step: the same throughout, unless the user takes them as they are.
+  const double wantedUnit = UnitSeconds(options.TimeUnit);
+  const auto regularityRefusal = [&]() -> std::optional<TTableReadResult> {
+    const std::size_t count = series.Count();
+    if (series.fromDates) {
+      std::vector<double> steps;
+      for (std::size_t i = 1; i < count; ++i) {
+        steps.push_back(static_cast<double>(series.seconds[i] - series.seconds[i - 1]));
+      }
+      const double usual = UsualStep(steps);
+      if (options.Irregular) return std::nullopt;
       for (std::size_t i = 1; i < count; ++i) {
         if (steps[i - 1] == usual) continue;
         const double ratio = steps[i - 1] / usual;
@@ -992,13 +1517,75 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
                 ? (ratio == 2 ? "one record missing?"
                               : ShortestText(ratio - 1) + " records missing?")
                 : "a step of " + StepText(steps[i - 1]) + ", not " + StepText(usual) + ".";
-        return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " +
-                      DateText(seconds[i - 1], chosen.anyClock) + " to " +
-                      DateText(seconds[i], chosen.anyClock) + ": " + guess +
+        return Refuse("Row " + std::to_string(series.lines[i]) + ", " + series.timeName + ": " +
+                      DateText(series.seconds[i - 1], series.anyClock) + " to " +
+                      DateText(series.seconds[i], series.anyClock) + ": " + guess +
                       " The table's step is " + StepText(usual) +
                       ". Fill the gap, or give --irregular to take the steps as they are.");
       }
+      return std::nullopt;
     }
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < count; ++i) steps.push_back(series.times[i] - series.times[i - 1]);
+    const double usual = UsualStep(steps);
+    if (options.Irregular) return std::nullopt;
+    for (std::size_t i = 1; i < count; ++i) {
+      if (SameStep(steps[i - 1], usual)) continue;
+      return Refuse("Row " + std::to_string(series.lines[i]) + ", " + series.timeName + ": " +
+                    series.timeTexts[i - 1] + " to " + series.timeTexts[i] + ": a step of " +
+                    ShortestText(steps[i - 1]) + ", not " + ShortestText(usual) +
+                    " as in the rest of the table. Fill the gap, or give --irregular to take "
+                    "the steps as they are.");
+    }
+    return std::nullopt;
+  };
+  if (auto refusal = regularityRefusal()) return *refusal;
+  if (options.StepHours > 0) {
+    if (options.Irregular) {
+      return Refuse("--step and --irregular: only records of one step are added up.");
+    }
+    auto unitOf = [&](std::int64_t step) {
+      return wantedUnit > 0 ? wantedUnit : step % 86400 == 0 ? 86400.0 : 3600.0;
+    };
+    const double oldUnit = series.fromDates ? unitOf(series.seconds[1] - series.seconds[0]) : 1;
+    const double newUnit = unitOf(static_cast<std::int64_t>(options.StepHours) * 3600);
+    if (auto refusal = AddUpSteps(series, options, oldUnit, newUnit)) return *refusal;
+  }
+
+  const std::size_t count = series.Count();
+  if (count > static_cast<std::size_t>(T::kMaxRecords)) {
+    const std::size_t last = static_cast<std::size_t>(T::kMaxRecords) - 1;
+    return Refuse("Row " + std::to_string(series.lines[last + 1]) + ", " + series.timeName +
+                  ": the table holds " + std::to_string(count) +
+                  " records; the program takes at most " + std::to_string(T::kMaxRecords) +
+                  ": record " + std::to_string(T::kMaxRecords) + " is " +
+                  (series.fromDates ? "dated " : "at ") + series.When(last) +
+                  ". Take a stretch with --window FROM TO" +
+                  (series.fromDates && series.seconds[1] - series.seconds[0] < 86400
+                       ? ", or days from hours with --step day."
+                       : "."));
+  }
+  if (count < 12) {
+    return Refuse("Row " + std::to_string(series.lines.back()) + ", " + series.timeName +
+                  ": the table has " + std::to_string(count) +
+                  (count == 1 ? " record" : " records") + "; the program needs at least 12.");
+  }
+  std::vector<std::string> report = series.report;
+  TTableRecords records;
+  auto lineOf = [&](std::size_t i) { return series.lines[i]; };
+  const std::string& timeName = series.timeName;
+  const bool fromDates = series.fromDates;
+  std::vector<double> stepSeconds(count, 0);  // 0: not known
+  std::string timeReport;
+  double unitSeconds = wantedUnit;
+  std::string unitName = options.TimeUnit;
+  if (fromDates) {
+    const std::vector<std::int64_t>& seconds = series.seconds;
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < count; ++i) {
+      steps.push_back(static_cast<double>(seconds[i] - seconds[i - 1]));
+    }
+    const double usual = UsualStep(steps);
     bool wholeDays = true;
     for (const double step : steps) wholeDays = wholeDays && std::fmod(step, 86400.0) == 0;
     if (unitSeconds == 0) {
@@ -1012,9 +1599,9 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
                              unitSeconds);
       stepSeconds[i] = static_cast<double>(i == 0 ? firstStep : seconds[i] - seconds[i - 1]);
     }
-    const bool showClock = chosen.anyClock && !(unitSeconds == 86400.0 && seconds[0] % 86400 == 0);
+    const bool showClock = series.anyClock && !(unitSeconds == 86400.0 && seconds[0] % 86400 == 0);
     records.TimeOrigin = unitName + " since " + DateText(seconds[0], showClock);
-    timeReport = "dates" + order + ", step " + StepText(usual) +
+    timeReport = "dates" + series.order + ", step " + StepText(usual) +
                  (options.Irregular ? " (other steps taken as they are)" : "") + "; times in " +
                  records.TimeOrigin;
   } else {
@@ -1024,7 +1611,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
     if (unitSeconds == 0) {
       double rate = 0;
       bool agree = true;
-      for (const auto& column : depths) {
+      for (const auto& column : series.depths) {
         if (column.unit.kind != TUnit::TKind::Rate) continue;
         agree = agree && (rate == 0 || rate == column.unit.seconds);
         rate = column.unit.seconds;
@@ -1035,29 +1622,10 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
         unitSource = " (as the units of the depths say; --time-unit to change)";
       }
     }
-    for (std::size_t i = 0; i < count; ++i) {
-      const auto time = ParseValue(timeTexts[i], decimalComma);
-      if (!time) return Refuse(missing(rows[first + i], timeColumn, timeTexts[i]));
-      if (i > 0 && *time <= records.Time.back()) {
-        return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " + timeTexts[i] +
-                      " does not come after " + ShortestText(records.Time.back()) +
-                      "; times must increase.");
-      }
-      records.Time.push_back(*time);
-    }
+    records.Time = series.times;
     std::vector<double> steps;
     for (std::size_t i = 1; i < count; ++i) steps.push_back(records.Time[i] - records.Time[i - 1]);
     const double usual = UsualStep(steps);
-    if (!options.Irregular) {
-      for (std::size_t i = 1; i < count; ++i) {
-        if (SameStep(steps[i - 1], usual)) continue;
-        return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": " + timeTexts[i - 1] +
-                      " to " + timeTexts[i] + ": a step of " + ShortestText(steps[i - 1]) +
-                      ", not " + ShortestText(usual) +
-                      " as in the rest of the table. Fill the gap, or give --irregular to take "
-                      "the steps as they are.");
-      }
-    }
     for (std::size_t i = 0; i < count; ++i) {
       const double step = i == 0 ? (count > 1 ? steps[0] : 1) : steps[i - 1];
       stepSeconds[i] = unitSeconds > 0 ? step * unitSeconds : 0;
@@ -1088,7 +1656,7 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
           } else {
             advice = " Give the time in a unit in which the step is 1 or more.";
           }
-          return Refuse(rowLine(lineOf(i)) + ", " + columnName(timeColumn) + ": the time " +
+          return Refuse("Row " + std::to_string(lineOf(i)) + ", " + timeName + ": the time " +
                         ShortestText(t) + " is written " + Trim(FormatInputNumber(t, 12)) +
                         " in the input file, " +
                         (writtenStep <= 0 ? "which does not come after the time before it"
@@ -1099,34 +1667,29 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
       previous = written;
     }
   }
-  report.insert(
-      report.begin(),
-      "time: " + columnName(timeColumn) +
-          (clockColumn >= 0 ? " with the clock of " + columnName(clockColumn) : std::string()) +
-          (hourColumn >= 0
-               ? " with the hour of " + columnName(hourColumn) +
-                     (hours.empty() || *std::max_element(hours.begin(), hours.end()) == 24
-                          ? " (1 to 24: the hour that ends then)"
-                          : " (0 to 23: the hour that begins then)")
-               : std::string()) +
-          ", " + timeReport);
+  report.insert(report.begin(), "time: " + series.timeLabel + ", " + timeReport);
 
   // Depths: rain and runoff per record, the escape rate per time unit.
   const std::string perUnit =
       unitName.empty() ? "per time unit" : "per " + unitName.substr(0, unitName.size() - 1);
-  for (std::size_t k = 0; k < depths.size(); ++k) {
-    const TDepthColumn& column = depths[k];
+  bool hasEscape = false;
+  for (const TDepthSeries& column : series.depths) {
     const TUnit& unit = column.unit;
     const bool escape = column.role == TRole::Escape;
+    hasEscape = hasEscape || escape;
+    std::vector<double>& target = column.role == TRole::Rain     ? records.Rain
+                                  : column.role == TRole::Escape ? records.Escape
+                                                                 : records.Runoff;
     using K = TUnit::TKind;
     if ((unit.kind == K::Rate || unit.kind == K::Volume) && stepSeconds[0] == 0) {
-      return Refuse(rowLine(headerLine) + ", " + columnName(column.column) + ": \"" + unit.text +
+      return Refuse(column.table + "Row " + std::to_string(series.headerLine) + ", " + column.name +
+                    ": \"" + unit.text +
                     "\" is per time, but the time column holds plain numbers; give their unit "
                     "with --time-unit hours (or days, minutes).");
     }
     std::string how;
     for (std::size_t i = 0; i < count; ++i) {
-      const double v = raw[k][i];
+      const double v = column.raw[i];
       const double stepUnits = stepSeconds[i] > 0 ? stepSeconds[i] / unitSeconds
                                : i == 0           ? records.Time[1] - records.Time[0]
                                                   : records.Time[i] - records.Time[i - 1];
@@ -1142,43 +1705,34 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
                          : v * unit.factor * (stepSeconds[i] / unit.seconds);
           break;
         case K::Volume:
-          value = v * unit.factor * (escape ? unitSeconds : stepSeconds[i]) /
+          value = v * unit.factor / unit.seconds * (escape ? unitSeconds : stepSeconds[i]) /
                   (*options.AreaKm2 * 1000.0);
           break;
       }
-      column.target->push_back(value);
+      target.push_back(value);
     }
-    const std::string target = escape ? "mm " + perUnit : "mm per record";
+    const std::string goal = escape ? "mm " + perUnit : "mm per record";
     switch (unit.kind) {
       case K::AsGiven:
-        how = "no unit given: taken as " + target;
+        how = "no unit given: taken as " + goal;
         break;
       case K::Depth:
-        how =
-            unit.text + (unit.factor == 1 && !escape ? " per record" : ", converted to " + target);
+        how = unit.text + (unit.factor == 1 && !escape ? " per record" : ", converted to " + goal);
         break;
       case K::Rate:
-        how = unit.text + ", converted to " + target;
+        how = unit.text + ", converted to " + goal;
         break;
       case K::Volume:
-        how =
-            unit.text + " over " + ShortestText(*options.AreaKm2) + " km2, converted to " + target;
+        how = unit.text + " over " + ShortestText(*options.AreaKm2) + " km2, converted to " + goal;
         break;
     }
-    report.push_back(std::string(RoleText(column.role)) + ": " + columnName(column.column) + ", " +
+    report.push_back(std::string(RoleText(column.role)) + ": " +
+                     (column.table.empty() ? "" : "the runoff table's ") + column.name + ", " +
                      how);
   }
   if (!hasEscape) report.push_back("escape: no column");
-  std::string unused;
-  for (int c = 0; c < columns; ++c) {
-    bool taken = c == clockColumn || c == hourColumn;
-    for (const auto& column : depths) taken = taken || column.column == c;
-    taken = taken || c == timeColumn;
-    if (!taken && !header[c].empty()) unused += (unused.empty() ? "" : ", ") + columnName(c);
-  }
-  if (!unused.empty()) report.push_back("not used: " + unused);
-  for (const auto& note : unusedNotes) report.push_back("note: " + note);
-  if (hasRunoff) {
+  for (const auto& note : series.notes) report.push_back(note);
+  if (!records.Runoff.empty()) {
     double rain = 0, added = 0, runoff = 0;
     for (double v : records.Rain) rain += v;
     for (double v : records.Escape) added += v < 0 ? -v : 0;
@@ -1194,20 +1748,111 @@ TTableReadResult ReadTable(const std::string& input, const TTableOptions& option
   return {std::move(records), {}};
 }
 
+}  // namespace
+
+TTableReadResult ReadTable(const std::string& input, bool needRunoff) {
+  TTableOptions options;
+  options.NeedRunoff = needRunoff;
+  return ReadTable(input, options);
+}
+
+TTableReadResult ReadTable(const std::string& input, const TTableOptions& options) {
+  TSeries series;
+  if (auto refusal = ReadSeries(input, options, series)) return *refusal;
+  return Finish(std::move(series), options, false);
+}
+
+TTablePreview PreviewTable(const std::string& text, const TTableOptions& options,
+                           std::size_t rows) {
+  TSeries series;
+  TTablePreview preview;
+  ReadSeries(text, options, series, &preview, rows);
+  return preview;
+}
+
+TTableReadResult ReadJoinedTables(const std::string& rainText, const std::string& runoffText,
+                                  const TTableOptions& options,
+                                  const TTableOptions& runoffOptions) {
+  TTableOptions rainOptions = options;
+  rainOptions.NeedRunoff = false;
+  TSeries rain, runoff;
+  if (auto refusal = ReadSeries(rainText, rainOptions, rain)) return *refusal;
+  TTableOptions second = runoffOptions;
+  second.NeedRain = false;
+  second.NeedRunoff = true;
+  if (auto refusal = ReadSeries(runoffText, second, runoff)) {
+    refusal->Message = "The runoff table: " + refusal->Message;
+    return *refusal;
+  }
+  if (!rain.fromDates || !runoff.fromDates) {
+    return Refuse(std::string("Tables are joined on their dates; ") +
+                  (rain.fromDates ? "the runoff table" : "the rain table") + " gives " +
+                  (rain.fromDates ? runoff.timeName : rain.timeName) + " as plain numbers.");
+  }
+  if (auto refusal = ApplyWindow(rain, options)) return *refusal;
+  if (auto refusal = ApplyWindow(runoff, options)) {
+    refusal->Message = "The runoff table: " + refusal->Message;
+    return *refusal;
+  }
+  std::map<std::int64_t, std::size_t> runoffAt;
+  for (std::size_t i = 0; i < runoff.Count(); ++i) runoffAt[runoff.seconds[i]] = i;
+  std::vector<std::size_t> matched;
+  std::vector<std::string> rainOnly, runoffOnly;
+  std::vector<bool> used(runoff.Count(), false);
+  for (std::size_t i = 0; i < rain.Count(); ++i) {
+    const auto found = runoffAt.find(rain.seconds[i]);
+    if (found == runoffAt.end()) {
+      rainOnly.push_back(rain.When(i) + " (row " + std::to_string(rain.lines[i]) + ")");
+    } else {
+      matched.push_back(found->second);
+      used[found->second] = true;
+    }
+  }
+  for (std::size_t i = 0; i < runoff.Count(); ++i) {
+    if (!used[i]) {
+      runoffOnly.push_back(runoff.When(i) + " (row " + std::to_string(runoff.lines[i]) + ")");
+    }
+  }
+  if (!rainOnly.empty() || !runoffOnly.empty()) {
+    auto some = [](const std::vector<std::string>& list, const char* where) {
+      if (list.empty()) return std::string();
+      std::string text = std::to_string(list.size()) + " only in the " + where + " table: ";
+      for (std::size_t k = 0; k < list.size() && k < 3; ++k) text += (k ? ", " : "") + list[k];
+      if (list.size() > 3) text += ", ...";
+      return text;
+    };
+    const std::string a = some(rainOnly, "rain"), b = some(runoffOnly, "runoff");
+    return Refuse("The two tables do not have the same dates: " + a +
+                  (a.empty() || b.empty() ? "" : "; ") + b +
+                  ". Take the dates both have with --window FROM TO.");
+  }
+  runoff.Keep(matched);
+  TDepthSeries joined = runoff.depths.front();
+  joined.table = "The runoff table: ";
+  rain.depths.push_back(std::move(joined));
+  rain.report.push_back("runoff table: time " + runoff.timeLabel + ", dates" + runoff.order +
+                        "; joined on the dates");
+  for (const auto& line : runoff.report) rain.report.push_back("runoff table: " + line);
+  for (const auto& note : runoff.notes) rain.notes.push_back("runoff table: " + note);
+  return Finish(std::move(rain), options, true);
+}
+
 TTableReadResult ReadTableFile(const std::string& path, bool needRunoff) {
   TTableOptions options;
   options.NeedRunoff = needRunoff;
   return ReadTableFile(path, options);
 }
 
-TTableReadResult ReadTableFile(const std::string& path, const TTableOptions& options) {
+namespace {
+
+// The text of a table file, read line by line, each bounded, and only as
+// many lines as the import reads: what lies beyond is refused unread.
+std::optional<TTableReadResult> LoadTable(const std::string& path, std::string& text,
+                                          bool& truncated) {
   namespace T = TableTexts;
   std::ifstream in(path, std::ios::binary);
   if (!in) return Refuse("The table \"" + path + "\" could not be read.");
-  // Line by line, each bounded, and only as many lines as a table the
-  // program can take needs: what lies beyond is refused unread.
-  std::string text, line;
-  const std::size_t enough = T::kMaxLeadingLines + T::kMaxRecords + 4;
+  const std::size_t enough = T::kMaxLeadingLines + T::kMaxReadRecords + 4;
   std::size_t lines = 0;
   char buffer[65536];
   std::size_t lineLength = 0;
@@ -1233,9 +1878,37 @@ TTableReadResult ReadTableFile(const std::string& path, const TTableOptions& opt
     }
   }
   if (in.bad()) return Refuse("The table \"" + path + "\" could not be read.");
+  truncated = more || (lines >= enough && in && in.peek() != EOF);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> LoadTableText(const std::string& path, std::string& text,
+                                         bool& truncated) {
+  if (auto refusal = LoadTable(path, text, truncated)) return refusal->Message;
+  return std::nullopt;
+}
+
+TTableReadResult ReadTableFile(const std::string& path, const TTableOptions& options) {
+  std::string text;
   TTableOptions read = options;
-  read.Truncated = more || (lines >= enough && in && in.peek() != EOF);
+  if (auto refusal = LoadTable(path, text, read.Truncated)) return *refusal;
   return ReadTable(text, read);
+}
+
+TTableReadResult ReadJoinedTableFiles(const std::string& rainPath, const std::string& runoffPath,
+                                      const TTableOptions& options,
+                                      const TTableOptions& runoffOptions) {
+  std::string rainText, runoffText;
+  TTableOptions rain = options, runoff = runoffOptions;
+  if (auto refusal = LoadTable(rainPath, rainText, rain.Truncated)) return *refusal;
+  if (auto refusal = LoadTable(runoffPath, runoffText, runoff.Truncated)) return *refusal;
+  return ReadJoinedTables(rainText, runoffText, rain, runoff);
+}
+
+bool IsTableUnit(const std::string& unit) {
+  return !Trim(unit).empty() && ParseUnit(unit).has_value();
 }
 
 std::string OneLineText(const std::string& text, bool& changed) {
@@ -1343,6 +2016,107 @@ std::string ResultsTableCsv(const std::string& resultsText, std::string& message
   if (count == 0) {
     message = "The results file has no records in its table.";
     return {};
+  }
+  return out.Text();
+}
+
+// ---------------------------------------------------------------------------
+// Results table of a run
+
+namespace {
+
+// The shortest text that reads back as the same double; empty when undefined.
+std::string ExactText(double value) {
+  if (!std::isfinite(value)) return {};
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+std::string RunResultsTableCsv(const TDMTevlora& data, const TAnalysisRun& run,
+                               const TPredictionRun& prediction) {
+  // The origin of the times, when the table they came from gave dates.
+  std::string t = "t";
+  double unitSeconds = 0;
+  std::optional<TDate> origin;
+  for (const auto& [prefix, unit, seconds] :
+       {std::tuple<const char*, const char*, double>{"minutes since ", "min", 60},
+        {"hours since ", "h", 3600},
+        {"days since ", "d", 86400}}) {
+    if (data.Title2.rfind(prefix, 0) != 0) continue;
+    t = unit;
+    const std::string rest = data.Title2.substr(std::string(prefix).size());
+    origin = ParseDate(Trim(rest.substr(0, rest.find(','))));
+    if (origin) unitSeconds = seconds;
+  }
+  const std::string depth = "mm/" + t;
+  TTextWriter out;
+  auto comment = [&out](const std::string& line) {
+    bool changed = false;
+    out.Line("# " + OneLineText(line, changed));
+  };
+  comment(data.Title1);
+  comment(data.Title2);
+  comment("input file: " + ChangeFileExt(data.FileName, ".inp"));
+  const bool analysis = data.Analysis;
+  const double maxStorage = analysis ? run.RunMaxStorage : prediction.PredMaxStorage;
+  const double initStorage = analysis ? run.RunInitStorage : prediction.PredInitStorage;
+  const double maxEscape = analysis ? run.RunMaxEscape : prediction.PredMaxEscape;
+  comment("maximum dead storage [mm]: " + ExactText(maxStorage));
+  comment("initial dead storage [mm]: " + ExactText(initStorage));
+  comment("maximum escape rate [" + depth + "]: " + ExactText(maxEscape));
+  const double a = analysis ? run.BestA : data.Values.AlphaA;
+  const double c = analysis ? run.BestC : data.Values.AlphaC;
+  comment("alpha = A * " + std::string(data.Drainage ? "discharge" : "runoff") +
+          " + C: A = " + ExactText(a) + ", C = " + ExactText(c));
+  if (analysis) {
+    const TFitMeasures fit = FitMeasuresOfRun(run);
+    comment("records: " + std::to_string(fit.Records) + ", SD: " + ExactText(fit.SD) +
+            ", R square: " + ExactText(fit.RSquare) + ", NSE: " + ExactText(fit.NSE) +
+            ", KGE: " + ExactText(fit.KGE) + ", PBIAS [%]: " + ExactText(fit.PBIAS) +
+            ", RMSE: " + ExactText(fit.RMSE) + ", peak error [%]: " + ExactText(fit.PeakError));
+  }
+  const std::string dateColumn = origin ? "start date," : "";
+  if (analysis) {
+    out.Line("serial," + dateColumn + "time [" + t + "],rain [" + depth + "],recharge [" + depth +
+             "],measured runoff [" + depth + "],alpha [1/" + t + "],calculated runoff [" + depth +
+             "]");
+  } else {
+    out.Line("serial," + dateColumn + "time [" + t + "],rain [" + depth + "],recharge [" + depth +
+             "],alpha [1/" + t + "]," + (data.Drainage ? "discharge [" : "runoff [") + depth +
+             "]," + (data.Drainage ? "head [mm]" : "storage [mm]"));
+  }
+  // A record starts where the one before it ends; the first at the origin.
+  auto startDate = [&](double previousTime) {
+    const double seconds =
+        static_cast<double>(origin->seconds) + std::round(previousTime * unitSeconds);
+    return DateText(static_cast<std::int64_t>(seconds), unitSeconds < 86400 || origin->hasClock);
+  };
+  const int count = analysis ? run.RunCount : prediction.PredCount;
+  for (int n = 1; n <= count; ++n) {
+    std::vector<double> values;
+    int serial = 0;
+    double time = 0, previous = 0;
+    if (analysis) {
+      serial = run.RunSerial[n];
+      time = run.RunTime[n];
+      previous = n > 1 ? run.RunTime[n - 1] : 0;
+      values = {run.RunRain[n], run.Recharge[n], run.MeasRunoff[n], n == 1 ? 0.0 : run.Alpha[n],
+                run.CalcRunoff[n]};
+    } else {
+      serial = prediction.PredSerial[n];
+      time = prediction.PredTime[n];
+      previous = n > 1 ? prediction.PredTime[n - 1] : 0;
+      values = {prediction.PredRain[n], prediction.PredRecharge[n], prediction.PredAlpha[n],
+                prediction.PredDischarge[n], prediction.PredLevel[n]};
+    }
+    std::string row = std::to_string(serial);
+    if (origin) row += "," + startDate(previous);
+    row += "," + ExactText(time);
+    for (double value : values) row += "," + ExactText(value);
+    out.Line(row);
   }
   return out.Text();
 }

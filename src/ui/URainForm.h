@@ -95,20 +95,9 @@ inline constexpr const char* kTableImportedStatus =
     "The table's records are in the grid. Check the fields and use \"Save/Run\".";
 inline constexpr const char* kTableExportedStatus = "The results table was saved in ";
 inline constexpr const char* kTableNotWritten = "The table could not be written: ";
-inline constexpr const char* kTableDayFirst =
-    "The table's dates can be read day first or month first. Are they day first "
-    "(DD/MM/YYYY)? (No: month first, MM/DD/YYYY)";
-inline constexpr const char* kTableEscapeAsked =
-    "The table has no escape column. Escape rate (evaporation, or water added when negative) "
-    "of every record, in mm per time unit:";
-inline constexpr const char* kTableEscapeNeeded =
-    "The table has no escape column: the import needs the escape rate of every record.";
 inline constexpr const char* kTableEscapeTyped = "escape: ";
 inline constexpr const char* kTableEscapeTypedUnit =
     " mm per time unit in every record, as typed\n";
-inline constexpr const char* kTableAreaAsked =
-    "The table gives the runoff as a volume per time. Catchment area in km2, to turn it into "
-    "mm:";
 inline constexpr const char* kTableReport = "The table was read so:\n";
 inline constexpr const char* kTableTitleBlanks =
     "title: the line ends and control characters of the file name are blanks\n";
@@ -446,6 +435,9 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   std::unique_ptr<TFileDialogs> ownFileDialogs_;
   TUserDialogs* userDialogs_;
   TFileDialogs* fileDialogs_;
+  // The results table of the run shown, from the run itself at full
+  // precision; empty when the results shown came from a file.
+  std::string runTableCsv_;
   TFormDialogs formDialogs_;
   QWidget* finishForm_ = nullptr;
   QWidget* helpForm_ = nullptr;

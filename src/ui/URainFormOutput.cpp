@@ -40,6 +40,7 @@ bool TRainForm::OpenOutputFile() {
   ShowStatus(T::kOutputOpenedStatus);
   outputTab_->ShowOutputLines();
   outputTab_->ShowFitMeasures(FitMeasuresOfResultsFile(d.FileName));
+  runTableCsv_.clear();
   // A storage profile belongs to the results of its own Save/Run.
   graphicsTab_->SetStorageProfile(nullptr);
   d.OutFileName = d.FileName;

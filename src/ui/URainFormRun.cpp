@@ -5,6 +5,7 @@
 
 #include "FitMeasures.h"
 #include "InputCheck.h"
+#include "TableFile.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
 #include "UFormHelpers.h"
@@ -163,6 +164,7 @@ void TRainForm::ShowRunResults(bool analysis) {
         FitMeasuresOfRecords(run, 2, run.CalibrationCount),
         FitMeasuresOfRecords(run, run.CalibrationCount + 1, run.RunCount));
   }
+  runTableCsv_ = RunResultsTableCsv(d, session_.Run, session_.Prediction);
   d.OutFileName = d.FileName;
   SetDialogDirs(DirectoryOf(d.FileName));
   outputTab_->ShowResults();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "ImportDialog.h"
 #include "TableFile.h"
 #include "TextFile.h"
 #include "UDMTevlora.h"
@@ -41,37 +42,12 @@ void TRainForm::TableImportActionExecute() {
     if (!RunFileDialog(TableImportDialog, chosen)) return;
     const std::string table = chosen.toStdString();
     const bool analysis = inputTab_->AnalysisChosen();
-    TTableOptions options;
-    options.NeedRunoff = analysis;
-    TTableReadResult result = ReadTableFile(table, options);
-    if (result.Question == TTableReadResult::TQuestion::DateOrder) {
-      options.DateOrder = d.ConfirmYesNo(T::kTableDayFirst) ? TTableOptions::TDateOrder::DayFirst
-                                                            : TTableOptions::TDateOrder::MonthFirst;
-      result = ReadTableFile(table, options);
-    }
-    if (result.Question == TTableReadResult::TQuestion::Area) {
-      options.AreaKm2 = d.Dialogs->AskNumber(T::kTableAreaAsked, 0);
-      if (options.AreaKm2) result = ReadTableFile(table, options);
-    }
-    if (!result.Records) {
-      Message(result.Message);
-      return;
-    }
-    const TTableRecords& records = *result.Records;
-    // The mode and the reservoir fields stay as the user sees them.
-    std::optional<double> escape;
-    if (records.Escape.empty()) {
-      // Asked every time, starting from nothing: the escape rate field may
-      // still hold an earlier file's value, which is not this table's.
-      escape = d.Dialogs->AskNumber(T::kTableEscapeAsked, 0);
-      if (!escape) {
-        Message(T::kTableEscapeNeeded);
-        return;
-      }
-    } else {
-      // As the batch import: the largest escape rate of the table.
-      escape = *std::max_element(records.Escape.begin(), records.Escape.end());
-    }
+    // The dialog shows the table as read and lets the user settle what it
+    // leaves open; the records come from it.
+    TImportDialog dialog(table, analysis, this);
+    if (!fileDialogs_->ExecuteImport(dialog)) return;
+    const TTableRecords& records = dialog.Records();
+    const std::optional<double> escape = dialog.EscapeRate();
     d.MaxStorage = inputTab_->MaxStorageShown().value_or(d.MaxStorage);
     d.InitStorage = inputTab_->InitStorageShown().value_or(d.InitStorage);
     d.MaxEscape = *escape;
@@ -111,14 +87,18 @@ void TRainForm::TableExportActionExecute() {
       Message(T::kNoOutputSelected);
       return;
     }
-    // The lines shown, not the file again: what the user sees is exported.
-    std::string shown;
-    for (int i = 0; i < count; ++i) shown += d.OutLines[i] + "\r\n";
-    std::string message;
-    const std::string csv = ResultsTableCsv(shown, message);
+    // After a run the run's own table, at full precision and dated;
+    // otherwise the lines shown, not the file again: what the user sees.
+    std::string csv = runTableCsv_;
     if (csv.empty()) {
-      Message(message);
-      return;
+      std::string shown;
+      for (int i = 0; i < count; ++i) shown += d.OutLines[i] + "\r\n";
+      std::string message;
+      csv = ResultsTableCsv(shown, message);
+      if (csv.empty()) {
+        Message(message);
+        return;
+      }
     }
     QString chosen;
     if (!RunFileDialog(TableExportDialog, chosen)) return;

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "ImportDialog.h"
 #include "UWindowLayout.h"
 
 QString DialogNameFilter(const QString& filter) {
@@ -77,4 +78,8 @@ std::optional<double> TQtUserDialogs::AskNumber(const std::string& question, dou
 
 void TQtUserDialogs::Pause(int milliseconds) {
   if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+bool TFileDialogs::ExecuteImport(TImportDialog& dialog) {
+  return dialog.exec() == QDialog::Accepted;
 }

@@ -21,11 +21,15 @@ struct TFileDialog {
   QString InitialDir;
 };
 
+class TImportDialog;
+
 class TFileDialogs {
  public:
   virtual ~TFileDialogs() = default;
   // Runs the dialog; true with `fileName` set when the user chose a file.
   virtual bool Execute(const TFileDialog& dialog, QString& fileName) = 0;
+  // Runs the import dialog of a table chosen; true when the user imported.
+  virtual bool ExecuteImport(TImportDialog& dialog);
 };
 
 // The description parts of a filter, as a file dialog shows them:
