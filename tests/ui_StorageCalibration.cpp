@@ -82,10 +82,22 @@ TEST_F(StorageCalibrationWindow, FindsTheStoragesAndShowsTheirResultsPeriodsAndP
   EXPECT_EQ(form->Graphics().GraphKind(), kStorageProfileGraphKind);
   EXPECT_FALSE(Widget<QLabel>(*form, "GraphImage")->isHidden());
 
-  // A results file opened afterwards has no profile to offer.
+  // The hydrograph marks the end of the calibration records of this run only.
+  const auto hydrograph = [this] {
+    Widget<QRadioButton>(*form, "ReportHydrographRadioButton")->setChecked(true);
+    Widget<QPushButton>(*form, "GoButton1")->click();
+    Settle();
+    return form->Graphics().GraphBitmap();
+  };
+  const QImage split = hydrograph();
+
+  // A results file opened afterwards has no profile to offer, nor a split.
   Choose(ChangeFileExt(saved, ".out"));
   form->OutputOpenAction->trigger();
   EXPECT_FALSE(profile->isEnabled());
+  Widget<QPushButton>(*form, "ViewGraphButton")->click();
+  Settle();
+  EXPECT_NE(hydrograph(), split);
 }
 
 TEST_F(StorageCalibrationWindow, RangesAndTimesThatDoNotDoStopSaveRunWithTheirMessage) {

@@ -295,6 +295,10 @@ void TGraphicsTab::SetStorageProfile(std::shared_ptr<const TStorageCalibration> 
   if (!storageProfile_ && ProfileRadioButton->isChecked()) RunoffRadioButton->setChecked(true);
 }
 
+void TGraphicsTab::SetCalibrationSplit(std::optional<double> until) {
+  calibrationSplit_ = until;
+}
+
 void TGraphicsTab::NameStorageChoice(bool drainage) {
   RadioButton4->setText(drainage ? T::kWatertableInTime : T::kReservoirStorage);
 }
@@ -430,7 +434,7 @@ void TGraphicsTab::DrawCurrentGraph() {
     const TFigureFormat format = ShownReportFormat();
     graphBitmap_ =
         RenderFigure(format, fitMap ? FitMapFigure(*fitMapShown_, d.Title1, d.Title2, format)
-                                    : GraphFigure(d, graphKind_, format));
+                                    : GraphFigure(d, graphKind_, format, {calibrationSplit_, {}}));
   } else if (fitMap) {
     graphBitmap_ = DrawFitMap(*fitMapShown_, d.Title1, d.Title2, colourGraph_);
   } else if (profile) {
@@ -471,5 +475,5 @@ bool TGraphicsTab::SaveGraphAs(const std::string& fileName) const {
   const bool fitMap = graphKind_ == kFitMapGraphKind && fitMapShown_;
   return SaveFigure(fileName, type, format,
                     fitMap ? FitMapFigure(*fitMapShown_, d.Title1, d.Title2, format)
-                           : GraphFigure(d, graphKind_, format));
+                           : GraphFigure(d, graphKind_, format, {calibrationSplit_, {}}));
 }

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <memory>
+#include <optional>
 
 #include "URainFormTab.h"
 
@@ -60,6 +61,9 @@ class TGraphicsTab : public TRainFormTab {
   // The profile of the storage calibration of the last Save/Run, offered
   // among the analysis graphs while it is there (null: none).
   void SetStorageProfile(std::shared_ptr<const TStorageCalibration> profile);
+  // The last time of the calibration records of the results shown (none:
+  // all records were fitted), marked on the report hydrograph.
+  void SetCalibrationSplit(std::optional<double> until);
   // Saves the graph shown in the format the name's extension asks for:
   // .bmp (or another) and .png the classic bitmap as shown, .svg and .pdf
   // the same drawing as a vector picture; a report figure as 16 x 12 cm at
@@ -92,6 +96,7 @@ class TGraphicsTab : public TRainFormTab {
   // The fit map of A and C shown as graph kind kFitMapGraphKind.
   std::shared_ptr<const TFitMap> fitMapShown_;
   std::shared_ptr<const TStorageCalibration> storageProfile_;
+  std::optional<double> calibrationSplit_;
 
   QLabel* GraphImage;
   QLabel* PictureImage;

@@ -43,6 +43,7 @@ bool TRainForm::OpenOutputFile() {
   runTableCsv_.clear();
   // A storage profile belongs to the results of its own Save/Run.
   graphicsTab_->SetStorageProfile(nullptr);
+  graphicsTab_->SetCalibrationSplit(std::nullopt);
   d.OutFileName = d.FileName;
   SetDialogDirs(DirectoryOf(d.FileName));
   return true;

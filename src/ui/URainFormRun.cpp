@@ -116,6 +116,7 @@ void TRainForm::InputSaveActionExecute() {
     const bool analysis = d.Analysis;
     session_.Run.CalibrateUntil = analysis ? calibrateUntil : std::nullopt;
     graphicsTab_->SetStorageProfile(nullptr);
+    graphicsTab_->SetCalibrationSplit(session_.Run.CalibrateUntil);
     if (analysis && inputTab_->CalibrationChosen() && !CalibrateSavedInput()) return;
     if (!RunSavedInput(analysis)) return;
     ShowRunResults(analysis);
