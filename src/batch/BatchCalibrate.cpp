@@ -20,7 +20,7 @@
 namespace {
 namespace fs = std::filesystem;
 
-const char* kCalibrateUsage =
+constexpr const char* kCalibrateUsage =
     "usage: tevlora-batch calibrate FILE.inp [--max-storage FROM:TO:STEP]\n"
     "         [--initial-storage FROM:TO:STEP|--initial-fraction F1,F2,...]\n"
     "         [--calibrate-until T] [--profile PROFILE.csv] [--map PROFILE.png]\n"

@@ -22,7 +22,7 @@
 #include "UTevloraUtils.h"
 
 namespace {
-const char* kGraphUsage =
+constexpr const char* kGraphUsage =
     "usage: tevlora-batch graph FILE.out KIND [--bw] [--style classic|report]\n"
     "                           [--size WxH] [--dpi N] [-o FILE.bmp|.png|.svg|.pdf]\n"
     "                           [--calibrate-until T] [--force]\n"

@@ -19,7 +19,7 @@
 #include "URainRun.h"
 
 namespace {
-const char* kMapUsage =
+constexpr const char* kMapUsage =
     "usage: tevlora-batch map FILE.inp [-o MAP.png|.bmp|.svg|.pdf] [--bw] [--step K] [--zoom]\n"
     "                         [--style classic|report] [--size WxH] [--dpi N]\n"
     "                         [--csv GRID.csv] [--force]\n";

@@ -16,7 +16,7 @@
 namespace {
 namespace fs = std::filesystem;
 
-const char* kImportUsage =
+constexpr const char* kImportUsage =
     "usage: tevlora-batch import TABLE.csv [-o FILE.inp] [--prediction|--drainage]\n"
     "         [--max-storage X] [--initial-storage Y] [--max-escape Z] [--alpha-a A]\n"
     "         [--alpha-c C] [--initial-runoff Q0] [--initial-level H0] [--porosity P]\n"
@@ -27,7 +27,8 @@ const char* kImportUsage =
     "         [--runoff TABLE [--runoff-columns time=NAME,runoff=NAME,...]] [--force]\n"
     "  ROLE: time, rain, escape, runoff, year, month, day, hour; NAME: a header or a\n"
     "  column number; UNIT: mm, 0.1mm, cm, in, mm/h, mm/d, l/s, m3/s, cfs, ML/d\n";
-const char* kExportUsage = "usage: tevlora-batch export FILE.out [-o TABLE.csv] [--force]\n";
+constexpr const char* kExportUsage =
+    "usage: tevlora-batch export FILE.out [-o TABLE.csv] [--force]\n";
 
 int Refused(const char* command, const std::string& message) {
   PrintMessage(std::string("tevlora-batch ") + command + ": " + message);

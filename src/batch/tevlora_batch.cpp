@@ -9,7 +9,7 @@
 #include "TextFile.h"
 
 namespace {
-const char* kUsage =
+constexpr const char* kUsage =
     "usage: tevlora-batch COMMAND ...\n"
     "\n"
     "  run [--summary] [--calibrate-until T] FILE...\n"
