@@ -19,6 +19,7 @@
 #include "UIntroPages.h"
 #include "UOutputTab.h"
 #include "UWindowLayout.h"
+#include "UWorker.h"
 
 namespace T = RainFormTexts;
 
@@ -131,6 +132,7 @@ TRainForm::TRainForm(TSession& session, TUserDialogs* userDialogs, TFileDialogs*
   CreateMenuAndActions();
   CreateTableCommands();
   CreateTabs();
+  CreateWorkBar();
 
   // FormCreate: the first tab, whatever was active before.
   PageControl1->setCurrentIndex(0);
@@ -395,8 +397,13 @@ void TRainForm::IntroTabSheetShow() {
 // Closing
 
 void TRainForm::closeEvent(QCloseEvent* event) {
-  // Only the finish window ends the program.
   event->ignore();
+  // Long work is cancelled first; the window closes when asked again.
+  if (worker_->Busy()) {
+    worker_->Cancel();
+    return;
+  }
+  // Only the finish window ends the program.
   ShowCompanion(finishForm_);
 }
 

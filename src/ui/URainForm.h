@@ -42,6 +42,9 @@ class TFigurePage;
 class TOutputTab;
 class TInputTab;
 class TGraphicsTab;
+class TWorker;
+class QProgressBar;
+class QToolBar;
 
 // The window's own texts, byte for byte.
 namespace RainFormTexts {
@@ -252,6 +255,12 @@ inline constexpr const char* kGraphNotSaved = "The graph was not saved";
 inline constexpr const char* kGraphSavedIn = "The graph was saved in  ";
 inline constexpr const char* kPictureNotRead = "The picture file \"%1\" could not be read: %2";
 inline constexpr const char* kGraphNotWritten = "The graph could not be written to \"%1\"";
+
+// Long work and its Cancel.
+inline constexpr const char* kCancelButton = "Cancel";
+inline constexpr const char* kRunCancelled =
+    "The run was cancelled. The results files were left as they were.";
+inline constexpr const char* kFitMapCancelled = "The fit map was cancelled.";
 }  // namespace RainFormTexts
 
 // The one set of pre-reservoir defaults: what a fresh window shows and what
@@ -325,6 +334,11 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   TFileDialog GraphSaveDialog;
   TFileDialog TableImportDialog;
   TFileDialog TableExportDialog;
+
+  // The bar under the tabs while long work runs: its progress and Cancel.
+  QToolBar* WorkBar = nullptr;
+  QProgressBar* WorkProgress = nullptr;
+  QPushButton* CancelButton = nullptr;
 
   // ---- Run-time state ----
   std::string StartDir;
@@ -416,6 +430,12 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   void HideCalculator() override { HideCompanion(alfaForm_); }
   void ClearCalculator() override;
   void SelectTab(QWidget* page) override;
+  bool RunJob(const TWindowJob& job) override;
+
+  // The progress bar and Cancel, and the worker that runs long work.
+  void CreateWorkBar();
+  // What must not change the data while long work runs.
+  std::vector<QObject*> LockedWhileWorking() const;
 
   void Message(const std::string& text);
   void Message(const char* text) { Message(std::string(text)); }
@@ -444,6 +464,7 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   QWidget* helpForm_ = nullptr;
   QWidget* commentForm_ = nullptr;
   QWidget* alfaForm_ = nullptr;
+  TWorker* worker_ = nullptr;
   bool firstShow_ = true;
   int shownTab_ = -1;
 };

@@ -15,6 +15,7 @@
 #include "URainForm.h"
 #include "URainRun.h"
 #include "URunModel.h"
+#include "UWorker.h"
 
 namespace T = RainFormTexts;
 
@@ -121,13 +122,32 @@ bool TRainForm::RunSavedInput(bool analysis) {
   if (!analysis) {
     graphicsTab_->NameStorageChoice(d.Drainage);
   }
+  // The run works on a session of its own; the window's one takes its
+  // outcome only when the run was not cancelled.
+  TSession work = session_;
   bool done = false;
+  bool finished = false;
   try {
-    done = RunModel(session_);
+    finished = RunJob([&](TUserDialogs& dialogs, TJobControl& control) {
+      work.Data.Dialogs = &dialogs;
+      work.Run.SearchCancel = [&control] { return control.Cancelled(); };
+      done = RunModel(work);
+    });
   } catch (...) {
     inputTab_->HideWaitMemo();
     throw;
   }
+  if (!finished) {
+    inputTab_->HideWaitMemo();
+    Message(T::kRunCancelled);
+    SaveAborted = true;
+    PageControl1->setCurrentWidget(InputTabSheet);
+    return false;
+  }
+  TUserDialogs* const windowDialogs = session_.Data.Dialogs;
+  session_ = std::move(work);
+  session_.Data.Dialogs = windowDialogs;
+  session_.Run.SearchCancel = nullptr;
   if (analysis) {
     // The analysis tells how many records it read.
     inputTab_->ShowRunCount(session_.Run.RunCount);

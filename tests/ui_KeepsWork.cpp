@@ -1,0 +1,59 @@
+// The window stays alive and keeps the user's work: long work on a worker
+// with Cancel.
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+
+#include "TextFile.h"
+#include "URainForm.h"
+#include "URunModel.h"
+#include "ui_RainFormSupport.h"
+
+namespace {
+
+class KeepsWork : public RainFormTest {};
+
+TEST_F(KeepsWork, CancelledRunLeavesTheResultsFilesAndTheWindowUsable) {
+  const std::string example = CopyExample("spotpy_d_flood2013_12d.inp");
+  const std::string out = ChangeFileExt(example, ".out");
+  const std::string trend = ChangeFileExt(example, ".dat");
+  ASSERT_TRUE(SaveTextFileSafely(out, "old results\r\n"));
+  ASSERT_TRUE(SaveTextFileSafely(trend, "old trend\r\n"));
+  OpenInput(example);
+  ShowTab(form->InputTabSheet);
+
+  // Cancel is pressed as the first progress line shows, while the run's
+  // thread waits for it: the search then stops before its first trial.
+  auto* memo = Widget<QPlainTextEdit>(*form, "WaitMemo");
+  auto* cancel = Widget<QPushButton>(*form, "CancelButton");
+  bool barShown = false;
+  const auto pressCancel = QObject::connect(memo, &QPlainTextEdit::textChanged, [&] {
+    if (!memo->toPlainText().contains("Saving data") || !cancel->isEnabled()) return;
+    barShown = Widget<QToolBar>(*form, "WorkBar")->isVisible();
+    EXPECT_FALSE(form->InputSaveAction->isEnabled());
+    cancel->click();
+  });
+  dialogs.answers = {true};  // overwrite the input file
+  Choose(example);
+  form->InputSaveAction->trigger();
+  QObject::disconnect(pressCancel);
+
+  EXPECT_TRUE(barShown);
+  ASSERT_FALSE(dialogs.messages.empty());
+  EXPECT_EQ(dialogs.messages.back(), RainFormTexts::kRunCancelled);
+  EXPECT_EQ(ReadFileBytes(out), "old results\r\n");
+  EXPECT_EQ(ReadFileBytes(trend), "old trend\r\n");
+  EXPECT_FALSE(Widget<QToolBar>(*form, "WorkBar")->isVisible());
+
+  // The window is usable: the next Save/Run runs to its results.
+  EXPECT_TRUE(form->InputSaveAction->isEnabled());
+  dialogs.answers = {true};
+  Choose(example);
+  form->InputSaveAction->trigger();
+  Settle();
+  EXPECT_EQ(dialogs.messages.back(), RunDoneText(out));
+  EXPECT_EQ(ReadFileBytes(out).rfind("THE RESULTS OF TevloraT PROGRAM\r\n", 0), 0u);
+}
+
+}  // namespace
