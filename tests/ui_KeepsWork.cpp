@@ -2,6 +2,7 @@
 // with Cancel.
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QToolBar>
 
@@ -57,3 +58,19 @@ TEST_F(KeepsWork, CancelledRunLeavesTheResultsFilesAndTheWindowUsable) {
 }
 
 }  // namespace
+
+TEST_F(KeepsWork, DrawnGraphComesBackWithTheGraphicsTab) {
+  CopyExample("spotpy_d_flood2013_12d.dat");
+  Choose(CopyExample("spotpy_d_flood2013_12d.out"));
+  ShowTab(form->GraphicsTabSheet);
+  QTest::mouseClick(Widget<QPushButton>(*form, "MakeGraphButton"), Qt::LeftButton);
+  Widget<QRadioButton>(*form, "CalcObsRadioButton")->setChecked(true);
+  QTest::mouseClick(Widget<QPushButton>(*form, "GoButton1"), Qt::LeftButton);
+  const QImage drawn = form->Graphics().GraphBitmap();
+  ShowTab(form->IntroTabSheet);
+  ShowTab(form->GraphicsTabSheet);
+  EXPECT_TRUE(Widget<QLabel>(*form, "GraphImage")->isVisible());
+  EXPECT_FALSE(Widget<QWidget>(*form, "Panel1")->isVisible());
+  EXPECT_TRUE(form->GraphSaveAction->isEnabled());
+  EXPECT_EQ(form->Graphics().GraphBitmap(), drawn);
+}

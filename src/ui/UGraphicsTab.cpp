@@ -197,6 +197,14 @@ void TGraphicsTab::ResetView() {
   PictureImage->hide();
 }
 
+bool TGraphicsTab::HasView() const {
+  return GraphShown() || !PictureImage->isHidden();
+}
+
+bool TGraphicsTab::GraphShown() const {
+  return !GraphImage->isHidden();
+}
+
 void TGraphicsTab::ShowChoices() {
   TDMTevlora& d = session().Data;
   graphSave_->setEnabled(false);
@@ -237,6 +245,7 @@ void TGraphicsTab::ShowPicture(const QImage& picture) {
 void TGraphicsTab::PrepareForResults() {
   graphReady_ = true;
   SelectButton->setEnabled(false);
+  GraphImage->hide();
   PictureImage->hide();
 }
 

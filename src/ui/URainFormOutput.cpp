@@ -52,6 +52,7 @@ void TRainForm::OutputOpenActionExecute() {
     graphicsTab_->SetColourGraph(true);
     outputTab_->SetViewGraphVisible(true);
     graphicsTab_->ShowOpenGraphButton();
+    graphicsTab_->ForgetGraph();
     HideComment();
     ShowTab(OutputTabSheet);
   });

@@ -175,5 +175,7 @@ void TRainForm::ShowRunResults(bool analysis) {
   outputTab_->ShowResults();
   OutputShown = true;
   graphicsTab_->SetGraphReady(true);
+  // A graph of earlier results is not shown again.
+  graphicsTab_->ForgetGraph();
   ShowTab(OutputTabSheet);
 }
