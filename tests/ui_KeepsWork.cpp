@@ -74,3 +74,54 @@ TEST_F(KeepsWork, DrawnGraphComesBackWithTheGraphicsTab) {
   EXPECT_TRUE(form->GraphSaveAction->isEnabled());
   EXPECT_EQ(form->Graphics().GraphBitmap(), drawn);
 }
+
+// Clear all and closing ask exactly when the tab differs from the file last
+// opened or saved; Undo clear all brings back the records as they were.
+TEST_F(KeepsWork, ClearAllAndCloseAskOnlyForUnsavedChanges) {
+  const std::string example = CopyExample("spotpy_d_flood2013_12d.inp");
+  OpenInput(example);
+  ShowTab(form->InputTabSheet);
+  Settle();
+  EXPECT_EQ(form->windowTitle().toStdString(),
+            "spotpy_d_flood2013_12d.inp[*] - " + std::string(RainFormTexts::kCaption));
+  EXPECT_FALSE(form->isWindowModified());
+
+  // Unchanged: closing asks nothing (the finish window would follow).
+  form->close();
+  EXPECT_TRUE(dialogs.questions.empty());
+
+  const std::vector<QString> records = Column(1);
+  TypeCell(1, 0, "99");
+  EXPECT_TRUE(form->isWindowModified());
+  // Closing asks; going back keeps the window and the changes.
+  form->close();
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(dialogs.questions.back(), RainFormTexts::kCloseAsked);
+  EXPECT_EQ(Cell(1, 0), "99");
+
+  // Clear all asks; No keeps the records, Yes clears them.
+  dialogs.answers = {false, true};
+  form->Input().ClearButtonClick();
+  EXPECT_EQ(dialogs.questions.back(), RainFormTexts::kClearAllAsked);
+  EXPECT_EQ(Cell(1, 0), "99");
+  form->Input().ClearButtonClick();
+  EXPECT_EQ(Cell(1, 0), "0");
+  EXPECT_FALSE(form->isWindowModified());
+
+  // Undo brings back the records, the typed cell included, still unsaved.
+  ASSERT_TRUE(form->UndoClearAction->isEnabled());
+  form->UndoClearAction->trigger();
+  Settle();
+  std::vector<QString> expected = records;
+  expected[0] = "99";
+  EXPECT_EQ(Column(1), expected);
+  EXPECT_TRUE(form->isWindowModified());
+  EXPECT_FALSE(form->UndoClearAction->isEnabled());
+
+  // A cleared tab, unchanged, is cleared again without a question.
+  const std::size_t asked = dialogs.questions.size();
+  dialogs.answers = {true};
+  form->Input().ClearButtonClick();
+  form->Input().ClearButtonClick();
+  EXPECT_EQ(dialogs.questions.size(), asked + 1);
+}

@@ -401,6 +401,7 @@ TEST_F(RainFormInput, ClearAll) {
   Widget<QLineEdit>(*form, "A1coeffEdit")->setText("0.5");
   Widget<QLineEdit>(*form, "NrOfDataEdit")->setText("40");
   d().MaxStorage = 33;
+  dialogs.answers = {true};  // clear the unsaved data set
   form->Input().ClearButtonClick();
   for (QLineEdit* edit :
        {Widget<QLineEdit>(*form, "A1coeffEdit"), Widget<QLineEdit>(*form, "B1valueEdit"),

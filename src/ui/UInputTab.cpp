@@ -785,6 +785,7 @@ void TInputTab::EditDelete() {
 // Clear all
 
 void TInputTab::ClearButtonClick() {
+  if (!host_.ClearAllAllowed()) return;
   for (QLineEdit* edit : {A1coeffEdit, B1valueEdit, InitRunEdit, InitLevelEdit, MaxStorEdit,
                           InitStorEdit, EscapeEdit, Title1Edit, Title2Edit}) {
     edit->clear();
@@ -813,6 +814,7 @@ void TInputTab::ClearButtonClick() {
   BaseCount = kResetRows;
   TypedCount = kResetRows;
   GridHasData = false;
+  host_.InputCleared();
 }
 
 void TInputTab::ClearDataSet() {

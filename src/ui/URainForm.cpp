@@ -70,6 +70,10 @@ void TRainForm::TFormDialogs::Pause(int milliseconds) {
   form_->userDialogs_->Pause(milliseconds);
 }
 
+std::optional<bool> TRainForm::TFormDialogs::AskSaveChanges(const std::string& question) {
+  return form_->userDialogs_->AskSaveChanges(question);
+}
+
 std::optional<double> TRainForm::TFormDialogs::AskNumber(const std::string& question,
                                                          double initial) {
   return form_->userDialogs_->AskNumber(question, initial);
@@ -133,6 +137,7 @@ TRainForm::TRainForm(TSession& session, TUserDialogs* userDialogs, TFileDialogs*
   CreateTableCommands();
   CreateTabs();
   CreateWorkBar();
+  CreateUnsavedWatch();
 
   // FormCreate: the first tab, whatever was active before.
   PageControl1->setCurrentIndex(0);
@@ -362,7 +367,10 @@ void TRainForm::InputTabSheetShow() {
   GraphSaveAction->setEnabled(false);
   graphicsTab_->SetGraphReady(false);
   HideComment();
+  // Defaults that the tab fills in are no change of the user's.
+  const bool unchanged = !InputChanged();
   inputTab_->TabShown();
+  if (unchanged) MarkInputSaved(currentFile_);
 }
 
 void TRainForm::SelectTab(QWidget* page) {
@@ -403,6 +411,7 @@ void TRainForm::closeEvent(QCloseEvent* event) {
     worker_->Cancel();
     return;
   }
+  if (!MayClose()) return;
   // Only the finish window ends the program.
   ShowCompanion(finishForm_);
 }

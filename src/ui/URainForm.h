@@ -45,6 +45,7 @@ class TGraphicsTab;
 class TWorker;
 class QProgressBar;
 class QToolBar;
+class QTimer;
 
 // The window's own texts, byte for byte.
 namespace RainFormTexts {
@@ -261,6 +262,14 @@ inline constexpr const char* kCancelButton = "Cancel";
 inline constexpr const char* kRunCancelled =
     "The run was cancelled. The results files were left as they were.";
 inline constexpr const char* kFitMapCancelled = "The fit map was cancelled.";
+
+// Unsaved work.
+inline constexpr const char* kClearAllAsked =
+    "Clear all records and fields? The data set has not been saved.";
+inline constexpr const char* kUndoClearAll = "&Undo clear all";
+inline constexpr const char* kCloseAsked =
+    "The data set has changes that have not been saved. Save them before closing?";
+inline constexpr const char* kTitleSeparator = " - ";
 }  // namespace RainFormTexts
 
 // The one set of pre-reservoir defaults: what a fresh window shows and what
@@ -326,6 +335,7 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   QAction* GraphSaveAction;
   QAction* TableImportAction;
   QAction* TableExportAction;
+  QAction* UndoClearAction = nullptr;
 
   TFileDialog InputOpenDialog;
   TFileDialog InputSaveDialog;
@@ -399,6 +409,7 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
     void Progress(const std::string& line) override;
     void Pause(int milliseconds) override;
     std::optional<double> AskNumber(const std::string& question, double initial) override;
+    std::optional<bool> AskSaveChanges(const std::string& question) override;
 
    private:
     TRainForm* form_;
@@ -431,6 +442,21 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   void ClearCalculator() override;
   void SelectTab(QWidget* page) override;
   bool RunJob(const TWindowJob& job) override;
+
+  bool ClearAllAllowed() override;
+  void InputCleared() override;
+
+  // Unsaved work: the Input tab as it was last opened, saved or cleared, the
+  // title with the file's name and a mark for changes, Undo clear all.
+  void CreateUnsavedWatch();
+  QString InputFingerprint() const;
+  bool InputChanged() const { return InputFingerprint() != savedInput_; }
+  // The tab as it is now counts as saved in (or opened from) `fileName`.
+  void MarkInputSaved(const std::string& fileName);
+  void UpdateTitle();
+  void UndoClearAll();
+  // Asks before the window closes with unsaved changes; false: go back.
+  bool MayClose();
 
   // The progress bar and Cancel, and the worker that runs long work.
   void CreateWorkBar();
@@ -465,6 +491,24 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   QWidget* commentForm_ = nullptr;
   QWidget* alfaForm_ = nullptr;
   TWorker* worker_ = nullptr;
+  QString savedInput_;
+  std::string currentFile_;
+  QTimer* titleTimer_ = nullptr;
+  // The Input tab and its data set as Clear all found them, for Undo.
+  struct TClearedInput {
+    TDMTevlora Data;
+    bool GridHasData = false;
+    bool AnalysisOutFound = false;
+    bool FileIsAnalysis = false;
+    int BaseCount = 0;
+    int TypedCount = 0;
+    bool FileShown = false;
+    std::vector<std::pair<QLineEdit*, QString>> Texts;
+    int Rows = 0;
+    std::vector<QString> Cells;
+    std::string File;
+  };
+  std::unique_ptr<TClearedInput> cleared_;
   bool firstShow_ = true;
   int shownTab_ = -1;
 };

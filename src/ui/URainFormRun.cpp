@@ -65,6 +65,7 @@ void TRainForm::InputOpenActionExecute() {
     // A file just opened was not switched from an analysis by the user.
     inputTab_->AnalysisOutFound = false;
     inputTab_->ShowDataSet();
+    MarkInputSaved(d.FileName);
   });
 }
 
@@ -107,10 +108,15 @@ void TRainForm::InputSaveActionExecute() {
     if (!d.WriteInputFile()) return;
     countGuard.Commit();
     inputTab_->AfterInputWritten(rows);
+    // What the tab shows now is what the file holds, also after the run.
+    const std::string saved = d.FileName;
+    MarkInputSaved(saved);
     // The run may read the results file again; the mode saved is the one
     // that the results are shown for.
     const bool analysis = d.Analysis;
-    if (!RunSavedInput(analysis)) return;
+    const bool ran = RunSavedInput(analysis);
+    MarkInputSaved(saved);
+    if (!ran) return;
     ShowRunResults(analysis);
   });
 }

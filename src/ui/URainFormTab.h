@@ -48,6 +48,11 @@ class TRainFormHost {
   // False when cancelled (or while other work runs); the job's exception is
   // thrown again here.
   virtual bool RunJob(const TWindowJob& job) = 0;
+  // Before Clear all: asks when the data set has unsaved changes and keeps
+  // it for Undo; false leaves everything as it is. After: the empty data set
+  // is the one to compare with.
+  virtual bool ClearAllAllowed() = 0;
+  virtual void InputCleared() = 0;
 };
 
 // One tab of the main window: its controls are its own; the window shows it

@@ -67,3 +67,19 @@ std::optional<double> TQtUserDialogs::AskNumber(const std::string& question, dou
 void TQtUserDialogs::Pause(int milliseconds) {
   if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
+
+std::optional<bool> TQtUserDialogs::AskSaveChanges(const std::string& question) {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                  QString::fromStdString(question),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return true;
+    case QMessageBox::Discard:
+      return false;
+    default:
+      return std::nullopt;
+  }
+}

@@ -54,6 +54,7 @@ class TQtUserDialogs : public TUserDialogs {
   void Progress(const std::string&) override {}
   void Pause(int milliseconds) override;
   std::optional<double> AskNumber(const std::string& question, double initial) override;
+  std::optional<bool> AskSaveChanges(const std::string& question) override;
 
  private:
   QWidget* parent_;
