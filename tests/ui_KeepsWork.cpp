@@ -1,13 +1,19 @@
 // The window stays alive and keeps the user's work: long work on a worker
 // with Cancel.
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolBar>
+#include <QUrl>
+#include <filesystem>
 
 #include "TextFile.h"
 #include "URainForm.h"
+#include "URecentFiles.h"
 #include "URunModel.h"
 #include "ui_RainFormSupport.h"
 
@@ -124,4 +130,46 @@ TEST_F(KeepsWork, ClearAllAndCloseAskOnlyForUnsavedChanges) {
   form->Input().ClearButtonClick();
   form->Input().ClearButtonClick();
   EXPECT_EQ(dialogs.questions.size(), asked + 1);
+}
+
+TEST_F(KeepsWork, RecentFilesAndTheLastFolderSurviveARestart) {
+  std::vector<std::string> opened;
+  for (int k = 0; k < TRecentFiles::kMaxFiles + 1; ++k) {
+    opened.push_back(directory.File("set" + std::to_string(k) + ".inp"));
+    std::filesystem::copy_file(ExampleDataFile("spotpy_d_flood2013_12d.inp"), opened.back());
+    OpenInput(opened.back());
+  }
+  OpenInput(opened[3]);  // again: to the front, once
+  form.reset();
+  form = std::make_unique<TRainForm>(*session, &dialogs, &files);
+  session->Data.Dialogs = form->Dialogs();
+
+  QStringList listed;
+  for (QAction* entry : form->RecentFilesMenu->actions()) listed.append(entry->data().toString());
+  QStringList expected = {QString::fromStdString(opened[3])};
+  for (int k = TRecentFiles::kMaxFiles; k >= 1; --k) {
+    if (k != 3) expected.append(QString::fromStdString(opened[k]));
+  }
+  EXPECT_EQ(listed, expected);
+  EXPECT_EQ(QDir(form->InputOpenDialog.InitialDir),
+            QDir(QString::fromStdString(directory.File(""))));
+  // An entry opens its file without a dialog.
+  form->RecentFilesMenu->actions()[1]->trigger();
+  EXPECT_EQ(d().FileName, opened[TRecentFiles::kMaxFiles]);
+  EXPECT_EQ(files.runs.size(), TRecentFiles::kMaxFiles + 2u);
+}
+
+TEST_F(KeepsWork, DroppedInputFileOpens) {
+  const std::string example = CopyExample("spotpy_d_flood2013_12d.inp");
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(example))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(form.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(form.get(), &drop);
+  EXPECT_EQ(d().FileName, example);
+  EXPECT_TRUE(files.runs.empty());
+  EXPECT_EQ(Widget<QLineEdit>(*form, "Title1Edit")->text().toStdString(), d().Title1);
+  EXPECT_FALSE(d().Title1.empty());
 }

@@ -18,6 +18,7 @@
 #include "UInputTab.h"
 #include "UIntroPages.h"
 #include "UOutputTab.h"
+#include "URecentFiles.h"
 #include "UWindowLayout.h"
 #include "UWorker.h"
 
@@ -103,7 +104,13 @@ void TRainForm::Guarded(const std::function<void()>& command) {
 
 bool TRainForm::RunFileDialog(const TFileDialog& dialog, QString& fileName) {
   QString chosen;
-  if (!fileDialogs_->Execute(dialog, chosen) || chosen.isEmpty()) return false;
+  if (!presetDialog_.isEmpty() && presetDialog_ == dialog.Name) {
+    chosen = presetFile_;
+    presetDialog_.clear();
+  } else if (!fileDialogs_->Execute(dialog, chosen)) {
+    return false;
+  }
+  if (chosen.isEmpty()) return false;
   fileName = WithDefaultExt(chosen, dialog.DefaultExt);
   return true;
 }
@@ -154,6 +161,7 @@ TRainForm::TRainForm(TSession& session, TUserDialogs* userDialogs, TFileDialogs*
                      QDir::currentPath()};
 
   OutputShown = false;
+  CreateFileHabits();
 
   inputTab_->HideFileName();
   ArrangeTabs();
@@ -324,6 +332,7 @@ void TRainForm::SetDialogDirs(const std::string& dir) {
         &TableImportDialog, &TableExportDialog}) {
     dialog->InitialDir = directory;
   }
+  if (recentFiles_) recentFiles_->SetLastFolder(directory);
 }
 
 // ---------------------------------------------------------------------------

@@ -46,6 +46,8 @@ class TWorker;
 class QProgressBar;
 class QToolBar;
 class QTimer;
+class QSettings;
+class TRecentFiles;
 
 // The window's own texts, byte for byte.
 namespace RainFormTexts {
@@ -270,6 +272,9 @@ inline constexpr const char* kUndoClearAll = "&Undo clear all";
 inline constexpr const char* kCloseAsked =
     "The data set has changes that have not been saved. Save them before closing?";
 inline constexpr const char* kTitleSeparator = " - ";
+
+// Recent files.
+inline constexpr const char* kRecentFiles = "Recent &files";
 }  // namespace RainFormTexts
 
 // The one set of pre-reservoir defaults: what a fresh window shows and what
@@ -336,6 +341,7 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   QAction* TableImportAction;
   QAction* TableExportAction;
   QAction* UndoClearAction = nullptr;
+  QMenu* RecentFilesMenu = nullptr;
 
   TFileDialog InputOpenDialog;
   TFileDialog InputSaveDialog;
@@ -397,6 +403,8 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // Passes messages and questions on, and writes progress lines into the
@@ -458,6 +466,14 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   // Asks before the window closes with unsaved changes; false: go back.
   bool MayClose();
 
+  // Key shortcuts, the recent files and the last folder, dropped files.
+  void CreateFileHabits();
+  void ShowRecentFiles();
+  // A file the user worked on: first in the recent files.
+  void RememberFile(const std::string& fileName);
+  // Runs `action` with `file` as the answer of its file dialog.
+  void OpenWithoutDialog(QAction* action, const TFileDialog& dialog, const QString& file);
+
   // The progress bar and Cancel, and the worker that runs long work.
   void CreateWorkBar();
   // What must not change the data while long work runs.
@@ -491,6 +507,11 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   QWidget* commentForm_ = nullptr;
   QWidget* alfaForm_ = nullptr;
   TWorker* worker_ = nullptr;
+  std::unique_ptr<QSettings> settings_;
+  std::unique_ptr<TRecentFiles> recentFiles_;
+  // The file that answers the next run of the dialog of this name.
+  QString presetDialog_;
+  QString presetFile_;
   QString savedInput_;
   std::string currentFile_;
   QTimer* titleTimer_ = nullptr;

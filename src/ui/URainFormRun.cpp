@@ -66,6 +66,7 @@ void TRainForm::InputOpenActionExecute() {
     inputTab_->AnalysisOutFound = false;
     inputTab_->ShowDataSet();
     MarkInputSaved(d.FileName);
+    RememberFile(d.FileName);
   });
 }
 
@@ -75,6 +76,9 @@ void TRainForm::InputOpenActionExecute() {
 bool TRainForm::AskInputFileName() {
   TDMTevlora& d = session_.Data;
   SaveAborted = false;
+  // The dialog proposes the name of the file being worked on.
+  InputSaveDialog.ProposedName =
+      currentFile_.empty() ? QString() : QFileInfo(QtFileName(currentFile_)).fileName();
   QString chosen;
   if (!RunFileDialog(InputSaveDialog, chosen)) {
     SaveAborted = true;
@@ -111,6 +115,7 @@ void TRainForm::InputSaveActionExecute() {
     // What the tab shows now is what the file holds, also after the run.
     const std::string saved = d.FileName;
     MarkInputSaved(saved);
+    RememberFile(saved);
     // The run may read the results file again; the mode saved is the one
     // that the results are shown for.
     const bool analysis = d.Analysis;

@@ -36,6 +36,7 @@ bool TQtFileDialogs::Execute(const TFileDialog& dialog, QString& fileName) {
   while (extension.startsWith('.')) extension.remove(0, 1);
   box.setDefaultSuffix(extension);
   box.setDirectory(dialog.InitialDir);
+  if (!dialog.ProposedName.isEmpty()) box.selectFile(dialog.ProposedName);
   if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return false;
   fileName = box.selectedFiles().constFirst();
   return true;

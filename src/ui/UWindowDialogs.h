@@ -19,6 +19,7 @@ struct TFileDialog {
   QString Filter;
   QString DefaultExt;  // "inp" or ".out": added when the name has none
   QString InitialDir;
+  QString ProposedName;  // a Save dialog's name to start with (no folder)
 };
 
 class TFileDialogs {
