@@ -73,7 +73,7 @@ TEST_F(KeepsWork, DrawnGraphComesBackWithTheGraphicsTab) {
   Widget<QRadioButton>(*form, "CalcObsRadioButton")->setChecked(true);
   QTest::mouseClick(Widget<QPushButton>(*form, "GoButton1"), Qt::LeftButton);
   const QImage drawn = form->Graphics().GraphBitmap();
-  ShowTab(form->IntroTabSheet);
+  ShowTab(form->OutputTabSheet);
   ShowTab(form->GraphicsTabSheet);
   EXPECT_TRUE(Widget<QLabel>(*form, "GraphImage")->isVisible());
   EXPECT_FALSE(Widget<QWidget>(*form, "Panel1")->isVisible());

@@ -55,7 +55,9 @@ void TWorker::Progress(double share) {
   QMetaObject::invokeMethod(
       this,
       [this, value] {
-        if (bar_) bar_->setValue(value);
+        if (!bar_) return;
+        bar_->setRange(0, kBarSteps);
+        bar_->setValue(value);
       },
       Qt::QueuedConnection);
 }
@@ -71,7 +73,8 @@ bool TWorker::Run(const TJob& job, const std::vector<QObject*>& locked) {
       SetEnabled(object, false);
     }
   }
-  bar_->setValue(0);
+  // Busy until the job tells how far it has come.
+  bar_->setRange(0, 0);
   cancel_->setEnabled(true);
   panel_->show();
 
