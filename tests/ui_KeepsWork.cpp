@@ -15,6 +15,7 @@
 #include "URainForm.h"
 #include "URecentFiles.h"
 #include "URunModel.h"
+#include "UStringGrid.h"
 #include "ui_RainFormSupport.h"
 
 namespace {
@@ -172,4 +173,46 @@ TEST_F(KeepsWork, DroppedInputFileOpens) {
   EXPECT_TRUE(files.runs.empty());
   EXPECT_EQ(Widget<QLineEdit>(*form, "Title1Edit")->text().toStdString(), d().Title1);
   EXPECT_FALSE(d().Title1.empty());
+}
+
+TEST_F(KeepsWork, CountTypedFarTooHighCanBeTakenBack) {
+  OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
+  ShowTab(form->InputTabSheet);
+  const int rows = Widget<TStringGrid>(*form, "StringGrid1")->RowCount();
+  const double last = StringToFloat(Cell(0, rows - 1).toStdString());
+  const double step = last - StringToFloat(Cell(0, rows - 2).toStdString());
+  dialogs.messages.clear();
+  TypeField(Widget<QLineEdit>(*form, "NrOfDataEdit"), "99999999999");
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{RainFormTexts::kMaximumData});
+  ASSERT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 1500);
+  // The rows added go on in time with the last step.
+  EXPECT_DOUBLE_EQ(StringToFloat(Cell(0, rows).toStdString()), last + step);
+  EXPECT_DOUBLE_EQ(StringToFloat(Cell(0, rows + 1).toStdString()), last + 2 * step);
+
+  dialogs.messages.clear();
+  TypeField(Widget<QLineEdit>(*form, "NrOfDataEdit"), QString::number(rows));
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), rows);
+  EXPECT_EQ(d().NrOfData, rows);
+}
+
+TEST_F(KeepsWork, GridCheckNamesEveryBadCellBeforeAnyDialog) {
+  OpenInput(CopyExample("spotpy_d_flood2013_12d.inp"));
+  ShowTab(form->InputTabSheet);
+  TStringGrid* grid = Widget<TStringGrid>(*form, "StringGrid1");
+  grid->SetCells(1, 1, "1,2x");
+  grid->SetCells(0, 4, "1");
+  grid->SetCells(3, 6, "-2");
+  grid->SetCells(2, 8, "");  // a row Save/Run leaves out is not named
+  grid->SetCells(1, 8, "y");
+  dialogs.messages.clear();
+  const std::size_t dialogsRun = files.runs.size();
+  form->InputSaveAction->trigger();
+  EXPECT_EQ(files.runs.size(), dialogsRun);
+  EXPECT_EQ(dialogs.messages,
+            std::vector<std::string>{
+                std::string(RainFormTexts::kNotAllReal) +
+                " (row 2, column 2 \"Rain\": \"1,2x\")\n" + RainFormTexts::kInputErrors +
+                " (row 5, column 1 \"Time\": \"1\" does not increase (row 4: \"" +
+                Cell(0, 3).toStdString() + "\"); row 7, column 4 \"Runoff\": \"-2\" is negative)"});
 }

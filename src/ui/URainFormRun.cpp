@@ -65,6 +65,7 @@ void TRainForm::InputOpenActionExecute() {
     // A file just opened was not switched from an analysis by the user.
     inputTab_->AnalysisOutFound = false;
     inputTab_->ShowDataSet();
+    inputTab_->ShowGridFromTop();
     MarkInputSaved(d.FileName);
     RememberFile(d.FileName);
   });
@@ -95,9 +96,14 @@ void TRainForm::InputSaveActionExecute() {
     HideCompanion(alfaForm_);
     // Every field that the save reads is checked before the file name is
     // asked for, and all that fail are named at once.
-    const std::string problems = inputTab_->ShownFieldProblems();
+    // The grid's cells too, every one that fails named.
+    std::string problems = inputTab_->ShownFieldProblems();
+    if (!problems.empty()) problems += std::string("\n") + T::kNotSaved;
+    if (const std::string cells = inputTab_->GridCellProblems(); !cells.empty()) {
+      problems += (problems.empty() ? "" : "\n") + cells;
+    }
     if (!problems.empty()) {
-      Message(problems + "\n" + T::kNotSaved);
+      Message(problems);
       return;
     }
     if (!AskInputFileName() || SaveAborted) {
