@@ -34,6 +34,7 @@ void TRainForm::CreateFileHabits() {
   InputSaveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   TableImportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
   addAction(TableImportAction);
+  TableExportAction->setEnabled(false);
 
   settings_ = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, "TevloraT",
                                           "TevloraT");

@@ -18,6 +18,8 @@ void TRainForm::OutputTabSheetShow() {
   InputSaveAction->setEnabled(false);
   GraphSaveAction->setEnabled(false);
   graphicsTab_->SetGraphReady(false);
+  // Export table… only with results shown to export.
+  TableExportAction->setEnabled(OutputShown && session_.Data.OutLineCount > 0);
   HideComment();
   ShowStatus(T::kOutputStatus);
 }
