@@ -41,7 +41,7 @@ bool TRainForm::OpenOutputFile() {
   }
   ShowStatus(T::kOutputOpenedStatus);
   outputTab_->ShowOutputLines();
-  outputTab_->ShowFitMeasures(FitMeasuresOfResultsFile(d.FileName));
+  outputTab_->ShowFitMeasures(FitMeasuresOfResultsFile(d.FileName), true);
   d.OutFileName = d.FileName;
   SetDialogDirs(DirectoryOf(d.FileName));
   return true;

@@ -91,6 +91,8 @@ bool TRainForm::AskInputFileName() {
 }
 
 void TRainForm::InputSaveActionExecute() {
+  // One run at a time: a tab shown meanwhile may enable the action again.
+  if (worker_->Busy()) return;
   Guarded([this] {
     TDMTevlora& d = session_.Data;
     HideCompanion(alfaForm_);

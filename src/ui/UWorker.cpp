@@ -1,6 +1,7 @@
 #include "UWorker.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QRegularExpression>
 #include <QThread>
@@ -90,7 +91,12 @@ bool TWorker::Run(const TJob& job, const std::vector<QObject*>& locked) {
   connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
   thread->start();
   loop.exec();
-  thread->wait();
+  // The loop may be ended early (the program quits): the job is stopped, and
+  // its questions are still answered while it ends.
+  if (!thread->isFinished()) {
+    cancelled_ = true;
+    while (!thread->wait(10)) QCoreApplication::processEvents();
+  }
   delete thread;
 
   if (panel_) panel_->hide();
