@@ -30,13 +30,22 @@ class TRecordingDialogs : public TUserDialogs {
     return answer;
   }
 
+  std::optional<bool> AskSaveChanges(const std::string& question) override {
+    questions.push_back(question);
+    if (saveAnswers.empty()) return std::nullopt;
+    const std::optional<bool> answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+  }
+
   std::vector<std::string> messages;
   std::vector<std::string> questions;
   std::vector<std::string> progress;
   std::vector<int> pauses;
   std::deque<bool> answers;
   std::vector<std::string> numberQuestions;
-  std::deque<std::optional<double>> numbers;  // nullopt: cancelled
+  std::deque<std::optional<double>> numbers;    // nullopt: cancelled
+  std::deque<std::optional<bool>> saveAnswers;  // save, discard, nullopt: go back
 };
 
 // A fresh directory under the system's temporary directory, removed again

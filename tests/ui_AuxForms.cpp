@@ -158,11 +158,16 @@ TEST_F(AuxForms, FinishWindow) {
   EXPECT_EQ(status->currentMessage(), "Click on the Finish button to end program");
   EXPECT_EQ(terminations, 0);
 
-  QTest::mouseClick(finish.FinishButton, Qt::LeftButton);
+  // Return finishes as the button does.
+  finish.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&finish));
+  QTest::keyClick(&finish, Qt::Key_Return);
   EXPECT_EQ(terminations, 1);
+  QTest::mouseClick(finish.FinishButton, Qt::LeftButton);
+  EXPECT_EQ(terminations, 2);
   // Closing the finish window ends the program too.
   EXPECT_TRUE(finish.close());
-  EXPECT_EQ(terminations, 2);
+  EXPECT_EQ(terminations, 3);
 }
 
 TEST_F(AuxForms, HelpWindow) {
@@ -180,6 +185,12 @@ TEST_F(AuxForms, HelpWindow) {
   help.ShowHelp();
   EXPECT_TRUE(help.isVisible());
   EXPECT_FALSE(help.isModal());
+  // Dates come in through Import table; Escape closes the help.
+  EXPECT_FALSE(text.contains("Never enter dates"));
+  EXPECT_TRUE(text.contains("Import table"));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&help));
+  QTest::keyClick(help.HelpMemo, Qt::Key_Escape);
+  EXPECT_FALSE(help.isVisible());
 }
 
 TEST_F(AuxForms, CommentWindow) {

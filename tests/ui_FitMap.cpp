@@ -113,6 +113,8 @@ TEST_F(FitMapWindow, FitMeasuresBesideTheResults) {
   EXPECT_TRUE(text.contains(QString::fromStdString("NSE      " + FitMeasureText(fit.NSE, 3))))
       << text.toStdString();
   EXPECT_TRUE(text.contains(QString::fromStdString("KGE      " + FitMeasureText(fit.KGE, 3))));
+  // Recomputed from the file's rounded table, and marked so.
+  EXPECT_TRUE(text.startsWith("Fit measures *\n"));
   EXPECT_LE(Widget<QPlainTextEdit>(*form, "OutputMemo")->geometry().right(),
             Widget<QLabel>(*form, "FitMeasuresPanel")->geometry().left());
 
@@ -128,6 +130,7 @@ TEST_F(FitMapWindow, FitMeasuresBesideTheResults) {
   form->InputSaveAction->trigger();
   ASSERT_TRUE(Widget<QLabel>(*form, "FitMeasuresPanel")->isVisible());
   const TFitMeasures run = FitMeasuresOfRun(session->Run);
+  EXPECT_TRUE(Widget<QLabel>(*form, "FitMeasuresPanel")->text().startsWith("Fit measures\n"));
   EXPECT_TRUE(Widget<QLabel>(*form, "FitMeasuresPanel")
                   ->text()
                   .contains(QString::fromStdString("R square " + FitMeasureText(run.RSquare, 3))));

@@ -144,13 +144,16 @@ TEST_F(RainFormInput, RaisingAndLoweringTheCount) {
   // What was typed before stays.
   EXPECT_EQ(Cell(1, 3), "9");
 
+  // Lowering the count drops the rows of zeros; a row with a value stays,
+  // and the user is told how to remove it.
   dialogs.messages.clear();
+  TypeCell(1, 17, "2");
   TypeField(Widget<QLineEdit>(*form, "NrOfDataEdit"), "16");
   EXPECT_EQ(dialogs.messages,
             vector<std::string>{" To remove data make the relevant data cells empty"});
-  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 20);
-  EXPECT_EQ(d().NrOfData, 20);
-  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "20");
+  EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 18);
+  EXPECT_EQ(d().NrOfData, 18);
+  EXPECT_EQ(Widget<QLineEdit>(*form, "NrOfDataEdit")->text(), "18");
 }
 
 TEST_F(RainFormInput, GridEditRunsTheCountCheckQuietly) {
@@ -401,6 +404,7 @@ TEST_F(RainFormInput, ClearAll) {
   Widget<QLineEdit>(*form, "A1coeffEdit")->setText("0.5");
   Widget<QLineEdit>(*form, "NrOfDataEdit")->setText("40");
   d().MaxStorage = 33;
+  dialogs.answers = {true};  // clear the unsaved data set
   form->Input().ClearButtonClick();
   for (QLineEdit* edit :
        {Widget<QLineEdit>(*form, "A1coeffEdit"), Widget<QLineEdit>(*form, "B1valueEdit"),

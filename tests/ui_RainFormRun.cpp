@@ -390,9 +390,14 @@ TEST_F(RainFormRun, InputErrorsWriteNothing) {
     string message;
   };
   const Case cases[] = {
-      {"equal times", 0, 3, "3", kInputErrors},
-      {"time going back", 0, 7, "2", kInputErrors},
-      {"negative rain", 1, 2, "-0.5", kInputErrors},
+      {"equal times", 0, 3, "3",
+       string(kInputErrors) +
+           " (row 4, column 1 \"Time\": \"3\" does not increase (row 3: \"3\"))"},
+      {"time going back", 0, 7, "2",
+       string(kInputErrors) +
+           " (row 8, column 1 \"Time\": \"2\" does not increase (row 7: \"7\"))"},
+      {"negative rain", 1, 2, "-0.5",
+       string(kInputErrors) + " (row 3, column 2 \"Rain\": \"-0.5\" is negative)"},
       {"rain not a number", 1, 2, "1x", kNotAllReal + " (row 3, column 2 \"Rain\": \"1x\")"},
       {"escape missing in a prediction", 2, 5, "",
        kNotAllReal + " (row 6, column 3 \"Max. escape rate\": empty)"},
@@ -406,6 +411,9 @@ TEST_F(RainFormRun, InputErrorsWriteNothing) {
     const string saved = directory.File(string("bad") + c.what + ".inp");
     SaveAs(saved);
     EXPECT_EQ(dialogs.messages, vector<string>{c.message});
+    // The grid is checked before the Save dialog would ask for a name.
+    EXPECT_EQ(files.answers.size(), 1u);
+    files.answers.clear();
     EXPECT_FALSE(Exists(saved));
     EXPECT_EQ(Widget<TStringGrid>(*form, "StringGrid1")->RowCount(), 12);
     EXPECT_EQ(Cell(c.column, c.row), shown);
@@ -425,7 +433,8 @@ TEST_F(RainFormRun, NegativeRunoffInAnAnalysis) {
   ShowTab(form->InputTabSheet);
   Widget<TStringGrid>(*form, "StringGrid1")->SetCells(3, 6, "-1");
   SaveAs(directory.File("negative.inp"));
-  EXPECT_EQ(dialogs.messages, vector<string>{kInputErrors});
+  EXPECT_EQ(dialogs.messages, vector<string>{string(kInputErrors) +
+                                             " (row 7, column 4 \"Runoff\": \"-1\" is negative)"});
   EXPECT_FALSE(Exists(directory.File("negative.inp")));
 }
 

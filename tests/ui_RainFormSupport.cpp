@@ -1,5 +1,6 @@
 #include "ui_RainFormSupport.h"
 
+#include <QSettings>
 #include <QTest>
 #include <algorithm>
 
@@ -26,6 +27,10 @@ bool TScriptedFileDialogs::ExecuteImport(TImportDialog& dialog) {
 void RainFormTest::SetUp() {
   TestApplication();
   CurrentDecimalSeparator = '.';
+  // The window's settings (recent files, last folder) go to a file of the
+  // test's own, never to the user's.
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                     QString::fromStdString(directory.File("settings")));
   session = std::make_unique<TSession>();
   session->Data.DataModuleCreate();
   form = std::make_unique<TRainForm>(*session, &dialogs, &files);

@@ -402,9 +402,12 @@ std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int t
 // worker gets its own state from makeWorker() and calls it as
 // state(piece, best). This thread tells the progress as the pieces of each
 // batch of rows are reached. Returns the best of `start` and the workers'.
+// A cancel stops the workers before their next piece; then this throws.
 template <class MakeWorker>
 TCandidate RunPieces(const std::vector<TWork>& work, int threads, TCandidate start,
-                     const TSearchProgress& progress, MakeWorker makeWorker) {
+                     const TSearchProgress& progress, const TSearchCancel& cancel,
+                     MakeWorker makeWorker) {
+  std::atomic<bool> stopped(false);
   std::mutex lock;
   std::condition_variable reached;
   int nextWork = 0;
@@ -421,6 +424,10 @@ TCandidate RunPieces(const std::vector<TWork>& work, int threads, TCandidate sta
       }
       reached.notify_one();
       if (k >= static_cast<int>(work.size())) break;
+      if (cancel && cancel()) {
+        stopped = true;
+        break;
+      }
       state(work[k], best);
     }
     std::lock_guard<std::mutex> guard(lock);
@@ -450,6 +457,7 @@ TCandidate RunPieces(const std::vector<TWork>& work, int threads, TCandidate sta
     }
   }
   for (auto& thread : pool) thread.join();
+  if (stopped) throw TSearchCancelled();
   return overall;
 }
 
@@ -467,12 +475,13 @@ TSearchResult WithinBound(const TSearchResult& result, double bound) {
 }  // namespace
 
 TSearchResult PrunedSearch(const TSearchProblem& problem, int threads,
-                           const TSearchProgress& progress, double startBound) {
+                           const TSearchProgress& progress, double startBound,
+                           const TSearchCancel& cancel) {
   const TCandidate start = PreScan(problem, startBound);
   TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
   bound.Offer(startBound);
   const auto work = WorkPieces([](int) { return 1; });
-  const TCandidate overall = RunPieces(work, ThreadsToUse(threads), start, progress, [&]() {
+  const TCandidate overall = RunPieces(work, ThreadsToUse(threads), start, progress, cancel, [&]() {
     return [&](const TWork& piece, TCandidate& best) {
       for (int i = piece.i0; i <= piece.i1; ++i) {
         for (int j = piece.j0; j <= piece.j1; ++j) {
@@ -492,8 +501,11 @@ TSearchResult PrunedSearch(const TSearchProblem& problem, int threads,
 }
 
 TSearchResult FastSearch(const TSearchProblem& problem, int threads,
-                         const TSearchProgress& progress, double startBound) {
-  if (!BoxWalkApplies(problem)) return PrunedSearch(problem, threads, progress, startBound);
+                         const TSearchProgress& progress, double startBound,
+                         const TSearchCancel& cancel) {
+  if (!BoxWalkApplies(problem)) {
+    return PrunedSearch(problem, threads, progress, startBound, cancel);
+  }
   const TCandidate start = PreScan(problem, startBound);
   TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
   bound.Offer(startBound);
@@ -505,7 +517,7 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
   bound.Offer(frozen.sum);
 
   const auto work = LivePieces(problem, bound.Get(), ThreadsToUse(threads));
-  overall = RunPieces(work, ThreadsToUse(threads), overall, progress, [&]() {
+  overall = RunPieces(work, ThreadsToUse(threads), overall, progress, cancel, [&]() {
     // Boxes split once their runoff range is wider than a few typical
     // residuals of the best trial so far.
     const double width = 4 * std::sqrt(bound.Get() / std::max(1, problem.count));

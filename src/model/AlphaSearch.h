@@ -8,6 +8,7 @@
 // FastSearch gives exactly that result, only much sooner.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <vector>
 
@@ -42,6 +43,16 @@ struct TSearchResult {
 // K = 150, 200, ..., 1950 (the caller picks the texts).
 using TSearchProgress = std::function<void(int)>;
 
+// Asked now and then, from any of the search's threads, whether the caller
+// wants the work stopped. When it says yes the search stops taking trials and
+// throws TSearchCancelled once its threads have ended; until then it changes
+// nothing of the result.
+using TSearchCancel = std::function<bool()>;
+
+struct TSearchCancelled : std::exception {
+  const char* what() const noexcept override { return "The calculation was cancelled."; }
+};
+
 // Exact sum of one trial, or a value >= bound as soon as the partial sum
 // shows that the trial cannot beat `bound`.
 double EvaluateTrial(const TSearchProblem& problem, double a, double c, double bound);
@@ -63,9 +74,11 @@ TSearchResult ReferenceSearchOfRows(const TSearchProblem& problem, int firstRow,
 // trials above it may be dropped at once. The result is the plain search's
 // when its sum is at most `bound`; otherwise there is none (Found() false).
 TSearchResult PrunedSearch(const TSearchProblem& problem, int threads = 0,
-                           const TSearchProgress& progress = nullptr, double bound = kNoTrialYet);
+                           const TSearchProgress& progress = nullptr, double bound = kNoTrialYet,
+                           const TSearchCancel& cancel = nullptr);
 
 // The same result with all cores (threads = 0) or the given number of
 // threads; `bound` as for PrunedSearch.
 TSearchResult FastSearch(const TSearchProblem& problem, int threads = 0,
-                         const TSearchProgress& progress = nullptr, double bound = kNoTrialYet);
+                         const TSearchProgress& progress = nullptr, double bound = kNoTrialYet,
+                         const TSearchCancel& cancel = nullptr);

@@ -95,7 +95,8 @@ struct TWindow {
 // `oldWindow`, which lies inside it) as they are.
 std::vector<double> WindowSums(const TSearchProblem& problem, const TWindow& window,
                                const TWindow& oldWindow, const std::vector<double>& old,
-                               int threads, const TFitMapProgress& progress) {
+                               int threads, const TFitMapProgress& progress,
+                               const TSearchCancel& cancel) {
   const int columns = window.i1 - window.i0 + 1, rows = window.j1 - window.j0 + 1;
   const int oldColumns = oldWindow.i1 - oldWindow.i0 + 1;
   const bool reuse = !old.empty();
@@ -108,7 +109,8 @@ std::vector<double> WindowSums(const TSearchProblem& problem, const TWindow& win
     if (!reuse || j < oldWindow.j0 || j > oldWindow.j1) freshInner.push_back(j);
   }
   std::vector<double> sums(static_cast<std::size_t>(columns) * rows);
-  const std::vector<double> fresh = FitMapSums(problem, freshOuter, allInner, threads, progress);
+  const std::vector<double> fresh =
+      FitMapSums(problem, freshOuter, allInner, threads, progress, cancel);
   for (int r = 0; r < rows; ++r) {
     for (std::size_t k = 0; k < freshOuter.size(); ++k) {
       sums[static_cast<std::size_t>(r) * columns + (freshOuter[k] - window.i0)] =
@@ -116,7 +118,8 @@ std::vector<double> WindowSums(const TSearchProblem& problem, const TWindow& win
     }
   }
   if (keptOuter.empty()) return sums;
-  const std::vector<double> strips = FitMapSums(problem, keptOuter, freshInner, threads);
+  const std::vector<double> strips =
+      FitMapSums(problem, keptOuter, freshInner, threads, nullptr, cancel);
   for (std::size_t r = 0; r < freshInner.size(); ++r) {
     for (std::size_t k = 0; k < keptOuter.size(); ++k) {
       sums[static_cast<std::size_t>(freshInner[r] - window.j0) * columns +
@@ -165,7 +168,7 @@ int DefaultFitMapStep(int records) {
 
 std::vector<double> FitMapSums(const TSearchProblem& problem, const std::vector<int>& outer,
                                const std::vector<int>& inner, int threads,
-                               const TFitMapProgress& progress) {
+                               const TFitMapProgress& progress, const TSearchCancel& cancel) {
   const int columns = static_cast<int>(outer.size());
   const int rows = static_cast<int>(inner.size());
   std::vector<double> sums(static_cast<std::size_t>(columns) * rows);
@@ -173,10 +176,15 @@ std::vector<double> FitMapSums(const TSearchProblem& problem, const std::vector<
   constexpr double kNoBound = std::numeric_limits<double>::infinity();
   std::atomic<int> next{0};
   std::atomic<int> done{0};
+  std::atomic<bool> stopped{false};
   // One column (one A) at a time, so that the threads share the work evenly
   // whatever parts of the range are cheap.
   const auto work = [&](bool tell) {
     for (int column = next++; column < columns; column = next++) {
+      if (cancel && cancel()) {
+        stopped = true;
+        return;
+      }
       const double a = TrialAOf(outer[column]);
       for (int row = 0; row < rows; ++row) {
         sums[static_cast<std::size_t>(row) * columns + column] =
@@ -191,6 +199,7 @@ std::vector<double> FitMapSums(const TSearchProblem& problem, const std::vector<
   for (int t = 1; t < count; ++t) helpers.emplace_back(work, false);
   work(true);
   for (auto& helper : helpers) helper.join();
+  if (stopped) throw TSearchCancelled();
   if (progress) progress(1.0);
   return sums;
 }
@@ -202,7 +211,7 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
   if (problem.count < 2) return map;
   map.Deviation = SumOfDeviations(problem);
   const auto start = std::chrono::steady_clock::now();
-  map.Optimum = FastSearch(problem, options.Threads);
+  map.Optimum = FastSearch(problem, options.Threads, nullptr, kNoTrialYet, options.Cancel);
   map.SearchSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   // Without an optimum the run stops: a map would show fits that are none.
@@ -218,7 +227,8 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
     map.Step = step;
     map.Outer = Axis(0, kOuterTrials - 1, step, centreI);
     map.Inner = Axis(1, kInnerTrials, step, centreJ);
-    map.SumSq = FitMapSums(problem, map.Outer, map.Inner, options.Threads, progress);
+    map.SumSq =
+        FitMapSums(problem, map.Outer, map.Inner, options.Threads, progress, options.Cancel);
     return map;
   }
 
@@ -233,7 +243,8 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
   coarse.Step = step;
   coarse.Outer = Axis(0, kOuterTrials - 1, step, centreI);
   coarse.Inner = Axis(1, kInnerTrials, step, centreJ);
-  coarse.SumSq = FitMapSums(problem, coarse.Outer, coarse.Inner, options.Threads, part(0, 0.5));
+  coarse.SumSq = FitMapSums(problem, coarse.Outer, coarse.Inner, options.Threads, part(0, 0.5),
+                            options.Cancel);
   int reachI = 0, reachJ = 0;
   for (int row = 0; row < coarse.Rows(); ++row) {
     for (int column = 0; column < coarse.Columns(); ++column) {
@@ -249,7 +260,7 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
   map.Step = 1;
   map.Zoomed = true;
   std::vector<double> sums =
-      WindowSums(problem, window, window, {}, options.Threads, part(0.5, 0.5));
+      WindowSums(problem, window, window, {}, options.Threads, part(0.5, 0.5), options.Cancel);
   // The coarse map may miss parts of a region narrower than its step: the
   // window grows on every side where the region still reaches its edge.
   for (;;) {
@@ -274,7 +285,7 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
     if (right) window.i1 = std::min(kOuterTrials - 1, window.i1 + growI);
     if (bottom) window.j0 = std::max(1, window.j0 - growJ);
     if (top) window.j1 = std::min(kInnerTrials, window.j1 + growJ);
-    sums = WindowSums(problem, window, old, sums, options.Threads, nullptr);
+    sums = WindowSums(problem, window, old, sums, options.Threads, nullptr, options.Cancel);
   }
   map.Outer = Axis(window.i0, window.i1, 1, centreI);
   map.Inner = Axis(window.j0, window.j1, 1, centreJ);

@@ -18,6 +18,8 @@ struct TFitMapOptions {
   int Step = 0;       // every Step-th trial each way; 0: chosen by the records
   bool Zoom = false;  // every trial in a window centred on the optimum
   int Threads = 0;    // 0: all cores
+  // Stops the map (TSearchCancelled is thrown) when it says yes.
+  TSearchCancel Cancel;
 };
 
 struct TFitMap {
@@ -83,7 +85,8 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
 // it: [row * outer.size() + column].
 std::vector<double> FitMapSums(const TSearchProblem& problem, const std::vector<int>& outer,
                                const std::vector<int>& inner, int threads = 0,
-                               const TFitMapProgress& progress = nullptr);
+                               const TFitMapProgress& progress = nullptr,
+                               const TSearchCancel& cancel = nullptr);
 
 // The search problem of the data set `data`, read from an analysis input
 // file: the records and values of the input file as Save writes it, checked

@@ -417,9 +417,12 @@ void OptimiseAlpha(TDMTevlora& data, TAnalysisRun& run) {
   run.CalcRunoff[1] = run.MeasRunoff[1];
   const TSearchProblem problem = SearchProblemOfRecords(run, run.CalibrationCount);
   const int records = data.NrOfData;
-  const TSearchResult result = FastSearch(problem, run.SearchThreadCount, [&](int k) {
-    if (const char* text = ProgressText(k, records)) data.Dialogs->Progress(text);
-  });
+  const TSearchResult result = FastSearch(
+      problem, run.SearchThreadCount,
+      [&](int k) {
+        if (const char* text = ProgressText(k, records)) data.Dialogs->Progress(text);
+      },
+      kNoTrialYet, run.SearchCancel);
   run.TrialA = TrialAOf(kOuterTrials - 1);
   run.TrialC = TrialCOf(kInnerTrials);
   run.AlphaFitFound = result.Found();

@@ -3,6 +3,7 @@
 // rain-runoff trends with the trend file, and the results file.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,9 @@ struct TAnalysisRun {
   // The search, and the threads it may use (0: all cores).
   double TrialA = 0, TrialC = 0, BestA = 0, BestC = 0, BestSumSq = 0, SumSq = 0;
   int SearchThreadCount = 0;
+  // Asked during the search; yes stops the run with TSearchCancelled before
+  // any results file is written.
+  std::function<bool()> SearchCancel;
 
   // The search fits only the records up to this time when it is given (the
   // calibration period); the routing, the results file and the trends go on

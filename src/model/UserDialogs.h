@@ -24,6 +24,11 @@ class TUserDialogs {
   virtual std::optional<double> AskNumber(const std::string& /*question*/, double /*initial*/) {
     return std::nullopt;
   }
+  // Save, discard or go back, for unsaved changes: true to save them, false
+  // to discard them, nothing to go back. Where nobody can answer, nothing.
+  virtual std::optional<bool> AskSaveChanges(const std::string& /*question*/) {
+    return std::nullopt;
+  }
 };
 
 // Says nothing and answers No; the data module uses it until a window or the

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -33,6 +34,11 @@ TFinishForm::TFinishForm(QWidget* parent)
   layout->addWidget(FinishButton, 0, Qt::AlignHCenter);
   setCentralWidget(central);
   connect(FinishButton, &QPushButton::clicked, this, &TFinishForm::FinishButtonClick);
+  // Return finishes, as the window's one button is its default.
+  for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
+    auto* finish = new QShortcut(QKeySequence(key), this);
+    connect(finish, &QShortcut::activated, FinishButton, &QPushButton::click);
+  }
 }
 
 void TFinishForm::ShowFinish() {

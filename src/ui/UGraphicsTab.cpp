@@ -21,6 +21,7 @@
 #include "URainRun.h"
 #include "UTevloraUtils.h"
 #include "UWindowLayout.h"
+#include "UWorker.h"
 
 namespace T = RainFormTexts;
 
@@ -238,6 +239,14 @@ void TGraphicsTab::ResetView() {
   PictureImage->hide();
 }
 
+bool TGraphicsTab::HasView() const {
+  return GraphShown() || !PictureImage->isHidden();
+}
+
+bool TGraphicsTab::GraphShown() const {
+  return !GraphImage->isHidden();
+}
+
 void TGraphicsTab::ShowChoices() {
   TDMTevlora& d = session().Data;
   graphSave_->setEnabled(false);
@@ -278,6 +287,7 @@ void TGraphicsTab::ShowPicture(const QImage& picture) {
 void TGraphicsTab::PrepareForResults() {
   graphReady_ = true;
   SelectButton->setEnabled(false);
+  GraphImage->hide();
   PictureImage->hide();
 }
 
@@ -387,18 +397,24 @@ void TGraphicsTab::FitMapGoButtonClick(bool zoom) {
     Message(NotAnalysisText(inputFile));
     return;
   }
-  TSearchProblem problem;
+  // The map is worked out off the window's thread, with the progress bar
+  // and Cancel.
   std::shared_ptr<TFitMap> map;
-  {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    struct TRestore {
-      ~TRestore() { QApplication::restoreOverrideCursor(); }
-    } restore;
+  const bool finished = host_.RunJob([&](TUserDialogs& dialogs, TJobControl& control) {
+    input.Dialogs = &dialogs;
+    TSearchProblem problem;
     if (!FitMapProblemOfInputFile(input, problem)) return;
     TFitMapOptions options;
     options.Zoom = zoom;
-    map = std::make_shared<TFitMap>(ComputeFitMap(problem, options));
+    options.Cancel = [&control] { return control.Cancelled(); };
+    map = std::make_shared<TFitMap>(
+        ComputeFitMap(problem, options, [&control](double share) { control.Progress(share); }));
+  });
+  if (!finished) {
+    Message(T::kFitMapCancelled);
+    return;
   }
+  if (!map) return;
   // The analysis stops on these data with this message; so does the map.
   if (!map->Optimum.Found()) {
     Message(RainRunTexts::kNoFit);

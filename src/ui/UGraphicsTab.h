@@ -41,8 +41,11 @@ class TGraphicsTab : public TRainFormTab {
   const QImage& GraphBitmap() const { return graphBitmap_; }
   std::shared_ptr<const TFitMap> FitMapShown() const { return fitMapShown_; }
 
-  // The tab as it is entered: no graph and no picture shown.
+  // The tab as it is entered without a graph or picture to show again.
   void ResetView();
+  // A graph drawn or a picture opened, shown again when the tab is entered.
+  bool HasView() const;
+  bool GraphShown() const;
   // The choice panel that fits the results file, or none.
   void ShowChoices();
   // No graph, no picture, no comment: a new results file.

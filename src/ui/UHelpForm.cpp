@@ -1,5 +1,6 @@
 #include "UHelpForm.h"
 
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace HelpTexts {
@@ -8,7 +9,8 @@ const char* const kHelpMemo =
     "\n"
     "TIME\n"
     "Enter the time as sequential numbers in a unit of your choice, for example hours or "
-    "days: 1, 2, 3, ... Never enter dates. The intervals between successive times may vary. "
+    "days: 1, 2, 3, ... A table with dates comes in through File > Import table…, which turns "
+    "the dates into such times. The intervals between successive times may vary. "
     "Runoff of small catchments reacts quickly: for catchments of less than 10000 ha use time "
     "steps of at most 1 hour.\n"
     "\n"
@@ -64,6 +66,9 @@ THelpForm::THelpForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   HelpMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(HelpMemo);
+  // Escape closes the help, as it closes a dialog.
+  auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 void THelpForm::ShowHelp() {

@@ -662,9 +662,13 @@ void TInputTab::NrOfDataEditExit() {
   if (n > rows && (!Pasting || told)) {
     if (!told) Message(T::kAddData);
     ResizeRecords(std::max<int>(n + 1, static_cast<int>(d.Time.size())));
+    // Rows the user asks for continue the time series with its last step.
+    const std::optional<double> step = Pasting ? std::nullopt : LastTimeStep(rows);
+    const double lastTime =
+        step ? TryStringToFloat(StringGrid1->Cells(0, rows - 1).toStdString()).value_or(0) : 0;
     for (int i = std::max(rows, 0); i < n; ++i) {
       d.SerialNr[i] = i + 1;
-      d.Time[i] = 0;
+      d.Time[i] = step ? lastTime + (i - rows + 1) * *step : 0;
       d.Rain[i] = 0;
       d.EscRate[i] = 0;
       d.Runoff[i] = 0;
@@ -680,7 +684,17 @@ void TInputTab::NrOfDataEditExit() {
     BaseCount = n;
     return;
   }
-  if (!Pasting && !told && n < rows) Message(T::kRemoveData);
+  // A lower count drops the trailing rows that hold no values; rows with
+  // values stay, and the user is told how to remove them.
+  if (!Pasting && !told && n < rows) {
+    const int kept = RowsWithoutTrailingBlanks(rows, n);
+    if (kept < rows) {
+      StringGrid1->SetRowCount(kept);
+      d.NrOfData = kept;
+      BaseCount = kept;
+    }
+    if (kept > n) Message(T::kRemoveData);
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -902,6 +916,7 @@ void TInputTab::EditDelete() {
 // Clear all
 
 void TInputTab::ClearButtonClick() {
+  if (!host_.ClearAllAllowed()) return;
   for (QLineEdit* edit : {A1coeffEdit, B1valueEdit, InitRunEdit, InitLevelEdit, MaxStorEdit,
                           InitStorEdit, EscapeEdit, Title1Edit, Title2Edit}) {
     edit->clear();
@@ -930,6 +945,7 @@ void TInputTab::ClearButtonClick() {
   BaseCount = kResetRows;
   TypedCount = kResetRows;
   GridHasData = false;
+  host_.InputCleared();
 }
 
 void TInputTab::ClearDataSet() {
@@ -1200,6 +1216,7 @@ void TInputTab::ShowImportedTable() {
   InputImage->hide();
   host_.HideComment();
   GridHasData = true;
+  ShowGridFromTop();
 }
 
 void TInputTab::ShowFileName() {

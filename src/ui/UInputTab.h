@@ -68,6 +68,12 @@ class TInputTab : public TRainFormTab {
   // any was left out), the check of the records and fields, and the grid and
   // records brought to the rows written.
   std::string ShownFieldProblems() const;
+  // Every cell of the rows Save/Run writes that it could not save (not a
+  // number, a negative rain or runoff, a time that does not increase), as
+  // one message; empty when there is none.
+  std::string GridCellProblems() const;
+  // No selection, the first row in view: a new data set.
+  void ShowGridFromTop();
   void TakeTitles();
   struct TGridRows {
     std::vector<int> Kept;
@@ -111,6 +117,14 @@ class TInputTab : public TRainFormTab {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The count of `rows` less the trailing rows (not below `least`) whose
+  // values are all empty or zero.
+  int RowsWithoutTrailingBlanks(int rows, int least) const;
+  // The step between the times of the last two of `rows` rows, when they
+  // increase.
+  std::optional<double> LastTimeStep(int rows) const;
 
  private:
   // Field check: reads `edit`, stores an accepted value; a rejected one

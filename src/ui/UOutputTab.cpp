@@ -14,6 +14,19 @@ namespace T = RainFormTexts;
 
 namespace {
 constexpr const char* kFitMeasuresTitle = "Fit measures";
+constexpr const char* kFromTableMark = " *";
+constexpr const char* kFromTableNote = "* from the file's\n  rounded table";
+constexpr const char* kFitMeasuresHint =
+    "Measured against calculated runoff, records 2 to N:\n"
+    "NSE: model efficiency, 1 - (sum of squared errors) / (sum of squared deviations of the "
+    "measured runoff from its mean); 1 is a perfect fit, 0 no better than the mean.\n"
+    "KGE: efficiency from the correlation, the ratio of the spreads and the ratio of the "
+    "means; 1 is a perfect fit.\n"
+    "PBIAS %: the calculated total above (+) or below (-) the measured total, in percent.\n"
+    "RMSE: root of the mean squared error, in the runoff's unit.\n"
+    "Peak %: the error at the highest measured runoff, in percent.\n"
+    "SD and R square: as the results file gives them (R square kept between 0.01 and 0.99).\n"
+    "Values marked * are recomputed from the results file's table, whose numbers are rounded.";
 constexpr int kMemoWidth = 651;
 // The 64 characters of the results table still fit beside the panel.
 constexpr int kMemoWidthBesidePanel = 530;
@@ -110,10 +123,11 @@ void TOutputTab::CreateFitMeasuresPanel() {
   font.setFixedPitch(true);
   font.setPixelSize(11);
   FitMeasuresPanel->setFont(font);
+  FitMeasuresPanel->setToolTip(QString::fromUtf8(kFitMeasuresHint));
   FitMeasuresPanel->hide();
 }
 
-void TOutputTab::ShowFitMeasures(const TFitMeasures& fit) {
+void TOutputTab::ShowFitMeasures(const TFitMeasures& fit, bool fromTable) {
   const bool shown = fit.Records >= 2;
   FitMeasuresPanel->resize(FitMeasuresPanel->width(), kPanelHeight);
   FitMeasuresPanel->setVisible(shown);
@@ -128,7 +142,7 @@ void TOutputTab::ShowFitMeasures(const TFitMeasures& fit) {
     return;
   }
   const std::string lines[] = {
-      kFitMeasuresTitle,
+      std::string(kFitMeasuresTitle) + (fromTable ? kFromTableMark : ""),
       "",
       Row("NSE", fit.NSE, 3),
       Row("KGE", fit.KGE, 3),
@@ -140,6 +154,7 @@ void TOutputTab::ShowFitMeasures(const TFitMeasures& fit) {
   };
   QStringList text;
   for (const auto& line : lines) text.append(QString::fromStdString(line));
+  if (fromTable) text.append(QString::fromUtf8(kFromTableNote));
   FitMeasuresPanel->setText(text.join('\n'));
 }
 

@@ -22,7 +22,9 @@ class TOutputTab : public TRainFormTab {
   void ShowOutputLines();
   // The panel shows with two records or more and takes its room from the
   // right of the results text.
-  void ShowFitMeasures(const TFitMeasures& fit);
+  // `fromTable`: recomputed from the rounded table of a results file, and
+  // marked so.
+  void ShowFitMeasures(const TFitMeasures& fit, bool fromTable = false);
   // Under them, the measures of the calibration and the validation records
   // of a run with a calibration period.
   void ShowPeriodMeasures(const TFitMeasures& calibration, const TFitMeasures& validation);

@@ -18,7 +18,9 @@
 #include "UInputTab.h"
 #include "UIntroPages.h"
 #include "UOutputTab.h"
+#include "URecentFiles.h"
 #include "UWindowLayout.h"
+#include "UWorker.h"
 
 namespace T = RainFormTexts;
 
@@ -69,6 +71,10 @@ void TRainForm::TFormDialogs::Pause(int milliseconds) {
   form_->userDialogs_->Pause(milliseconds);
 }
 
+std::optional<bool> TRainForm::TFormDialogs::AskSaveChanges(const std::string& question) {
+  return form_->userDialogs_->AskSaveChanges(question);
+}
+
 std::optional<double> TRainForm::TFormDialogs::AskNumber(const std::string& question,
                                                          double initial) {
   return form_->userDialogs_->AskNumber(question, initial);
@@ -98,7 +104,13 @@ void TRainForm::Guarded(const std::function<void()>& command) {
 
 bool TRainForm::RunFileDialog(const TFileDialog& dialog, QString& fileName) {
   QString chosen;
-  if (!fileDialogs_->Execute(dialog, chosen) || chosen.isEmpty()) return false;
+  if (!presetDialog_.isEmpty() && presetDialog_ == dialog.Name) {
+    chosen = presetFile_;
+    presetDialog_.clear();
+  } else if (!fileDialogs_->Execute(dialog, chosen)) {
+    return false;
+  }
+  if (chosen.isEmpty()) return false;
   fileName = WithDefaultExt(chosen, dialog.DefaultExt);
   return true;
 }
@@ -131,6 +143,8 @@ TRainForm::TRainForm(TSession& session, TUserDialogs* userDialogs, TFileDialogs*
   CreateMenuAndActions();
   CreateTableCommands();
   CreateTabs();
+  CreateWorkBar();
+  CreateUnsavedWatch();
 
   // FormCreate: the first tab, whatever was active before.
   PageControl1->setCurrentIndex(0);
@@ -147,6 +161,7 @@ TRainForm::TRainForm(TSession& session, TUserDialogs* userDialogs, TFileDialogs*
                      QDir::currentPath()};
 
   OutputShown = false;
+  CreateFileHabits();
 
   inputTab_->HideFileName();
   ArrangeTabs();
@@ -317,6 +332,7 @@ void TRainForm::SetDialogDirs(const std::string& dir) {
         &TableImportDialog, &TableExportDialog}) {
     dialog->InitialDir = directory;
   }
+  if (recentFiles_) recentFiles_->SetLastFolder(directory);
 }
 
 // ---------------------------------------------------------------------------
@@ -360,7 +376,10 @@ void TRainForm::InputTabSheetShow() {
   GraphSaveAction->setEnabled(false);
   graphicsTab_->SetGraphReady(false);
   HideComment();
+  // Defaults that the tab fills in are no change of the user's.
+  const bool unchanged = !InputChanged();
   inputTab_->TabShown();
+  if (unchanged) MarkInputSaved(currentFile_);
 }
 
 void TRainForm::SelectTab(QWidget* page) {
@@ -395,8 +414,14 @@ void TRainForm::IntroTabSheetShow() {
 // Closing
 
 void TRainForm::closeEvent(QCloseEvent* event) {
-  // Only the finish window ends the program.
   event->ignore();
+  // Long work is cancelled first; the window closes when asked again.
+  if (worker_->Busy()) {
+    worker_->Cancel();
+    return;
+  }
+  if (!MayClose()) return;
+  // Only the finish window ends the program.
   ShowCompanion(finishForm_);
 }
 

@@ -42,6 +42,12 @@ class TFigurePage;
 class TOutputTab;
 class TInputTab;
 class TGraphicsTab;
+class TWorker;
+class QProgressBar;
+class QToolBar;
+class QTimer;
+class QSettings;
+class TRecentFiles;
 
 // The window's own texts, byte for byte.
 namespace RainFormTexts {
@@ -244,6 +250,23 @@ inline constexpr const char* kGraphNotSaved = "The graph was not saved";
 inline constexpr const char* kGraphSavedIn = "The graph was saved in  ";
 inline constexpr const char* kPictureNotRead = "The picture file \"%1\" could not be read: %2";
 inline constexpr const char* kGraphNotWritten = "The graph could not be written to \"%1\"";
+
+// Long work and its Cancel.
+inline constexpr const char* kCancelButton = "Cancel";
+inline constexpr const char* kRunCancelled =
+    "The run was cancelled. The results files were left as they were.";
+inline constexpr const char* kFitMapCancelled = "The fit map was cancelled.";
+
+// Unsaved work.
+inline constexpr const char* kClearAllAsked =
+    "Clear all records and fields? The data set has not been saved.";
+inline constexpr const char* kUndoClearAll = "&Undo clear all";
+inline constexpr const char* kCloseAsked =
+    "The data set has changes that have not been saved. Save them before closing?";
+inline constexpr const char* kTitleSeparator = " - ";
+
+// Recent files.
+inline constexpr const char* kRecentFiles = "Recent &files";
 }  // namespace RainFormTexts
 
 // The one set of pre-reservoir defaults: what a fresh window shows and what
@@ -309,6 +332,8 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   QAction* GraphSaveAction;
   QAction* TableImportAction;
   QAction* TableExportAction;
+  QAction* UndoClearAction = nullptr;
+  QMenu* RecentFilesMenu = nullptr;
 
   TFileDialog InputOpenDialog;
   TFileDialog InputSaveDialog;
@@ -317,6 +342,11 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   TFileDialog GraphSaveDialog;
   TFileDialog TableImportDialog;
   TFileDialog TableExportDialog;
+
+  // The bar under the tabs while long work runs: its progress and Cancel.
+  QToolBar* WorkBar = nullptr;
+  QProgressBar* WorkProgress = nullptr;
+  QPushButton* CancelButton = nullptr;
 
   // ---- Run-time state ----
   std::string StartDir;
@@ -365,6 +395,8 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // Passes messages and questions on, and writes progress lines into the
@@ -377,6 +409,7 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
     void Progress(const std::string& line) override;
     void Pause(int milliseconds) override;
     std::optional<double> AskNumber(const std::string& question, double initial) override;
+    std::optional<bool> AskSaveChanges(const std::string& question) override;
 
    private:
     TRainForm* form_;
@@ -408,6 +441,35 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   void HideCalculator() override { HideCompanion(alfaForm_); }
   void ClearCalculator() override;
   void SelectTab(QWidget* page) override;
+  bool RunJob(const TWindowJob& job) override;
+
+  bool ClearAllAllowed() override;
+  void InputCleared() override;
+
+  // Unsaved work: the Input tab as it was last opened, saved or cleared, the
+  // title with the file's name and a mark for changes, Undo clear all.
+  void CreateUnsavedWatch();
+  QString InputFingerprint() const;
+  bool InputChanged() const { return InputFingerprint() != savedInput_; }
+  // The tab as it is now counts as saved in (or opened from) `fileName`.
+  void MarkInputSaved(const std::string& fileName);
+  void UpdateTitle();
+  void UndoClearAll();
+  // Asks before the window closes with unsaved changes; false: go back.
+  bool MayClose();
+
+  // Key shortcuts, the recent files and the last folder, dropped files.
+  void CreateFileHabits();
+  void ShowRecentFiles();
+  // A file the user worked on: first in the recent files.
+  void RememberFile(const std::string& fileName);
+  // Runs `action` with `file` as the answer of its file dialog.
+  void OpenWithoutDialog(QAction* action, const TFileDialog& dialog, const QString& file);
+
+  // The progress bar and Cancel, and the worker that runs long work.
+  void CreateWorkBar();
+  // What must not change the data while long work runs.
+  std::vector<QObject*> LockedWhileWorking() const;
 
   void Message(const std::string& text);
   void Message(const char* text) { Message(std::string(text)); }
@@ -443,6 +505,30 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   QWidget* helpForm_ = nullptr;
   QWidget* commentForm_ = nullptr;
   QWidget* alfaForm_ = nullptr;
+  TWorker* worker_ = nullptr;
+  std::unique_ptr<QSettings> settings_;
+  std::unique_ptr<TRecentFiles> recentFiles_;
+  // The file that answers the next run of the dialog of this name.
+  QString presetDialog_;
+  QString presetFile_;
+  QString savedInput_;
+  std::string currentFile_;
+  QTimer* titleTimer_ = nullptr;
+  // The Input tab and its data set as Clear all found them, for Undo.
+  struct TClearedInput {
+    TDMTevlora Data;
+    bool GridHasData = false;
+    bool AnalysisOutFound = false;
+    bool FileIsAnalysis = false;
+    int BaseCount = 0;
+    int TypedCount = 0;
+    bool FileShown = false;
+    std::vector<std::pair<QLineEdit*, QString>> Texts;
+    int Rows = 0;
+    std::vector<QString> Cells;
+    std::string File;
+  };
+  std::unique_ptr<TClearedInput> cleared_;
   bool firstShow_ = true;
   int shownTab_ = -1;
 };

@@ -15,6 +15,11 @@ namespace T = RainFormTexts;
 void TRainForm::GraphicsTabSheetShow() {
   ShowStatus(T::kGraphicsStatus);
   InputSaveAction->setEnabled(false);
+  // The graph or picture last shown comes back as it was.
+  if (graphicsTab_->HasView()) {
+    GraphSaveAction->setEnabled(graphicsTab_->GraphShown());
+    return;
+  }
   GraphSaveAction->setEnabled(false);
   graphicsTab_->ResetView();
   HideComment();

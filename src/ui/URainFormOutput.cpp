@@ -18,6 +18,8 @@ void TRainForm::OutputTabSheetShow() {
   InputSaveAction->setEnabled(false);
   GraphSaveAction->setEnabled(false);
   graphicsTab_->SetGraphReady(false);
+  // Export table… only with results shown to export.
+  TableExportAction->setEnabled(OutputShown && session_.Data.OutLineCount > 0);
   HideComment();
   ShowStatus(T::kOutputStatus);
 }
@@ -39,7 +41,7 @@ bool TRainForm::OpenOutputFile() {
   }
   ShowStatus(T::kOutputOpenedStatus);
   outputTab_->ShowOutputLines();
-  outputTab_->ShowFitMeasures(FitMeasuresOfResultsFile(d.FileName));
+  outputTab_->ShowFitMeasures(FitMeasuresOfResultsFile(d.FileName), true);
   runTableCsv_.clear();
   // A storage profile belongs to the results of its own Save/Run.
   graphicsTab_->SetStorageProfile(nullptr);
@@ -56,6 +58,7 @@ void TRainForm::OutputOpenActionExecute() {
     graphicsTab_->SetColourGraph(true);
     outputTab_->SetViewGraphVisible(true);
     graphicsTab_->ShowOpenGraphButton();
+    graphicsTab_->ForgetGraph();
     HideComment();
     ShowTab(OutputTabSheet);
   });

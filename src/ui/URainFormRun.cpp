@@ -16,6 +16,7 @@
 #include "URainForm.h"
 #include "URainRun.h"
 #include "URunModel.h"
+#include "UWorker.h"
 
 namespace T = RainFormTexts;
 
@@ -65,6 +66,9 @@ void TRainForm::InputOpenActionExecute() {
     // A file just opened was not switched from an analysis by the user.
     inputTab_->AnalysisOutFound = false;
     inputTab_->ShowDataSet();
+    inputTab_->ShowGridFromTop();
+    MarkInputSaved(d.FileName);
+    RememberFile(d.FileName);
   });
 }
 
@@ -74,6 +78,9 @@ void TRainForm::InputOpenActionExecute() {
 bool TRainForm::AskInputFileName() {
   TDMTevlora& d = session_.Data;
   SaveAborted = false;
+  // The dialog proposes the name of the file being worked on.
+  InputSaveDialog.ProposedName =
+      currentFile_.empty() ? QString() : QFileInfo(QtFileName(currentFile_)).fileName();
   QString chosen;
   if (!RunFileDialog(InputSaveDialog, chosen)) {
     SaveAborted = true;
@@ -85,18 +92,25 @@ bool TRainForm::AskInputFileName() {
 }
 
 void TRainForm::InputSaveActionExecute() {
+  // One run at a time: a tab shown meanwhile may enable the action again.
+  if (worker_->Busy()) return;
   Guarded([this] {
     TDMTevlora& d = session_.Data;
     HideCompanion(alfaForm_);
     // Every field that the save reads is checked before the file name is
     // asked for, and all that fail are named at once.
+    // The grid's cells too, every one that fails named.
     std::string problems = inputTab_->ShownFieldProblems();
     std::optional<double> calibrateUntil;
     if (auto complaint = inputTab_->CalibrateUntilShown(calibrateUntil)) {
       problems += (problems.empty() ? "" : "\n") + *complaint;
     }
+    if (!problems.empty()) problems += std::string("\n") + T::kNotSaved;
+    if (const std::string cells = inputTab_->GridCellProblems(); !cells.empty()) {
+      problems += (problems.empty() ? "" : "\n") + cells;
+    }
     if (!problems.empty()) {
-      Message(problems + "\n" + T::kNotSaved);
+      Message(problems);
       return;
     }
     if (!AskInputFileName() || SaveAborted) {
@@ -111,14 +125,24 @@ void TRainForm::InputSaveActionExecute() {
     if (!d.WriteInputFile()) return;
     countGuard.Commit();
     inputTab_->AfterInputWritten(rows);
+    // What the tab shows now is what the file holds, also after the run.
+    const std::string saved = d.FileName;
+    MarkInputSaved(saved);
+    RememberFile(saved);
     // The run may read the results file again; the mode saved is the one
     // that the results are shown for.
     const bool analysis = d.Analysis;
     session_.Run.CalibrateUntil = analysis ? calibrateUntil : std::nullopt;
     graphicsTab_->SetStorageProfile(nullptr);
     graphicsTab_->SetCalibrationSplit(session_.Run.CalibrateUntil);
-    if (analysis && inputTab_->CalibrationChosen() && !CalibrateSavedInput()) return;
-    if (!RunSavedInput(analysis)) return;
+    // The calibration writes the storages it found into the file and the
+    // fields: what the tab shows is still what the file holds.
+    const bool calibrated = !(analysis && inputTab_->CalibrationChosen()) || CalibrateSavedInput();
+    MarkInputSaved(saved);
+    if (!calibrated) return;
+    const bool ran = RunSavedInput(analysis);
+    MarkInputSaved(saved);
+    if (!ran) return;
     ShowRunResults(analysis);
   });
 }
@@ -130,13 +154,32 @@ bool TRainForm::RunSavedInput(bool analysis) {
   if (!analysis) {
     graphicsTab_->NameStorageChoice(d.Drainage);
   }
+  // The run works on a session of its own; the window's one takes its
+  // outcome only when the run was not cancelled.
+  TSession work = session_;
   bool done = false;
+  bool finished = false;
   try {
-    done = RunModel(session_);
+    finished = RunJob([&](TUserDialogs& dialogs, TJobControl& control) {
+      work.Data.Dialogs = &dialogs;
+      work.Run.SearchCancel = [&control] { return control.Cancelled(); };
+      done = RunModel(work);
+    });
   } catch (...) {
     inputTab_->HideWaitMemo();
     throw;
   }
+  if (!finished) {
+    inputTab_->HideWaitMemo();
+    Message(T::kRunCancelled);
+    SaveAborted = true;
+    PageControl1->setCurrentWidget(InputTabSheet);
+    return false;
+  }
+  TUserDialogs* const windowDialogs = session_.Data.Dialogs;
+  session_ = std::move(work);
+  session_.Data.Dialogs = windowDialogs;
+  session_.Run.SearchCancel = nullptr;
   if (analysis) {
     // The analysis tells how many records it read.
     inputTab_->ShowRunCount(session_.Run.RunCount);
@@ -171,5 +214,7 @@ void TRainForm::ShowRunResults(bool analysis) {
   outputTab_->ShowResults();
   OutputShown = true;
   graphicsTab_->SetGraphReady(true);
+  // A graph of earlier results is not shown again.
+  graphicsTab_->ForgetGraph();
   ShowTab(OutputTabSheet);
 }

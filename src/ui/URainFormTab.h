@@ -13,6 +13,10 @@
 #include "UserDialogs.h"
 
 class QAction;
+class TJobControl;
+
+// Long work of the window: it talks to the user through `dialogs` only.
+using TWindowJob = std::function<void(TUserDialogs& dialogs, TJobControl& control)>;
 
 // The window as a tab sees it.
 class TRainFormHost {
@@ -38,6 +42,17 @@ class TRainFormHost {
   virtual void ClearCalculator() = 0;
   // Brings a tab to the front without running its shown-handler again.
   virtual void SelectTab(QWidget* page) = 0;
+  // Runs long work off the window's thread with the progress bar and
+  // Cancel, the window alive meanwhile. The job gets dialogs that it may use
+  // from its thread, and its control (whether to stop, the share done).
+  // False when cancelled (or while other work runs); the job's exception is
+  // thrown again here.
+  virtual bool RunJob(const TWindowJob& job) = 0;
+  // Before Clear all: asks when the data set has unsaved changes and keeps
+  // it for Undo; false leaves everything as it is. After: the empty data set
+  // is the one to compare with.
+  virtual bool ClearAllAllowed() = 0;
+  virtual void InputCleared() = 0;
 };
 
 // One tab of the main window: its controls are its own; the window shows it

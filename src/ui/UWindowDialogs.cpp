@@ -48,6 +48,7 @@ bool TQtFileDialogs::Execute(const TFileDialog& dialog, QString& fileName) {
     box.setDefaultSuffix(chosen.mid(star + 2, end - star - 2));
   });
   box.setDirectory(dialog.InitialDir);
+  if (!dialog.ProposedName.isEmpty()) box.selectFile(dialog.ProposedName);
   if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return false;
   fileName = box.selectedFiles().constFirst();
   return true;
@@ -82,4 +83,20 @@ void TQtUserDialogs::Pause(int milliseconds) {
 
 bool TFileDialogs::ExecuteImport(TImportDialog& dialog) {
   return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<bool> TQtUserDialogs::AskSaveChanges(const std::string& question) {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                  QString::fromStdString(question),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return true;
+    case QMessageBox::Discard:
+      return false;
+    default:
+      return std::nullopt;
+  }
 }

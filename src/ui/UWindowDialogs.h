@@ -19,6 +19,7 @@ struct TFileDialog {
   QString Filter;
   QString DefaultExt;  // "inp" or ".out": added when the name has none
   QString InitialDir;
+  QString ProposedName;  // a Save dialog's name to start with (no folder)
 };
 
 class TImportDialog;
@@ -59,6 +60,7 @@ class TQtUserDialogs : public TUserDialogs {
   void Progress(const std::string&) override {}
   void Pause(int milliseconds) override;
   std::optional<double> AskNumber(const std::string& question, double initial) override;
+  std::optional<bool> AskSaveChanges(const std::string& question) override;
 
  private:
   QWidget* parent_;
