@@ -116,6 +116,10 @@ TEST_F(BatchImport, RealTablesAreTakenWithAReportOrRefusedWithWhatToDo) {
        "--step 4",
        0,
        {"step: 4 records of 1 hour added up to each 4 hours (depths added, rates averaged)"}},
+      {"walrus_PEQ_Hupsel_2013jan01-14.dat",
+       "--step day",
+       0,
+       {"escape: column 3 \"ETpot\", no unit given: taken as mm per hour, added up to mm per day"}},
       {"nwis_RDB1Example.txt", "--prediction --max-escape 0.1", 2, {"Row 23: no rain column"}},
   };
   for (const auto& c : cases) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "TestSupport.h"
@@ -106,6 +107,15 @@ TEST_F(Sessions, ARunAfterAnotherOfAnotherFile) {
     Results(first);
     EXPECT_EQ(Results(second), alone[second]) << kFiles[second] << " after " << kFiles[first];
   }
+}
+
+// A copy of a session's data set outlives its original and still has a
+// dialogs object of its own to talk to.
+TEST(SessionCopies, ACopyKeepsNoPointerIntoItsOriginal) {
+  auto original = std::make_unique<TSession>();
+  const TDMTevlora copy = original->Data;
+  original.reset();
+  EXPECT_EQ(copy.Dialogs, TSession().Data.Dialogs);
 }
 
 }  // namespace

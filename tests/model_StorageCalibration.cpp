@@ -57,11 +57,8 @@ TAnalysisOfPair AnalyseWithStorages(TDMTevlora data, const TStoragePair& pair, b
 }
 
 TEST(StorageCalibration, SlowEveryPairAndTheBestAreThoseOfThePlainSearchPerPair) {
-  // Copies of a data set share its silent dialogs: the data set itself lives
-  // for the whole test.
-  TDMTevlora example = ExampleData("spotpy_d_flood2013_12d.inp");
-  example.NrOfData = 8;
-  const TDMTevlora& data = example;
+  TDMTevlora data = ExampleData("spotpy_d_flood2013_12d.inp");
+  data.NrOfData = 8;
   TStorageRanges ranges;
   ranges.MaxStorage = {4, 20, 8};
   ranges.InitialFractions = {0, 0.5, 1};

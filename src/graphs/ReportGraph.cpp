@@ -211,21 +211,6 @@ std::vector<TTickSet> DateTickSets(double low, double high, const TTimeUnits& un
 // ---------------------------------------------------------------------------
 // Geometry
 
-bool SegmentTouches(const QLineF& line, const QRectF& box) {
-  double t0 = 0, t1 = 1;
-  const double x0 = line.x1(), y0 = line.y1();
-  const double dx = line.dx(), dy = line.dy();
-  const auto keep = [&](double d, double low, double high, double start) {
-    if (d == 0) return low <= start && start <= high;
-    double ta = (low - start) / d, tb = (high - start) / d;
-    if (ta > tb) std::swap(ta, tb);
-    t0 = std::max(t0, ta);
-    t1 = std::min(t1, tb);
-    return t0 <= t1;
-  };
-  return keep(dx, box.left(), box.right(), x0) && keep(dy, box.top(), box.bottom(), y0);
-}
-
 // The part of a segment inside `area`, if any.
 std::optional<QLineF> Clipped(const QLineF& line, const QRectF& area) {
   double t0 = 0, t1 = 1;
@@ -244,6 +229,10 @@ std::optional<QLineF> Clipped(const QLineF& line, const QRectF& area) {
     return std::nullopt;
   }
   return QLineF(x0 + t0 * dx, y0 + t0 * dy, x0 + t1 * dx, y0 + t1 * dy);
+}
+
+bool SegmentTouches(const QLineF& line, const QRectF& box) {
+  return Clipped(line, box).has_value();
 }
 
 QString RateTitle(const char* name, const TTimeUnits& units) {

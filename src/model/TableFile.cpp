@@ -543,6 +543,7 @@ struct TDepthSeries {
   std::vector<std::string> missingTexts;  // the text of each missing value
   std::vector<int> lines;                 // of each record in its table
   std::string table;                      // names the runoff table of a join
+  std::string addedUpFrom;                // "mm per hour" when --step added up rates per unit
 };
 
 template <typename T>
@@ -1432,6 +1433,11 @@ std::optional<TTableReadResult> AddUpSteps(TSeries& series, const TTableOptions&
     using K = TUnit::TKind;
     const bool rate = depth.unit.kind == K::Rate || depth.unit.kind == K::Volume;
     const bool escapePerUnit = depth.role == TRole::Escape && depth.unit.kind == K::AsGiven;
+    if (escapePerUnit && newUnitSeconds != oldUnitSeconds) {
+      added.depths[k].addedUpFrom = oldUnitSeconds == 86400 ? "mm per day"
+                                    : oldUnitSeconds == 3600 ? "mm per hour"
+                                                             : "mm per " + StepText(oldUnitSeconds);
+    }
     for (std::size_t s = 0; s < starts.size(); ++s) {
       double sum = 0;
       for (std::size_t r = starts[s]; r < starts[s] + per; ++r) sum += depth.raw[r];
@@ -1714,7 +1720,8 @@ TTableReadResult Finish(TSeries series, const TTableOptions& options, bool windo
     const std::string goal = escape ? "mm " + perUnit : "mm per record";
     switch (unit.kind) {
       case K::AsGiven:
-        how = "no unit given: taken as " + goal;
+        how = "no unit given: taken as " +
+              (column.addedUpFrom.empty() ? goal : column.addedUpFrom + ", added up to " + goal);
         break;
       case K::Depth:
         how = unit.text + (unit.factor == 1 && !escape ? " per record" : ", converted to " + goal);

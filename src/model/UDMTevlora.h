@@ -104,7 +104,7 @@ class TDMTevlora {
   TProgramValues Values;
 
   // Where messages and questions go (never null).
-  TUserDialogs* Dialogs = &silentDialogs_;
+  TUserDialogs* Dialogs = &SilentDialogs();
 
   // Creation: FileName holds the current directory; all else starts empty.
   void DataModuleCreate();
@@ -136,7 +136,6 @@ class TDMTevlora {
  private:
   bool ReadInputFileInto(TDMTevlora& target) const;
 
-  TSilentDialogs silentDialogs_;
 };
 
 // "The input data were not saved: "X.par" is the name of their drainage

@@ -40,3 +40,10 @@ class TSilentDialogs : public TUserDialogs {
   void Progress(const std::string&) override {}
   void Pause(int) override {}
 };
+
+// The one silent answerer every data module starts with; it holds no state, so
+// all may share it, and a copied data module never points into its original.
+inline TUserDialogs& SilentDialogs() {
+  static TSilentDialogs dialogs;
+  return dialogs;
+}
