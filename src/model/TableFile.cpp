@@ -1434,7 +1434,7 @@ std::optional<TTableReadResult> AddUpSteps(TSeries& series, const TTableOptions&
     const bool rate = depth.unit.kind == K::Rate || depth.unit.kind == K::Volume;
     const bool escapePerUnit = depth.role == TRole::Escape && depth.unit.kind == K::AsGiven;
     if (escapePerUnit && newUnitSeconds != oldUnitSeconds) {
-      added.depths[k].addedUpFrom = oldUnitSeconds == 86400 ? "mm per day"
+      added.depths[k].addedUpFrom = oldUnitSeconds == 86400  ? "mm per day"
                                     : oldUnitSeconds == 3600 ? "mm per hour"
                                                              : "mm per " + StepText(oldUnitSeconds);
     }

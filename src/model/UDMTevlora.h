@@ -135,7 +135,6 @@ class TDMTevlora {
 
  private:
   bool ReadInputFileInto(TDMTevlora& target) const;
-
 };
 
 // "The input data were not saved: "X.par" is the name of their drainage
