@@ -1,7 +1,9 @@
 // Save/Run with "Calibrate the storages too" and "Calibrate until time" on
 // the real window.
 #include <QCheckBox>
+#include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QToolBar>
 #include <algorithm>
 
 #include "FitMeasures.h"
@@ -98,6 +100,44 @@ TEST_F(StorageCalibrationWindow, FindsTheStoragesAndShowsTheirResultsPeriodsAndP
   Widget<QPushButton>(*form, "ViewGraphButton")->click();
   Settle();
   EXPECT_NE(hydrograph(), split);
+}
+
+TEST_F(StorageCalibrationWindow, CancelLeavesTheFilesAndStoragesAsTheyWere) {
+  const std::string example = CopyExample("spotpy_d_flood2013_12d.inp");
+  const std::string out = ChangeFileExt(example, ".out");
+  ASSERT_TRUE(SaveTextFileSafely(out, "old results\r\n"));
+  OpenInput(example);
+  ShowTab(form->InputTabSheet);
+  Widget<QCheckBox>(*form, "CalibrateCheckBox")->setChecked(true);
+  TypeField(Field("MaxStorRangeEdit"), "4:12:4");
+  TypeField(Field("InitStorRangeEdit"), "0,100");
+  const QString maxStorage = Field("MaxStorEdit")->text();
+  const QString initStorage = Field("InitStorEdit")->text();
+
+  // Cancel is pressed at the first pair's progress line, while the
+  // calibration's thread waits for it; the input file is the one just saved.
+  auto* memo = Widget<QPlainTextEdit>(*form, "WaitMemo");
+  auto* cancel = Widget<QPushButton>(*form, "CancelButton");
+  std::string saved;
+  const auto pressCancel = QObject::connect(memo, &QPlainTextEdit::textChanged, [&] {
+    if (!memo->toPlainText().contains(" Storages 1 of") || !cancel->isEnabled()) return;
+    saved = ReadFileBytes(example);
+    cancel->click();
+  });
+  dialogs.answers = {true};  // overwrite the input file
+  SaveAs(example);
+  QObject::disconnect(pressCancel);
+
+  ASSERT_FALSE(saved.empty());
+  ASSERT_FALSE(dialogs.messages.empty());
+  EXPECT_EQ(dialogs.messages.back(), RainFormTexts::kRunCancelled);
+  EXPECT_EQ(ReadFileBytes(example), saved);
+  EXPECT_EQ(ReadFileBytes(out), "old results\r\n");
+  EXPECT_EQ(Field("MaxStorEdit")->text(), maxStorage);
+  EXPECT_EQ(Field("InitStorEdit")->text(), initStorage);
+  EXPECT_FALSE(Widget<QToolBar>(*form, "WorkBar")->isVisible());
+  EXPECT_TRUE(form->InputSaveAction->isEnabled());
+  EXPECT_TRUE(Field("MaxStorRangeEdit")->isEnabled());
 }
 
 TEST_F(StorageCalibrationWindow, RangesAndTimesThatDoNotDoStopSaveRunWithTheirMessage) {

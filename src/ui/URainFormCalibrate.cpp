@@ -1,14 +1,9 @@
 // Save/Run with "Calibrate the storages too": the storage calibration of the
-// input file just saved, on threads of its own while the window shows its
-// progress lines.
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QMetaObject>
-#include <atomic>
-#include <exception>
+// input file just saved, on the worker with the progress bar and Cancel.
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
-#include <thread>
+#include <string>
 
 #include "StorageCalibration.h"
 #include "TextFile.h"
@@ -17,14 +12,15 @@
 #include "UInputTab.h"
 #include "URainForm.h"
 #include "URainRun.h"
+#include "UWorker.h"
 
 namespace {
-QString ProgressLine(const TStorageProgress& progress) {
-  QString line = QStringLiteral(" Storages %1 of %2 ....").arg(progress.Done).arg(progress.Total);
+std::string ProgressLine(const TStorageProgress& progress) {
+  std::string line = " Storages " + std::to_string(progress.Done) + " of " +
+                     std::to_string(progress.Total) + " ....";
   if (progress.Found) {
-    line +=
-        QString::fromStdString(" best " + Trim(FormatFixed(progress.Best.MaxStorage, 1, 2)) +
-                               " / " + Trim(FormatFixed(progress.Best.InitStorage, 1, 2)) + " mm");
+    line += " best " + Trim(FormatFixed(progress.Best.MaxStorage, 1, 2)) + " / " +
+            Trim(FormatFixed(progress.Best.InitStorage, 1, 2)) + " mm";
   }
   return line;
 }
@@ -56,53 +52,39 @@ bool TRainForm::CalibrateSavedInput() {
   inputTab_->ShowWaitMemo();
   inputTab_->AppendProgress(
       QString::fromStdString(" Calibrating the storages: " + StorageRangesText(ranges)));
-  TStorageCalibrationOptions options;
-  options.Threads = run.SearchThreadCount;
-  // The profile picture needs every pair's own optimum.
-  options.FullProfile = true;
-  options.Progress = [this](const TStorageProgress& progress) {
-    const int step = std::max(1, progress.Total / 10);
-    if (progress.Done % step != 0 && progress.Done != progress.Total) return;
-    const QString line = ProgressLine(progress);
-    QMetaObject::invokeMethod(
-        this, [this, line] { inputTab_->AppendProgress(line); }, Qt::QueuedConnection);
-  };
-  // The loop below ends early only when the program ends: the threads then
-  // stop before their next pair.
-  std::atomic<bool> stop(false);
-  options.Cancelled = [&stop] { return stop.load(); };
-  auto calibration = std::make_shared<TStorageCalibration>();
-  std::exception_ptr failure;
-  {
-    // The window takes no command while the threads work; it keeps drawing
-    // itself and the progress lines.
-    setEnabled(false);
-    QEventLoop loop;
-    std::thread worker([&] {
-      try {
-        *calibration = CalibrateStorages(run, ranges, options);
-      } catch (...) {
-        failure = std::current_exception();
-      }
-      QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  // The calibration works on the records read above, on the worker; the
+  // storages found reach the file and the fields only once it has finished.
+  std::shared_ptr<TStorageCalibration> calibration;
+  bool finished = false;
+  try {
+    finished = RunJob([&](TUserDialogs& dialogs, TJobControl& control) {
+      TStorageCalibrationOptions options;
+      options.Threads = run.SearchThreadCount;
+      // The profile picture needs every pair's own optimum.
+      options.FullProfile = true;
+      options.Progress = [&dialogs, &control](const TStorageProgress& progress) {
+        control.Progress(static_cast<double>(progress.Done) / std::max(progress.Total, 1));
+        const int step = std::max(1, progress.Total / 10);
+        if (progress.Done % step != 0 && progress.Done != progress.Total) return;
+        dialogs.Progress(ProgressLine(progress));
+      };
+      options.Cancelled = [&control] { return control.Cancelled(); };
+      auto found = std::make_shared<TStorageCalibration>(CalibrateStorages(run, ranges, options));
+      if (!found->Cancelled) calibration = std::move(found);
     });
-    loop.exec();
-    stop = true;
-    worker.join();
-    QCoreApplication::processEvents();
-    setEnabled(true);
-  }
-  if (failure) {
+  } catch (const std::invalid_argument& refusal) {
     inputTab_->HideWaitMemo();
-    try {
-      std::rethrow_exception(failure);
-    } catch (const std::invalid_argument& refusal) {
-      Message(refusal.what());
-      return false;
-    }
-  }
-  if (calibration->Cancelled) {
+    Message(refusal.what());
+    return false;
+  } catch (...) {
     inputTab_->HideWaitMemo();
+    throw;
+  }
+  if (!finished || !calibration) {
+    inputTab_->HideWaitMemo();
+    Message(RainFormTexts::kRunCancelled);
+    SaveAborted = true;
+    PageControl1->setCurrentWidget(InputTabSheet);
     return false;
   }
   if (!calibration->Found) {
