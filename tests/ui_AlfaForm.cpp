@@ -370,3 +370,28 @@ TEST_F(AlfaForm, TimeUnitOfTheDataSetsF) {
 }
 
 }  // namespace
+
+// The message box belongs to the main window, which is active when the box
+// closes; the calculator is in front again after its message.
+TEST_F(AlfaForm, ActiveAgainAfterItsMessage) {
+  QWidget mainWindow;
+  mainWindow.show();
+  class TBoxOfMainWindow : public TRecordingDialogs {
+   public:
+    explicit TBoxOfMainWindow(QWidget& owner) : owner_(owner) {}
+    void Message(const std::string& text) override {
+      TRecordingDialogs::Message(text);
+      owner_.activateWindow();
+      QTest::qWaitForWindowActive(&owner_);
+    }
+
+   private:
+    QWidget& owner_;
+  } boxes(mainWindow);
+  form = std::make_unique<TAlfaForm>(data, &boxes, &inputTab);
+  form->ShowCalculator();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  form->Button1Click();  // empty fields: a message
+  ASSERT_EQ(boxes.messages.size(), 1u);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+}

@@ -150,6 +150,16 @@ TUserDialogs& TAlfaForm::Dialogs() const {
   return dialogs_ ? *dialogs_ : *dataModule_.Dialogs;
 }
 
+void TAlfaForm::Message(const std::string& text) {
+  Dialogs().Message(text);
+  // The message box belongs to the main window, which takes the focus when
+  // the box closes: the calculator, still at work, comes to the front again.
+  if (isVisible()) {
+    raise();
+    activateWindow();
+  }
+}
+
 QLineEdit* TAlfaForm::FieldEdit(TDrainField field) const {
   return edits_[static_cast<int>(field)];
 }
@@ -212,14 +222,14 @@ void TAlfaForm::EditExit(TDrainField field) {
   try {
     value = StringToFloat(edit->text().toStdString());
   } catch (const TIOError& error) {
-    Dialogs().Message(error.what());
+    Message(error.what());
     return;
   }
   TDrainageInputs inputs = CurrentDrainageInputs(dataModule_.Values);
   inputs[field] = value;
   const TFieldCheck check = CheckDrainageField(field, value);
   if (!check.Accepted) {
-    Dialogs().Message(check.Message);
+    Message(check.Message);
     edit->clear();
     inputs[field] = check.Stored;
     StoreDrainageInputs(inputs, dataModule_.Values);
@@ -259,7 +269,7 @@ void TAlfaForm::Button1Click() {
     }
   }
   if (!problems.empty()) {
-    Dialogs().Message(problems);
+    Message(problems);
     return;
   }
   for (int i = 0; i < kDrainFieldCount; ++i) {
@@ -272,12 +282,12 @@ void TAlfaForm::Button1Click() {
   }
   StoreDrainageInputs(shown, dataModule_.Values);
   if (!problems.empty()) {
-    Dialogs().Message(problems);
+    Message(problems);
     return;
   }
   CheckInputs();
   if (!InputsValid) {
-    Dialogs().Message(AlfaTexts::kIncorrect);
+    Message(AlfaTexts::kIncorrect);
     return;
   }
   const TTimeUnit unit = TimeUnit();
@@ -287,7 +297,7 @@ void TAlfaForm::Button1Click() {
   // wet perimeter wider than the spacing); such a B and F must not reach the
   // Input tab.
   if (!result.Valid) {
-    Dialogs().Message(AlfaTexts::kIncorrect);
+    Message(AlfaTexts::kIncorrect);
     return;
   }
   B = result.B;
@@ -306,8 +316,8 @@ void TAlfaForm::Button1Click() {
   const std::string parFile = ChangeFileExt(dataModule_.FileName, ".par");
   const QString parFileName = QtFileName(parFile);
   if (!WriteDrainageParameters(parFile, dataModule_.Values)) {
-    Dialogs().Message(T::ParNotWrittenText(parFileName).toStdString());
+    Message(T::ParNotWrittenText(parFileName).toStdString());
     return;
   }
-  Dialogs().Message(T::DoneText(parFileName, unit).toStdString());
+  Message(T::DoneText(parFileName, unit).toStdString());
 }

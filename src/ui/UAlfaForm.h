@@ -135,6 +135,8 @@ class TAlfaForm : public QWidget {
   void ShowTimeUnit();
   QLineEdit* FieldEdit(TDrainField field) const;
   TUserDialogs& Dialogs() const;
+  // A message to the user, after which the calculator is in front again.
+  void Message(const std::string& text);
 
   TDMTevlora& dataModule_;
   TUserDialogs* dialogs_;
