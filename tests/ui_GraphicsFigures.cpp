@@ -3,6 +3,7 @@
 #include <QSvgRenderer>
 #include <QTest>
 
+#include "FigureFile.h"
 #include "TextFile.h"
 #include "UWindowDialogs.h"
 #include "ui_RainFormSupport.h"
@@ -79,6 +80,31 @@ TEST_F(GraphicsFigures, StyleChoiceIsSharedAndClassicStaysTheBitmap) {
   EXPECT_EQ(Corner(), QColor(192, 192, 192));
   Save("classic.bmp");
   EXPECT_EQ(QImage(QString::fromStdString(directory.File("classic.bmp"))).size(), QSize(623, 465));
+}
+
+// The graph on screen is drawn at the size of its area, not the bitmap
+// enlarged: also when the window grew while another tab was shown.
+TEST_F(GraphicsFigures, ShownAtTheSizeOfItsArea) {
+  for (const bool report : {false, true}) {
+    SCOPED_TRACE(report);
+    Widget<QCheckBox>(*form, "ReportStyleBox1")->setChecked(report);
+    Go("RunoffRadioButton");
+    ShowTab(form->OutputTabSheet);
+    form->resize(form->size() + QSize(300, 200));
+    ShowTab(form->GraphicsTabSheet);
+    Settle();
+    const QLabel* area = Widget<QLabel>(*form, "GraphImage");
+    const QImage shown = area->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_GT(shown.width(), 623);
+    EXPECT_TRUE(shown.width() == area->width() || shown.height() == area->height());
+    TFigureFormat format;
+    format.Width = shown.width();
+    format.Height = shown.height();
+    format.Style = report ? TGraphStyle::Report : TGraphStyle::Classic;
+    EXPECT_EQ(shown, RenderFigure(format, GraphFigure(d(), 1, format)));
+    EXPECT_EQ(form->Graphics().GraphBitmap().size(), QSize(623, 465));
+    QTest::mouseClick(Widget<QPushButton>(*form, "SelectButton"), Qt::LeftButton);
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QScrollArea>
 #include <algorithm>
+#include <cmath>
 
 #include "FigureFile.h"
 #include "FitMap.h"
@@ -56,15 +57,10 @@ class TShownWith : public QObject {
 constexpr const char* kReportHydrograph = "Report hydrograph";
 constexpr const char* kReportStyle = "Report style";
 
-// The report figure as shown on the tab, in the place of the classic bitmap.
-TFigureFormat ShownReportFormat() {
-  TFigureFormat format;
-  format.Width = kGraphWidth;
-  format.Height = kGraphHeight;
-  format.Dpi = 96;
-  format.Style = TGraphStyle::Report;
-  return format;
-}
+// The resolution of the screen's pictures at a device pixel ratio of 1.
+constexpr int kScreenDpi = 96;
+// The scale from which a classic graph is drawn at the size of its area.
+constexpr double kClassicKeptBelow = 1.1;
 
 // A report figure as saved: 16 x 12 cm at 300 dpi.
 TFigureFormat SavedReportFormat() {
@@ -101,6 +97,8 @@ void TGraphicsTab::CreatePictures() {
   GraphImage->setGeometry(16, 0, kGraphWidth, kGraphHeight);
   GraphImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   GraphImage->hide();
+  // The graph is drawn again whenever its area changes size.
+  GraphImage->installEventFilter(this);
 
   // An opened picture is shown whole and at its own size, in the graph's
   // place: a saved graph fills it exactly, a larger picture can be scrolled.
@@ -230,7 +228,6 @@ void TGraphicsTab::Arrange() {
     graphics->Anchor(const_cast<QPushButton*>(button),
                      TAnchorPanel::AnchorLeft | TAnchorPanel::AnchorBottom);
   }
-  FitPictureToLabel(GraphImage);
 }
 
 void TGraphicsTab::ResetView() {
@@ -446,21 +443,111 @@ void TGraphicsTab::DrawCurrentGraph() {
   const TDMTevlora& d = session().Data;
   const bool fitMap = graphKind_ == kFitMapGraphKind && fitMapShown_;
   const bool profile = graphKind_ == kStorageProfileGraphKind && storageProfile_;
+  // The graph keeps its own copy of the series and titles, and the trend
+  // file is read once: drawing it again at another size reads no file.
+  const auto data = std::make_shared<const TDMTevlora>(d);
+  TReportExtras extras{calibrationSplit_, {}};
+  if (graphKind_ == 8 && !fitMap && !profile) extras.Trend = ReadTrendFile(d.FileName);
+  const std::shared_ptr<const TFitMap> map = fitMap ? fitMapShown_ : nullptr;
+  const int kind = graphKind_;
+  const bool colour = colourGraph_;
+  const auto format = [](QSize pixels, int dpi, TGraphStyle style, bool inColour) {
+    TFigureFormat shown;
+    shown.Width = pixels.width();
+    shown.Height = pixels.height();
+    shown.Dpi = dpi;
+    shown.Style = style;
+    shown.Colour = inColour;
+    return shown;
+  };
   if ((reportStyle_ && !profile) || graphKind_ == kHydrographGraphKind) {
-    const TFigureFormat format = ShownReportFormat();
-    graphBitmap_ =
-        RenderFigure(format, fitMap ? FitMapFigure(*fitMapShown_, d.Title1, d.Title2, format)
-                                    : GraphFigure(d, graphKind_, format, {calibrationSplit_, {}}));
+    // Laid out again for every size: the text keeps its size, the plot grows.
+    drawAtSize_ = [=](QSize pixels, int dpi) {
+      const TFigureFormat shown = format(pixels, dpi, TGraphStyle::Report, true);
+      if (map) return RenderFigure(shown, FitMapFigure(*map, data->Title1, data->Title2, shown));
+      auto layout =
+          std::make_shared<const TReportLayout>(LayoutReportGraph(*data, kind, shown, extras));
+      return RenderFigure(shown,
+                          [layout](QPainter& painter) { PaintReportGraph(painter, *layout); });
+    };
+    shownFills_ = true;
+    graphBitmap_ = drawAtSize_(QSize(kGraphWidth, kGraphHeight), kScreenDpi);
   } else if (fitMap) {
-    graphBitmap_ = DrawFitMap(*fitMapShown_, d.Title1, d.Title2, colourGraph_);
+    drawAtSize_ = [=](QSize pixels, int dpi) {
+      const TFigureFormat shown = format(pixels, dpi, TGraphStyle::Classic, colour);
+      return RenderFigure(shown, FitMapFigure(*map, data->Title1, data->Title2, shown));
+    };
+    shownFills_ = false;
+    graphBitmap_ = DrawFitMap(*map, d.Title1, d.Title2, colour);
   } else if (profile) {
-    graphBitmap_ = DrawStorageProfile(*storageProfile_, d.Title1, d.Title2, colourGraph_);
+    // The profile has its bitmap only; a larger area shows it scaled.
+    graphBitmap_ = DrawStorageProfile(*storageProfile_, d.Title1, d.Title2, colour);
+    const QImage bitmap = graphBitmap_;
+    drawAtSize_ = [=](QSize pixels, int dpi) {
+      const TFigureFormat shown = format(pixels, dpi, TGraphStyle::Classic, colour);
+      return RenderFigure(shown, ScaledClassic(shown, [bitmap](QPainter& painter, bool) {
+                            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+                            painter.drawImage(0, 0, bitmap);
+                          }));
+    };
+    shownFills_ = false;
   } else {
-    graphBitmap_ = DrawGraph(d, graphKind_, colourGraph_);
+    const auto layout =
+        std::make_shared<const TGraphLayout>(LayoutGraph(*data, kind, colour, extras.Trend));
+    // The classic drawing scaled as a whole: lines and text drawn at the
+    // size, not the pixels of the bitmap enlarged.
+    drawAtSize_ = [=](QSize pixels, int dpi) {
+      const TFigureFormat shown = format(pixels, dpi, TGraphStyle::Classic, colour);
+      return RenderFigure(shown,
+                          ScaledClassic(shown, [data, layout](QPainter& painter, bool smooth) {
+                            PaintGraph(painter, *data, *layout, smooth);
+                          }));
+    };
+    shownFills_ = false;
+    graphBitmap_ = DrawGraph(*data, *layout);
   }
-  GraphImage->setPixmap(QPixmap::fromImage(graphBitmap_));
+  shownSize_ = QSize();
   GraphImage->show();
   GraphImage->raise();
+  ShowAtAreaSize();
+}
+
+void TGraphicsTab::ShowAtAreaSize() {
+  if (GraphImage->isHidden() || !drawAtSize_) return;
+  const qreal ratio = GraphImage->devicePixelRatioF();
+  const QSize area = GraphImage->size() * ratio;
+  QSize pixels = area;
+  if (!shownFills_) {
+    // A classic graph keeps its proportions; a few pixels more room are no
+    // reason to give up its bitmap, drawn pixel for pixel.
+    const double scale = std::min(static_cast<double>(area.width()) / kGraphWidth,
+                                  static_cast<double>(area.height()) / kGraphHeight);
+    pixels = scale < kClassicKeptBelow ? QSize(kGraphWidth, kGraphHeight)
+                                       : QSize(static_cast<int>(std::lround(kGraphWidth * scale)),
+                                               static_cast<int>(std::lround(kGraphHeight * scale)));
+  }
+  // No more room than the bitmap's: the bitmap itself, cut at the edges.
+  if (pixels.width() < kGraphWidth || pixels.height() < kGraphHeight) {
+    pixels = QSize(kGraphWidth, kGraphHeight);
+  }
+  if (pixels == shownSize_) return;
+  shownSize_ = pixels;
+  QPixmap shown;
+  if (pixels == graphBitmap_.size()) {
+    shown = QPixmap::fromImage(graphBitmap_);
+  } else {
+    shown =
+        QPixmap::fromImage(drawAtSize_(pixels, static_cast<int>(std::lround(kScreenDpi * ratio))));
+    shown.setDevicePixelRatio(ratio);
+  }
+  GraphImage->setPixmap(shown);
+}
+
+bool TGraphicsTab::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == GraphImage && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
+    ShowAtAreaSize();
+  }
+  return TRainFormTab::eventFilter(watched, event);
 }
 
 bool TGraphicsTab::SaveGraphAs(const std::string& fileName) const {

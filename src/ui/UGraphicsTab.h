@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -38,6 +39,8 @@ class TGraphicsTab : public TRainFormTab {
   // always one).
   bool ReportStyle() const { return reportStyle_; }
   void SetReportStyle(bool report);
+  // The graph as saved: the classic 623 x 465 bitmap (or the report figure
+  // at that size). The screen shows it drawn again at the size of its area.
   const QImage& GraphBitmap() const { return graphBitmap_; }
   std::shared_ptr<const TFitMap> FitMapShown() const { return fitMapShown_; }
 
@@ -77,6 +80,9 @@ class TGraphicsTab : public TRainFormTab {
   void CommentClicked();
   void BlackAndWhiteSaveClicked();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   // The controls, a block at a time, and what they run.
   void CreatePictures();
@@ -88,6 +94,9 @@ class TGraphicsTab : public TRainFormTab {
   void GoButton3Click();
   void FitMapGoButtonClick(bool zoom);
   void DrawCurrentGraph();
+  // Draws the graph shown at the size its area has now (the bitmap itself
+  // where the area holds no more).
+  void ShowAtAreaSize();
   void ChoiceMade();
 
   QAction* graphSave_;
@@ -96,6 +105,13 @@ class TGraphicsTab : public TRainFormTab {
   bool reportStyle_ = false;
   int graphKind_ = 1;
   QImage graphBitmap_;
+  // The graph shown, drawn on a picture of the given size in pixels and
+  // resolution; a report figure fills it, a classic graph keeps its
+  // proportions. Holds what it needs, so that it draws the same graph
+  // whatever happens to the data set meanwhile.
+  std::function<QImage(QSize pixels, int dpi)> drawAtSize_;
+  bool shownFills_ = false;
+  QSize shownSize_;
   // The fit map of A and C shown as graph kind kFitMapGraphKind.
   std::shared_ptr<const TFitMap> fitMapShown_;
   std::shared_ptr<const TStorageCalibration> storageProfile_;

@@ -4,7 +4,6 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSpacerItem>
@@ -114,38 +113,6 @@ TAnchorPanel* MoveIntoAnchorPanel(QWidget* page, QSize designSize) {
   }
   PutInScrollArea(page, panel);
   return panel;
-}
-
-// ---------------------------------------------------------------------------
-// Pictures that grow with their label
-
-namespace {
-class TFitPicture : public QObject {
- public:
-  explicit TFitPicture(QLabel* label) : QObject(label) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::Paint) return false;
-    auto* label = static_cast<QLabel*>(watched);
-    const QPixmap picture = label->pixmap();
-    if (picture.isNull()) return false;
-    const QSize own = picture.deviceIndependentSize().toSize();
-    const double scale =
-        std::min(double(label->width()) / own.width(), double(label->height()) / own.height());
-    // A few pixels more room are no reason to blur the picture.
-    if (scale < 1.1) return false;
-    QPainter painter(label);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QSize shown = own * scale;
-    painter.drawPixmap(QRect(QPoint(0, 0), shown), picture);
-    return true;
-  }
-};
-}  // namespace
-
-void FitPictureToLabel(QLabel* label) {
-  label->installEventFilter(new TFitPicture(label));
 }
 
 // ---------------------------------------------------------------------------

@@ -59,11 +59,6 @@ QScrollArea* PutInScrollArea(QWidget* page, QWidget* content);
 // design size inside a scroll area, keeping their positions and visibility.
 TAnchorPanel* MoveIntoAnchorPanel(QWidget* page, QSize designSize);
 
-// Shows a label's pixmap scaled up to the label's size, keeping its
-// proportions, once the label is clearly larger than the picture; up to then
-// the picture is shown at its own size.
-void FitPictureToLabel(QLabel* label);
-
 // `caption` with an Alt mnemonic on the first `letter` (either case); the
 // caption is returned unchanged when it has no such letter or has one already.
 QString WithMnemonic(const QString& caption, QChar letter);
