@@ -47,20 +47,12 @@ double ProfileRatioScaleEnd(const TStorageCalibration& calibration) {
   return std::min(end, 2.0);
 }
 
-QImage DrawStorageProfile(const TStorageCalibration& calibration, const std::string& title1,
-                          const std::string& title2, bool colourGraph) {
+void PaintStorageProfile(QPainter& painter, const TStorageCalibration& calibration,
+                         const std::string& title1, const std::string& title2, bool colourGraph) {
   namespace T = ProfileMapTexts;
-  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
-    throw std::logic_error(GraphDrawTexts::kNoApplication);
-  }
   const QColor plot = colourGraph ? kNavy : kWhite;
   const QColor plain = colourGraph ? kWhite : kBlack;
   const QColor mark = FitMapMarkColour(colourGraph);
-
-  QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
-  image.setDotsPerMeterX(kDotsPerMeter96Dpi);
-  image.setDotsPerMeterY(kDotsPerMeter96Dpi);
-  QPainter painter(&image);
   const QFont font = GraphFont();
   painter.setFont(font);
   const QFontMetrics metrics(font);
@@ -157,5 +149,17 @@ QImage DrawStorageProfile(const TStorageCalibration& calibration, const std::str
   } else {
     text(105, 36, QString::fromUtf8(T::kNoOptimum), plain, plot);
   }
+}
+
+QImage DrawStorageProfile(const TStorageCalibration& calibration, const std::string& title1,
+                          const std::string& title2, bool colourGraph) {
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
+    throw std::logic_error(GraphDrawTexts::kNoApplication);
+  }
+  QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
+  image.setDotsPerMeterX(kDotsPerMeter96Dpi);
+  image.setDotsPerMeterY(kDotsPerMeter96Dpi);
+  QPainter painter(&image);
+  PaintStorageProfile(painter, calibration, title1, title2, colourGraph);
   return image;
 }

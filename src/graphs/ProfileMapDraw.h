@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <string>
 
 #include "StorageCalibration.h"
@@ -27,6 +28,10 @@ std::string ProfileOptimumText(const TStorageCalibration& calibration);
 // The colour scale's end: the greatest ratio of a pair's sum to the best
 // one, at most 2 and at least a little above 1.
 double ProfileRatioScaleEnd(const TStorageCalibration& calibration);
+
+// The picture in the 623 x 465 frame on any painter (scaled as it likes).
+void PaintStorageProfile(QPainter& painter, const TStorageCalibration& calibration,
+                         const std::string& title1, const std::string& title2, bool colourGraph);
 
 // Needs a QGuiApplication (fonts); throws std::logic_error without one.
 QImage DrawStorageProfile(const TStorageCalibration& calibration, const std::string& title1,

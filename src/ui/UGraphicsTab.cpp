@@ -480,14 +480,13 @@ void TGraphicsTab::DrawCurrentGraph() {
     shownFills_ = false;
     graphBitmap_ = DrawFitMap(*map, d.Title1, d.Title2, colour);
   } else if (profile) {
-    // The profile has its bitmap only; a larger area shows it scaled.
     graphBitmap_ = DrawStorageProfile(*storageProfile_, d.Title1, d.Title2, colour);
-    const QImage bitmap = graphBitmap_;
+    const std::shared_ptr<const TStorageCalibration> calibration = storageProfile_;
     drawAtSize_ = [=](QSize pixels, int dpi) {
       const TFigureFormat shown = format(pixels, dpi, TGraphStyle::Classic, colour);
-      return RenderFigure(shown, ScaledClassic(shown, [bitmap](QPainter& painter, bool) {
-                            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-                            painter.drawImage(0, 0, bitmap);
+      return RenderFigure(shown, ScaledClassic(shown, [=](QPainter& painter, bool) {
+                            PaintStorageProfile(painter, *calibration, data->Title1, data->Title2,
+                                                colour);
                           }));
     };
     shownFills_ = false;
@@ -555,17 +554,16 @@ bool TGraphicsTab::SaveGraphAs(const std::string& fileName) const {
   const TFigureFileType type = FigureFileTypeOf(fileName);
   const bool report = reportStyle_ || graphKind_ == kHydrographGraphKind;
   const bool vector = type == TFigureFileType::Svg || type == TFigureFileType::Pdf;
-  // The storage profile has its classic picture only: a vector file holds
-  // that picture as it is shown.
   if (graphKind_ == kStorageProfileGraphKind && storageProfile_) {
     if (!vector) {
       return SaveGraphBitmap(graphBitmap_, fileName, type == TFigureFileType::Png ? "PNG" : "BMP");
     }
     const TFigureFormat classic;
-    const QImage shown = graphBitmap_;
+    const std::shared_ptr<const TStorageCalibration> calibration = storageProfile_;
+    const bool colour = colourGraph_;
     return SaveFigure(fileName, type, classic,
-                      ScaledClassic(classic, [shown](QPainter& painter, bool) {
-                        painter.drawImage(0, 0, shown);
+                      ScaledClassic(classic, [&d, calibration, colour](QPainter& painter, bool) {
+                        PaintStorageProfile(painter, *calibration, d.Title1, d.Title2, colour);
                       }));
   }
   // The classic bitmap is saved as it is shown; any name but .png, .svg and
