@@ -75,7 +75,7 @@ class BatchJobs : public ::testing::Test {
   void SetUp() override {
     source = dir.Path() / "source";
     fs::create_directory(source);
-    fs::copy_file(ExampleDataFile("spotpy_d_2013_2016_full.inp"), source / "daily.inp");
+    fs::copy_file(ExampleDataFile("hupsel_h_winter1112_1500.inp"), source / "winter.inp");
     fs::copy_file(ExampleDataFile("spotpy_d_flood2013_12d.inp"), source / "flood.inp");
     fs::copy_file(ExampleDataFile("hupsel_h_dec2012_pred_runoff.inp"), source / "predicted.inp");
     // Runoff in the wrong unit: no trial fits, the run stops with its message.
@@ -99,7 +99,7 @@ class BatchJobs : public ::testing::Test {
 // The longest file first, so that the files after it end before it does; a
 // file that stops in the middle.
 TEST_F(BatchJobs, SideBySideAsOneByOne) {
-  const std::vector<std::string> names = {"daily", "flood", "scaled", "predicted"};
+  const std::vector<std::string> names = {"winter", "flood", "scaled", "predicted"};
   std::string arguments = "--summary --jobs 2";
   TToolRun alone;
   std::map<std::string, std::string> results;
