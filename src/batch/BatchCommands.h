@@ -29,6 +29,11 @@ class TRunSummary {
   void Begin();
   // `run`: the file's analysis run, read when the file was an analysis.
   void End(const std::string& file, int status, const TAnalysisRun& run);
+  // The line End prints, for a run that took `seconds`; empty when disabled.
+  // Reads only its arguments (and the input file), so runs side by side may
+  // each make their own.
+  std::string Line(const std::string& file, int status, const TAnalysisRun& run,
+                   double seconds) const;
 
  private:
   bool enabled_ = false;

@@ -4,15 +4,23 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <sstream>
+#include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "BatchCommands.h"
 #include "BatchRunTable.h"
@@ -28,9 +36,73 @@ namespace fs = std::filesystem;
 // one a run is still using.
 constexpr const char* kCopyMark = ".run";
 
+// More runs at once than this would only make the machine swap.
+constexpr int kMostJobs = 1024;
+
 std::string FolderOf(const fs::path& path) {
   return path.has_parent_path() ? path.parent_path().string() : std::string(".");
 }
+
+// What the run of one file prints, in its order: kept back while a file
+// before it is still printing, written as it comes once its turn has come
+// (the first file's from the start, so a lone file shows its progress as it
+// goes). Only one file has its turn at a time, so the lines of files run side
+// by side never mix.
+class TFileOutput {
+ public:
+  // One line of the tool's own on stderr (shown as PrintMessage shows it).
+  void Message(const std::string& text) { Put(false, PrintableText(text) + "\n"); }
+  // Text for standard output (a summary line).
+  void Out(const std::string& text) {
+    if (!text.empty()) Put(true, text);
+  }
+  // Prints what was kept and everything after it at once.
+  void TakeTurn() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [toStandardOutput, text] : kept_) Write(toStandardOutput, text);
+    kept_.clear();
+    kept_.shrink_to_fit();
+    turn_ = true;
+  }
+
+ private:
+  void Put(bool toStandardOutput, std::string text) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (turn_) {
+      Write(toStandardOutput, text);
+    } else {
+      kept_.emplace_back(toStandardOutput, std::move(text));
+    }
+  }
+  static void Write(bool toStandardOutput, const std::string& text) {
+    if (toStandardOutput) {
+      WriteStandardOutput(text);
+      FlushStandardOutput();
+    } else {
+      std::fputs(text.c_str(), stderr);
+    }
+  }
+
+  std::mutex mutex_;
+  bool turn_ = false;
+  std::vector<std::pair<bool, std::string>> kept_;
+};
+
+// The batch tool's answers (those of TStderrDialogs) into one file's output.
+class TFileDialogs : public TUserDialogs {
+ public:
+  explicit TFileDialogs(TFileOutput& output) : output_(output) {}
+  void Message(const std::string& text) override { output_.Message(text); }
+  bool ConfirmYesNo(const std::string& question) override {
+    output_.Message(question + " No");
+    return false;
+  }
+  void Progress(const std::string& line) override { output_.Message(line); }
+  void Pause(int) override {}
+
+ private:
+  TFileOutput& output_;
+};
 
 // When process `pid` started, in seconds since the epoch; nothing when the
 // system does not say.
@@ -85,7 +157,8 @@ bool HoldsAWorkingCopy(const fs::path& path) {
 
 // Removes the working copies of `input` that runs stopped by force left
 // beside it, and says so.
-void RemoveStaleCopies(const std::string& input, const std::string& shownInput) {
+void RemoveStaleCopies(const std::string& input, const std::string& shownInput,
+                       TFileOutput& output) {
   const fs::path stem = ChangeFileExt(input, "");
   const std::string prefix = stem.filename().string() + kCopyMark;
   std::error_code error;
@@ -108,8 +181,8 @@ void RemoveStaleCopies(const std::string& input, const std::string& shownInput) 
         static_cast<double>(status.st_mtim.tv_sec) + status.st_mtim.tv_nsec * 1e-9;
     if (!CreatorEnded(std::stol(digits), written) || !HoldsAWorkingCopy(entry->path())) continue;
     if (::unlink(entry->path().c_str()) == 0) {
-      PrintMessage("tevlora-batch: removed \"" + entry->path().string() +
-                   "\", the working copy of a run of \"" + shownInput + "\" that did not end");
+      output.Message("tevlora-batch: removed \"" + entry->path().string() +
+                     "\", the working copy of a run of \"" + shownInput + "\" that did not end");
     }
   }
 }
@@ -200,18 +273,19 @@ class TCopyNamingDialogs : public TUserDialogs {
 // of the files before it may reach its results.
 // `table`: where the results table goes as well (--csv); `noFiles`: no
 // results or trend file.
-int RunOne(const std::string& argument, TStderrDialogs& dialogs, TSession& session,
+int RunOne(const std::string& argument, TFileOutput& output, TSession& session,
            const std::string& table = {}, bool noFiles = false) {
+  TFileDialogs dialogs(output);
   // The file is named as the user named it, so results made from the
   // project's folder say "Data/..." as the example input files do.
   std::error_code error;
   const fs::path path = fs::path(argument).lexically_normal();
   if (fs::is_directory(path, error)) {
-    PrintMessage("tevlora-batch: " + argument + ": is a folder, not an input file");
+    output.Message("tevlora-batch: " + argument + ": is a folder, not an input file");
     return 2;
   }
   if (!fs::is_regular_file(path, error)) {
-    PrintMessage("tevlora-batch: " + argument + ": no such input file");
+    output.Message("tevlora-batch: " + argument + ": no such input file");
     return 2;
   }
   TDMTevlora& data = session.Data;
@@ -223,7 +297,7 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs, TSession& sessi
   try {
     if (!data.ReadInputFile()) return 2;
     if (data.RunKind != " Ana" && data.RunKind != " Pre") {
-      PrintMessage("tevlora-batch: " + argument + ": not an input file of this program");
+      output.Message("tevlora-batch: " + argument + ": not an input file of this program");
       return 2;
     }
     // The run mode is the one the file's second line states, even when a
@@ -236,11 +310,11 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs, TSession& sessi
 
     // The run reads what the program's writer makes of the data set, as after
     // Save; the user's input and parameter files stay as they are.
-    RemoveStaleCopies(inputFileName, argument);
+    RemoveStaleCopies(inputFileName, argument, output);
     data.ParLoaded = false;
     const TSavedCopy copy(inputFileName);
     if (copy.Name().empty()) {
-      PrintMessage("tevlora-batch: " + argument + ": no working copy can be made beside it");
+      output.Message("tevlora-batch: " + argument + ": no working copy can be made beside it");
       return 2;
     }
     copyName = copy.Name();
@@ -256,9 +330,98 @@ int RunOne(const std::string& argument, TStderrDialogs& dialogs, TSession& sessi
     return 0;
   } catch (const TIOError& failure) {
     TSilentDialogs silent;
-    PrintMessage(TCopyNamingDialogs(silent, copyName, inputFileName).Named(failure.what()));
+    output.Message(TCopyNamingDialogs(silent, copyName, inputFileName).Named(failure.what()));
     return 2;
   }
+}
+
+// Files whose runs may not go side by side: those of one stem in one folder
+// write the same results and trend file and make their working copy under the
+// same name (and the same file named twice is one of them). Such files run
+// one after the other in the order given, as they would without --jobs, so
+// the last one's results stay; files of other stems run freely.
+std::string SharedOutputsKey(const std::string& argument) {
+  const fs::path path = fs::path(argument).lexically_normal();
+  std::error_code error;
+  fs::path folder = fs::weakly_canonical(fs::path(FolderOf(path)), error);
+  if (error) folder = fs::absolute(FolderOf(path), error);
+  return (folder / fs::path(ChangeFileExt(path.filename().string(), ""))).string();
+}
+
+// The runs of `files`, at most `jobs` at once, each in its own session on
+// its share of the cores; what each prints appears in the order of the
+// files. The exit status is the worst of theirs.
+int RunFiles(const TArguments& files, int jobs, const TRunSummary& summary,
+             const std::optional<double>& calibrateUntil, const std::string& table, bool noFiles) {
+  const int count = static_cast<int>(files.size());
+  jobs = std::max(1, std::min(jobs, count));
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+
+  // The file before each of the same outputs, which must have ended first.
+  std::vector<int> before(files.size(), -1);
+  std::map<std::string, int> last;
+  for (int k = 0; k < count; ++k) {
+    const auto [at, fresh] = last.try_emplace(SharedOutputsKey(files[k]), k);
+    if (!fresh) before[k] = std::exchange(at->second, k);
+  }
+
+  std::vector<TFileOutput> outputs(files.size());
+  std::vector<int> statuses(files.size(), 0);
+  std::vector<char> ended(files.size(), 0);
+  std::mutex mutex;
+  std::condition_variable endedChanged;
+  std::atomic<int> next(0);
+
+  const auto runFile = [&](int k, int threads) {
+    if (before[k] >= 0) {
+      std::unique_lock<std::mutex> lock(mutex);
+      endedChanged.wait(lock, [&] { return ended[before[k]] != 0; });
+    }
+    const auto start = std::chrono::steady_clock::now();
+    TSession session;
+    session.Run.CalibrateUntil = calibrateUntil;
+    session.Run.SearchThreadCount = threads;
+    const int status = RunOne(files[k], outputs[k], session, table, noFiles);
+    outputs[k].Out(summary.Line(
+        files[k], status, session.Run,
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()));
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      statuses[k] = status;
+      ended[k] = 1;
+    }
+    endedChanged.notify_all();
+  };
+  // The files are taken in their order: a file waits only for one before it,
+  // which some worker has already taken.
+  const auto work = [&](int threads) {
+    for (int k; (k = next.fetch_add(1)) < count;) runFile(k, threads);
+  };
+
+  // The cores shared out among the workers; one file at a time keeps its
+  // search on all of them (0). Should the system give fewer threads than
+  // asked, those it gave do the work.
+  std::vector<std::thread> workers;
+  for (int w = 0; jobs > 1 && w < jobs; ++w) {
+    try {
+      workers.emplace_back(work, std::max(1, cores / jobs + (w < cores % jobs ? 1 : 0)));
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  int status = 0;
+  for (int k = 0; k < count; ++k) {
+    outputs[k].TakeTurn();
+    if (workers.empty()) {
+      runFile(k, 0);
+    } else {
+      std::unique_lock<std::mutex> lock(mutex);
+      endedChanged.wait(lock, [&] { return ended[k] != 0; });
+    }
+    status = std::max(status, statuses[k]);
+  }
+  for (auto& worker : workers) worker.join();
+  return status;
 }
 
 }  // namespace
@@ -267,16 +430,18 @@ int BatchRun(const TArguments& arguments) {
   bool summarise = false, noFiles = false, force = false;
   std::optional<double> calibrateUntil;
   std::string table;
+  int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   // Every other word is an input file, whatever it starts with.
   const TCommandLine line =
       TCommandLine("run",
                    "usage: tevlora-batch run [--summary] [--calibrate-until T] "
-                   "[--csv TABLE.csv [--force]] [--no-files] FILE...\n")
+                   "[--csv TABLE.csv [--force]] [--no-files] [--jobs N] FILE...\n")
           .Flag("--summary", summarise)
           .Number("--calibrate-until", calibrateUntil)
           .Text("--csv", table, "--csv needs a file name")
           .Flag("--no-files", noFiles)
           .Flag("--force", force)
+          .WholeNumber("--jobs", jobs, 1, kMostJobs)
           .DashedWords();
   const std::optional<TArguments> files = line.Parse(arguments);
   if (!files) return 2;
@@ -293,17 +458,9 @@ int BatchRun(const TArguments& arguments) {
     }
   }
   // The header comes first even when no file follows.
-  TRunSummary summary(summarise, calibrateUntil.has_value());
+  const TRunSummary summary(summarise, calibrateUntil.has_value());
   if (files->empty()) return line.UsageError("");
-  int status = 0;
-  TStderrDialogs dialogs;
-  for (const auto& argument : *files) {
-    summary.Begin();
-    TSession session;
-    session.Run.CalibrateUntil = calibrateUntil;
-    const int one = RunOne(argument, dialogs, session, table, noFiles);
-    summary.End(argument, one, session.Run);
-    status = std::max(status, one);
-  }
-  return status;
+  // --csv has one file, which prints from the start: the table's own lines
+  // (printed as they come) stay after the run's.
+  return RunFiles(*files, jobs, summary, calibrateUntil, table, noFiles);
 }

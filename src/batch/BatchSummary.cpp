@@ -58,6 +58,13 @@ void TRunSummary::End(const std::string& file, int status, const TAnalysisRun& r
   if (!enabled_) return;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  WriteStandardOutput(Line(file, status, run, seconds));
+  FlushStandardOutput();
+}
+
+std::string TRunSummary::Line(const std::string& file, int status, const TAnalysisRun& run,
+                              double seconds) const {
+  if (!enabled_) return {};
   // A file name such as "=1+2.inp" is no formula.
   std::string line = CsvField(file);
   const auto add = [&line](const std::string& field) {
@@ -88,6 +95,5 @@ void TRunSummary::End(const std::string& file, int status, const TAnalysisRun& r
     for (int k = 0; k < (periods_ ? 20 : 10); ++k) add("");
   }
   add(Trim(FormatFixed(seconds, 1, 3)));
-  WriteStandardOutput(line + "\n");
-  FlushStandardOutput();
+  return line + "\n";
 }
