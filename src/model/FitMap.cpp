@@ -272,9 +272,10 @@ bool ScreeningApplies(const TSearchProblem& problem) {
 
 // The ranges [low[t], high[t]] the exact sums of kScreenChunk trials of one A
 // lie in (unused lanes repeat the first C). Once the lower ends of all have
-// passed `beyond`, the walk stops and the upper ends are infinite.
+// passed `beyond`, the walk stops and the upper ends are infinite; once all
+// ranges are wider than `hopeless`, it stops with ranges [0, infinity].
 SCREEN_FN void ScreenChunkBody(const TScreenRecords& records, double a, const double* c, int count,
-                               double beyond, double* low, double* high) {
+                               double beyond, double hopeless, double* low, double* high) {
   TFloats vc[kScreenVectors], size0[kScreenVectors], qc[kScreenVectors], e[kScreenVectors];
   TFloats lowPart[kScreenVectors], highPart[kScreenVectors];
   double lowSum[kScreenChunk] = {}, highSum[kScreenChunk] = {};
@@ -342,8 +343,18 @@ SCREEN_FN void ScreenChunkBody(const TScreenRecords& records, double a, const do
         }
         lowPart[v] = highPart[v] = Splat(0);
       }
-      double least = lowSum[0];
-      for (int t = 1; t < count; ++t) least = std::min(least, lowSum[t]);
+      double least = lowSum[0], narrowest = highSum[0] - lowSum[0];
+      for (int t = 1; t < count; ++t) {
+        least = std::min(least, lowSum[t]);
+        narrowest = std::min(narrowest, highSum[t] - lowSum[t]);
+      }
+      if (narrowest > hopeless) {
+        for (int t = 0; t < count; ++t) {
+          low[t] = 0;
+          high[t] = std::numeric_limits<double>::infinity();
+        }
+        return;
+      }
       if (least * (1 - kScreenSumRoom - 4e-16 * records.count) > beyond) {
         for (int t = 0; t < count; ++t) {
           low[t] = lowSum[t] * (1 - kScreenSumRoom - 4e-16 * records.count);
@@ -365,23 +376,23 @@ SCREEN_FN void ScreenChunkBody(const TScreenRecords& records, double a, const do
 #if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx2"))) void ScreenChunkAvx2(const TScreenRecords& records, double a,
                                                      const double* c, int count, double beyond,
-                                                     double* low, double* high) {
-  ScreenChunkBody(records, a, c, count, beyond, low, high);
+                                                     double hopeless, double* low, double* high) {
+  ScreenChunkBody(records, a, c, count, beyond, hopeless, low, high);
 }
 #endif
 
 void ScreenChunkBaseline(const TScreenRecords& records, double a, const double* c, int count,
-                         double beyond, double* low, double* high) {
-  ScreenChunkBody(records, a, c, count, beyond, low, high);
+                         double beyond, double hopeless, double* low, double* high) {
+  ScreenChunkBody(records, a, c, count, beyond, hopeless, low, high);
 }
 
 void ScreenChunk(const TScreenRecords& records, double a, const double* c, int count, double beyond,
-                 double* low, double* high) {
+                 double hopeless, double* low, double* high) {
 #if defined(__x86_64__) || defined(__i386__)
   static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) return ScreenChunkAvx2(records, a, c, count, beyond, low, high);
+  if (avx2) return ScreenChunkAvx2(records, a, c, count, beyond, hopeless, low, high);
 #endif
-  ScreenChunkBaseline(records, a, c, count, beyond, low, high);
+  ScreenChunkBaseline(records, a, c, count, beyond, hopeless, low, high);
 }
 
 // What a screened grid needs to know of the picture.
@@ -391,6 +402,10 @@ struct TSettled {
   // Every sum above this one looks alike (the poorest colour, outside the
   // region): a trial whose sum has passed it needs no more records.
   double Beyond = std::numeric_limits<double>::infinity();
+  // A range of sums wider than this is taken to span colours: the trials
+  // of such ranges are summed exactly without waiting for the screening's
+  // end.
+  double Hopeless = std::numeric_limits<double>::infinity();
   explicit operator bool() const { return static_cast<bool>(Alike); }
 };
 
@@ -423,7 +438,7 @@ std::size_t ColumnSums(const TSearchProblem& problem, const TScreenRecords* reco
     for (int first = 0; first < rows; first += kScreenChunk) {
       const int count = std::min(kScreenChunk, rows - first);
       for (int t = 0; t < count; ++t) c[t] = TrialCOf(inner[first + t]);
-      ScreenChunk(*records, a, c, count, beyond, low, high);
+      ScreenChunk(*records, a, c, count, beyond, settled.Hopeless, low, high);
       for (int t = 0; t < count; ++t) {
         if (settled.Alike(low[t], high[t])) {
           sums[(first + t) * stride] =
@@ -620,6 +635,8 @@ TFitMap ComputeFitMap(const TSearchProblem& problem, const TFitMapOptions& optio
     if (colours) {
       const double end = grid.RatioScaleEnd();
       still = end > 0 ? end * grid.Optimum.sum : 2 * grid.Deviation;
+      // Two bands of the classic scale.
+      settled.Hopeless = end > 0 ? (end - 1) * grid.Optimum.sum / 10 : 0.2 * grid.Deviation;
     }
     settled.Beyond = std::max({still, grid.Threshold, grid.Optimum.sum}) * (1 + 1e-9);
     return settled;
