@@ -21,7 +21,8 @@ std::vector<TScreenCase> Records() {
                            "hupsel_h_jan2011_storms.inp", "spotpy_d_winter1516.inp"}) {
     cases.push_back({name, SearchProblemFromInputFile(ExampleDataFile(name), 1 << 20)});
   }
-  for (const char* name : {"hupsel_h_dec2011_jan2012_flatend.inp", "hupsel_h_winter1112_1500.inp"}) {
+  for (const char* name :
+       {"hupsel_h_dec2011_jan2012_flatend.inp", "hupsel_h_winter1112_1500.inp"}) {
     cases.push_back({name, SearchProblemFromInputFile(TestDataFile(name), 1 << 20)});
   }
   for (TGeneratedKind kind : {TGeneratedKind::Catchment, TGeneratedKind::Penalties,
@@ -56,8 +57,7 @@ double ExpectLooksExact(const TSearchProblem& problem, int step, bool zoom, bool
   if (pictures) {
     EXPECT_EQ(DrawFitMap(screened, "t", "u", true), DrawFitMap(exact, "t", "u", true));
   }
-  return exact.SumSq.empty() ? 0
-                             : static_cast<double>(screened.ExactSums) / screened.SumSq.size();
+  return exact.SumSq.empty() ? 0 : static_cast<double>(screened.ExactSums) / screened.SumSq.size();
 }
 
 TEST(FitMapScreening, LooksAsTheExactMapOnEveryRecord) {
