@@ -51,9 +51,9 @@ int MakeMap(const TMapOptions& options) {
   if (!FitMapProblemOfInputFile(data, problem)) return 1;
   int told = 0;
   // Only the cells whose sum the picture could tell from a sum near it are
-  // worked out exactly; the grid's table sums every cell again.
+  // worked out exactly, unless the grid's table wants every sum.
   TFitMapOptions mapOptions = options.Map;
-  mapOptions.ColourKey = FitMapColourKey;
+  if (options.Csv.empty()) mapOptions.ColourKey = FitMapColourKey;
   const TFitMap map = ComputeFitMap(problem, mapOptions, [&](double share) {
     const int percent = static_cast<int>(share * 100);
     if (percent >= told + 10 && percent < 100) {

@@ -784,16 +784,22 @@ bool WriteFitMapCsv(const TSearchProblem& problem, const TFitMap& map,
   // A few columns per thread at a time: little waiting for the slowest of
   // them, and only their rows in memory.
   const int batch = 4 * ThreadCount(threads);
+  // A map of exact sums has them all already.
+  const bool held = map.ExactSums == map.SumSq.size();
   std::string text;
   for (int first = 0; first < map.Columns(); first += batch) {
     const int last = std::min(map.Columns(), first + batch);
     const std::vector<int> outer(map.Outer.begin() + first, map.Outer.begin() + last);
-    const std::vector<double> sums = GridSums(problem, outer, map.Inner, threads, nullptr, cancel);
+    const std::vector<double> sums =
+        held ? std::vector<double>()
+             : GridSums(problem, outer, map.Inner, threads, nullptr, cancel);
     for (int column = first; column < last; ++column) {
       text.clear();
       for (int row = 0; row < map.Rows(); ++row) {
         AppendCsvRow(text, aTexts[column], cTexts[row],
-                     sums[static_cast<std::size_t>(row) * outer.size() + (column - first)], map);
+                     held ? map.Sum(column, row)
+                          : sums[static_cast<std::size_t>(row) * outer.size() + (column - first)],
+                     map);
       }
       if (!sink(text)) return false;
     }

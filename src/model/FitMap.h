@@ -131,9 +131,10 @@ std::string FitMapNote(const TFitMap& map);
 // per trial, point as decimal separator, CR LF line ends.
 std::string FitMapCsv(const TFitMap& map);
 
-// The same table for the grid of `map`, its sums worked out exactly again
-// (several trials side by side, all cores) and handed to `sink` a few columns
-// at a time, so that the whole table is never held. False when the sink
+// The same table for the grid of `map`, handed to `sink` a column at a time,
+// so that the whole table is never held. The sums are the map's where all of
+// them are exact; otherwise they are worked out exactly again (several trials
+// side by side, all cores) a few columns at a time. False when the sink
 // refuses a piece.
 bool WriteFitMapCsv(const TSearchProblem& problem, const TFitMap& map,
                     const std::function<bool(std::string_view)>& sink, int threads = 0,
