@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "FitMap.h"
 #include "SearchData.h"
 #include "TestSupport.h"
+#include "TextFile.h"
 
 namespace {
 
@@ -76,9 +78,14 @@ TEST(FitMap, OptimumIsTheSearchSumOnRealData) {
 }
 
 TEST(FitMap, EveryValueIsThePlainSum) {
-  const TSearchProblem problem = GeneratedSearchProblem(40, 9, TGeneratedKind::Penalties);
-  const std::vector<int> outer = {0, 1, 333, 2000}, inner = {1, 999, 1000, 1001, 1500, 2000};
-  for (int threads : {1, 3}) {
+  // Trials go side by side in eights: 11 rows leave a part-filled group.
+  const std::vector<int> outer = {0, 1, 333, 2000},
+                         inner = {1, 2, 400, 998, 999, 1000, 1001, 1002, 1200, 1500, 2000};
+  const TGeneratedKind kinds[] = {TGeneratedKind::Penalties, TGeneratedKind::Flat,
+                                  TGeneratedKind::ZeroSteps};
+  for (int k = 0; k < 3; ++k) {
+    const int threads = 1 + 2 * (k % 2);
+    const TSearchProblem problem = GeneratedSearchProblem(40, 9, kinds[k]);
     const std::vector<double> sums = FitMapSums(problem, outer, inner, threads);
     ASSERT_EQ(sums.size(), outer.size() * inner.size());
     for (std::size_t r = 0; r < inner.size(); ++r) {
@@ -163,6 +170,49 @@ TEST(FitMap, CsvTable) {
   EXPECT_EQ(FitMapCsv(map),
             CrLf({"A,C,SumSq,RSquare", "0.0000,-0.999,0.5,0.9375", "0.0000,0.500,1000000,0.01",
                   "1.0000,-0.999,2,0.75", "1.0000,0.500,1.25,0.84375"}));
+}
+
+// The table streamed from a screened map holds the exact sums, byte for byte
+// the table of the exact map; so does the one streamed from the exact map.
+TEST(FitMap, StreamedCsvIsTheExactTable) {
+  const TSearchProblem problem = GeneratedSearchProblem(50, 7);
+  const TFitMap exactMap = ComputeFitMap(problem, {37, false, 3});
+  const std::string exact = FitMapCsv(exactMap);
+  const auto band = [](double position) { return static_cast<long>(position * 20); };
+  const TFitMap screened = ComputeFitMap(problem, {37, false, 3, nullptr, band});
+  ASSERT_LT(screened.ExactSums, screened.SumSq.size());
+  const auto stream = [&problem](const TFitMap& map) {
+    std::string streamed;
+    int pieces = 0;
+    EXPECT_TRUE(WriteFitMapCsv(problem, map, [&](std::string_view piece) {
+      streamed += piece;
+      ++pieces;
+      return true;
+    }));
+    EXPECT_GT(pieces, 2);
+    return streamed;
+  };
+  EXPECT_EQ(stream(screened), exact);
+  EXPECT_EQ(stream(exactMap), exact);
+}
+
+// A streamed file that fails on the way (refused or thrown out of) leaves
+// the old file as it was and no temporary file beside it.
+TEST(FitMap, FailedStreamLeavesTheOldFile) {
+  TTemporaryDirectory directory;
+  const std::string path = directory.File("grid.csv");
+  WriteFileBytes(path, "old");
+  const auto refuse = [](const TFileSink& sink) { return sink("new") && false; };
+  const auto stop = [](const TFileSink& sink) -> bool {
+    sink("new");
+    throw TSearchCancelled();
+  };
+  EXPECT_FALSE(SaveStreamedFileSafely(path, refuse));
+  EXPECT_THROW(SaveStreamedFileSafely(path, stop), TSearchCancelled);
+  EXPECT_EQ(ReadFileBytes(path), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory.Path()), {}), 1);
+  EXPECT_TRUE(SaveStreamedFileSafely(path, [](const TFileSink& sink) { return sink("new"); }));
+  EXPECT_EQ(ReadFileBytes(path), "new");
 }
 
 }  // namespace

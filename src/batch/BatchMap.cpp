@@ -50,7 +50,11 @@ int MakeMap(const TMapOptions& options) {
   TSearchProblem problem;
   if (!FitMapProblemOfInputFile(data, problem)) return 1;
   int told = 0;
-  const TFitMap map = ComputeFitMap(problem, options.Map, [&](double share) {
+  // Only the cells whose sum the picture could tell from a sum near it are
+  // worked out exactly, unless the grid's table wants every sum.
+  TFitMapOptions mapOptions = options.Map;
+  if (options.Csv.empty()) mapOptions.ColourKey = FitMapColourKey;
+  const TFitMap map = ComputeFitMap(problem, mapOptions, [&](double share) {
     const int percent = static_cast<int>(share * 100);
     if (percent >= told + 10 && percent < 100) {
       told = percent / 10 * 10;
@@ -90,7 +94,10 @@ int MakeMap(const TMapOptions& options) {
   }
   dialogs.Message("The fit map was saved in  " + options.Output);
   if (!options.Csv.empty()) {
-    if (!SaveTextFileSafely(options.Csv, FitMapCsv(map))) {
+    const bool written = SaveStreamedFileSafely(options.Csv, [&](const TFileSink& sink) {
+      return WriteFitMapCsv(problem, map, sink, options.Map.Threads);
+    });
+    if (!written) {
       std::fprintf(stderr, "tevlora-batch map: \"%s\" could not be written\n", options.Csv.c_str());
       return 2;
     }

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "ReportGraph.h"
 #include "TextFile.h"
 #include "UGraphDraw.h"
 
@@ -111,17 +112,23 @@ QColor FitMapColour(double rSquare, bool colourGraph) {
 }
 
 double FitMapRatioScaleEnd(const TFitMap& map) {
-  if (!map.Zoomed || !map.Optimum.Found() || !(map.Optimum.sum > 0)) return 0;
-  // Without a region the scale still spans a doubling of the best sum.
-  const double factor = map.Threshold > 0 ? map.Threshold / map.Optimum.sum : 2;
-  return 1 + 5 * (factor - 1);
+  return map.RatioScaleEnd();
 }
 
 double FitMapScalePosition(const TFitMap& map, int column, int row) {
-  const double end = FitMapRatioScaleEnd(map);
-  if (end == 0) return map.RSquareAt(column, row);
-  const double ratio = map.Sum(column, row) / map.Optimum.sum;
-  return std::clamp(1 - (ratio - 1) / (end - 1), 0.0, 1.0);
+  return map.ScalePositionOf(map.Sum(column, row));
+}
+
+long FitMapColourKey(double position) {
+  // The classic band; the report scale's segment and colour. Within one
+  // segment each of its channels moves one way only, so two positions with
+  // the same colour there have it between them too.
+  const long band =
+      std::clamp(static_cast<int>(std::floor(position * kRSquareBands)), 0, kRSquareBands - 1);
+  const double p = std::isfinite(position) ? std::clamp(position, 0.0, 1.0) * 8 : 0;
+  const long segment = std::min(7, static_cast<int>(p));
+  const long rgb = static_cast<long>(UniformScaleColour(position).rgb() & 0xFFFFFFu);
+  return ((band * 8 + segment) << 24) | rgb;
 }
 
 std::string FitMapOptimumText(const TFitMap& map) {

@@ -30,18 +30,19 @@ inline constexpr int kFitMapGraphKind = 15;
 // Geometry of the map area and of the colour legend beside it.
 inline constexpr int kMapLeft = 70, kMapRight = 510, kMapTop = 70, kMapBottom = 390;
 inline constexpr int kLegendLeft = 530, kLegendRight = 546;
-inline constexpr int kRSquareBands = 20;
+inline constexpr int kRSquareBands = kFitMapBands;
 
 // Colour of an R square on the map (bands of 0.05).
 QColor FitMapColour(double rSquare, bool colourGraph);
 
-// The zoomed map's colour scale is the sum relative to the best one,
-// SumSq / best, from 1 at the top of the legend to this value at its bottom
-// (and beyond), the region's bound a fifth of the way down. 0 when the map
-// keeps the R-square scale (whole range, or a best sum of 0).
+// TFitMap::RatioScaleEnd.
 double FitMapRatioScaleEnd(const TFitMap& map);
 // The colour scale's position of a cell: 1 best, 0 poorest.
 double FitMapScalePosition(const TFitMap& map, int column, int row);
+// The colour key of both pictures of the map, the classic one and the
+// report's (see TFitMapColourKey): a map computed with it draws either of
+// them as its exact sums would.
+long FitMapColourKey(double position);
 // Colour of the optimum's mark and of the region's outline.
 QColor FitMapMarkColour(bool colourGraph);
 

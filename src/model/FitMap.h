@@ -8,11 +8,20 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "AlphaSearch.h"
 
 class TDMTevlora;
+
+// The bands of equal colour of the classic picture's scale.
+inline constexpr int kFitMapBands = 20;
+
+// How a picture tells positions of the colour scale (TFitMap::ScalePositionOf)
+// apart: where it gives two positions the same key, it must give every
+// position between them the same colour.
+using TFitMapColourKey = std::function<long(double position)>;
 
 struct TFitMapOptions {
   int Step = 0;       // every Step-th trial each way; 0: chosen by the records
@@ -20,14 +29,25 @@ struct TFitMapOptions {
   int Threads = 0;    // 0: all cores
   // Stops the map (TSearchCancelled is thrown) when it says yes.
   TSearchCancel Cancel;
+  // With a key, every trial is first summed in single precision with room
+  // for its rounding, which gives a range its exact sum lies in; only where
+  // that range may reach across an edge of a colour, of the region or the
+  // optimum's sum is the exact sum worked out. Without one, every sum is
+  // exact.
+  TFitMapColourKey ColourKey = nullptr;
 };
 
 struct TFitMap {
   int Step = 1;
-  bool Zoomed = false;        // a window around the optimum, not the whole range
-  std::vector<int> Outer;     // trial index i of each column (A = i * 0.0005)
-  std::vector<int> Inner;     // trial index j of each row (C = (j - 1000) * 0.001)
-  std::vector<double> SumSq;  // [row * Columns() + column]
+  bool Zoomed = false;     // a window around the optimum, not the whole range
+  std::vector<int> Outer;  // trial index i of each column (A = i * 0.0005)
+  std::vector<int> Inner;  // trial index j of each row (C = (j - 1000) * 0.001)
+  // [row * Columns() + column]: the exact sums, except with a colour key in
+  // the options, where cells far from every edge hold a value of the range
+  // their sum lies in, which falls in the same colour and on the same side
+  // of the region's bound as the sum itself.
+  std::vector<double> SumSq;
+  std::size_t ExactSums = 0;  // how many cells hold their exact sum
   int Records = 0;            // N
   double Deviation = 0;       // sum of squared deviations of the measured runoff
   TSearchResult Optimum;      // the search's answer; no grid when it found none
@@ -54,6 +74,14 @@ struct TFitMap {
   // The program's R square of a sum: 1 - 0.5 * sum / Deviation, kept
   // between 0.01 and 0.99 as in the results file.
   double RSquareOf(double sum) const;
+  // The zoomed map's colour scale is the sum relative to the best one,
+  // SumSq / best, from 1 at the top of the legend to this value at its
+  // bottom (and beyond), the region's bound a fifth of the way down. 0 when
+  // the map keeps the R-square scale (whole range, or a best sum of 0).
+  double RatioScaleEnd() const;
+  // The colour scale's position of a sum: 1 best, 0 poorest. It never rises
+  // with the sum.
+  double ScalePositionOf(double sum) const;
 };
 
 // F(2, n; 0.95), the 95 % quantile of the F distribution with 2 and n
@@ -102,3 +130,12 @@ std::string FitMapNote(const TFitMap& map);
 // The grid as a table for spreadsheets: "A,C,SumSq,RSquare" and one row
 // per trial, point as decimal separator, CR LF line ends.
 std::string FitMapCsv(const TFitMap& map);
+
+// The same table for the grid of `map`, handed to `sink` a column at a time,
+// so that the whole table is never held. The sums are the map's where all of
+// them are exact; otherwise they are worked out exactly again (several trials
+// side by side, all cores) a few columns at a time. False when the sink
+// refuses a piece.
+bool WriteFitMapCsv(const TSearchProblem& problem, const TFitMap& map,
+                    const std::function<bool(std::string_view)>& sink, int threads = 0,
+                    const TSearchCancel& cancel = nullptr);

@@ -139,11 +139,12 @@ std::string WriteFailureReason() {
 
 namespace {
 // A fresh file in the target's own folder, created exclusively, holding
-// `content` on disk, with the permissions (and, where the user may keep them,
+// what `fill` writes to it, on disk, with the permissions (and, where the user may keep them,
 // the owner and group) of the file it will replace. Nothing planted under a
 // guessable name is followed, two writers never share it, and the rename
 // stays within one file system. Empty when it could not be written in full.
-std::string WriteTemporaryBeside(const std::filesystem::path& target, const std::string& content) {
+std::string WriteTemporaryBeside(const std::filesystem::path& target,
+                                 const std::function<bool(int)>& fill) {
   // The target's name with a random ending, shortened where the folder's
   // limit on names would otherwise refuse a target of a legal length.
   std::string leaf = target.filename().string();
@@ -164,8 +165,14 @@ std::string WriteTemporaryBeside(const std::filesystem::path& target, const std:
     [[maybe_unused]] const int groupOnly = ::fchown(descriptor, static_cast<uid_t>(-1), old.st_gid);
   }
   const mode_t mode = replacing ? (old.st_mode & 07777) : CreationMode();
-  bool written =
-      ::fchmod(descriptor, mode) == 0 && WriteAll(descriptor, content.data(), content.size());
+  bool written = false;
+  try {
+    written = ::fchmod(descriptor, mode) == 0 && fill(descriptor);
+  } catch (...) {
+    ::close(descriptor);
+    ::unlink(name.c_str());
+    throw;
+  }
   // On disk before it replaces the old file, so a crash leaves one or the other.
   written = written && ::fsync(descriptor) == 0;
   if (!written) WriteFailed();
@@ -175,6 +182,11 @@ std::string WriteTemporaryBeside(const std::filesystem::path& target, const std:
     return {};
   }
   return name;
+}
+
+std::function<bool(int)> Filling(const std::string& content) {
+  return
+      [&content](int descriptor) { return WriteAll(descriptor, content.data(), content.size()); };
 }
 
 // The renamed entry itself reaches the disk with its folder.
@@ -187,13 +199,10 @@ void SyncFolderOf(const std::filesystem::path& target) {
     ::close(directory);
   }
 }
-}  // namespace
 
-bool SaveFileSafely(const std::string& path, const std::string& content) {
-  ForgetWriteFailure();
-  const std::filesystem::path target = ReplacedFile(path);
-  if (RefuseSpecialTarget(target)) return false;
-  const std::string temporary = WriteTemporaryBeside(target, content);
+// Puts the complete temporary file (none when it is empty) in place of the
+// target.
+bool RenameOver(const std::string& temporary, const std::filesystem::path& target) {
   if (temporary.empty()) return false;
   if (::rename(temporary.c_str(), target.c_str()) != 0) {
     WriteFailed();
@@ -202,6 +211,39 @@ bool SaveFileSafely(const std::string& path, const std::string& content) {
   }
   SyncFolderOf(target);
   return true;
+}
+}  // namespace
+
+bool SaveFileSafely(const std::string& path, const std::string& content) {
+  ForgetWriteFailure();
+  const std::filesystem::path target = ReplacedFile(path);
+  if (RefuseSpecialTarget(target)) return false;
+  return RenameOver(WriteTemporaryBeside(target, Filling(content)), target);
+}
+
+bool SaveStreamedFileSafely(const std::string& path,
+                            const std::function<bool(const TFileSink&)>& produce) {
+  ForgetWriteFailure();
+  const std::filesystem::path target = ReplacedFile(path);
+  if (RefuseSpecialTarget(target)) return false;
+  const std::string temporary = WriteTemporaryBeside(target, [&produce](int descriptor) {
+    // Pieces are gathered to a size worth a system call.
+    constexpr std::size_t kChunk = 1 << 20;
+    std::string buffer;
+    bool failed = false;
+    const TFileSink sink = [&](std::string_view piece) {
+      if (failed) return false;
+      buffer.append(piece);
+      if (buffer.size() >= kChunk) {
+        failed = !WriteAll(descriptor, buffer.data(), buffer.size());
+        buffer.clear();
+      }
+      return !failed;
+    };
+    if (!produce(sink) || failed) return false;
+    return WriteAll(descriptor, buffer.data(), buffer.size());
+  });
+  return RenameOver(temporary, target);
 }
 
 bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>>& files) {
@@ -216,7 +258,7 @@ bool SaveTextFilesTogether(const std::vector<std::pair<std::string, std::string>
   };
   for (const auto& [path, content] : files) {
     targets.push_back(ReplacedFile(path));
-    temporaries.push_back(WriteTemporaryBeside(targets.back(), content));
+    temporaries.push_back(WriteTemporaryBeside(targets.back(), Filling(content)));
     if (temporaries.back().empty()) {
       temporaries.pop_back();
       removeTemporaries(0);

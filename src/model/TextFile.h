@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -44,6 +45,17 @@ bool SaveFileSafely(const std::string& path, const std::string& content);
 inline bool SaveTextFileSafely(const std::string& path, const std::string& content) {
   return SaveFileSafely(path, content);
 }
+
+// Takes the pieces of a file as they are made: false when a piece could not
+// be written.
+using TFileSink = std::function<bool(std::string_view)>;
+
+// The same for a file too large to be held whole: `produce` hands its pieces
+// to the sink as it makes them and returns false to give up. The target is
+// replaced only when `produce` returns true and every piece was written; an
+// exception from `produce` leaves the old file too, and is passed on.
+bool SaveStreamedFileSafely(const std::string& path,
+                            const std::function<bool(const TFileSink&)>& produce);
 
 // Writes several files as one: every content to a temporary file beside its
 // target first, and only when all of them are complete are the targets
