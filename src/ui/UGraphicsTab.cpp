@@ -403,6 +403,8 @@ void TGraphicsTab::FitMapGoButtonClick(bool zoom) {
     if (!FitMapProblemOfInputFile(input, problem)) return;
     TFitMapOptions options;
     options.Zoom = zoom;
+    // The picture's colours only: most cells need no exact sum.
+    options.ColourKey = FitMapColourKey;
     options.Cancel = [&control] { return control.Cancelled(); };
     map = std::make_shared<TFitMap>(
         ComputeFitMap(problem, options, [&control](double share) { control.Progress(share); }));
