@@ -518,7 +518,10 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
   if (!BoxWalkApplies(problem)) {
     return PrunedSearch(problem, threads, progress, startBound, cancel);
   }
-  const TCandidate start = PreScan(problem, startBound);
+  // A bound from elsewhere is most often one that this problem cannot beat
+  // (the other storages of a calibration): the pre-scan's trials would only
+  // be walked to that bound and dropped.
+  const TCandidate start = startBound < kNoTrialYet ? TCandidate{} : PreScan(problem);
   TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
   bound.Offer(startBound);
   TCandidate overall = start;
