@@ -367,12 +367,9 @@ constexpr int kRegionColumns = (kColumnBlocks + kRegionSpan - 1) / kRegionSpan;
 // get the full bound.
 //
 // With `rechargeHigh` the regions are those of every problem whose recharge
-// lies between the problem's and that series; regions already dropped in
-// `known` (from such a set of problems and a bound at least `bound`) are
-// not looked at again.
+// lies between the problem's and that series.
 std::vector<char> LiveRegions(const TSearchProblem& problem, double bound, int threads,
-                              const std::vector<double>* rechargeHigh = nullptr,
-                              const std::vector<char>* known = nullptr) {
+                              const std::vector<double>* rechargeHigh = nullptr) {
   constexpr int kRegionCells = 64;
   constexpr int kCoarseCells = 16;
   constexpr double kCoarseShare = 0.1;
@@ -387,7 +384,6 @@ std::vector<char> LiveRegions(const TSearchProblem& problem, double bound, int t
   std::vector<char> live(kRegionRows * kRegionColumns);
   const double top = BlockCellsTop(problem);
   RunParallel(kRegionRows * kRegionColumns, threads, [&](int region) {
-    if (known && !(*known)[static_cast<std::size_t>(region)]) return;
     const int b0 = region / kRegionColumns * kRegionSpan;
     const int k0 = region % kRegionColumns * kRegionSpan;
     int i0, i1, j0, j1;
@@ -407,9 +403,11 @@ std::vector<char> LiveRegions(const TSearchProblem& problem, double bound, int t
 
 // The pieces of the grid (batches of rows by blocks of kBoxColumns columns,
 // from the first live column of each batch on) in the live regions, in
-// trial order.
+// trial order. Regions worked out for a set of problems (`shared`) are taken
+// as they are: so close to each other, the problems' own would drop hardly
+// more, for the cost of working them out again.
 std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int threads,
-                              const std::vector<char>* known) {
+                              const std::vector<char>* shared) {
   const auto rows = [](int b0, int b1, int* i0, int* i1) {
     *i0 = b0 * kBatchRows;
     *i1 = std::min(kOuterTrials - 1, b1 * kBatchRows + kBatchRows - 1);
@@ -418,7 +416,7 @@ std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int t
     *j0 = 1 + k0 * kBoxColumns;
     *j1 = std::min(kInnerTrials, (k1 + 1) * kBoxColumns);
   };
-  const std::vector<char> live = LiveRegions(problem, bound, threads, nullptr, known);
+  const std::vector<char> live = shared ? *shared : LiveRegions(problem, bound, threads);
   std::vector<TWork> work;
   for (int b = 0; b < kBatches; ++b) {
     int i0, i1;

@@ -91,8 +91,9 @@ TSearchRegions SharedLiveRegions(const TSearchProblem& low, const std::vector<do
                                  double bound, int threads = 0);
 
 // The same result with all cores (threads = 0) or the given number of
-// threads; `bound` as for PrunedSearch. With `regions` (of this problem and
-// a bound at least `bound`) the regions known to be out are skipped.
+// threads; `bound` as for PrunedSearch. With `regions` (worked out for a
+// set of problems that holds this one, with a bound at least `bound`) the
+// search takes those in place of its own.
 TSearchResult FastSearch(const TSearchProblem& problem, int threads = 0,
                          const TSearchProgress& progress = nullptr, double bound = kNoTrialYet,
                          const TSearchCancel& cancel = nullptr,
