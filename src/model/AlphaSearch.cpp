@@ -349,21 +349,27 @@ void RunParallel(int count, int threads, Task task) {
   for (auto& thread : pool) thread.join();
 }
 
-// The pieces of the grid (batches of rows by blocks of kBoxColumns columns,
-// from the first live column of each batch on) that hold trials that may
-// still beat `bound`, in trial order. Blocks of kRegionSpan batches by
-// kRegionSpan column blocks are dropped whole when even alpha free to move
-// within the block's range from record to record cannot reach `bound`: far
+constexpr int kRegionSpan = 8;
+constexpr int kRegionRows = (kBatches + kRegionSpan - 1) / kRegionSpan;
+constexpr int kRegionColumns = (kColumnBlocks + kRegionSpan - 1) / kRegionSpan;
+
+// Which regions of the grid, of kRegionSpan batches of rows by kRegionSpan
+// blocks of kBoxColumns columns, may hold trials that still beat `bound`.
+// A region is dropped whole when even alpha free to move within its range
+// from record to record cannot reach `bound`: far
 // from the optimum, where trials freeze at the point below which alpha is 0
 // or overshoot it after a storm, their runoffs part too much for the box
 // walk, and each trial would be walked on its own.
 //
-// A block's bound is taken with a few cells first, which costs a quarter of
-// the full one: a block far below `bound` stays in as it is (the full bound
+// A region's bound is taken with a few cells first, which costs a quarter of
+// the full one: a region far below `bound` stays in as it is (the full bound
 // would seldom drop it), one above it is dropped, and only those in between
 // get the full bound.
-std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int threads) {
-  constexpr int kRegionSpan = 8;
+//
+// With `rechargeHigh` the regions are those of every problem whose recharge
+// lies between the problem's and that series.
+std::vector<char> LiveRegions(const TSearchProblem& problem, double bound, int threads,
+                              const std::vector<double>* rechargeHigh = nullptr) {
   constexpr int kRegionCells = 64;
   constexpr int kCoarseCells = 16;
   constexpr double kCoarseShare = 0.1;
@@ -375,8 +381,6 @@ std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int t
     *j0 = 1 + k0 * kBoxColumns;
     *j1 = std::min(kInnerTrials, (k1 + 1) * kBoxColumns);
   };
-  constexpr int kRegionRows = (kBatches + kRegionSpan - 1) / kRegionSpan;
-  constexpr int kRegionColumns = (kColumnBlocks + kRegionSpan - 1) / kRegionSpan;
   std::vector<char> live(kRegionRows * kRegionColumns);
   const double top = BlockCellsTop(problem);
   RunParallel(kRegionRows * kRegionColumns, threads, [&](int region) {
@@ -387,13 +391,32 @@ std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int t
     columns(k0, std::min(kColumnBlocks - 1, k0 + kRegionSpan - 1), &j0, &j1);
     const auto least = [&](int cells) {
       return LeastSumOfBlock(problem, TrialAOf(i0), TrialAOf(i1), TrialCOf(j0), TrialCOf(j1), cells,
-                             top) *
+                             top, rechargeHigh) *
              (1 - kSumSlack);
     };
     const double coarse = least(kCoarseCells);
     live[region] =
         !(coarse > bound) && (coarse < kCoarseShare * bound || !(least(kRegionCells) > bound));
   });
+  return live;
+}
+
+// The pieces of the grid (batches of rows by blocks of kBoxColumns columns,
+// from the first live column of each batch on) in the live regions, in
+// trial order. Regions worked out for a set of problems (`shared`) are taken
+// as they are: so close to each other, the problems' own would drop hardly
+// more, for the cost of working them out again.
+std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int threads,
+                              const std::vector<char>* shared) {
+  const auto rows = [](int b0, int b1, int* i0, int* i1) {
+    *i0 = b0 * kBatchRows;
+    *i1 = std::min(kOuterTrials - 1, b1 * kBatchRows + kBatchRows - 1);
+  };
+  const auto columns = [](int k0, int k1, int* j0, int* j1) {
+    *j0 = 1 + k0 * kBoxColumns;
+    *j1 = std::min(kInnerTrials, (k1 + 1) * kBoxColumns);
+  };
+  const std::vector<char> live = shared ? *shared : LiveRegions(problem, bound, threads);
   std::vector<TWork> work;
   for (int b = 0; b < kBatches; ++b) {
     int i0, i1;
@@ -512,13 +535,30 @@ TSearchResult PrunedSearch(const TSearchProblem& problem, int threads,
   return WithinBound(ResultOf(overall), startBound);
 }
 
+TSearchRegions SharedLiveRegions(const TSearchProblem& low, const std::vector<double>& rechargeHigh,
+                                 double bound, int threads) {
+  TSearchRegions regions;
+  if (!BoxWalkApplies(low) || rechargeHigh.size() < low.recharge.size()) return regions;
+  for (int n = 2; n <= low.count; ++n) {
+    if (!(rechargeHigh[static_cast<std::size_t>(n)] >= low.recharge[n]) ||
+        !std::isfinite(rechargeHigh[static_cast<std::size_t>(n)])) {
+      return regions;
+    }
+  }
+  regions.live = LiveRegions(low, bound, ThreadsToUse(threads), &rechargeHigh);
+  return regions;
+}
+
 TSearchResult FastSearch(const TSearchProblem& problem, int threads,
                          const TSearchProgress& progress, double startBound,
-                         const TSearchCancel& cancel) {
+                         const TSearchCancel& cancel, const TSearchRegions* regions) {
   if (!BoxWalkApplies(problem)) {
     return PrunedSearch(problem, threads, progress, startBound, cancel);
   }
-  const TCandidate start = PreScan(problem, startBound);
+  // A bound from elsewhere is most often one that this problem cannot beat
+  // (the other storages of a calibration): the pre-scan's trials would only
+  // be walked to that bound and dropped.
+  const TCandidate start = startBound < kNoTrialYet ? TCandidate{} : PreScan(problem);
   TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
   bound.Offer(startBound);
   TCandidate overall = start;
@@ -528,7 +568,8 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
   if (frozen.sum < kNoTrialYet && frozen.Beats(overall)) overall = frozen;
   bound.Offer(frozen.sum);
 
-  const auto work = LivePieces(problem, bound.Get(), ThreadsToUse(threads));
+  const auto work = LivePieces(problem, bound.Get(), ThreadsToUse(threads),
+                               regions && !regions->live.empty() ? &regions->live : nullptr);
   overall = RunPieces(work, ThreadsToUse(threads), overall, progress, cancel, [&]() {
     // Boxes split once their runoff range is wider than a few typical
     // residuals of the best trial so far.

@@ -77,8 +77,24 @@ TSearchResult PrunedSearch(const TSearchProblem& problem, int threads = 0,
                            const TSearchProgress& progress = nullptr, double bound = kNoTrialYet,
                            const TSearchCancel& cancel = nullptr);
 
+// The regions of the grid that may hold a trial within a bound, worked out
+// once for several problems that differ in their recharge only (the storage
+// pairs of a calibration).
+struct TSearchRegions {
+  std::vector<char> live;  // empty: every region may
+};
+
+// The regions for every problem like `low` whose recharge lies, record by
+// record, between low's and `rechargeHigh` (indexed like it). Empty where
+// the search would not use them.
+TSearchRegions SharedLiveRegions(const TSearchProblem& low, const std::vector<double>& rechargeHigh,
+                                 double bound, int threads = 0);
+
 // The same result with all cores (threads = 0) or the given number of
-// threads; `bound` as for PrunedSearch.
+// threads; `bound` as for PrunedSearch. With `regions` (worked out for a
+// set of problems that holds this one, with a bound at least `bound`) the
+// search takes those in place of its own.
 TSearchResult FastSearch(const TSearchProblem& problem, int threads = 0,
                          const TSearchProgress& progress = nullptr, double bound = kNoTrialYet,
-                         const TSearchCancel& cancel = nullptr);
+                         const TSearchCancel& cancel = nullptr,
+                         const TSearchRegions* regions = nullptr);

@@ -44,7 +44,10 @@ void NextRunoffs(const std::vector<double>& edge, double width, double r, double
 }  // namespace
 
 double LeastSumOfBlock(const TSearchProblem& problem, double a0, double a1, double c0, double c1,
-                       int cells, double top) {
+                       int cells, double top, const std::vector<double>* rechargeHigh) {
+  const auto highRecharge = [&](int n) {
+    return rechargeHigh ? (*rechargeHigh)[static_cast<std::size_t>(n)] : problem.recharge[n];
+  };
   const int count = problem.count;
   const double width = top / cells, inverseWidth = cells / top;
   // The cell whose range holds q or the one before it, and the one after it:
@@ -60,7 +63,7 @@ double LeastSumOfBlock(const TSearchProblem& problem, double a0, double a1, doub
   // No runoff ever passes the greatest of the first runoff and the recharges:
   // the last cell reaches that far.
   double highest = problem.firstRunoff;
-  for (int n = 2; n <= count; ++n) highest = std::max(highest, problem.recharge[n]);
+  for (int n = 2; n <= count; ++n) highest = std::max(highest, highRecharge(n));
   std::vector<double> edge(cells + 1);
   for (int k = 0; k < cells; ++k) edge[k] = k * width;
   edge[cells] = std::max(edge[cells - 1], highest * (1 + 1e-9));
@@ -68,6 +71,7 @@ double LeastSumOfBlock(const TSearchProblem& problem, double a0, double a1, doub
   while ((1 << levels) <= cells) ++levels;
 
   std::vector<double> rest(cells, 0.0), next0(cells + 1), next1(cells + 1), low(cells), high(cells);
+  std::vector<double> nextHigh0(rechargeHigh ? cells + 1 : 0), nextHigh1(nextHigh0.size());
   std::vector<int> firstCell(cells), lastCell(cells);
   // least[l][k]: the least of terms k .. k + 2^l - 1.
   std::vector<double> least(static_cast<size_t>(levels) * cells);
@@ -84,17 +88,31 @@ double LeastSumOfBlock(const TSearchProblem& problem, double a0, double a1, doub
     // From runoff q the next runoff of every trial of the block lies between
     // the next runoffs at the two corners, and each corner's, over a cell,
     // is least at an end and greatest at an end, at r or at its peak.
-    const double r = problem.recharge[n], dt = problem.timeStep[n];
+    //
+    // The next runoff rises with the recharge, so with a recharge anywhere
+    // from the record's own up to rechargeHigh's it is least at the first
+    // and greatest at the second: the lows come from the one, the highs and
+    // all that raises them from the other.
+    const double lowR = problem.recharge[n], dt = problem.timeStep[n];
+    const double r = highRecharge(n);
     const double inverseDt = dt > 0 ? 1 / dt : INFINITY;
-    NextRunoffs(edge, width, r, a0, c0, dt, next0.data());
-    NextRunoffs(edge, width, r, a1, c1, dt, next1.data());
+    NextRunoffs(edge, width, lowR, a0, c0, dt, next0.data());
+    NextRunoffs(edge, width, lowR, a1, c1, dt, next1.data());
+    const double* high0 = next0.data();
+    const double* high1 = next1.data();
+    if (r != lowR) {
+      NextRunoffs(edge, width, r, a0, c0, dt, nextHigh0.data());
+      NextRunoffs(edge, width, r, a1, c1, dt, nextHigh1.data());
+      high0 = nextHigh0.data();
+      high1 = nextHigh1.data();
+    }
     const double spread = 1 + std::fabs(c0) + std::fabs(c1);
     for (int k = 0; k < cells; ++k) {
       const double slack =
           kReachSlack * (edge[k + 1] + r + 1e-300) * (1 + dt * (spread + a1 * edge[k + 1]));
       low[k] = std::min(std::min(next0[k], next0[k + 1]), std::min(next1[k], next1[k + 1])) - slack;
       high[k] =
-          std::max(std::max(next0[k], next0[k + 1]), std::max(next1[k], next1[k + 1])) + slack;
+          std::max(std::max(high0[k], high0[k + 1]), std::max(high1[k], high1[k + 1])) + slack;
     }
     const auto raise = [&](double q, double value) {
       if (!(q >= 0 && q <= edge[cells])) return;

@@ -75,8 +75,13 @@ inline void RunoffReach(double lo, double hi, double r, double dt, double invers
 // least of the rest from a cell is the least, over that range, of the
 // record's squared residual at the cell's nearest point plus the least of
 // the rest from there. Requires recharge, steps and first runoff >= 0.
+//
+// With `rechargeHigh` (indexed like the recharge, never below it) the bound
+// holds for every recharge series that lies, record by record, between the
+// problem's and that one: several problems that differ in their recharge
+// only are bounded at once.
 double LeastSumOfBlock(const TSearchProblem& problem, double a0, double a1, double c0, double c1,
-                       int cells, double top);
+                       int cells, double top, const std::vector<double>* rechargeHigh = nullptr);
 
 // Where the cells of LeastSumOfBlock end for the search: a quarter above the
 // greatest measured runoff.

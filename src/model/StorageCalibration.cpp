@@ -261,8 +261,53 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
   progress.Total = static_cast<int>(pairs.size());
   std::atomic<bool> cancelled(false);
 
+  // The pairs of one Smax differ in their recharge only until their dead
+  // storages first fill, and little: the regions of the grid that none of
+  // them can reach within the best sum so far are worked out once for all.
+  const int initialCount = static_cast<int>(result.InitialValues.size());
+  struct TGroup {
+    std::mutex lock;
+    bool done = false;
+    TSearchRegions regions;
+  };
+  std::vector<TGroup> groups(result.MaxStorages.size());
+  const auto groupRegions = [&](TAnalysisRun& work, int k) -> const TSearchRegions* {
+    if (options.FullProfile || initialCount < 2) return nullptr;
+    double bound;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      if (!result.Found) return nullptr;
+      bound = result.SumSq;
+    }
+    TGroup& group = groups[static_cast<std::size_t>(k / initialCount)];
+    std::lock_guard<std::mutex> guard(group.lock);
+    if (!group.done) {
+      TSearchProblem low;
+      std::vector<double> high;
+      for (int p = 0; p < initialCount; ++p) {
+        RouteStoragePair(work,
+                         pairs[static_cast<std::size_t>(k / initialCount * initialCount + p)]);
+        TSearchProblem problem = SearchProblemOfRecords(work, fitted);
+        if (p == 0) {
+          high = problem.recharge;
+          low = std::move(problem);
+          continue;
+        }
+        for (std::size_t n = 0; n < high.size(); ++n) {
+          low.recharge[n] = std::min(low.recharge[n], problem.recharge[n]);
+          high[n] = std::max(high[n], problem.recharge[n]);
+        }
+      }
+      group.regions = SharedLiveRegions(low, high, bound, searchThreads);
+      group.done = true;
+    }
+    return &group.regions;
+  };
+
   const auto searchPair = [&](TAnalysisRun& work, int k) {
     TStorageProfileEntry& entry = result.Profile[static_cast<std::size_t>(k)];
+    // Before the bound is taken: the regions hold for any bound up to theirs.
+    const TSearchRegions* regions = groupRegions(work, k);
     RouteStoragePair(work, entry.Pair);
     const TSearchProblem problem = SearchProblemOfRecords(work, fitted);
     auto key = RechargeKey(problem);
@@ -285,7 +330,7 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
       }
       if (!options.FullProfile && result.Found) bound = result.SumSq;
     }
-    if (!known) found = FastSearch(problem, searchThreads, nullptr, bound);
+    if (!known) found = FastSearch(problem, searchThreads, nullptr, bound, nullptr, regions);
     double rSquare = 0, nse = 0, kge = 0;
     if (found.Found()) {
       RouteMainReservoir(work, TrialAOf(found.outer), TrialCOf(found.inner));
@@ -330,7 +375,6 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
     if (options.Progress) options.Progress(progress);
   };
 
-  const int initialCount = static_cast<int>(result.InitialValues.size());
   // Searches the pairs of the maximum storages `list` (indices), in order.
   const auto searchAll = [&](const std::vector<int>& list) {
     std::atomic<std::size_t> next(0);
