@@ -36,19 +36,6 @@ TToolRun RunTool(const fs::path& folder, const std::string& arguments) {
   return run;
 }
 
-// The messages without the search's progress lines: which of those a small
-// file shows depends on how its search's threads happen to meet.
-std::string WithoutProgress(const std::string& errors) {
-  std::string lines;
-  for (std::size_t start = 0; start < errors.size();) {
-    const std::size_t end = std::min(errors.find('\n', start), errors.size());
-    if (errors.compare(start, 10, " Progress ") != 0)
-      lines += errors.substr(start, end + 1 - start);
-    start = end + 1;
-  }
-  return lines;
-}
-
 // A summary without its last column, the seconds each file took.
 std::string WithoutSeconds(const std::string& summary) {
   std::string lines;
@@ -115,7 +102,7 @@ TEST_F(BatchJobs, SideBySideAsOneByOne) {
   const fs::path folder = Folder("together");
   const TToolRun together = RunTool(folder, arguments);
   EXPECT_EQ(together.status, 1);
-  EXPECT_EQ(WithoutProgress(together.errors), WithoutProgress(alone.errors));
+  EXPECT_EQ(together.errors, alone.errors);
   EXPECT_EQ(WithoutSeconds(together.out), WithoutSeconds(alone.out));
   for (const auto& name : names) EXPECT_EQ(ResultsOf(folder, name), results[name]) << name;
 }
@@ -133,7 +120,7 @@ TEST_F(BatchJobs, FilesOfTheSameResultsRunInTurn) {
     runs[jobs].out = ResultsOf(folder, "predicted");
   }
   EXPECT_EQ(runs["3"].status, 0) << runs["3"].errors;
-  EXPECT_EQ(WithoutProgress(runs["3"].errors), WithoutProgress(runs["1"].errors));
+  EXPECT_EQ(runs["3"].errors, runs["1"].errors);
   EXPECT_EQ(runs["3"].out, runs["1"].out);
 }
 

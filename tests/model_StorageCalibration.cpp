@@ -105,6 +105,20 @@ TEST(StorageCalibration, OneValueRangesGiveTheOrdinaryAnalysis) {
               calibration.SumSq == ordinary.sum);
 }
 
+// Cancel is heard inside a pair's search, not only between pairs: with one
+// pair, a yes from the second question on stops the calibration.
+TEST(StorageCalibration, CancelStopsTheSearchOfAPair) {
+  const TDMTevlora data = ExampleData("spotpy_d_spring2013.inp");
+  TStorageRanges ranges;
+  ranges.MaxStorage = {data.MaxStorage, data.MaxStorage, 0};
+  ranges.InitialFractions = {0.5};
+  TStorageCalibrationOptions options;
+  int asked = 0;
+  options.Cancelled = [&asked] { return ++asked > 1; };
+  const TStorageCalibration calibration = CalibrateStorages(RecordsOf(data), ranges, options);
+  EXPECT_TRUE(calibration.Cancelled && !calibration.Found) << asked;
+}
+
 // Records without escape whose dead storage starts full: every maximum
 // storage gives the same recharge (the rain), so every pair ties.
 TAnalysisRun RecordsThatTie() {

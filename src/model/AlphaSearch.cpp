@@ -477,6 +477,9 @@ TCandidate RunPieces(const std::vector<TWork>& work, int threads, TCandidate sta
     int told = 150;
     std::unique_lock<std::mutex> guard(lock);
     for (;;) {
+      // Read before the lines are told: workers that end while a line is
+      // being told leave lines to tell, told in the next round.
+      const bool allFinished = finishedWorkers == threads;
       const int reachedRow =
           nextWork >= static_cast<int>(work.size()) ? kOuterTrials : work[nextWork].i0;
       while (told < kOuterTrials - 1 && told <= reachedRow) {
@@ -487,8 +490,8 @@ TCandidate RunPieces(const std::vector<TWork>& work, int threads, TCandidate sta
         }
         told += kBatchRows;
       }
-      if (finishedWorkers == threads) break;
-      reached.wait(guard);
+      if (allFinished) break;
+      if (finishedWorkers != threads) reached.wait(guard);
     }
   }
   for (auto& thread : pool) thread.join();

@@ -304,6 +304,18 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
     return &group.regions;
   };
 
+  // A search under way stops too when the user cancels: a long record's
+  // search may take seconds.
+  TSearchCancel searchCancel;
+  if (options.Cancelled) {
+    searchCancel = [&] {
+      if (cancelled) return true;
+      std::lock_guard<std::mutex> guard(lock);
+      if (options.Cancelled()) cancelled = true;
+      return cancelled.load();
+    };
+  }
+
   const auto searchPair = [&](TAnalysisRun& work, int k) {
     TStorageProfileEntry& entry = result.Profile[static_cast<std::size_t>(k)];
     // Before the bound is taken: the regions hold for any bound up to theirs.
@@ -318,10 +330,11 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
       // A recharge another thread is searching is waited for.
       std::unique_lock<std::mutex> guard(lock);
       auto at = searched.find(key);
-      while (at != searched.end() && !at->second) {
+      while (at != searched.end() && !at->second && !cancelled) {
         done.wait(guard);
         at = searched.find(key);
       }
+      if (cancelled) return;
       if (at != searched.end()) {
         found = *at->second;
         known = true;
@@ -330,7 +343,18 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
       }
       if (!options.FullProfile && result.Found) bound = result.SumSq;
     }
-    if (!known) found = FastSearch(problem, searchThreads, nullptr, bound, nullptr, regions);
+    if (!known) {
+      try {
+        found = FastSearch(problem, searchThreads, nullptr, bound, searchCancel, regions);
+      } catch (const TSearchCancelled&) {
+        // Those waiting for this recharge stop waiting.
+        std::lock_guard<std::mutex> guard(lock);
+        cancelled = true;
+        searched.erase(key);
+        done.notify_all();
+        return;
+      }
+    }
     double rSquare = 0, nse = 0, kge = 0;
     if (found.Found()) {
       RouteMainReservoir(work, TrialAOf(found.outer), TrialCOf(found.inner));
