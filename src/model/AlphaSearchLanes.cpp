@@ -12,6 +12,11 @@
 #define TEVLORA_X86_LANES 1
 #endif
 
+#if defined(__aarch64__)
+#include <arm_neon.h>
+#define TEVLORA_NEON_LANES 1
+#endif
+
 #ifdef __FAST_MATH__
 #error "The lane walk's rounding room assumes IEEE arithmetic: build it without -ffast-math."
 #endif
@@ -408,6 +413,118 @@ LANES_FN N NScale(N p, N t, N magic) {
 
 #endif  // TEVLORA_X86_LANES
 
+#ifdef TEVLORA_NEON_LANES
+
+// Two doubles or four floats a vector, and fused multiply-adds; every 64-bit
+// ARM processor has them. The minimum and maximum are x86's: the second
+// operand unless the first is strictly beyond it (so also where either is not
+// a number, and for zeros of either sign), as the kernels' results must not
+// depend on the width they ran at.
+namespace neon {
+using N = float64x2_t;
+using NM = uint64x2_t;
+constexpr int kPart = 2;
+constexpr int kParts = kSearchLanes / kPart;
+#define LANES_FN [[gnu::always_inline]] inline
+LANES_FN N NSplat(double x) {
+  return vdupq_n_f64(x);
+}
+LANES_FN N NLoad(const double* x) {
+  return vld1q_f64(x);
+}
+LANES_FN void NStore(double* x, N v) {
+  vst1q_f64(x, v);
+}
+LANES_FN N NAdd(N x, N y) {
+  return vaddq_f64(x, y);
+}
+LANES_FN N NSub(N x, N y) {
+  return vsubq_f64(x, y);
+}
+LANES_FN N NMul(N x, N y) {
+  return vmulq_f64(x, y);
+}
+LANES_FN N NMulAdd(N x, N y, N z) {
+  return vfmaq_f64(z, x, y);
+}
+LANES_FN N NMin(N x, N y) {
+  return vbslq_f64(vcltq_f64(x, y), x, y);
+}
+LANES_FN N NMax(N x, N y) {
+  return vbslq_f64(vcgtq_f64(x, y), x, y);
+}
+LANES_FN NM NLe(N x, N y) {
+  return vcleq_f64(x, y);
+}
+LANES_FN NM NLt(N x, N y) {
+  return vcltq_f64(x, y);
+}
+LANES_FN NM NAnd(NM x, NM y) {
+  return vandq_u64(x, y);
+}
+LANES_FN N NSelect(NM m, N x, N y) {
+  return vbslq_f64(m, x, y);
+}
+LANES_FN unsigned NBits(NM m) {
+  const uint64x2_t bit = {1, 2};
+  return static_cast<unsigned>(vaddvq_u64(vandq_u64(m, bit)));
+}
+LANES_FN N NScale(N p, N t, N magic) {
+  const int64x2_t k = vsubq_s64(vreinterpretq_s64_f64(t), vreinterpretq_s64_f64(magic));
+  return vreinterpretq_f64_s64(vaddq_s64(vreinterpretq_s64_f64(p), vshlq_n_s64(k, 52)));
+}
+#include "AlphaSearchLanesKernel.h"
+using FN = float32x4_t;
+using FNM = uint32x4_t;
+constexpr int kFPart = 4;
+constexpr int kFParts = kSearchLanes / kFPart;
+LANES_FN FN FSplat(float x) {
+  return vdupq_n_f32(x);
+}
+LANES_FN FN FLoad(const float* x) {
+  return vld1q_f32(x);
+}
+LANES_FN void FStore(float* x, FN v) {
+  vst1q_f32(x, v);
+}
+LANES_FN FN FAdd(FN x, FN y) {
+  return vaddq_f32(x, y);
+}
+LANES_FN FN FSub(FN x, FN y) {
+  return vsubq_f32(x, y);
+}
+LANES_FN FN FMul(FN x, FN y) {
+  return vmulq_f32(x, y);
+}
+LANES_FN FN FMulAdd(FN x, FN y, FN z) {
+  return vfmaq_f32(z, x, y);
+}
+LANES_FN FN FMin(FN x, FN y) {
+  return vbslq_f32(vcltq_f32(x, y), x, y);
+}
+LANES_FN FN FMax(FN x, FN y) {
+  return vbslq_f32(vcgtq_f32(x, y), x, y);
+}
+LANES_FN FNM FLe(FN x, FN y) {
+  return vcleq_f32(x, y);
+}
+LANES_FN FN FSelect(FNM m, FN x, FN y) {
+  return vbslq_f32(m, x, y);
+}
+LANES_FN unsigned FBits(FNM m) {
+  const uint32x4_t bit = {1, 2, 4, 8};
+  return vaddvq_u32(vandq_u32(m, bit));
+}
+LANES_FN FN FScale(FN p, FN t, FN magic) {
+  const int32x4_t k = vsubq_s32(vreinterpretq_s32_f32(t), vreinterpretq_s32_f32(magic));
+  return vreinterpretq_f32_s32(vaddq_s32(vreinterpretq_s32_f32(p), vshlq_n_s32(k, 23)));
+}
+#include "AlphaSearchPointsKernel.h"
+#undef LANES_FN
+}  // namespace neon
+
+#endif  // TEVLORA_NEON_LANES
+
 // The entry points of each width: the only functions that are not inlined,
 // each built for its own instruction set.
 #define TEVLORA_LANES_ENTRIES(space, target)                                                      \
@@ -432,6 +549,9 @@ TEVLORA_LANES_ENTRIES(sse2, __attribute__((target("sse2"))))
 TEVLORA_LANES_ENTRIES(avx2, __attribute__((target("avx2,fma"))))
 TEVLORA_LANES_ENTRIES(avx512, __attribute__((target("avx512f"))))
 #endif
+#ifdef TEVLORA_NEON_LANES
+TEVLORA_LANES_ENTRIES(neon, )
+#endif
 #undef TEVLORA_LANES_ENTRIES
 
 // The single-precision point walks and exponentials. AVX-512 takes the AVX2
@@ -450,6 +570,9 @@ TEVLORA_FLOAT_ENTRIES(plain, )
 TEVLORA_FLOAT_ENTRIES(sse2, __attribute__((target("sse2"))))
 TEVLORA_FLOAT_ENTRIES(avx2, __attribute__((target("avx2,fma"))))
 #endif
+#ifdef TEVLORA_NEON_LANES
+TEVLORA_FLOAT_ENTRIES(neon, )
+#endif
 #undef TEVLORA_FLOAT_ENTRIES
 
 TSearchPath WidestPath() {
@@ -458,14 +581,16 @@ TSearchPath WidestPath() {
   if (SearchPathAvailable(TSearchPath::Avx2)) return TSearchPath::Avx2;
   if (SearchPathAvailable(TSearchPath::Sse2)) return TSearchPath::Sse2;
 #endif
+#ifdef TEVLORA_NEON_LANES
+  return TSearchPath::Neon;
+#endif
   return TSearchPath::Plain;
 }
 
 TSearchPath StartPath() {
   const char* named = std::getenv("TEVLORA_SEARCH_PATH");
   if (named) {
-    for (TSearchPath path :
-         {TSearchPath::Plain, TSearchPath::Sse2, TSearchPath::Avx2, TSearchPath::Avx512}) {
+    for (TSearchPath path : kSearchPaths) {
       if (std::strcmp(named, SearchPathName(path)) == 0 && SearchPathAvailable(path)) return path;
     }
   }
@@ -487,6 +612,8 @@ const char* SearchPathName(TSearchPath path) {
       return "avx2";
     case TSearchPath::Sse2:
       return "sse2";
+    case TSearchPath::Neon:
+      return "neon";
     case TSearchPath::Plain:
       break;
   }
@@ -506,6 +633,12 @@ bool SearchPathAvailable(TSearchPath path) {
     case TSearchPath::Avx512:
     case TSearchPath::Avx2:
     case TSearchPath::Sse2:
+      return false;
+#endif
+    case TSearchPath::Neon:
+#ifdef TEVLORA_NEON_LANES
+      return true;
+#else
       return false;
 #endif
     case TSearchPath::Plain:
@@ -539,6 +672,11 @@ void ExpLanes(const double* x, double* result) {
       Expsse2(in, out);
       break;
 #endif
+#ifdef TEVLORA_NEON_LANES
+    case TSearchPath::Neon:
+      Expneon(in, out);
+      break;
+#endif
     default:
       Expplain(in, out);
       break;
@@ -563,6 +701,12 @@ unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, con
       break;
     case TSearchPath::Sse2:
       survivors = Walksse2(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
+                           records, &done);
+      break;
+#endif
+#ifdef TEVLORA_NEON_LANES
+    case TSearchPath::Neon:
+      survivors = Walkneon(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
                            records, &done);
       break;
 #endif
@@ -599,6 +743,11 @@ void ExpLanesSingle(const float* x, float* result) {
       ExpFsse2(in, out);
       break;
 #endif
+#ifdef TEVLORA_NEON_LANES
+    case TSearchPath::Neon:
+      ExpFneon(in, out);
+      break;
+#endif
     default:
       ExpFplain(in, out);
       break;
@@ -618,6 +767,10 @@ std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inver
       case TSearchPath::Sse2:
         return PointsFsse2(problem, a, c, count, bound);
 #endif
+#ifdef TEVLORA_NEON_LANES
+      case TSearchPath::Neon:
+        return PointsFneon(problem, a, c, count, bound);
+#endif
       default:
         return PointsFplain(problem, a, c, count, bound);
     }
@@ -630,6 +783,10 @@ std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inver
       return Pointsavx2(problem, inverseStep, a, c, count, bound);
     case TSearchPath::Sse2:
       return Pointssse2(problem, inverseStep, a, c, count, bound);
+#endif
+#ifdef TEVLORA_NEON_LANES
+    case TSearchPath::Neon:
+      return Pointsneon(problem, inverseStep, a, c, count, bound);
 #endif
     default:
       break;
