@@ -1,11 +1,13 @@
 // Which vector paths of the search a build has, and how one is picked.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <cstdint>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "AlphaSearchLanes.h"
+#include "SearchData.h"
 
 namespace {
 
@@ -36,6 +38,32 @@ TEST(SearchPaths, NamesAreDistinctAndAMissingPathIsRefused) {
     if (!SearchPathAvailable(path)) {
       EXPECT_FALSE(UseSearchPath(path)) << name;
       EXPECT_EQ(ActiveSearchPath(), saved) << name;
+    }
+  }
+  UseSearchPath(saved);
+}
+
+TEST(SearchPaths, PointWalksReturnTheTrialsGivenAndNoOthers) {
+  // A bound no sum reaches keeps every trial: the bits are exactly those of
+  // the trials given, however the packs of a path divide them.
+  const TSearchProblem problem = NoisySearchProblem(60, 3, 0.1);
+  std::vector<double> inverseStep(problem.count + 1);
+  for (int n = 2; n <= problem.count; ++n) inverseStep[n] = 1 / problem.timeStep[n];
+  double a[kPointTrials], c[kPointTrials];
+  for (int t = 0; t < kPointTrials; ++t) {
+    a[t] = TrialAOf(300 + 11 * t);
+    c[t] = TrialCOf(900 + 5 * t);
+  }
+  const TSearchPath saved = ActiveSearchPath();
+  for (TSearchPath path : kSearchPaths) {
+    if (!UseSearchPath(path)) continue;
+    for (int count : {1, 7, 9, 17, 40, kPointTrials}) {
+      const std::uint64_t all =
+          count == kPointTrials ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+      for (bool single : {false, true}) {
+        EXPECT_EQ(WalkPointTrials(problem, inverseStep.data(), a, c, count, 1e300, single), all)
+            << SearchPathName(path) << " count " << count << (single ? " float" : "");
+      }
     }
   }
   UseSearchPath(saved);

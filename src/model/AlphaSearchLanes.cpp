@@ -351,7 +351,7 @@ LANES_FN FN FScale(FN p, FN t, FN magic) {
 #undef LANES_FN
 }  // namespace avx2
 
-// Eight doubles a vector, compares into mask registers.
+// Eight doubles or sixteen floats a vector, compares into mask registers.
 namespace avx512 {
 using N = __m512d;
 using NM = __mmask8;
@@ -408,6 +408,52 @@ LANES_FN N NScale(N p, N t, N magic) {
       _mm512_add_epi64(_mm512_castpd_si512(p), _mm512_mask_slli_epi64(k, 0xFF, k, 52)));
 }
 #include "AlphaSearchLanesKernel.h"
+using FN = __m512;
+using FNM = __mmask16;
+constexpr int kFPart = 16;
+constexpr int kFParts = 1;
+LANES_FN FN FSplat(float x) {
+  return _mm512_set1_ps(x);
+}
+LANES_FN FN FLoad(const float* x) {
+  return _mm512_load_ps(x);
+}
+LANES_FN void FStore(float* x, FN v) {
+  _mm512_store_ps(x, v);
+}
+LANES_FN FN FAdd(FN x, FN y) {
+  return _mm512_add_ps(x, y);
+}
+LANES_FN FN FSub(FN x, FN y) {
+  return _mm512_sub_ps(x, y);
+}
+LANES_FN FN FMul(FN x, FN y) {
+  return _mm512_mul_ps(x, y);
+}
+LANES_FN FN FMulAdd(FN x, FN y, FN z) {
+  return _mm512_fmadd_ps(x, y, z);
+}
+LANES_FN FN FMin(FN x, FN y) {
+  return _mm512_mask_min_ps(x, 0xFFFF, x, y);
+}
+LANES_FN FN FMax(FN x, FN y) {
+  return _mm512_mask_max_ps(x, 0xFFFF, x, y);
+}
+LANES_FN FNM FLe(FN x, FN y) {
+  return _mm512_cmp_ps_mask(x, y, _CMP_LE_OQ);
+}
+LANES_FN FN FSelect(FNM m, FN x, FN y) {
+  return _mm512_mask_blend_ps(m, y, x);
+}
+LANES_FN unsigned FBits(FNM m) {
+  return m;
+}
+LANES_FN FN FScale(FN p, FN t, FN magic) {
+  const __m512i k = _mm512_sub_epi32(_mm512_castps_si512(t), _mm512_castps_si512(magic));
+  return _mm512_castsi512_ps(
+      _mm512_add_epi32(_mm512_castps_si512(p), _mm512_mask_slli_epi32(k, 0xFFFF, k, 23)));
+}
+#include "AlphaSearchPointsKernel.h"
 #undef LANES_FN
 }  // namespace avx512
 
@@ -554,8 +600,9 @@ TEVLORA_LANES_ENTRIES(neon, )
 #endif
 #undef TEVLORA_LANES_ENTRIES
 
-// The single-precision point walks and exponentials. AVX-512 takes the AVX2
-// one: eight floats fill an AVX2 vector.
+// The single-precision point walks and exponentials. The exponential takes
+// kFloatExpLanes floats, as many as the widest pack.
+constexpr int kFloatExpLanes = 16;
 #define TEVLORA_FLOAT_ENTRIES(space, target)                                          \
   target void ExpF##space(const float* x, float* result) {                            \
     space::StoreF(result, space::ExpPackF(space::LoadF(x)));                          \
@@ -569,6 +616,7 @@ TEVLORA_FLOAT_ENTRIES(plain, )
 #ifdef TEVLORA_X86_LANES
 TEVLORA_FLOAT_ENTRIES(sse2, __attribute__((target("sse2"))))
 TEVLORA_FLOAT_ENTRIES(avx2, __attribute__((target("avx2,fma"))))
+TEVLORA_FLOAT_ENTRIES(avx512, __attribute__((target("avx512f"))))
 #endif
 #ifdef TEVLORA_NEON_LANES
 TEVLORA_FLOAT_ENTRIES(neon, )
@@ -731,11 +779,13 @@ bool SinglePrecisionApplies(const TSearchProblem& problem) {
 }
 
 void ExpLanesSingle(const float* x, float* result) {
-  alignas(64) float in[kSearchLanes], out[kSearchLanes];
-  std::memcpy(in, x, sizeof in);
+  alignas(64) float in[kFloatExpLanes] = {}, out[kFloatExpLanes];
+  std::memcpy(in, x, kSearchLanes * sizeof(float));
   switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
     case TSearchPath::Avx512:
+      ExpFavx512(in, out);
+      break;
     case TSearchPath::Avx2:
       ExpFavx2(in, out);
       break;
@@ -752,7 +802,7 @@ void ExpLanesSingle(const float* x, float* result) {
       ExpFplain(in, out);
       break;
   }
-  std::memcpy(result, out, sizeof out);
+  std::memcpy(result, out, kSearchLanes * sizeof(float));
 }
 
 std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inverseStep,
@@ -762,6 +812,7 @@ std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inver
     switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
       case TSearchPath::Avx512:
+        return PointsFavx512(problem, a, c, count, bound);
       case TSearchPath::Avx2:
         return PointsFavx2(problem, a, c, count, bound);
       case TSearchPath::Sse2:
