@@ -1,6 +1,7 @@
 # make run   sets up, builds and starts TevloraT
 # make test  sets up, builds and runs every test
 # make test-sanitize, make test-clang, make fuzz: the further checks of CI
+# make test-arm64  builds the model and its tests for 64-bit ARM, runs them under qemu
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS := 60
@@ -15,7 +16,7 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$(CURDIR)/tools/sanitizers/lsan.supp:print_suppressions=0
 
-.PHONY: setup build run test bench clean test-sanitize test-clang fuzz
+.PHONY: setup build run test bench clean test-sanitize test-clang fuzz test-arm64
 
 setup:
 	@tools/setup.sh
@@ -44,6 +45,9 @@ fuzz: setup
 	cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTEVLORA_FUZZ=ON $(LAUNCHER)
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_input fuzz_parameters fuzz_results fuzz_trend fuzz_table
 	$(SANITIZER_ENV) tools/fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS) $(TABLE_SEEDS)
+
+test-arm64:
+	@tools/test-arm64.sh $(BUILD)-arm64 $(JOBS)
 
 bench: build
 	$(BUILD)/tevlora-bench

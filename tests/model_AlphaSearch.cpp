@@ -19,8 +19,7 @@ namespace {
 // Every vector path this processor has, the plain one included.
 std::vector<TSearchPath> AvailablePaths() {
   std::vector<TSearchPath> paths;
-  for (TSearchPath path :
-       {TSearchPath::Plain, TSearchPath::Sse2, TSearchPath::Avx2, TSearchPath::Avx512}) {
+  for (TSearchPath path : kSearchPaths) {
     if (SearchPathAvailable(path)) paths.push_back(path);
   }
   return paths;

@@ -12,6 +12,11 @@
 #define TEVLORA_X86_LANES 1
 #endif
 
+#if defined(__aarch64__)
+#include <arm_neon.h>
+#define TEVLORA_NEON_LANES 1
+#endif
+
 #ifdef __FAST_MATH__
 #error "The lane walk's rounding room assumes IEEE arithmetic: build it without -ffast-math."
 #endif
@@ -346,7 +351,7 @@ LANES_FN FN FScale(FN p, FN t, FN magic) {
 #undef LANES_FN
 }  // namespace avx2
 
-// Eight doubles a vector, compares into mask registers.
+// Eight doubles or sixteen floats a vector, compares into mask registers.
 namespace avx512 {
 using N = __m512d;
 using NM = __mmask8;
@@ -403,10 +408,168 @@ LANES_FN N NScale(N p, N t, N magic) {
       _mm512_add_epi64(_mm512_castpd_si512(p), _mm512_mask_slli_epi64(k, 0xFF, k, 52)));
 }
 #include "AlphaSearchLanesKernel.h"
+using FN = __m512;
+using FNM = __mmask16;
+constexpr int kFPart = 16;
+constexpr int kFParts = 1;
+LANES_FN FN FSplat(float x) {
+  return _mm512_set1_ps(x);
+}
+LANES_FN FN FLoad(const float* x) {
+  return _mm512_load_ps(x);
+}
+LANES_FN void FStore(float* x, FN v) {
+  _mm512_store_ps(x, v);
+}
+LANES_FN FN FAdd(FN x, FN y) {
+  return _mm512_add_ps(x, y);
+}
+LANES_FN FN FSub(FN x, FN y) {
+  return _mm512_sub_ps(x, y);
+}
+LANES_FN FN FMul(FN x, FN y) {
+  return _mm512_mul_ps(x, y);
+}
+LANES_FN FN FMulAdd(FN x, FN y, FN z) {
+  return _mm512_fmadd_ps(x, y, z);
+}
+LANES_FN FN FMin(FN x, FN y) {
+  return _mm512_mask_min_ps(x, 0xFFFF, x, y);
+}
+LANES_FN FN FMax(FN x, FN y) {
+  return _mm512_mask_max_ps(x, 0xFFFF, x, y);
+}
+LANES_FN FNM FLe(FN x, FN y) {
+  return _mm512_cmp_ps_mask(x, y, _CMP_LE_OQ);
+}
+LANES_FN FN FSelect(FNM m, FN x, FN y) {
+  return _mm512_mask_blend_ps(m, y, x);
+}
+LANES_FN unsigned FBits(FNM m) {
+  return m;
+}
+LANES_FN FN FScale(FN p, FN t, FN magic) {
+  const __m512i k = _mm512_sub_epi32(_mm512_castps_si512(t), _mm512_castps_si512(magic));
+  return _mm512_castsi512_ps(
+      _mm512_add_epi32(_mm512_castps_si512(p), _mm512_mask_slli_epi32(k, 0xFFFF, k, 23)));
+}
+#include "AlphaSearchPointsKernel.h"
 #undef LANES_FN
 }  // namespace avx512
 
 #endif  // TEVLORA_X86_LANES
+
+#ifdef TEVLORA_NEON_LANES
+
+// Two doubles or four floats a vector, and fused multiply-adds; every 64-bit
+// ARM processor has them. The minimum and maximum are x86's: the second
+// operand unless the first is strictly beyond it (so also where either is not
+// a number, and for zeros of either sign), as the kernels' results must not
+// depend on the width they ran at.
+namespace neon {
+using N = float64x2_t;
+using NM = uint64x2_t;
+constexpr int kPart = 2;
+constexpr int kParts = kSearchLanes / kPart;
+#define LANES_FN [[gnu::always_inline]] inline
+LANES_FN N NSplat(double x) {
+  return vdupq_n_f64(x);
+}
+LANES_FN N NLoad(const double* x) {
+  return vld1q_f64(x);
+}
+LANES_FN void NStore(double* x, N v) {
+  vst1q_f64(x, v);
+}
+LANES_FN N NAdd(N x, N y) {
+  return vaddq_f64(x, y);
+}
+LANES_FN N NSub(N x, N y) {
+  return vsubq_f64(x, y);
+}
+LANES_FN N NMul(N x, N y) {
+  return vmulq_f64(x, y);
+}
+LANES_FN N NMulAdd(N x, N y, N z) {
+  return vfmaq_f64(z, x, y);
+}
+LANES_FN N NMin(N x, N y) {
+  return vbslq_f64(vcltq_f64(x, y), x, y);
+}
+LANES_FN N NMax(N x, N y) {
+  return vbslq_f64(vcgtq_f64(x, y), x, y);
+}
+LANES_FN NM NLe(N x, N y) {
+  return vcleq_f64(x, y);
+}
+LANES_FN NM NLt(N x, N y) {
+  return vcltq_f64(x, y);
+}
+LANES_FN NM NAnd(NM x, NM y) {
+  return vandq_u64(x, y);
+}
+LANES_FN N NSelect(NM m, N x, N y) {
+  return vbslq_f64(m, x, y);
+}
+LANES_FN unsigned NBits(NM m) {
+  const uint64x2_t bit = {1, 2};
+  return static_cast<unsigned>(vaddvq_u64(vandq_u64(m, bit)));
+}
+LANES_FN N NScale(N p, N t, N magic) {
+  const int64x2_t k = vsubq_s64(vreinterpretq_s64_f64(t), vreinterpretq_s64_f64(magic));
+  return vreinterpretq_f64_s64(vaddq_s64(vreinterpretq_s64_f64(p), vshlq_n_s64(k, 52)));
+}
+#include "AlphaSearchLanesKernel.h"
+using FN = float32x4_t;
+using FNM = uint32x4_t;
+constexpr int kFPart = 4;
+constexpr int kFParts = kSearchLanes / kFPart;
+LANES_FN FN FSplat(float x) {
+  return vdupq_n_f32(x);
+}
+LANES_FN FN FLoad(const float* x) {
+  return vld1q_f32(x);
+}
+LANES_FN void FStore(float* x, FN v) {
+  vst1q_f32(x, v);
+}
+LANES_FN FN FAdd(FN x, FN y) {
+  return vaddq_f32(x, y);
+}
+LANES_FN FN FSub(FN x, FN y) {
+  return vsubq_f32(x, y);
+}
+LANES_FN FN FMul(FN x, FN y) {
+  return vmulq_f32(x, y);
+}
+LANES_FN FN FMulAdd(FN x, FN y, FN z) {
+  return vfmaq_f32(z, x, y);
+}
+LANES_FN FN FMin(FN x, FN y) {
+  return vbslq_f32(vcltq_f32(x, y), x, y);
+}
+LANES_FN FN FMax(FN x, FN y) {
+  return vbslq_f32(vcgtq_f32(x, y), x, y);
+}
+LANES_FN FNM FLe(FN x, FN y) {
+  return vcleq_f32(x, y);
+}
+LANES_FN FN FSelect(FNM m, FN x, FN y) {
+  return vbslq_f32(m, x, y);
+}
+LANES_FN unsigned FBits(FNM m) {
+  const uint32x4_t bit = {1, 2, 4, 8};
+  return vaddvq_u32(vandq_u32(m, bit));
+}
+LANES_FN FN FScale(FN p, FN t, FN magic) {
+  const int32x4_t k = vsubq_s32(vreinterpretq_s32_f32(t), vreinterpretq_s32_f32(magic));
+  return vreinterpretq_f32_s32(vaddq_s32(vreinterpretq_s32_f32(p), vshlq_n_s32(k, 23)));
+}
+#include "AlphaSearchPointsKernel.h"
+#undef LANES_FN
+}  // namespace neon
+
+#endif  // TEVLORA_NEON_LANES
 
 // The entry points of each width: the only functions that are not inlined,
 // each built for its own instruction set.
@@ -432,10 +595,14 @@ TEVLORA_LANES_ENTRIES(sse2, __attribute__((target("sse2"))))
 TEVLORA_LANES_ENTRIES(avx2, __attribute__((target("avx2,fma"))))
 TEVLORA_LANES_ENTRIES(avx512, __attribute__((target("avx512f"))))
 #endif
+#ifdef TEVLORA_NEON_LANES
+TEVLORA_LANES_ENTRIES(neon, )
+#endif
 #undef TEVLORA_LANES_ENTRIES
 
-// The single-precision point walks and exponentials. AVX-512 takes the AVX2
-// one: eight floats fill an AVX2 vector.
+// The single-precision point walks and exponentials. The exponential takes
+// kFloatExpLanes floats, as many as the widest pack.
+constexpr int kFloatExpLanes = 16;
 #define TEVLORA_FLOAT_ENTRIES(space, target)                                          \
   target void ExpF##space(const float* x, float* result) {                            \
     space::StoreF(result, space::ExpPackF(space::LoadF(x)));                          \
@@ -449,6 +616,10 @@ TEVLORA_FLOAT_ENTRIES(plain, )
 #ifdef TEVLORA_X86_LANES
 TEVLORA_FLOAT_ENTRIES(sse2, __attribute__((target("sse2"))))
 TEVLORA_FLOAT_ENTRIES(avx2, __attribute__((target("avx2,fma"))))
+TEVLORA_FLOAT_ENTRIES(avx512, __attribute__((target("avx512f"))))
+#endif
+#ifdef TEVLORA_NEON_LANES
+TEVLORA_FLOAT_ENTRIES(neon, )
 #endif
 #undef TEVLORA_FLOAT_ENTRIES
 
@@ -458,14 +629,16 @@ TSearchPath WidestPath() {
   if (SearchPathAvailable(TSearchPath::Avx2)) return TSearchPath::Avx2;
   if (SearchPathAvailable(TSearchPath::Sse2)) return TSearchPath::Sse2;
 #endif
+#ifdef TEVLORA_NEON_LANES
+  return TSearchPath::Neon;
+#endif
   return TSearchPath::Plain;
 }
 
 TSearchPath StartPath() {
   const char* named = std::getenv("TEVLORA_SEARCH_PATH");
   if (named) {
-    for (TSearchPath path :
-         {TSearchPath::Plain, TSearchPath::Sse2, TSearchPath::Avx2, TSearchPath::Avx512}) {
+    for (TSearchPath path : kSearchPaths) {
       if (std::strcmp(named, SearchPathName(path)) == 0 && SearchPathAvailable(path)) return path;
     }
   }
@@ -487,6 +660,8 @@ const char* SearchPathName(TSearchPath path) {
       return "avx2";
     case TSearchPath::Sse2:
       return "sse2";
+    case TSearchPath::Neon:
+      return "neon";
     case TSearchPath::Plain:
       break;
   }
@@ -506,6 +681,12 @@ bool SearchPathAvailable(TSearchPath path) {
     case TSearchPath::Avx512:
     case TSearchPath::Avx2:
     case TSearchPath::Sse2:
+      return false;
+#endif
+    case TSearchPath::Neon:
+#ifdef TEVLORA_NEON_LANES
+      return true;
+#else
       return false;
 #endif
     case TSearchPath::Plain:
@@ -539,6 +720,11 @@ void ExpLanes(const double* x, double* result) {
       Expsse2(in, out);
       break;
 #endif
+#ifdef TEVLORA_NEON_LANES
+    case TSearchPath::Neon:
+      Expneon(in, out);
+      break;
+#endif
     default:
       Expplain(in, out);
       break;
@@ -566,6 +752,12 @@ unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, con
                            records, &done);
       break;
 #endif
+#ifdef TEVLORA_NEON_LANES
+    case TSearchPath::Neon:
+      survivors = Walkneon(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
+                           records, &done);
+      break;
+#endif
     default:
       survivors = Walkplain(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
                             records, &done);
@@ -587,11 +779,13 @@ bool SinglePrecisionApplies(const TSearchProblem& problem) {
 }
 
 void ExpLanesSingle(const float* x, float* result) {
-  alignas(64) float in[kSearchLanes], out[kSearchLanes];
-  std::memcpy(in, x, sizeof in);
+  alignas(64) float in[kFloatExpLanes] = {}, out[kFloatExpLanes];
+  std::memcpy(in, x, kSearchLanes * sizeof(float));
   switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
     case TSearchPath::Avx512:
+      ExpFavx512(in, out);
+      break;
     case TSearchPath::Avx2:
       ExpFavx2(in, out);
       break;
@@ -599,11 +793,16 @@ void ExpLanesSingle(const float* x, float* result) {
       ExpFsse2(in, out);
       break;
 #endif
+#ifdef TEVLORA_NEON_LANES
+    case TSearchPath::Neon:
+      ExpFneon(in, out);
+      break;
+#endif
     default:
       ExpFplain(in, out);
       break;
   }
-  std::memcpy(result, out, sizeof out);
+  std::memcpy(result, out, kSearchLanes * sizeof(float));
 }
 
 std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inverseStep,
@@ -613,10 +812,15 @@ std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inver
     switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
       case TSearchPath::Avx512:
+        return PointsFavx512(problem, a, c, count, bound);
       case TSearchPath::Avx2:
         return PointsFavx2(problem, a, c, count, bound);
       case TSearchPath::Sse2:
         return PointsFsse2(problem, a, c, count, bound);
+#endif
+#ifdef TEVLORA_NEON_LANES
+      case TSearchPath::Neon:
+        return PointsFneon(problem, a, c, count, bound);
 #endif
       default:
         return PointsFplain(problem, a, c, count, bound);
@@ -630,6 +834,10 @@ std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inver
       return Pointsavx2(problem, inverseStep, a, c, count, bound);
     case TSearchPath::Sse2:
       return Pointssse2(problem, inverseStep, a, c, count, bound);
+#endif
+#ifdef TEVLORA_NEON_LANES
+    case TSearchPath::Neon:
+      return Pointsneon(problem, inverseStep, a, c, count, bound);
 #endif
     default:
       break;

@@ -1,11 +1,11 @@
 // Walks a handful of trials side by side in the processor's vector unit, each
 // with the range of runoff it may have, to find which of them can still win.
 //
-// One kernel per vector width (AVX-512, AVX2 with FMA, SSE2, and plain code
-// for any processor), picked at run time from what the processor has. The
-// environment variable TEVLORA_SEARCH_PATH (avx512, avx2, sse2 or plain)
-// forces a narrower one, for measuring and testing the paths a machine does
-// not pick by itself.
+// One kernel per vector width (AVX-512, AVX2 with FMA and SSE2 on x86-64, NEON
+// on 64-bit ARM, and plain code for any processor), picked at run time from
+// what the processor has. The environment variable TEVLORA_SEARCH_PATH
+// (avx512, avx2, sse2, neon or plain) forces a narrower one, for measuring and
+// testing the paths a machine does not pick by itself.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +16,11 @@ inline constexpr int kSearchLanes = 8;
 // Trials walked together from record 1 by WalkPointTrials.
 inline constexpr int kPointTrials = 64;
 
-enum class TSearchPath { Plain, Sse2, Avx2, Avx512 };
+enum class TSearchPath { Plain, Sse2, Avx2, Avx512, Neon };
+// Every path, whether or not this build and processor have it.
+inline constexpr TSearchPath kSearchPaths[] = {TSearchPath::Plain, TSearchPath::Sse2,
+                                               TSearchPath::Avx2, TSearchPath::Avx512,
+                                               TSearchPath::Neon};
 
 const char* SearchPathName(TSearchPath path);
 // Whether this processor (and this build) can run the path.

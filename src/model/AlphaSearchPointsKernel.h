@@ -3,7 +3,8 @@
 // AlphaSearchLanes.cpp inside the namespace of a width, after that namespace
 // has defined:
 //   FN, FNM         the native vector of floats and its compare-mask type
-//   kFPart, kFParts floats per native vector, native vectors per kSearchLanes
+//   kFPart, kFParts floats per native vector, native vectors per pack
+//                   (kFPart * kFParts lanes: kSearchLanes, or 16 on AVX-512)
 //   LANES_FN        the attributes of a helper
 //   FSplat FAdd FSub FMul FMin FMax FLoad FStore FLe FSelect FBits
 //   FMulAdd(x, y, z)  x * y + z, fused where the width has it
@@ -22,6 +23,9 @@
 // twice that much larger. Trials that survive are walked again in doubles and
 // confirmed by their exact sums.
 // Pragma once would be wrong here: it is meant to be included several times.
+
+constexpr int kFLanes = kFPart * kFParts;
+static_assert(kPointTrials % kFLanes == 0 && kFLanes <= 16);
 
 struct VF {
   FN p[kFParts];
@@ -96,7 +100,7 @@ LANES_FN VF ExpPackF(VF x) {
   return result;
 }
 
-// kSearchLanes trials walked side by side as points, each with the range
+// kFLanes trials walked side by side as points, each with the range
 // [lo, hi] its runoff is in and a lower bound of its sum, all in floats.
 struct PackF {
   VF a, c, cSize, clampEnd;
@@ -106,9 +110,8 @@ struct PackF {
 };
 
 LANES_FN void StartPackF(PackF& pack, const double* a, const double* c, int lanes, double q1) {
-  alignas(64) float la[kSearchLanes], lc[kSearchLanes], lcSize[kSearchLanes],
-      lclampEnd[kSearchLanes];
-  for (int l = 0; l < kSearchLanes; ++l) {
+  alignas(64) float la[kFLanes], lc[kFLanes], lcSize[kFLanes], lclampEnd[kFLanes];
+  for (int l = 0; l < kFLanes; ++l) {
     const int from = l < lanes ? l : 0;
     la[l] = static_cast<float>(a[from]);
     lc[l] = static_cast<float>(c[from]);
@@ -187,13 +190,12 @@ LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize,
 // trials that may still win at the end, as bits.
 LANES_FN std::uint64_t WalkPointPacksF(const TSearchProblem& problem, const double* a,
                                        const double* c, int count, double bound) {
-  constexpr int kMostPacks = kPointTrials / kSearchLanes;
+  constexpr int kMostPacks = kPointTrials / kFLanes;
   PackF packs[kMostPacks];
   int live = 0;
-  for (int first = 0; first < count; first += kSearchLanes) {
+  for (int first = 0; first < count; first += kFLanes) {
     PackF& pack = packs[live];
-    StartPackF(pack, a + first, c + first, std::min(kSearchLanes, count - first),
-               problem.firstRunoff);
+    StartPackF(pack, a + first, c + first, std::min(kFLanes, count - first), problem.firstRunoff);
     pack.first = first;
     ++live;
   }
