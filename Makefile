@@ -53,4 +53,4 @@ bench: build
 	$(BUILD)/tevlora-bench
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-clang $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-clang $(BUILD)-fuzz $(BUILD)-arm64

@@ -4,7 +4,7 @@
 // has; then the cost of the search as the records grow, the batch tool's run
 // of many files on one and two jobs, and its fit map of every trial.
 //
-//   tevlora-bench [--path=avx512|avx2|sse2|plain] [--threads=N] [--sample=K]
+//   tevlora-bench [--path=avx512|avx2|sse2|neon|plain] [--threads=N] [--sample=K]
 //                 [--full] [--quick] [--generated=K] [--only=TEXT]
 //                 [--calibration]
 //
@@ -309,8 +309,7 @@ int main(int argc, char* argv[]) {
     };
     if (const char* path = value("--path=")) {
       bool known = false;
-      for (TSearchPath candidate :
-           {TSearchPath::Plain, TSearchPath::Sse2, TSearchPath::Avx2, TSearchPath::Avx512}) {
+      for (TSearchPath candidate : kSearchPaths) {
         if (std::strcmp(path, SearchPathName(candidate)) == 0) {
           known = true;
           if (!UseSearchPath(candidate)) {
@@ -352,8 +351,7 @@ int main(int argc, char* argv[]) {
   if (pathGiven) {
     options.paths = {ActiveSearchPath()};
   } else {
-    for (TSearchPath path :
-         {TSearchPath::Plain, TSearchPath::Sse2, TSearchPath::Avx2, TSearchPath::Avx512}) {
+    for (TSearchPath path : kSearchPaths) {
       if (SearchPathAvailable(path)) options.paths.push_back(path);
     }
   }
