@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing TevloraT needs, when
-# some are missing. Uses sudo when not run as root.
+# some are missing; with package names, those instead. Uses sudo when not run
+# as root.
+#   tools/setup.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(cmake make g++ qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgtest-dev
@@ -8,6 +10,7 @@ packages=(cmake make g++ qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libg
 # CI's further builds: Clang, the sanitizer and fuzzer runtimes, and
 # llvm-symbolizer for readable sanitizer stack traces.
 packages+=(clang libclang-rt-14-dev llvm-14)
+if [ $# -gt 0 ]; then packages=("$@"); fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -10,22 +10,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-arm64}
 jobs=${2:-$(nproc 2>/dev/null || echo 2)}
 
-packages=(cmake make g++-aarch64-linux-gnu gcc-aarch64-linux-gnu qemu-user googletest)
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$package")
-  fi
-done
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  as_root apt-get update -q
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-    "${missing[@]}"
-fi
+tools/setup.sh cmake make g++-aarch64-linux-gnu gcc-aarch64-linux-gnu qemu-user googletest
 
 launcher=()
 if command -v ccache >/dev/null; then

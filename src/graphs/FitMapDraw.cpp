@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int kDotsPerMeter96Dpi = 3780;
-
 const QColor kSilver(192, 192, 192), kNavy(0, 0, 139), kWhite(255, 255, 255), kBlack(0, 0, 0);
 
 // Texts by their top-left corner on an opaque background, as in the other graphs.
@@ -160,15 +158,8 @@ QColor FitMapMarkColour(bool colourGraph) {
 
 QImage DrawFitMap(const TFitMap& map, const std::string& title1, const std::string& title2,
                   bool colourGraph) {
-  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
-    throw std::logic_error(GraphDrawTexts::kNoApplication);
-  }
-  QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
-  image.setDotsPerMeterX(kDotsPerMeter96Dpi);
-  image.setDotsPerMeterY(kDotsPerMeter96Dpi);
-  QPainter painter(&image);
-  PaintFitMap(painter, map, title1, title2, colourGraph, false);
-  return image;
+  return ClassicBitmap(
+      [&](QPainter& painter) { PaintFitMap(painter, map, title1, title2, colourGraph, false); });
 }
 
 void PaintFitMap(QPainter& painter, const TFitMap& map, const std::string& title1,

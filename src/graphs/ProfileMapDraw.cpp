@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int kDotsPerMeter96Dpi = 3780;
 const QColor kSilver(192, 192, 192), kNavy(0, 0, 139), kWhite(255, 255, 255), kBlack(0, 0, 0);
 
 QString Label(double value, int decimals) {
@@ -153,13 +152,7 @@ void PaintStorageProfile(QPainter& painter, const TStorageCalibration& calibrati
 
 QImage DrawStorageProfile(const TStorageCalibration& calibration, const std::string& title1,
                           const std::string& title2, bool colourGraph) {
-  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
-    throw std::logic_error(GraphDrawTexts::kNoApplication);
-  }
-  QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
-  image.setDotsPerMeterX(kDotsPerMeter96Dpi);
-  image.setDotsPerMeterY(kDotsPerMeter96Dpi);
-  QPainter painter(&image);
-  PaintStorageProfile(painter, calibration, title1, title2, colourGraph);
-  return image;
+  return ClassicBitmap([&](QPainter& painter) {
+    PaintStorageProfile(painter, calibration, title1, title2, colourGraph);
+  });
 }

@@ -563,14 +563,18 @@ QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph) {
   return DrawGraph(data, LayoutGraph(data, graphKind, colourGraph, trend));
 }
 
-QImage DrawGraph(const TDMTevlora& data, const TGraphLayout& layout) {
+QImage ClassicBitmap(const std::function<void(QPainter&)>& paint) {
   RequireGuiApplication();
   QImage image(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
   image.setDotsPerMeterX(kDotsPerMeter96Dpi);
   image.setDotsPerMeterY(kDotsPerMeter96Dpi);
   QPainter painter(&image);
-  PaintGraph(painter, data, layout, false);
+  paint(painter);
   return image;
+}
+
+QImage DrawGraph(const TDMTevlora& data, const TGraphLayout& layout) {
+  return ClassicBitmap([&](QPainter& painter) { PaintGraph(painter, data, layout, false); });
 }
 
 void PaintGraph(QPainter& painter, const TDMTevlora& data, const TGraphLayout& layout,

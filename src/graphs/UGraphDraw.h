@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <functional>
 #include <string>
 
 #include "UDMTevlora.h"
@@ -71,6 +72,10 @@ struct TGraphColours {
 // newer than the results file a TIOError is thrown before anything is drawn. The data set is not
 // changed. Needs a QGuiApplication (fonts); throws std::logic_error without one.
 QImage DrawGraph(const TDMTevlora& data, int graphKind, bool colourGraph);
+
+// The classic 623 x 465 bitmap at 96 dpi, painted by `paint`; throws
+// std::logic_error without a QGuiApplication (fonts).
+QImage ClassicBitmap(const std::function<void(QPainter&)>& paint);
 // Draws the picture `layout` (from LayoutGraph on `data`) lays out; `data`
 // gives its titles. Writes nothing outside the picture, so pictures may be
 // drawn on several threads at once (kinds 1 and 7 also read the R square of
