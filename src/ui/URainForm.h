@@ -23,6 +23,7 @@
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -500,6 +501,11 @@ class TRainForm : public TBaseForm, public TInputTabFields, private TRainFormHos
   // The results table of the run shown, from the run itself at full
   // precision; empty when the results shown came from a file.
   std::string runTableCsv_;
+  // The results file the last Save/Run wrote, and when. Opened again
+  // unchanged, it keeps the storage profile and the calibration split of
+  // that run.
+  std::string runResultsFile_;
+  std::filesystem::file_time_type runResultsTime_{};
   TFormDialogs formDialogs_;
   QWidget* finishForm_ = nullptr;
   QWidget* helpForm_ = nullptr;

@@ -42,10 +42,19 @@ bool TRainForm::OpenOutputFile() {
   ShowStatus(T::kOutputOpenedStatus);
   outputTab_->ShowOutputLines();
   outputTab_->ShowFitMeasures(FitMeasuresOfResultsFile(d.FileName), true);
+  // A results file opened is shown, and its table exported, as it stands.
   runTableCsv_.clear();
-  // A storage profile belongs to the results of its own Save/Run.
-  graphicsTab_->SetStorageProfile(nullptr);
-  graphicsTab_->SetCalibrationSplit(std::nullopt);
+  // A storage profile and a calibration split belong to the results of
+  // their own Save/Run: they stay only with that file, unchanged.
+  std::error_code error;
+  const bool runResults =
+      !runResultsFile_.empty() && std::filesystem::equivalent(d.FileName, runResultsFile_, error) &&
+      std::filesystem::last_write_time(d.FileName, error) == runResultsTime_ && !error;
+  if (!runResults) {
+    runResultsFile_.clear();
+    graphicsTab_->SetStorageProfile(nullptr);
+    graphicsTab_->SetCalibrationSplit(std::nullopt);
+  }
   d.OutFileName = d.FileName;
   SetDialogDirs(DirectoryOf(d.FileName));
   return true;

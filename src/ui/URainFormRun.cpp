@@ -210,6 +210,9 @@ void TRainForm::ShowRunResults(bool analysis) {
   }
   runTableCsv_ = RunResultsTableCsv(d, session_.Run, session_.Prediction);
   d.OutFileName = d.FileName;
+  std::error_code error;
+  runResultsFile_ = d.FileName;
+  runResultsTime_ = std::filesystem::last_write_time(d.FileName, error);
   SetDialogDirs(DirectoryOf(d.FileName));
   outputTab_->ShowResults();
   OutputShown = true;
