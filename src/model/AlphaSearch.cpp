@@ -349,6 +349,17 @@ void RunParallel(int count, int threads, Task task) {
   for (auto& thread : pool) thread.join();
 }
 
+// The outer trials of batches b0 to b1, and the inner trials of column
+// blocks k0 to k1.
+void BatchRows(int b0, int b1, int* i0, int* i1) {
+  *i0 = b0 * kBatchRows;
+  *i1 = std::min(kOuterTrials - 1, b1 * kBatchRows + kBatchRows - 1);
+}
+void BlockColumns(int k0, int k1, int* j0, int* j1) {
+  *j0 = 1 + k0 * kBoxColumns;
+  *j1 = std::min(kInnerTrials, (k1 + 1) * kBoxColumns);
+}
+
 constexpr int kRegionSpan = 8;
 constexpr int kRegionRows = (kBatches + kRegionSpan - 1) / kRegionSpan;
 constexpr int kRegionColumns = (kColumnBlocks + kRegionSpan - 1) / kRegionSpan;
@@ -373,22 +384,14 @@ std::vector<char> LiveRegions(const TSearchProblem& problem, double bound, int t
   constexpr int kRegionCells = 64;
   constexpr int kCoarseCells = 16;
   constexpr double kCoarseShare = 0.1;
-  const auto rows = [](int b0, int b1, int* i0, int* i1) {
-    *i0 = b0 * kBatchRows;
-    *i1 = std::min(kOuterTrials - 1, b1 * kBatchRows + kBatchRows - 1);
-  };
-  const auto columns = [](int k0, int k1, int* j0, int* j1) {
-    *j0 = 1 + k0 * kBoxColumns;
-    *j1 = std::min(kInnerTrials, (k1 + 1) * kBoxColumns);
-  };
   std::vector<char> live(kRegionRows * kRegionColumns);
   const double top = BlockCellsTop(problem);
   RunParallel(kRegionRows * kRegionColumns, threads, [&](int region) {
     const int b0 = region / kRegionColumns * kRegionSpan;
     const int k0 = region % kRegionColumns * kRegionSpan;
     int i0, i1, j0, j1;
-    rows(b0, std::min(kBatches - 1, b0 + kRegionSpan - 1), &i0, &i1);
-    columns(k0, std::min(kColumnBlocks - 1, k0 + kRegionSpan - 1), &j0, &j1);
+    BatchRows(b0, std::min(kBatches - 1, b0 + kRegionSpan - 1), &i0, &i1);
+    BlockColumns(k0, std::min(kColumnBlocks - 1, k0 + kRegionSpan - 1), &j0, &j1);
     const auto least = [&](int cells) {
       return LeastSumOfBlock(problem, TrialAOf(i0), TrialAOf(i1), TrialCOf(j0), TrialCOf(j1), cells,
                              top, rechargeHigh) *
@@ -408,24 +411,16 @@ std::vector<char> LiveRegions(const TSearchProblem& problem, double bound, int t
 // more, for the cost of working them out again.
 std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int threads,
                               const std::vector<char>* shared) {
-  const auto rows = [](int b0, int b1, int* i0, int* i1) {
-    *i0 = b0 * kBatchRows;
-    *i1 = std::min(kOuterTrials - 1, b1 * kBatchRows + kBatchRows - 1);
-  };
-  const auto columns = [](int k0, int k1, int* j0, int* j1) {
-    *j0 = 1 + k0 * kBoxColumns;
-    *j1 = std::min(kInnerTrials, (k1 + 1) * kBoxColumns);
-  };
   const std::vector<char> live = shared ? *shared : LiveRegions(problem, bound, threads);
   std::vector<TWork> work;
   for (int b = 0; b < kBatches; ++b) {
     int i0, i1;
-    rows(b, b, &i0, &i1);
+    BatchRows(b, b, &i0, &i1);
     const int firstLive = FirstLiveTrial(problem, i1);
     for (int k = 0; k < kColumnBlocks; ++k) {
       if (!live[b / kRegionSpan * kRegionColumns + k / kRegionSpan]) continue;
       int j0, j1;
-      columns(k, k, &j0, &j1);
+      BlockColumns(k, k, &j0, &j1);
       j0 = std::max(j0, firstLive);
       if (j0 <= j1) work.push_back({i0, i1, j0, j1});
     }
