@@ -8,6 +8,7 @@
 
 #include "AlphaSearch.h"
 #include "AlphaSearchBlock.h"
+#include "AlphaSearchLanes.h"
 #include "SearchData.h"
 #include "StorageCalibration.h"
 #include "TestSupport.h"
@@ -122,6 +123,46 @@ TEST(BoundedSearch, CalibrationWithSharedRegionsKeepsTheBestOfTheFullProfile) {
   ASSERT_TRUE(profile.Found && shared.Found);
   EXPECT_TRUE(shared.Best == profile.Best && shared.A == profile.A && shared.C == profile.C &&
               shared.SumSq == profile.SumSq);
+}
+
+// A group of recharge series that differ early, as those of the initial
+// storages of one maximum storage: the group search gives the first least
+// sum of the plain search of each, whatever the path and threads, with or
+// without a bound. The second series, the records' own, has the least sum;
+// the fourth repeats it, ties and must lose.
+TEST(BoundedSearch, SlowGroupSearchIsThePlainSearchOfEachMember) {
+  const TSearchProblem base = NoisySearchProblem(36, 9, 0.1, true);
+  std::vector<TSearchProblem> members(4, base);
+  for (int n = 2; n <= 8; ++n) {
+    members[0].recharge[n] = std::max(0.0, base.recharge[n] - 2);
+    members[2].recharge[n] = base.recharge[n] + 1.5;
+  }
+  members[3] = members[1];
+  TSearchResult plain[4];
+  int best = 0;
+  for (int p = 0; p < 3; ++p) {
+    plain[p] = ReferenceSearch(members[p]);
+    if (plain[p].sum < plain[best].sum) best = p;
+  }
+  ASSERT_TRUE(best == 1 && plain[0].sum != plain[1].sum && plain[2].sum != plain[1].sum);
+  for (const TSearchPath path : kSearchPaths) {
+    if (!SearchPathAvailable(path)) continue;
+    const TSearchPath before = ActiveSearchPath();
+    UseSearchPath(path);
+    for (const double bound : {kNoTrialYet, plain[best].sum, std::nextafter(plain[best].sum, 0.0)}) {
+      for (const int threads : {1, 2}) {
+        const TGroupSearchResult group = FastSearchGroup(members, threads, bound);
+        const bool within = plain[best].sum <= bound;
+        EXPECT_EQ(group.Found(), within) << SearchPathName(path) << " " << bound;
+        if (within) {
+          EXPECT_TRUE(group.member == best && group.outer == plain[best].outer &&
+                      group.inner == plain[best].inner && group.sum == plain[best].sum)
+              << SearchPathName(path) << " member " << group.member << " " << threads;
+        }
+      }
+    }
+    UseSearchPath(before);
+  }
 }
 
 }  // namespace

@@ -15,19 +15,23 @@
 #error "The box walk's rounding room assumes IEEE arithmetic: build it without -ffast-math."
 #endif
 
+#include <cstdio>
 namespace {
 
 constexpr double kPenalty = 100000.0;
 constexpr int kBatchRows = 50;  // progress is told once per 50 outer indices
 
-// Lexicographic (sum, trial index) order: ties go to the first trial.
+// Lexicographic (sum, member, trial index) order: ties go to the first
+// problem of a group, and within it to the first trial.
 struct TCandidate {
   double sum = kNoTrialYet;
   int index = -1;  // i * kInnerTrials + (j - 1)
+  int member = 0;  // of a group of problems
   bool Beats(const TCandidate& other) const {
     if (index < 0) return false;
     if (other.index < 0) return true;
-    return sum < other.sum || (sum == other.sum && index < other.index);
+    if (sum != other.sum) return sum < other.sum;
+    return member < other.member || (member == other.member && index < other.index);
   }
 };
 
@@ -136,14 +140,33 @@ constexpr double kSumSlack = 1e-11;
 // from record 1.
 constexpr int kRestartRecords = 8;
 
+// The problems of a group differ in their recharge only, and only up to
+// record highUntil: the walks go with their least recharge and their
+// greatest, the trials that may win in any of them are walked again for
+// each, and the group's trials are confirmed in each.
+struct TGroupView {
+  const std::vector<TSearchProblem>* members = nullptr;
+  const std::vector<double>* rechargeHigh = nullptr;
+  int highUntil = 0;
+};
+
 class TBoxSearch {
  public:
-  TBoxSearch(const TSearchProblem& problem, TSharedBound& bound, double width)
+  TBoxSearch(const TSearchProblem& problem, TSharedBound& bound, double width,
+             TGroupView group = {})
       : problem_(problem),
         bound_(bound),
         splitWidth_(width),
         inverseStep_(problem.count + 1),
-        singlePrecision_(SinglePrecisionApplies(problem)) {
+        singlePrecision_(SinglePrecisionApplies(problem)),
+        group_(group) {
+    if (!group_.members) {
+      group_.highUntil = 0;
+    } else {
+      for (const TSearchProblem& member : *group_.members) {
+        singlePrecision_ = singlePrecision_ && SinglePrecisionApplies(member);
+      }
+    }
     for (int n = 2; n <= problem.count; ++n) {
       inverseStep_[n] = problem.timeStep[n] > 0 ? 1 / problem.timeStep[n] : INFINITY;
     }
@@ -177,8 +200,19 @@ class TBoxSearch {
     const double c0 = TrialCOf(box.j0), c1 = TrialCOf(box.j1);
     for (int n = box.step + 1; n <= count; ++n) {
       const double r = problem_.recharge[n];
-      RunoffReach(box.low, box.high, r, problem_.timeStep[n], inverseStep_[n], a0, c0, a1, c1,
-                  &box.low, &box.high);
+      if (n <= group_.highUntil) {
+        // The next runoff rises with the recharge.
+        double low, high, unused;
+        RunoffReach(box.low, box.high, r, problem_.timeStep[n], inverseStep_[n], a0, c0, a1, c1,
+                    &low, &unused);
+        RunoffReach(box.low, box.high, (*group_.rechargeHigh)[static_cast<std::size_t>(n)],
+                    problem_.timeStep[n], inverseStep_[n], a0, c0, a1, c1, &unused, &high);
+        box.low = low;
+        box.high = high;
+      } else {
+        RunoffReach(box.low, box.high, r, problem_.timeStep[n], inverseStep_[n], a0, c0, a1, c1,
+                    &box.low, &box.high);
+      }
       box.step = n;
       const double m = problem_.measured[n];
       double distance = 0;
@@ -228,7 +262,9 @@ class TBoxSearch {
       }
     }
     unsigned walking = (1u << lanes) - 1;
-    if (box.step > 1 || box.low != box.high) {
+    // The lanes take one recharge: a group's trials go on from where its
+    // problems' recharge is the same.
+    if ((box.step > 1 || box.low != box.high) && box.step >= group_.highUntil) {
       // Survivors go on as points even where this walk reached the end: a
       // box's range is far wider than each trial's own, and as points most
       // of them drop out long before the end.
@@ -249,6 +285,11 @@ class TBoxSearch {
   // again in doubles, whose ranges are a million times narrower.
   void WalkPoints(TCandidate& best) {
     if (points_ == 0) return;
+    if (group_.members) {
+      WalkGroupPoints(best);
+      points_ = 0;
+      return;
+    }
     const bool single = singlePrecision_ && !doubleInThisPiece_;
     std::uint64_t survivors = WalkPointTrials(problem_, inverseStep_.data(), pointA_, pointC_,
                                               points_, bound_.Get(), single);
@@ -281,12 +322,87 @@ class TBoxSearch {
     points_ = 0;
   }
 
+  // A group's waiting trials: walked once in floats for all its problems,
+  // then those that may win in any of them for each problem on its own, as
+  // a single problem's trials are.
+  void WalkGroupPoints(TCandidate& best) {
+    double a[kPointTrials], c[kPointTrials];
+    int from[kPointTrials];
+    int count = points_;
+    std::copy(pointA_, pointA_ + count, a);
+    std::copy(pointC_, pointC_ + count, c);
+    for (int t = 0; t < count; ++t) from[t] = t;
+    // Keeps the trials of `alive` only.
+    const auto keep = [&](std::uint64_t alive, int* kept, double* ka, double* kc, int* kfrom) {
+      int k = 0;
+      for (int t = 0; t < count; ++t) {
+        if (!(alive & (std::uint64_t{1} << t))) continue;
+        ka[k] = a[t];
+        kc[k] = c[t];
+        kfrom[k++] = from[t];
+      }
+      *kept = k;
+    };
+    const double* high = group_.rechargeHigh->data();
+    if (singlePrecision_) {
+      keep(WalkPointTrials(problem_, inverseStep_.data(), a, c, count, bound_.Get(), true, high,
+                           group_.highUntil),
+           &count, a, c, from);
+    }
+    // The group's double walk pays where the problems' runoffs soon meet;
+    // where they stay apart, it drops few of the trials.
+    if (count > 0 && groupDouble_.Pays()) {
+      const int before = count;
+      keep(WalkPointTrials(problem_, inverseStep_.data(), a, c, count, bound_.Get(), false, high,
+                           group_.highUntil),
+           &count, a, c, from);
+      groupDouble_.Tell(before, count);
+    }
+    const auto& members = *group_.members;
+    for (std::size_t p = 0; p < members.size() && count > 0; ++p) {
+      const TSearchProblem& member = members[p];
+      double ma[kPointTrials], mc[kPointTrials];
+      int mfrom[kPointTrials];
+      int walked = count;
+      std::copy(a, a + count, ma);
+      std::copy(c, c + count, mc);
+      std::copy(from, from + count, mfrom);
+      if (singlePrecision_ && memberSingle_.Pays()) {
+        keep(WalkPointTrials(member, inverseStep_.data(), a, c, count, bound_.Get(), true),
+             &walked, ma, mc, mfrom);
+        memberSingle_.Tell(count, walked);
+      }
+      const std::uint64_t confirmed =
+          WalkPointTrials(member, inverseStep_.data(), ma, mc, walked, bound_.Get());
+      for (int t = 0; t < walked; ++t) {
+        if (confirmed & (std::uint64_t{1} << t)) {
+          Confirm(member, static_cast<int>(p), ma[t], mc[t], pointIndex_[mfrom[t]], best);
+        }
+      }
+    }
+  }
+
+  // Whether a walk that only filters still drops at least half the trials
+  // it gets: told after each walk, judged after the first few hundred.
+  struct TFilterYield {
+    long in = 0, out = 0;
+    bool Pays() const { return in < 512 || 2 * out <= in; }
+    void Tell(int before, int after) {
+      in += before;
+      out += after;
+    }
+  };
+
   // The exact sum of a trial that may win.
   void Confirm(double a, double c, int index, TCandidate& best) {
+    Confirm(problem_, 0, a, c, index, best);
+  }
+  void Confirm(const TSearchProblem& problem, int member, double a, double c, int index,
+               TCandidate& best) {
     const double limit = bound_.Get();
-    const double sum = EvaluateTrial(problem_, a, c, limit);
+    const double sum = EvaluateTrial(problem, a, c, limit);
     if (sum > limit) return;
-    const TCandidate candidate{sum, index};
+    const TCandidate candidate{sum, index, member};
     if (candidate.Beats(best)) best = candidate;
     bound_.Offer(sum);
   }
@@ -298,6 +414,8 @@ class TBoxSearch {
   double splitWidth_;
   std::vector<double> inverseStep_;
   bool singlePrecision_;
+  TGroupView group_;
+  TFilterYield groupDouble_, memberSingle_;
   bool doubleInThisPiece_ = false;
   double pointA_[kPointTrials], pointC_[kPointTrials];
   int pointIndex_[kPointTrials];
@@ -410,8 +528,10 @@ std::vector<char> LiveRegions(const TSearchProblem& problem, double bound, int t
 // as they are: so close to each other, the problems' own would drop hardly
 // more, for the cost of working them out again.
 std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int threads,
-                              const std::vector<char>* shared) {
-  const std::vector<char> live = shared ? *shared : LiveRegions(problem, bound, threads);
+                              const std::vector<char>* shared,
+                              const std::vector<double>* rechargeHigh = nullptr) {
+  const std::vector<char> live =
+      shared ? *shared : LiveRegions(problem, bound, threads, rechargeHigh);
   std::vector<TWork> work;
   for (int b = 0; b < kBatches; ++b) {
     int i0, i1;
@@ -578,4 +698,82 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
         };
   });
   return WithinBound(ResultOf(overall), startBound);
+}
+
+namespace {
+
+// Whether the problems differ in their recharge only.
+bool SameRecords(const TSearchProblem& x, const TSearchProblem& y) {
+  return x.count == y.count && x.timeStep == y.timeStep && x.measured == y.measured &&
+         std::bit_cast<std::uint64_t>(x.firstRunoff) == std::bit_cast<std::uint64_t>(y.firstRunoff);
+}
+
+// One search after the other, each with the least sum so far as its bound.
+TGroupSearchResult SearchEachMember(const std::vector<TSearchProblem>& problems, int threads,
+                                    double bound, const TSearchCancel& cancel) {
+  TGroupSearchResult best;
+  for (std::size_t p = 0; p < problems.size(); ++p) {
+    const TSearchResult found = FastSearch(problems[p], threads, nullptr, bound, cancel);
+    // A later problem wins only with a smaller sum.
+    if (found.Found() && (!best.Found() || found.sum < best.sum)) {
+      static_cast<TSearchResult&>(best) = found;
+      best.member = static_cast<int>(p);
+      bound = found.sum;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+TGroupSearchResult FastSearchGroup(const std::vector<TSearchProblem>& problems, int threads,
+                                   double startBound, const TSearchCancel& cancel,
+                                   const TSearchRegions* regions) {
+  if (problems.empty()) return {};
+  bool together = problems.size() > 1;
+  for (const TSearchProblem& problem : problems) {
+    together = together && BoxWalkApplies(problem) && SameRecords(problem, problems.front());
+  }
+  if (!together) return SearchEachMember(problems, threads, startBound, cancel);
+
+  // The least recharge of every record, and the greatest.
+  TSearchProblem low = problems.front();
+  std::vector<double> high = low.recharge;
+  int highUntil = 0;
+  for (const TSearchProblem& problem : problems) {
+    for (int n = 2; n <= low.count; ++n) {
+      low.recharge[n] = std::min(low.recharge[n], problem.recharge[n]);
+      high[static_cast<std::size_t>(n)] =
+          std::max(high[static_cast<std::size_t>(n)], problem.recharge[n]);
+    }
+  }
+  for (int n = 2; n <= low.count; ++n) {
+    if (low.recharge[n] != high[static_cast<std::size_t>(n)]) highUntil = n;
+  }
+
+  TCandidate start = startBound < kNoTrialYet ? TCandidate{} : PreScan(problems.front());
+  TSharedBound bound(start.index >= 0 ? start.sum : kNoTrialYet);
+  bound.Offer(startBound);
+  TCandidate overall = start;
+  for (std::size_t p = 0; p < problems.size(); ++p) {
+    const TCandidate frozen{FrozenSum(problems[p]), 0, static_cast<int>(p)};
+    if (frozen.sum < kNoTrialYet && frozen.Beats(overall)) overall = frozen;
+    bound.Offer(frozen.sum);
+  }
+
+  const int workers = ThreadsToUse(threads);
+  const auto work = LivePieces(low, bound.Get(), workers,
+                               regions && !regions->live.empty() ? &regions->live : nullptr, &high);
+  const TGroupView group{&problems, &high, highUntil};
+  overall = RunPieces(work, workers, overall, nullptr, cancel, [&]() {
+    const double width = 4 * std::sqrt(bound.Get() / std::max(1, low.count));
+    return [search = TBoxSearch(low, bound, width, group)](const TWork& piece,
+                                                           TCandidate& best) mutable {
+      search.Run(piece.i0, piece.i1, piece.j0, piece.j1, best);
+    };
+  });
+  TGroupSearchResult result;
+  static_cast<TSearchResult&>(result) = WithinBound(ResultOf(overall), startBound);
+  if (result.Found()) result.member = overall.member;
+  return result;
 }

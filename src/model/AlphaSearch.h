@@ -98,3 +98,17 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads = 0,
                          const TSearchProgress& progress = nullptr, double bound = kNoTrialYet,
                          const TSearchCancel& cancel = nullptr,
                          const TSearchRegions* regions = nullptr);
+
+// The search over a group of problems that differ in their recharge only
+// (the initial storages of one maximum storage in a calibration): the least
+// sum of them all, ties going to the first problem of the group and within
+// it to the first trial, exactly as searching each and keeping the first
+// least sum. `bound` and `regions` (worked out for the group) as for
+// FastSearch.
+struct TGroupSearchResult : TSearchResult {
+  int member = -1;  // the problem of the best trial
+};
+TGroupSearchResult FastSearchGroup(const std::vector<TSearchProblem>& problems, int threads = 0,
+                                   double bound = kNoTrialYet,
+                                   const TSearchCancel& cancel = nullptr,
+                                   const TSearchRegions* regions = nullptr);

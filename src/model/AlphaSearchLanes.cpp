@@ -585,8 +585,10 @@ LANES_FN FN FScale(FN p, FN t, FN magic) {
                            records, finished);                                                    \
   }                                                                                               \
   target std::uint64_t Points##space(const TSearchProblem& problem, const double* inverseStep,    \
-                                     const double* a, const double* c, int count, double bound) { \
-    return space::WalkPointPacks(problem, inverseStep, a, c, count, bound);                       \
+                                     const double* a, const double* c, int count, double bound,   \
+                                     const double* rechargeHigh, int highUntil) {                 \
+    return space::WalkPointPacks(problem, inverseStep, a, c, count, bound, rechargeHigh,          \
+                                 highUntil);                                                      \
   }
 
 TEVLORA_LANES_ENTRIES(plain, )
@@ -608,8 +610,10 @@ constexpr int kFloatExpLanes = 16;
     space::StoreF(result, space::ExpPackF(space::LoadF(x)));                          \
   }                                                                                   \
   target std::uint64_t PointsF##space(const TSearchProblem& problem, const double* a, \
-                                      const double* c, int count, double bound) {     \
-    return space::WalkPointPacksF(problem, a, c, count, bound);                       \
+                                      const double* c, int count, double bound,       \
+                                      const double* rechargeHigh, int highUntil) {    \
+    return space::WalkPointPacksF(problem, a, c, count, bound, rechargeHigh,          \
+                                  highUntil);                                         \
   }
 
 TEVLORA_FLOAT_ENTRIES(plain, )
@@ -807,40 +811,41 @@ void ExpLanesSingle(const float* x, float* result) {
 
 std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inverseStep,
                               const double* a, const double* c, int count, double bound,
-                              bool singlePrecision) {
+                              bool singlePrecision, const double* rechargeHigh,
+                              int highUntil) {
   if (singlePrecision) {
     switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
       case TSearchPath::Avx512:
-        return PointsFavx512(problem, a, c, count, bound);
+        return PointsFavx512(problem, a, c, count, bound, rechargeHigh, highUntil);
       case TSearchPath::Avx2:
-        return PointsFavx2(problem, a, c, count, bound);
+        return PointsFavx2(problem, a, c, count, bound, rechargeHigh, highUntil);
       case TSearchPath::Sse2:
-        return PointsFsse2(problem, a, c, count, bound);
+        return PointsFsse2(problem, a, c, count, bound, rechargeHigh, highUntil);
 #endif
 #ifdef TEVLORA_NEON_LANES
       case TSearchPath::Neon:
-        return PointsFneon(problem, a, c, count, bound);
+        return PointsFneon(problem, a, c, count, bound, rechargeHigh, highUntil);
 #endif
       default:
-        return PointsFplain(problem, a, c, count, bound);
+        return PointsFplain(problem, a, c, count, bound, rechargeHigh, highUntil);
     }
   }
   switch (ActiveSearchPath()) {
 #ifdef TEVLORA_X86_LANES
     case TSearchPath::Avx512:
-      return Pointsavx512(problem, inverseStep, a, c, count, bound);
+      return Pointsavx512(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
     case TSearchPath::Avx2:
-      return Pointsavx2(problem, inverseStep, a, c, count, bound);
+      return Pointsavx2(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
     case TSearchPath::Sse2:
-      return Pointssse2(problem, inverseStep, a, c, count, bound);
+      return Pointssse2(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
 #endif
 #ifdef TEVLORA_NEON_LANES
     case TSearchPath::Neon:
-      return Pointsneon(problem, inverseStep, a, c, count, bound);
+      return Pointsneon(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
 #endif
     default:
       break;
   }
-  return Pointsplain(problem, inverseStep, a, c, count, bound);
+  return Pointsplain(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
 }

@@ -56,10 +56,14 @@ unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, con
 // within `bound`. Returns the trials that may still win, as bits.
 // With `singlePrecision` (allowed where SinglePrecisionApplies) the walk is
 // done in floats, with rounding room to match: the same trials or a few more
-// survive, far sooner.
+// survive, far sooner. In floats a walk can also stand for every problem
+// whose recharge lies, record by record, between the problem's and
+// `rechargeHigh` (indexed like it), which differ up to record highUntil at
+// most: the trials that may still win in any of them survive.
 std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inverseStep,
                               const double* a, const double* c, int count, double bound,
-                              bool singlePrecision = false);
+                              bool singlePrecision = false, const double* rechargeHigh = nullptr,
+                              int highUntil = 0);
 
 // Whether every value of the problem is small enough for the single-precision
 // walk (at most 1e15, and finite).

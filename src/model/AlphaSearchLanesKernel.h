@@ -147,11 +147,11 @@ LANES_FN void StartPack(Pack& pack, const double* a, const double* c, int lanes,
 // value is at an end and its greatest at the peak clamped into the range
 // (two or three exponentials). Ranges that started as points stay points up
 // to rounding, and `pointLike` walks them with one exponential.
-LANES_FN void StepPack(Pack& pack, const TSearchProblem& problem, const double* inverseStep, int n,
-                       bool pointLike, V limit) {
-  const V r = Splat(problem.recharge[n]);
+LANES_FN void NextRange(const Pack& pack, double rn, const TSearchProblem& problem,
+                        const double* inverseStep, int n, bool pointLike, V* nextLow,
+                        V* nextHigh) {
+  const V r = Splat(rn);
   const V dt = Splat(problem.timeStep[n]);
-  const V m = Splat(problem.measured[n]);
   const V va = pack.a, vc = pack.c, inverseA = pack.inverseA, cSize = pack.cSize,
           clampEnd = pack.clampEnd;
   const V lo = pack.lo, hi = pack.hi;
@@ -208,11 +208,33 @@ LANES_FN void StepPack(Pack& pack, const TSearchProblem& problem, const double* 
   const V slack = MulAdd(Splat(kRelativeSlackLanes) * scale,
                          MulAdd(dt, Splat(1.0) + MulAdd(va, hi, cSize), Splat(1.0)),
                          MulAdd(Splat(kLaneExpError), scale, Splat(1e-300)));
-  pack.lo = Max(newLow - slack, Splat(0.0));
-  pack.hi = newHigh + slack;
+  *nextLow = Max(newLow - slack, Splat(0.0));
+  *nextHigh = newHigh + slack;
+}
+
+LANES_FN void AddResidual(Pack& pack, double measured, V limit) {
+  const V m = Splat(measured);
   const V distance = Max(Max(pack.lo - m, m - pack.hi), Splat(0.0));
   pack.sum = pack.sum + Min(distance * distance, Splat(kPenaltyLanes));
   pack.alive &= Bits(pack.sum * Splat(1 - kSumSlackLanes) <= limit);
+}
+
+LANES_FN void StepPack(Pack& pack, const TSearchProblem& problem, const double* inverseStep, int n,
+                       bool pointLike, V limit) {
+  NextRange(pack, problem.recharge[n], problem, inverseStep, n, pointLike, &pack.lo, &pack.hi);
+  AddResidual(pack, problem.measured[n], limit);
+}
+
+// Record n for every recharge from the problem's to rHigh: the next runoff
+// rises with the recharge.
+LANES_FN void StepPackRange(Pack& pack, double rHigh, const TSearchProblem& problem,
+                            const double* inverseStep, int n, V limit) {
+  V low, high, unused;
+  NextRange(pack, problem.recharge[n], problem, inverseStep, n, true, &low, &unused);
+  NextRange(pack, rHigh, problem, inverseStep, n, true, &unused, &high);
+  pack.lo = low;
+  pack.hi = high;
+  AddResidual(pack, problem.measured[n], limit);
 }
 
 // Walks the lanes of a leaf box on from record step + 1 with the box's range,
@@ -237,7 +259,8 @@ LANES_FN unsigned WalkPack(const TSearchProblem& problem, const double* inverseS
 // several packs at a time so that their exponentials overlap. Returns the
 // trials that may still win at the end, as bits.
 LANES_FN std::uint64_t WalkPointPacks(const TSearchProblem& problem, const double* inverseStep,
-                                      const double* a, const double* c, int count, double bound) {
+                                      const double* a, const double* c, int count, double bound,
+                                      const double* rechargeHigh, int highUntil) {
   constexpr int kMostPacks = kPointTrials / kSearchLanes;
   Pack packs[kMostPacks];
   int live = 0;
@@ -250,7 +273,13 @@ LANES_FN std::uint64_t WalkPointPacks(const TSearchProblem& problem, const doubl
   }
   const V limit = Splat(bound);
   for (int n = 2; n <= problem.count && live > 0; ++n) {
-    for (int k = 0; k < live; ++k) StepPack(packs[k], problem, inverseStep, n, true, limit);
+    if (rechargeHigh && n <= highUntil) {
+      for (int k = 0; k < live; ++k) {
+        StepPackRange(packs[k], rechargeHigh[n], problem, inverseStep, n, limit);
+      }
+    } else {
+      for (int k = 0; k < live; ++k) StepPack(packs[k], problem, inverseStep, n, true, limit);
+    }
     // Packs with no lane left give their place to the last one.
     for (int k = 0; k < live;) {
       if (packs[k].alive) {

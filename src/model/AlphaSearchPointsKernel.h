@@ -131,11 +131,10 @@ LANES_FN void StartPackF(PackF& pack, const double* a, const double* c, int lane
   pack.alive = (1u << lanes) - 1;
 }
 
-// One record for the lanes of a pack: as the double walk's ranges that
-// started as points (see StepPack), in floats.
-LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize, VF limit,
-                        VF sumShare) {
-  const VF r = SplatF(rf), dt = SplatF(dtf), m = SplatF(mf);
+// The next range of runoff of the lanes of a pack for recharge rf, as the
+// double walk's ranges that started as points (see StepPack), in floats.
+LANES_FN void NextRangeF(const PackF& pack, float rf, float dtf, VF* nextLow, VF* nextHigh) {
+  const VF r = SplatF(rf), dt = SplatF(dtf);
   const VF zero = SplatF(0.0f), one = SplatF(1.0f);
   const VF va = pack.a, vc = pack.c, lo = pack.lo, hi = pack.hi;
   const VF alphaLow = MulAdd(va, lo, vc);
@@ -171,10 +170,14 @@ LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize,
     newHigh = Select(rising, high0, newHigh);
   }
   // Each next runoff lies between its runoff and the recharge.
-  newLow = Max(newLow, Min(lo, r) * SplatF(kFloatDown));
-  newHigh = Min(newHigh, Max(hi, r) * SplatF(kFloatUp));
-  pack.lo = Max(newLow, zero);
-  pack.hi = newHigh;
+  *nextLow = Max(Max(newLow, Min(lo, r) * SplatF(kFloatDown)), zero);
+  *nextHigh = Min(newHigh, Max(hi, r) * SplatF(kFloatUp));
+}
+
+// Adds the record's least squared residual to the lanes' sums and drops the
+// lanes whose sum passes the limit.
+LANES_FN void AddResidualF(PackF& pack, float mf, float mSize, VF limit, VF sumShare) {
+  const VF m = SplatF(mf), zero = SplatF(0.0f);
   // The distance to the measured runoff less its rounding, and no more than
   // the root of the penalty.
   const VF distance = Min(
@@ -185,11 +188,34 @@ LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize,
   pack.alive &= Bits(pack.sum * sumShare <= limit);
 }
 
+// One record for the lanes of a pack.
+LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize, VF limit,
+                        VF sumShare) {
+  NextRangeF(pack, rf, dtf, &pack.lo, &pack.hi);
+  AddResidualF(pack, mf, mSize, limit, sumShare);
+}
+
+// One record for every recharge between rLow and rHigh: the next runoff
+// rises with the recharge, so the low end is the low end with rLow and the
+// high end the high end with rHigh.
+LANES_FN void StepPackRangeF(PackF& pack, float rLow, float rHigh, float dtf, float mf,
+                             float mSize, VF limit, VF sumShare) {
+  VF low, high, unused;
+  NextRangeF(pack, rLow, dtf, &low, &unused);
+  NextRangeF(pack, rHigh, dtf, &unused, &high);
+  pack.lo = low;
+  pack.hi = high;
+  AddResidualF(pack, mf, mSize, limit, sumShare);
+}
+
 // Walks up to kPointTrials trials from record 1, each from the first runoff,
 // several packs at a time so that their exponentials overlap. Returns the
 // trials that may still win at the end, as bits.
+// With `rechargeHigh`, for every recharge series between the problem's and
+// that one, which differ up to record highUntil at most.
 LANES_FN std::uint64_t WalkPointPacksF(const TSearchProblem& problem, const double* a,
-                                       const double* c, int count, double bound) {
+                                       const double* c, int count, double bound,
+                                       const double* rechargeHigh, int highUntil) {
   constexpr int kMostPacks = kPointTrials / kFLanes;
   PackF packs[kMostPacks];
   int live = 0;
@@ -206,7 +232,14 @@ LANES_FN std::uint64_t WalkPointPacksF(const TSearchProblem& problem, const doub
     const float dt = static_cast<float>(problem.timeStep[n]);
     const double m = problem.measured[n];
     const float mf = static_cast<float>(m), mSize = static_cast<float>(std::fabs(m));
-    for (int k = 0; k < live; ++k) StepPackF(packs[k], r, dt, mf, mSize, limit, sumShare);
+    if (rechargeHigh && n <= highUntil) {
+      const float rHigh = static_cast<float>(rechargeHigh[n]);
+      for (int k = 0; k < live; ++k) {
+        StepPackRangeF(packs[k], r, rHigh, dt, mf, mSize, limit, sumShare);
+      }
+    } else {
+      for (int k = 0; k < live; ++k) StepPackF(packs[k], r, dt, mf, mSize, limit, sumShare);
+    }
     // Packs with no lane left give their place to the last one.
     for (int k = 0; k < live;) {
       if (packs[k].alive) {

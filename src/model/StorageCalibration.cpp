@@ -251,7 +251,12 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
   const int cores = options.Threads > 0
                         ? options.Threads
                         : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const int workers = std::min<int>(cores, static_cast<int>(pairs.size()));
+  const int initialCount = static_cast<int>(result.InitialValues.size());
+  // Every pair's own optimum needs a search of its own; otherwise the pairs
+  // of one Smax are searched together.
+  const bool grouped = !options.FullProfile && initialCount > 1;
+  const int workers = std::min<int>(
+      cores, static_cast<int>(grouped ? result.MaxStorages.size() : pairs.size()));
   const int searchThreads = workers > 1 ? 1 : options.Threads;
   std::mutex lock;
   std::condition_variable done;
@@ -260,49 +265,6 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
   TStorageProgress progress;
   progress.Total = static_cast<int>(pairs.size());
   std::atomic<bool> cancelled(false);
-
-  // The pairs of one Smax differ in their recharge only until their dead
-  // storages first fill, and little: the regions of the grid that none of
-  // them can reach within the best sum so far are worked out once for all.
-  const int initialCount = static_cast<int>(result.InitialValues.size());
-  struct TGroup {
-    std::mutex lock;
-    bool done = false;
-    TSearchRegions regions;
-  };
-  std::vector<TGroup> groups(result.MaxStorages.size());
-  const auto groupRegions = [&](TAnalysisRun& work, int k) -> const TSearchRegions* {
-    if (options.FullProfile || initialCount < 2) return nullptr;
-    double bound;
-    {
-      std::lock_guard<std::mutex> guard(lock);
-      if (!result.Found) return nullptr;
-      bound = result.SumSq;
-    }
-    TGroup& group = groups[static_cast<std::size_t>(k / initialCount)];
-    std::lock_guard<std::mutex> guard(group.lock);
-    if (!group.done) {
-      TSearchProblem low;
-      std::vector<double> high;
-      for (int p = 0; p < initialCount; ++p) {
-        RouteStoragePair(work,
-                         pairs[static_cast<std::size_t>(k / initialCount * initialCount + p)]);
-        TSearchProblem problem = SearchProblemOfRecords(work, fitted);
-        if (p == 0) {
-          high = problem.recharge;
-          low = std::move(problem);
-          continue;
-        }
-        for (std::size_t n = 0; n < high.size(); ++n) {
-          low.recharge[n] = std::min(low.recharge[n], problem.recharge[n]);
-          high[n] = std::max(high[n], problem.recharge[n]);
-        }
-      }
-      group.regions = SharedLiveRegions(low, high, bound, searchThreads);
-      group.done = true;
-    }
-    return &group.regions;
-  };
 
   // A search under way stops too when the user cancels: a long record's
   // search may take seconds.
@@ -316,10 +278,48 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
     };
   }
 
+  // The measures of the reconstruction with a pair's optimum; `work` holds
+  // the pair's recharge.
+  const auto MeasuresOf = [&](TAnalysisRun& work, const TSearchResult& found) {
+    RouteMainReservoir(work, TrialAOf(found.outer), TrialCOf(found.inner));
+    const std::vector<double> measured(work.MeasRunoff.begin() + 1,
+                                       work.MeasRunoff.begin() + fitted + 1);
+    const std::vector<double> calculated(work.CalcRunoff.begin() + 1,
+                                         work.CalcRunoff.begin() + fitted + 1);
+    return ComputeFitMeasures(measured, calculated);
+  };
+  // A pair's optimum, and the best so far (under the lock).
+  const auto Record = [&](int k, const TSearchResult& found, const TFitMeasures& fit) {
+    TStorageProfileEntry& entry = result.Profile[static_cast<std::size_t>(k)];
+    entry.Known = true;
+    entry.A = TrialAOf(found.outer);
+    entry.C = TrialCOf(found.inner);
+    entry.SumSq = found.sum;
+    entry.RSquare = fit.RSquare;
+    entry.NSE = fit.NSE;
+    entry.KGE = fit.KGE;
+    if (!result.Found || found.sum < result.SumSq ||
+        (found.sum == result.SumSq && k < result.Best)) {
+      result.Found = true;
+      result.Best = k;
+      result.A = entry.A;
+      result.C = entry.C;
+      result.SumSq = found.sum;
+    }
+  };
+  // A pair done (under the lock).
+  const auto PairDone = [&]() {
+    ++progress.Done;
+    progress.Found = result.Found;
+    if (result.Found) {
+      progress.Best = result.BestPair();
+      progress.BestSumSq = result.SumSq;
+    }
+    if (options.Progress) options.Progress(progress);
+  };
+
   const auto searchPair = [&](TAnalysisRun& work, int k) {
     TStorageProfileEntry& entry = result.Profile[static_cast<std::size_t>(k)];
-    // Before the bound is taken: the regions hold for any bound up to theirs.
-    const TSearchRegions* regions = groupRegions(work, k);
     RouteStoragePair(work, entry.Pair);
     const TSearchProblem problem = SearchProblemOfRecords(work, fitted);
     auto key = RechargeKey(problem);
@@ -345,7 +345,7 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
     }
     if (!known) {
       try {
-        found = FastSearch(problem, searchThreads, nullptr, bound, searchCancel, regions);
+        found = FastSearch(problem, searchThreads, nullptr, bound, searchCancel);
       } catch (const TSearchCancelled&) {
         // Those waiting for this recharge stop waiting.
         std::lock_guard<std::mutex> guard(lock);
@@ -355,54 +355,77 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
         return;
       }
     }
-    double rSquare = 0, nse = 0, kge = 0;
-    if (found.Found()) {
-      RouteMainReservoir(work, TrialAOf(found.outer), TrialCOf(found.inner));
-      const std::vector<double> measured(work.MeasRunoff.begin() + 1,
-                                         work.MeasRunoff.begin() + fitted + 1);
-      const std::vector<double> calculated(work.CalcRunoff.begin() + 1,
-                                           work.CalcRunoff.begin() + fitted + 1);
-      const TFitMeasures fit = ComputeFitMeasures(measured, calculated);
-      rSquare = fit.RSquare;
-      nse = fit.NSE;
-      kge = fit.KGE;
-    }
+    const TFitMeasures fit = found.Found() ? MeasuresOf(work, found) : TFitMeasures{};
     std::lock_guard<std::mutex> guard(lock);
     if (!known) {
       searched[key] = found;
       ++result.Searches;
       done.notify_all();
     }
-    if (found.Found()) {
-      entry.Known = true;
-      entry.A = TrialAOf(found.outer);
-      entry.C = TrialCOf(found.inner);
-      entry.SumSq = found.sum;
-      entry.RSquare = rSquare;
-      entry.NSE = nse;
-      entry.KGE = kge;
-      if (!result.Found || found.sum < result.SumSq ||
-          (found.sum == result.SumSq && k < result.Best)) {
-        result.Found = true;
-        result.Best = k;
-        result.A = entry.A;
-        result.C = entry.C;
-        result.SumSq = found.sum;
+    if (found.Found()) Record(k, found, fit);
+    PairDone();
+  };
+
+  // A group: the pairs of one Smax, searched together. Their recharge
+  // differs only until their dead storages first fill, so most trials are
+  // walked once for all of them. Pairs of the same recharge are one problem.
+  const auto searchGroup = [&](TAnalysisRun& work, int group) {
+    const int first = group * initialCount;
+    std::vector<TSearchProblem> problems;
+    std::vector<std::vector<std::uint64_t>> keys;
+    std::vector<int> memberOf;
+    for (int p = 0; p < initialCount; ++p) {
+      RouteStoragePair(work, result.Profile[static_cast<std::size_t>(first + p)].Pair);
+      TSearchProblem problem = SearchProblemOfRecords(work, fitted);
+      auto key = RechargeKey(problem);
+      const auto same = std::find(keys.begin(), keys.end(), key);
+      if (same != keys.end()) {
+        memberOf.push_back(static_cast<int>(same - keys.begin()));
+        continue;
       }
+      memberOf.push_back(static_cast<int>(problems.size()));
+      problems.push_back(std::move(problem));
+      keys.push_back(std::move(key));
     }
-    ++progress.Done;
-    progress.Found = result.Found;
-    if (result.Found) {
-      progress.Best = result.BestPair();
-      progress.BestSumSq = result.SumSq;
+    double bound = kNoTrialYet;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      if (result.Found) bound = result.SumSq;
     }
-    if (options.Progress) options.Progress(progress);
+    TGroupSearchResult found;
+    try {
+      found = FastSearchGroup(problems, searchThreads, bound, searchCancel);
+    } catch (const TSearchCancelled&) {
+      std::lock_guard<std::mutex> guard(lock);
+      cancelled = true;
+      return;
+    }
+    // The first pair of the winning problem: the others of that recharge
+    // have the same optimum.
+    const int winner = found.Found() ? static_cast<int>(std::find(memberOf.begin(), memberOf.end(),
+                                                                  found.member) -
+                                                        memberOf.begin())
+                                     : -1;
+    TFitMeasures fit;
+    if (winner >= 0) {
+      RouteStoragePair(work, result.Profile[static_cast<std::size_t>(first + winner)].Pair);
+      fit = MeasuresOf(work, found);
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    result.Searches += static_cast<int>(problems.size());
+    for (int p = 0; p < initialCount; ++p) {
+      if (winner >= 0 && memberOf[static_cast<std::size_t>(p)] == found.member) {
+        Record(first + p, found, fit);
+      }
+      PairDone();
+    }
   };
 
   // Searches the pairs of the maximum storages `list` (indices), in order.
   const auto searchAll = [&](const std::vector<int>& list) {
     std::atomic<std::size_t> next(0);
-    const std::size_t count = list.size() * static_cast<std::size_t>(initialCount);
+    const std::size_t count =
+        list.size() * static_cast<std::size_t>(grouped ? 1 : initialCount);
     const auto worker = [&]() {
       TAnalysisRun work = run;
       work.CalcRunoff[1] = work.MeasRunoff[1];
@@ -415,8 +438,12 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
             return;
           }
         }
-        searchPair(work,
-                   list[at / initialCount] * initialCount + static_cast<int>(at % initialCount));
+        if (grouped) {
+          searchGroup(work, list[at]);
+        } else {
+          searchPair(work,
+                     list[at / initialCount] * initialCount + static_cast<int>(at % initialCount));
+        }
       }
     };
     std::vector<std::thread> pool;
