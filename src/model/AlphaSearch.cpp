@@ -148,6 +148,9 @@ struct TGroupView {
   const std::vector<TSearchProblem>* members = nullptr;
   const std::vector<double>* rechargeHigh = nullptr;
   int highUntil = 0;
+  // How far apart the problems' runoffs lie at each record, for a few
+  // trials: the part of a box's range that splitting it cannot narrow.
+  const std::vector<double>* spread = nullptr;
 };
 
 class TBoxSearch {
@@ -220,7 +223,7 @@ class TBoxSearch {
       if (m > box.high) distance = m - box.high;
       box.lowerSum += std::min(distance * distance, kPenalty);
       if (Pruned(box.lowerSum)) return;
-      if (box.high - box.low > splitWidth_) break;
+      if (box.high - box.low > splitWidth_ + 2 * Spread(n)) break;
     }
     // Too wide, or at the end of the records with trials that may still win.
     Split(box, stack);
@@ -405,6 +408,10 @@ class TBoxSearch {
     const TCandidate candidate{sum, index, member};
     if (candidate.Beats(best)) best = candidate;
     bound_.Offer(sum);
+  }
+
+  double Spread(int n) const {
+    return group_.spread ? (*group_.spread)[static_cast<std::size_t>(n)] : 0.0;
   }
 
   static int Size(const TBox& box) { return (box.i1 - box.i0 + 1) * (box.j1 - box.j0 + 1); }
@@ -764,7 +771,24 @@ TGroupSearchResult FastSearchGroup(const std::vector<TSearchProblem>& problems, 
   const int workers = ThreadsToUse(threads);
   const auto work = LivePieces(low, bound.Get(), workers,
                                regions && !regions->live.empty() ? &regions->live : nullptr, &high);
-  const TGroupView group{&problems, &high, highUntil};
+  // The runoffs of the problems part where their recharge does, and meet
+  // again as fast as the trial's reservoir forgets.
+  std::vector<double> spread(high.size(), 0.0);
+  for (const auto& [i, j] : {std::pair{100, 950}, {200, 1000}, {400, 1000}, {1000, 1050}}) {
+    std::vector<double> runoff(problems.size(), low.firstRunoff);
+    for (int n = 2; n <= low.count; ++n) {
+      double least = INFINITY, most = -INFINITY;
+      for (std::size_t p = 0; p < problems.size(); ++p) {
+        runoff[p] = NextRunoff(runoff[p], problems[p].recharge[n], TrialAOf(i), TrialCOf(j),
+                               low.timeStep[n]);
+        least = std::min(least, runoff[p]);
+        most = std::max(most, runoff[p]);
+      }
+      spread[static_cast<std::size_t>(n)] =
+          std::max(spread[static_cast<std::size_t>(n)], most - least);
+    }
+  }
+  const TGroupView group{&problems, &high, highUntil, &spread};
   overall = RunPieces(work, workers, overall, nullptr, cancel, [&]() {
     const double width = 4 * std::sqrt(bound.Get() / std::max(1, low.count));
     return [search = TBoxSearch(low, bound, width, group)](const TWork& piece,
