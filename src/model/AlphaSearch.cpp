@@ -223,7 +223,7 @@ class TBoxSearch {
       if (m > box.high) distance = m - box.high;
       box.lowerSum += std::min(distance * distance, kPenalty);
       if (Pruned(box.lowerSum)) return;
-      if (box.high - box.low > splitWidth_ + 2 * Spread(n)) break;
+      if (box.high - box.low > splitWidth_ + 4 * Spread(n)) break;
     }
     // Too wide, or at the end of the records with trials that may still win.
     Split(box, stack);
