@@ -1,6 +1,5 @@
 // The search as the storage calibration uses it: given a bound from
-// elsewhere, and with regions of the grid dropped once for several recharge
-// series at a time.
+// elsewhere, and over a group of recharge series at a time.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -100,9 +99,8 @@ TEST(BoundedSearch, BlockBoundOfTwoRechargesNeverPassesASumOfEither) {
   EXPECT_GT(farthest, 0.25);
 }
 
-TEST(BoundedSearch, CalibrationWithSharedRegionsKeepsTheBestOfTheFullProfile) {
-  // The full profile searches every pair on its own, with no bound and no
-  // shared regions.
+TEST(BoundedSearch, GroupedCalibrationKeepsTheBestOfTheFullProfile) {
+  // The full profile searches every pair on its own, with no bound.
   TDMTevlora data;
   data.FileName = ExampleDataFile("spotpy_d_spring2013.inp");
   ASSERT_TRUE(data.ReadInputFile());

@@ -531,14 +531,11 @@ std::vector<char> LiveRegions(const TSearchProblem& problem, double bound, int t
 
 // The pieces of the grid (batches of rows by blocks of kBoxColumns columns,
 // from the first live column of each batch on) in the live regions, in
-// trial order. Regions worked out for a set of problems (`shared`) are taken
-// as they are: so close to each other, the problems' own would drop hardly
-// more, for the cost of working them out again.
+// trial order; with `rechargeHigh` those of every problem whose recharge
+// lies between the problem's and that series.
 std::vector<TWork> LivePieces(const TSearchProblem& problem, double bound, int threads,
-                              const std::vector<char>* shared,
                               const std::vector<double>* rechargeHigh = nullptr) {
-  const std::vector<char> live =
-      shared ? *shared : LiveRegions(problem, bound, threads, rechargeHigh);
+  const std::vector<char> live = LiveRegions(problem, bound, threads, rechargeHigh);
   std::vector<TWork> work;
   for (int b = 0; b < kBatches; ++b) {
     int i0, i1;
@@ -660,23 +657,9 @@ TSearchResult PrunedSearch(const TSearchProblem& problem, int threads,
   return WithinBound(ResultOf(overall), startBound);
 }
 
-TSearchRegions SharedLiveRegions(const TSearchProblem& low, const std::vector<double>& rechargeHigh,
-                                 double bound, int threads) {
-  TSearchRegions regions;
-  if (!BoxWalkApplies(low) || rechargeHigh.size() < low.recharge.size()) return regions;
-  for (int n = 2; n <= low.count; ++n) {
-    if (!(rechargeHigh[static_cast<std::size_t>(n)] >= low.recharge[n]) ||
-        !std::isfinite(rechargeHigh[static_cast<std::size_t>(n)])) {
-      return regions;
-    }
-  }
-  regions.live = LiveRegions(low, bound, ThreadsToUse(threads), &rechargeHigh);
-  return regions;
-}
-
 TSearchResult FastSearch(const TSearchProblem& problem, int threads,
                          const TSearchProgress& progress, double startBound,
-                         const TSearchCancel& cancel, const TSearchRegions* regions) {
+                         const TSearchCancel& cancel) {
   if (!BoxWalkApplies(problem)) {
     return PrunedSearch(problem, threads, progress, startBound, cancel);
   }
@@ -693,8 +676,7 @@ TSearchResult FastSearch(const TSearchProblem& problem, int threads,
   if (frozen.sum < kNoTrialYet && frozen.Beats(overall)) overall = frozen;
   bound.Offer(frozen.sum);
 
-  const auto work = LivePieces(problem, bound.Get(), ThreadsToUse(threads),
-                               regions && !regions->live.empty() ? &regions->live : nullptr);
+  const auto work = LivePieces(problem, bound.Get(), ThreadsToUse(threads));
   overall = RunPieces(work, ThreadsToUse(threads), overall, progress, cancel, [&]() {
     // Boxes split once their runoff range is wider than a few typical
     // residuals of the best trial so far.
@@ -734,8 +716,7 @@ TGroupSearchResult SearchEachMember(const std::vector<TSearchProblem>& problems,
 }  // namespace
 
 TGroupSearchResult FastSearchGroup(const std::vector<TSearchProblem>& problems, int threads,
-                                   double startBound, const TSearchCancel& cancel,
-                                   const TSearchRegions* regions) {
+                                   double startBound, const TSearchCancel& cancel) {
   if (problems.empty()) return {};
   bool together = problems.size() > 1;
   for (const TSearchProblem& problem : problems) {
@@ -769,8 +750,7 @@ TGroupSearchResult FastSearchGroup(const std::vector<TSearchProblem>& problems, 
   }
 
   const int workers = ThreadsToUse(threads);
-  const auto work = LivePieces(low, bound.Get(), workers,
-                               regions && !regions->live.empty() ? &regions->live : nullptr, &high);
+  const auto work = LivePieces(low, bound.Get(), workers, &high);
   // The runoffs of the problems part where their recharge does, and meet
   // again as fast as the trial's reservoir forgets.
   std::vector<double> spread(high.size(), 0.0);

@@ -77,38 +77,20 @@ TSearchResult PrunedSearch(const TSearchProblem& problem, int threads = 0,
                            const TSearchProgress& progress = nullptr, double bound = kNoTrialYet,
                            const TSearchCancel& cancel = nullptr);
 
-// The regions of the grid that may hold a trial within a bound, worked out
-// once for several problems that differ in their recharge only (the storage
-// pairs of a calibration).
-struct TSearchRegions {
-  std::vector<char> live;  // empty: every region may
-};
-
-// The regions for every problem like `low` whose recharge lies, record by
-// record, between low's and `rechargeHigh` (indexed like it). Empty where
-// the search would not use them.
-TSearchRegions SharedLiveRegions(const TSearchProblem& low, const std::vector<double>& rechargeHigh,
-                                 double bound, int threads = 0);
-
 // The same result with all cores (threads = 0) or the given number of
-// threads; `bound` as for PrunedSearch. With `regions` (worked out for a
-// set of problems that holds this one, with a bound at least `bound`) the
-// search takes those in place of its own.
+// threads; `bound` as for PrunedSearch.
 TSearchResult FastSearch(const TSearchProblem& problem, int threads = 0,
                          const TSearchProgress& progress = nullptr, double bound = kNoTrialYet,
-                         const TSearchCancel& cancel = nullptr,
-                         const TSearchRegions* regions = nullptr);
+                         const TSearchCancel& cancel = nullptr);
 
 // The search over a group of problems that differ in their recharge only
 // (the initial storages of one maximum storage in a calibration): the least
 // sum of them all, ties going to the first problem of the group and within
 // it to the first trial, exactly as searching each and keeping the first
-// least sum. `bound` and `regions` (worked out for the group) as for
-// FastSearch.
+// least sum. `bound` as for FastSearch.
 struct TGroupSearchResult : TSearchResult {
   int member = -1;  // the problem of the best trial
 };
 TGroupSearchResult FastSearchGroup(const std::vector<TSearchProblem>& problems, int threads = 0,
                                    double bound = kNoTrialYet,
-                                   const TSearchCancel& cancel = nullptr,
-                                   const TSearchRegions* regions = nullptr);
+                                   const TSearchCancel& cancel = nullptr);
