@@ -186,6 +186,7 @@ class TBoxSearch {
       stack.pop_back();
       Walk(box, stack, best);
     }
+    WalkLeaves(best);
     WalkPoints(best);
   }
 
@@ -248,13 +249,19 @@ class TBoxSearch {
   }
 
   // A box of a few trials goes on as that many single trials side by side,
-  // first with the box's range. Those still alive after kRestartRecords
-  // records start again from record 1 as single points: a range inherited
-  // from a box can stay far wider than a trial's own for hundreds of records
-  // where the reservoir contracts slowly.
+  // first with the box's range, for kRestartRecords records in doubles.
+  // Those still alive start again from record 1 as single points: a range
+  // inherited from a box can stay far wider than a trial's own for hundreds
+  // of records where the reservoir contracts slowly.
+  // A group's boxes leave their trials where the problems' runoffs still
+  // lie apart, often far into the records: there the trials go on with the
+  // box's range in floats to the last record, several leaves at once, and
+  // most drop out on the way, far sooner than walked again from record 1.
   void WalkTrials(const TBox& box, TCandidate& best) {
-    double a[kSearchLanes], c[kSearchLanes];
-    int index[kSearchLanes];
+    TLeafBox& leaf = leaves_[leafCount_];
+    int* index = leafIndex_[leafCount_];
+    double* a = leaf.a;
+    double* c = leaf.c;
     int lanes = 0;
     for (int i = box.i0; i <= box.i1; ++i) {
       for (int j = box.j0; j <= box.j1; ++j) {
@@ -263,6 +270,15 @@ class TBoxSearch {
         index[lanes] = i * kInnerTrials + (j - 1);
         ++lanes;
       }
+    }
+    if (group_.members && singlePrecision_ && (box.step > 1 || box.low != box.high)) {
+      leaf.lanes = lanes;
+      leaf.step = box.step;
+      leaf.low = box.low;
+      leaf.high = box.high;
+      leaf.lowerSum = box.lowerSum;
+      if (++leafCount_ == kLeafBoxes) WalkLeaves(best);
+      return;
     }
     unsigned walking = (1u << lanes) - 1;
     // The lanes take one recharge: a group's trials go on from where its
@@ -274,12 +290,30 @@ class TBoxSearch {
       walking = WalkLanes(problem_, inverseStep_.data(), a, c, lanes, box.step, box.low, box.high,
                           box.lowerSum, bound_.Get(), kRestartRecords);
     }
+    AddPoints(a, c, index, lanes, walking, best);
+  }
+
+  void AddPoints(const double* a, const double* c, const int* index, int lanes, unsigned walking,
+                 TCandidate& best) {
     for (int l = 0; l < lanes; ++l) {
       if (!(walking & (1u << l))) continue;
       pointA_[points_] = a[l];
       pointC_[points_] = c[l];
       pointIndex_[points_] = index[l];
       if (++points_ == kPointTrials) WalkPoints(best);
+    }
+  }
+
+  // The leaves waiting, walked on in floats; their survivors to the points.
+  void WalkLeaves(TCandidate& best) {
+    if (leafCount_ == 0) return;
+    unsigned alive[kLeafBoxes];
+    WalkLeafBoxes(problem_, leaves_, leafCount_, bound_.Get(),
+                  group_.members ? group_.rechargeHigh->data() : nullptr, group_.highUntil, alive);
+    const int count = leafCount_;
+    leafCount_ = 0;
+    for (int k = 0; k < count; ++k) {
+      AddPoints(leaves_[k].a, leaves_[k].c, leafIndex_[k], leaves_[k].lanes, alive[k], best);
     }
   }
 
@@ -422,6 +456,9 @@ class TBoxSearch {
   std::vector<double> inverseStep_;
   bool singlePrecision_;
   TGroupView group_;
+  TLeafBox leaves_[kLeafBoxes];
+  int leafIndex_[kLeafBoxes][kSearchLanes];
+  int leafCount_ = 0;
   TFilterYield groupDouble_, memberSingle_;
   bool doubleInThisPiece_ = false;
   double pointA_[kPointTrials], pointC_[kPointTrials];

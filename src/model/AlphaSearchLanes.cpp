@@ -1,5 +1,6 @@
 #include "AlphaSearchLanes.h"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cmath>
@@ -40,6 +41,7 @@ constexpr double kFloatRounding = 6e-8;
 constexpr float kFloatTiny = 1e-30f;
 constexpr float kFloatPenaltyRoot = 316.2277f;  // below the root of the penalty
 constexpr double kFloatHuge = 1e30;
+constexpr float kFloatHugeF = 1e30f;
 
 // Plain code: one double per "vector", for any processor.
 namespace plain {
@@ -614,6 +616,12 @@ constexpr int kFloatExpLanes = 16;
                                       const double* rechargeHigh, int highUntil) {    \
     return space::WalkPointPacksF(problem, a, c, count, bound, rechargeHigh,          \
                                   highUntil);                                         \
+  }                                                                                   \
+  target void LeavesF##space(const TSearchProblem& problem, const TLeafBox* leaves,   \
+                             int count, double bound, const double* rechargeHigh,     \
+                             int highUntil, unsigned* alive) {                        \
+    space::WalkLeafPacksF(problem, leaves, count, bound, rechargeHigh, highUntil,     \
+                          alive);                                                     \
   }
 
 TEVLORA_FLOAT_ENTRIES(plain, )
@@ -848,4 +856,24 @@ std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inver
       break;
   }
   return Pointsplain(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
+}
+
+void WalkLeafBoxes(const TSearchProblem& problem, const TLeafBox* leaves, int count, double bound,
+                   const double* rechargeHigh, int highUntil, unsigned* alive) {
+  switch (ActiveSearchPath()) {
+#ifdef TEVLORA_X86_LANES
+    case TSearchPath::Avx512:
+      return LeavesFavx512(problem, leaves, count, bound, rechargeHigh, highUntil, alive);
+    case TSearchPath::Avx2:
+      return LeavesFavx2(problem, leaves, count, bound, rechargeHigh, highUntil, alive);
+    case TSearchPath::Sse2:
+      return LeavesFsse2(problem, leaves, count, bound, rechargeHigh, highUntil, alive);
+#endif
+#ifdef TEVLORA_NEON_LANES
+    case TSearchPath::Neon:
+      return LeavesFneon(problem, leaves, count, bound, rechargeHigh, highUntil, alive);
+#endif
+    default:
+      return LeavesFplain(problem, leaves, count, bound, rechargeHigh, highUntil, alive);
+  }
 }

@@ -65,6 +65,24 @@ std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inver
                               bool singlePrecision = false, const double* rechargeHigh = nullptr,
                               int highUntil = 0);
 
+// A leaf of the box walk: up to kSearchLanes trials whose runoff after
+// record `step` lies in [low, high], with lowerSum a lower bound of their
+// sums up to there.
+struct TLeafBox {
+  double a[kSearchLanes], c[kSearchLanes];
+  int lanes = 0;
+  int step = 1;
+  double low = 0, high = 0, lowerSum = 0;
+};
+inline constexpr int kLeafBoxes = 8;
+
+// Walks up to kLeafBoxes leaves on in floats from where the box walk left
+// them, each with its box's range, to the last record (where
+// SinglePrecisionApplies; `rechargeHigh` as for WalkPointTrials). alive[k]
+// gets the lanes of leaf k that may still win, as bits.
+void WalkLeafBoxes(const TSearchProblem& problem, const TLeafBox* leaves, int count, double bound,
+                   const double* rechargeHigh, int highUntil, unsigned* alive);
+
 // Whether every value of the problem is small enough for the single-precision
 // walk (at most 1e15, and finite).
 bool SinglePrecisionApplies(const TSearchProblem& problem);

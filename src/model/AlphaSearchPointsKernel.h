@@ -255,3 +255,112 @@ LANES_FN std::uint64_t WalkPointPacksF(const TSearchProblem& problem, const doub
   }
   return survivors;
 }
+
+// The next range for recharge rf of a range too wide for the slope bounds
+// of NextRangeF: for one trial the next runoff rises with the runoff up to
+// a peak (the larger of r + 1 / (a dt) and -c / a, below which alpha is 0)
+// and falls beyond it, so its least value over [lo, hi] is at an end and its
+// greatest at the peak clamped into the range. Each of those is off by no
+// more than the one value NextRangeF starts from.
+LANES_FN VF NextRunoffF(VF q, VF r, VF a, VF c, VF dt) {
+  const VF zero = SplatF(0.0f);
+  return MulAdd(q - r, ExpPackF(zero - Max(MulAdd(a, q, c), zero) * dt), r);
+}
+LANES_FN void NextWideRangeF(const PackF& pack, float rf, float dtf, VF inverseA, VF* nextLow,
+                             VF* nextHigh) {
+  const VF r = SplatF(rf), dt = SplatF(dtf);
+  const VF zero = SplatF(0.0f);
+  const VF va = pack.a, vc = pack.c, lo = pack.lo, hi = pack.hi;
+  const VF atLow = NextRunoffF(lo, r, va, vc, dt);
+  const VF atHigh = NextRunoffF(hi, r, va, vc, dt);
+  VF newLow = Min(atLow, atHigh), newHigh = Max(atLow, atHigh);
+  const VF peak = Max(MulAdd(inverseA, SplatF(1.0f / dtf), r), pack.clampEnd);
+  const MF inside = peak <= hi;
+  if (Bits(inside) & pack.alive) {
+    newHigh = Max(newHigh, NextRunoffF(Max(lo, Min(peak, hi)), r, va, vc, dt));
+  }
+  const VF slack = MulAdd(
+      hi + r, MulAdd(dt * MulAdd(va, hi, pack.cSize), SplatF(kFloatAlphaSlack), SplatF(kFloatSlack)),
+      SplatF(kFloatTiny));
+  newLow = Max(newLow - slack, Min(lo, r) * SplatF(kFloatDown));
+  newHigh = Min(newHigh + slack, Max(hi, r) * SplatF(kFloatUp));
+  *nextLow = Max(newLow, zero);
+  *nextHigh = newHigh;
+}
+
+LANES_FN void StepWidePackF(PackF& pack, float rLow, float rHigh, float dtf, float mf, float mSize,
+                            VF inverseA, VF limit, VF sumShare) {
+  VF low, high, unused;
+  NextWideRangeF(pack, rLow, dtf, inverseA, &low, &high);
+  // The next runoff rises with the recharge.
+  if (rHigh != rLow) NextWideRangeF(pack, rHigh, dtf, inverseA, &unused, &high);
+  pack.lo = low;
+  pack.hi = high;
+  AddResidualF(pack, mf, mSize, limit, sumShare);
+}
+
+// Walks leaf boxes on from where the box walk left them, one pack a leaf,
+// each from its box's range and lower sum; the packs join the walk at the
+// record after their box's last. alive[k] gets the lanes of leaf k whose
+// lower bound never passed `bound` up to the last record.
+LANES_FN void WalkLeafPacksF(const TSearchProblem& problem, const TLeafBox* leaves, int count,
+                             double bound, const double* rechargeHigh, int highUntil,
+                             unsigned* alive) {
+  PackF packs[kLeafBoxes];
+  int order[kLeafBoxes];
+  for (int k = 0; k < count; ++k) {
+    const TLeafBox& leaf = leaves[k];
+    PackF& pack = packs[k];
+    StartPackF(pack, leaf.a, leaf.c, leaf.lanes, leaf.low);
+    // The box's range widened to floats, and its lower sum rounded down.
+    pack.lo = SplatF(static_cast<float>(leaf.low * (1 - 4 * kFloatRounding)));
+    pack.hi = SplatF(static_cast<float>(leaf.high * (1 + 4 * kFloatRounding)));
+    pack.sum = SplatF(static_cast<float>(leaf.lowerSum * (1 - 4 * kFloatRounding)));
+    pack.first = leaf.step;
+    order[k] = k;
+  }
+  // In the order in which they join.
+  std::sort(order, order + count, [&](int x, int y) { return leaves[x].step < leaves[y].step; });
+  PackF walking[kLeafBoxes];
+  VF inverseA[kLeafBoxes];
+  int from[kLeafBoxes];
+  int joined = 0, live = 0;
+  const VF limit = SplatF(static_cast<float>(std::min(bound, 1e30)));
+  const VF sumShare = SplatF(static_cast<float>(1 - 2 * (problem.count + 8) * kFloatRounding));
+  for (int n = 2; n <= problem.count && (live > 0 || joined < count); ++n) {
+    while (joined < count && packs[order[joined]].first < n) {
+      walking[live] = packs[order[joined]];
+      alignas(64) float la[kFLanes];
+      StoreF(la, walking[live].a);
+      for (int l = 0; l < kFLanes; ++l) la[l] = la[l] > 0 ? 1.0f / la[l] : kFloatHugeF;
+      inverseA[live] = LoadF(la);
+      from[live++] = order[joined++];
+    }
+    if (live == 0) continue;
+    const float r = static_cast<float>(problem.recharge[n]);
+    const float dt = static_cast<float>(problem.timeStep[n]);
+    const double m = problem.measured[n];
+    const float mf = static_cast<float>(m), mSize = static_cast<float>(std::fabs(m));
+    const float rHigh = rechargeHigh && n <= highUntil ? static_cast<float>(rechargeHigh[n]) : r;
+    for (int k = 0; k < live; ++k) {
+      StepWidePackF(walking[k], r, rHigh, dt, mf, mSize, inverseA[k], limit, sumShare);
+    }
+    for (int k = 0; k < live;) {
+      if (walking[k].alive) {
+        ++k;
+      } else {
+        alive[from[k]] = 0;
+        --live;
+        walking[k] = walking[live];
+        inverseA[k] = inverseA[live];
+        from[k] = from[live];
+      }
+    }
+  }
+  for (int k = 0; k < live; ++k) alive[from[k]] = walking[k].alive;
+  // Leaves whose box had reached the last record walk no further.
+  while (joined < count) {
+    alive[order[joined]] = packs[order[joined]].alive;
+    ++joined;
+  }
+}
