@@ -163,4 +163,65 @@ TEST(BoundedSearch, SlowGroupSearchIsThePlainSearchOfEachMember) {
   }
 }
 
+// A leaf box walked on in floats never drops a trial that is within the
+// bound from some runoff of its range:
+// - a range that is the trial's own runoff, with its exact sum up to there
+//   and the bound at its exact sum: rounding room too small shows;
+// - one record to go from a range around the peak of the next runoff, the
+//   measured runoff far above: only the peak comes within the bound.
+// Both with one recharge series and between two.
+TEST(BoundedSearch, LeafBoxesInFloatsKeepEveryTrialWithinTheBound) {
+  TSearchProblem problem = NoisySearchProblem(240, 17, 0.1, true);
+  std::vector<double> high = problem.recharge;
+  for (int n = 2; n <= 40; ++n) high[static_cast<std::size_t>(n)] += 0.5 * (n % 3);
+  const auto walk = [&](const TLeafBox& leaf, double bound, bool between) {
+    unsigned alive = 0;
+    WalkLeafBoxes(problem, &leaf, 1, bound, between ? high.data() : nullptr, between ? 40 : 0,
+                  &alive);
+    return alive;
+  };
+  const TSearchPath saved = ActiveSearchPath();
+  for (const TSearchPath path : kSearchPaths) {
+    if (!UseSearchPath(path)) continue;
+    for (const bool between : {false, true}) {
+      for (int k = 0; k < 12; ++k) {
+        TLeafBox leaf;
+        leaf.lanes = 1;
+        leaf.a[0] = TrialAOf(150 + 40 * k);
+        leaf.c[0] = TrialCOf(k % 2 ? 960 : 1010);  // alpha 0 below -C / A
+        leaf.step = 2 + 17 * k;
+        double q = problem.firstRunoff, sum = 0;
+        for (int n = 2; n <= problem.count; ++n) {
+          q = NextRunoff(q, problem.recharge[n], leaf.a[0], leaf.c[0], problem.timeStep[n]);
+          sum += std::pow(q - problem.measured[n], 2);
+          if (n == leaf.step) {
+            leaf.low = leaf.high = q;
+            leaf.lowerSum = sum;
+          }
+        }
+        EXPECT_EQ(walk(leaf, sum, between), 1u) << SearchPathName(path) << " trial " << k;
+      }
+    }
+    // Without recharge the next runoff q exp(-A q dt) peaks at 1 / (A dt).
+    const int last = problem.count;
+    TLeafBox leaf;
+    leaf.lanes = 1;
+    leaf.a[0] = TrialAOf(2000);
+    leaf.c[0] = TrialCOf(1000);
+    const double peak = 1 / (leaf.a[0] * problem.timeStep[last]);
+    leaf.step = last - 1;
+    leaf.low = 0.5 * peak;
+    leaf.high = 1.5 * peak;
+    leaf.lowerSum = 10;
+    problem.recharge[last] = 0;
+    problem.measured[last] = 100 * peak;
+    const double next = NextRunoff(peak, 0, leaf.a[0], leaf.c[0], problem.timeStep[last]);
+    const double bound = leaf.lowerSum + std::pow(problem.measured[last] - next, 2);
+    EXPECT_EQ(walk(leaf, bound, false), 1u) << SearchPathName(path);
+    EXPECT_EQ(walk(leaf, 0.999 * bound, false), 0u) << SearchPathName(path);
+    problem = NoisySearchProblem(240, 17, 0.1, true);
+  }
+  UseSearchPath(saved);
+}
+
 }  // namespace
