@@ -166,7 +166,7 @@ TEST(BoundedSearch, SlowGroupSearchIsThePlainSearchOfEachMember) {
 // A leaf box walked on in floats never drops a trial that is within the
 // bound from some runoff of its range:
 // - a range that is the trial's own runoff, with its exact sum up to there
-//   and the bound at its exact sum: rounding room too small shows;
+//   and the bound at its exact sum, the tightest case for its rounding;
 // - one record to go from a range around the peak of the next runoff, the
 //   measured runoff far above: only the peak comes within the bound.
 // Both with one recharge series and between two.
