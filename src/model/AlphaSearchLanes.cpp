@@ -717,30 +717,44 @@ bool UseSearchPath(TSearchPath path) {
   return true;
 }
 
+// Returns name<path>(arguments) for the active path: the entry points of a
+// path exist only where the build has it.
+#ifdef TEVLORA_X86_LANES
+#define TEVLORA_X86_CASES(name, ...)                    \
+  case TSearchPath::Avx512:                             \
+    return name##avx512(__VA_ARGS__);                   \
+  case TSearchPath::Avx2:                               \
+    return name##avx2(__VA_ARGS__);                     \
+  case TSearchPath::Sse2:                               \
+    return name##sse2(__VA_ARGS__);
+#else
+#define TEVLORA_X86_CASES(name, ...)
+#endif
+#ifdef TEVLORA_NEON_LANES
+#define TEVLORA_NEON_CASES(name, ...) \
+  case TSearchPath::Neon:             \
+    return name##neon(__VA_ARGS__);
+#else
+#define TEVLORA_NEON_CASES(name, ...)
+#endif
+#define TEVLORA_ON_ACTIVE_PATH(name, ...)         \
+  switch (ActiveSearchPath()) {                   \
+    TEVLORA_X86_CASES(name, __VA_ARGS__)          \
+    TEVLORA_NEON_CASES(name, __VA_ARGS__)         \
+    default:                                      \
+      return name##plain(__VA_ARGS__);            \
+  }
+
+namespace {
+void ExpOnPath(const double* in, double* out) {
+  TEVLORA_ON_ACTIVE_PATH(Exp, in, out)
+}
+}  // namespace
+
 void ExpLanes(const double* x, double* result) {
   alignas(64) double in[kSearchLanes], out[kSearchLanes];
   std::memcpy(in, x, sizeof in);
-  switch (ActiveSearchPath()) {
-#ifdef TEVLORA_X86_LANES
-    case TSearchPath::Avx512:
-      Expavx512(in, out);
-      break;
-    case TSearchPath::Avx2:
-      Expavx2(in, out);
-      break;
-    case TSearchPath::Sse2:
-      Expsse2(in, out);
-      break;
-#endif
-#ifdef TEVLORA_NEON_LANES
-    case TSearchPath::Neon:
-      Expneon(in, out);
-      break;
-#endif
-    default:
-      Expplain(in, out);
-      break;
-  }
+  ExpOnPath(in, out);
   std::memcpy(result, out, sizeof out);
 }
 
@@ -748,33 +762,11 @@ unsigned WalkLanes(const TSearchProblem& problem, const double* inverseStep, con
                    const double* c, int lanes, int step, double low, double high, double lowerSum,
                    double bound, int records, bool* finished) {
   bool done = true;
-  unsigned survivors;
-  switch (ActiveSearchPath()) {
-#ifdef TEVLORA_X86_LANES
-    case TSearchPath::Avx512:
-      survivors = Walkavx512(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
-                             records, &done);
-      break;
-    case TSearchPath::Avx2:
-      survivors = Walkavx2(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
-                           records, &done);
-      break;
-    case TSearchPath::Sse2:
-      survivors = Walksse2(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
-                           records, &done);
-      break;
-#endif
-#ifdef TEVLORA_NEON_LANES
-    case TSearchPath::Neon:
-      survivors = Walkneon(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
-                           records, &done);
-      break;
-#endif
-    default:
-      survivors = Walkplain(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,
-                            records, &done);
-      break;
-  }
+  const auto walk = [&]() -> unsigned {
+    TEVLORA_ON_ACTIVE_PATH(Walk, problem, inverseStep, a, c, lanes, step, low, high, lowerSum,
+                           bound, records, &done)
+  };
+  const unsigned survivors = walk();
   if (finished) *finished = done;
   return survivors;
 }
@@ -790,30 +782,27 @@ bool SinglePrecisionApplies(const TSearchProblem& problem) {
   return true;
 }
 
+namespace {
+void ExpSingleOnPath(const float* in, float* out) {
+  TEVLORA_ON_ACTIVE_PATH(ExpF, in, out)
+}
+std::uint64_t PointsOnPath(const TSearchProblem& problem, const double* inverseStep,
+                           const double* a, const double* c, int count, double bound,
+                           const double* rechargeHigh, int highUntil) {
+  TEVLORA_ON_ACTIVE_PATH(Points, problem, inverseStep, a, c, count, bound, rechargeHigh,
+                         highUntil)
+}
+std::uint64_t PointsSingleOnPath(const TSearchProblem& problem, const double* a, const double* c,
+                                 int count, double bound, const double* rechargeHigh,
+                                 int highUntil) {
+  TEVLORA_ON_ACTIVE_PATH(PointsF, problem, a, c, count, bound, rechargeHigh, highUntil)
+}
+}  // namespace
+
 void ExpLanesSingle(const float* x, float* result) {
   alignas(64) float in[kFloatExpLanes] = {}, out[kFloatExpLanes];
   std::memcpy(in, x, kSearchLanes * sizeof(float));
-  switch (ActiveSearchPath()) {
-#ifdef TEVLORA_X86_LANES
-    case TSearchPath::Avx512:
-      ExpFavx512(in, out);
-      break;
-    case TSearchPath::Avx2:
-      ExpFavx2(in, out);
-      break;
-    case TSearchPath::Sse2:
-      ExpFsse2(in, out);
-      break;
-#endif
-#ifdef TEVLORA_NEON_LANES
-    case TSearchPath::Neon:
-      ExpFneon(in, out);
-      break;
-#endif
-    default:
-      ExpFplain(in, out);
-      break;
-  }
+  ExpSingleOnPath(in, out);
   std::memcpy(result, out, kSearchLanes * sizeof(float));
 }
 
@@ -821,59 +810,12 @@ std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inver
                               const double* a, const double* c, int count, double bound,
                               bool singlePrecision, const double* rechargeHigh,
                               int highUntil) {
-  if (singlePrecision) {
-    switch (ActiveSearchPath()) {
-#ifdef TEVLORA_X86_LANES
-      case TSearchPath::Avx512:
-        return PointsFavx512(problem, a, c, count, bound, rechargeHigh, highUntil);
-      case TSearchPath::Avx2:
-        return PointsFavx2(problem, a, c, count, bound, rechargeHigh, highUntil);
-      case TSearchPath::Sse2:
-        return PointsFsse2(problem, a, c, count, bound, rechargeHigh, highUntil);
-#endif
-#ifdef TEVLORA_NEON_LANES
-      case TSearchPath::Neon:
-        return PointsFneon(problem, a, c, count, bound, rechargeHigh, highUntil);
-#endif
-      default:
-        return PointsFplain(problem, a, c, count, bound, rechargeHigh, highUntil);
-    }
-  }
-  switch (ActiveSearchPath()) {
-#ifdef TEVLORA_X86_LANES
-    case TSearchPath::Avx512:
-      return Pointsavx512(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
-    case TSearchPath::Avx2:
-      return Pointsavx2(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
-    case TSearchPath::Sse2:
-      return Pointssse2(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
-#endif
-#ifdef TEVLORA_NEON_LANES
-    case TSearchPath::Neon:
-      return Pointsneon(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
-#endif
-    default:
-      break;
-  }
-  return Pointsplain(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
+  return singlePrecision
+             ? PointsSingleOnPath(problem, a, c, count, bound, rechargeHigh, highUntil)
+             : PointsOnPath(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);
 }
 
 void WalkLeafBoxes(const TSearchProblem& problem, const TLeafBox* leaves, int count, double bound,
                    const double* rechargeHigh, int highUntil, unsigned* alive) {
-  switch (ActiveSearchPath()) {
-#ifdef TEVLORA_X86_LANES
-    case TSearchPath::Avx512:
-      return LeavesFavx512(problem, leaves, count, bound, rechargeHigh, highUntil, alive);
-    case TSearchPath::Avx2:
-      return LeavesFavx2(problem, leaves, count, bound, rechargeHigh, highUntil, alive);
-    case TSearchPath::Sse2:
-      return LeavesFsse2(problem, leaves, count, bound, rechargeHigh, highUntil, alive);
-#endif
-#ifdef TEVLORA_NEON_LANES
-    case TSearchPath::Neon:
-      return LeavesFneon(problem, leaves, count, bound, rechargeHigh, highUntil, alive);
-#endif
-    default:
-      return LeavesFplain(problem, leaves, count, bound, rechargeHigh, highUntil, alive);
-  }
+  TEVLORA_ON_ACTIVE_PATH(LeavesF, problem, leaves, count, bound, rechargeHigh, highUntil, alive)
 }

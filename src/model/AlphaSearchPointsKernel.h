@@ -320,7 +320,11 @@ LANES_FN void WalkLeafPacksF(const TSearchProblem& problem, const TLeafBox* leav
     order[k] = k;
   }
   // In the order in which they join.
-  std::sort(order, order + count, [&](int x, int y) { return leaves[x].step < leaves[y].step; });
+  for (int k = 1; k < count; ++k) {
+    for (int m = k; m > 0 && leaves[order[m]].step < leaves[order[m - 1]].step; --m) {
+      std::swap(order[m], order[m - 1]);
+    }
+  }
   PackF walking[kLeafBoxes];
   VF inverseA[kLeafBoxes];
   int from[kLeafBoxes];
