@@ -147,7 +147,8 @@ TEST(BoundedSearch, SlowGroupSearchIsThePlainSearchOfEachMember) {
     if (!SearchPathAvailable(path)) continue;
     const TSearchPath before = ActiveSearchPath();
     UseSearchPath(path);
-    for (const double bound : {kNoTrialYet, plain[best].sum, std::nextafter(plain[best].sum, 0.0)}) {
+    for (const double bound :
+         {kNoTrialYet, plain[best].sum, std::nextafter(plain[best].sum, 0.0)}) {
       for (const int threads : {1, 2}) {
         const TGroupSearchResult group = FastSearchGroup(members, threads, bound);
         const bool within = plain[best].sum <= bound;

@@ -405,8 +405,8 @@ class TBoxSearch {
       std::copy(c, c + count, mc);
       std::copy(from, from + count, mfrom);
       if (singlePrecision_ && memberSingle_.Pays()) {
-        keep(WalkPointTrials(member, inverseStep_.data(), a, c, count, bound_.Get(), true),
-             &walked, ma, mc, mfrom);
+        keep(WalkPointTrials(member, inverseStep_.data(), a, c, count, bound_.Get(), true), &walked,
+             ma, mc, mfrom);
         memberSingle_.Tell(count, walked);
       }
       const std::uint64_t confirmed =

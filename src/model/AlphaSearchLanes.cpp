@@ -575,22 +575,22 @@ LANES_FN FN FScale(FN p, FN t, FN magic) {
 
 // The entry points of each width: the only functions that are not inlined,
 // each built for its own instruction set.
-#define TEVLORA_LANES_ENTRIES(space, target)                                                      \
-  target void Exp##space(const double* x, double* result) {                                       \
-    space::Store(result, space::ExpPack(space::Load(x)));                                         \
-  }                                                                                               \
-  target unsigned Walk##space(const TSearchProblem& problem, const double* inverseStep,           \
-                              const double* a, const double* c, int lanes, int step, double low,  \
-                              double high, double lowerSum, double bound, int records,            \
-                              bool* finished) {                                                   \
-    return space::WalkPack(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,   \
-                           records, finished);                                                    \
-  }                                                                                               \
-  target std::uint64_t Points##space(const TSearchProblem& problem, const double* inverseStep,    \
-                                     const double* a, const double* c, int count, double bound,   \
-                                     const double* rechargeHigh, int highUntil) {                 \
-    return space::WalkPointPacks(problem, inverseStep, a, c, count, bound, rechargeHigh,          \
-                                 highUntil);                                                      \
+#define TEVLORA_LANES_ENTRIES(space, target)                                                     \
+  target void Exp##space(const double* x, double* result) {                                      \
+    space::Store(result, space::ExpPack(space::Load(x)));                                        \
+  }                                                                                              \
+  target unsigned Walk##space(const TSearchProblem& problem, const double* inverseStep,          \
+                              const double* a, const double* c, int lanes, int step, double low, \
+                              double high, double lowerSum, double bound, int records,           \
+                              bool* finished) {                                                  \
+    return space::WalkPack(problem, inverseStep, a, c, lanes, step, low, high, lowerSum, bound,  \
+                           records, finished);                                                   \
+  }                                                                                              \
+  target std::uint64_t Points##space(const TSearchProblem& problem, const double* inverseStep,   \
+                                     const double* a, const double* c, int count, double bound,  \
+                                     const double* rechargeHigh, int highUntil) {                \
+    return space::WalkPointPacks(problem, inverseStep, a, c, count, bound, rechargeHigh,         \
+                                 highUntil);                                                     \
   }
 
 TEVLORA_LANES_ENTRIES(plain, )
@@ -607,21 +607,19 @@ TEVLORA_LANES_ENTRIES(neon, )
 // The single-precision point walks and exponentials. The exponential takes
 // kFloatExpLanes floats, as many as the widest pack.
 constexpr int kFloatExpLanes = 16;
-#define TEVLORA_FLOAT_ENTRIES(space, target)                                          \
-  target void ExpF##space(const float* x, float* result) {                            \
-    space::StoreF(result, space::ExpPackF(space::LoadF(x)));                          \
-  }                                                                                   \
-  target std::uint64_t PointsF##space(const TSearchProblem& problem, const double* a, \
-                                      const double* c, int count, double bound,       \
-                                      const double* rechargeHigh, int highUntil) {    \
-    return space::WalkPointPacksF(problem, a, c, count, bound, rechargeHigh,          \
-                                  highUntil);                                         \
-  }                                                                                   \
-  target void LeavesF##space(const TSearchProblem& problem, const TLeafBox* leaves,   \
-                             int count, double bound, const double* rechargeHigh,     \
-                             int highUntil, unsigned* alive) {                        \
-    space::WalkLeafPacksF(problem, leaves, count, bound, rechargeHigh, highUntil,     \
-                          alive);                                                     \
+#define TEVLORA_FLOAT_ENTRIES(space, target)                                                   \
+  target void ExpF##space(const float* x, float* result) {                                     \
+    space::StoreF(result, space::ExpPackF(space::LoadF(x)));                                   \
+  }                                                                                            \
+  target std::uint64_t PointsF##space(const TSearchProblem& problem, const double* a,          \
+                                      const double* c, int count, double bound,                \
+                                      const double* rechargeHigh, int highUntil) {             \
+    return space::WalkPointPacksF(problem, a, c, count, bound, rechargeHigh, highUntil);       \
+  }                                                                                            \
+  target void LeavesF##space(const TSearchProblem& problem, const TLeafBox* leaves, int count, \
+                             double bound, const double* rechargeHigh, int highUntil,          \
+                             unsigned* alive) {                                                \
+    space::WalkLeafPacksF(problem, leaves, count, bound, rechargeHigh, highUntil, alive);      \
   }
 
 TEVLORA_FLOAT_ENTRIES(plain, )
@@ -720,12 +718,12 @@ bool UseSearchPath(TSearchPath path) {
 // Returns name<path>(arguments) for the active path: the entry points of a
 // path exist only where the build has it.
 #ifdef TEVLORA_X86_LANES
-#define TEVLORA_X86_CASES(name, ...)                    \
-  case TSearchPath::Avx512:                             \
-    return name##avx512(__VA_ARGS__);                   \
-  case TSearchPath::Avx2:                               \
-    return name##avx2(__VA_ARGS__);                     \
-  case TSearchPath::Sse2:                               \
+#define TEVLORA_X86_CASES(name, ...)  \
+  case TSearchPath::Avx512:           \
+    return name##avx512(__VA_ARGS__); \
+  case TSearchPath::Avx2:             \
+    return name##avx2(__VA_ARGS__);   \
+  case TSearchPath::Sse2:             \
     return name##sse2(__VA_ARGS__);
 #else
 #define TEVLORA_X86_CASES(name, ...)
@@ -737,12 +735,12 @@ bool UseSearchPath(TSearchPath path) {
 #else
 #define TEVLORA_NEON_CASES(name, ...)
 #endif
-#define TEVLORA_ON_ACTIVE_PATH(name, ...)         \
-  switch (ActiveSearchPath()) {                   \
-    TEVLORA_X86_CASES(name, __VA_ARGS__)          \
-    TEVLORA_NEON_CASES(name, __VA_ARGS__)         \
-    default:                                      \
-      return name##plain(__VA_ARGS__);            \
+#define TEVLORA_ON_ACTIVE_PATH(name, ...) \
+  switch (ActiveSearchPath()) {           \
+    TEVLORA_X86_CASES(name, __VA_ARGS__)  \
+    TEVLORA_NEON_CASES(name, __VA_ARGS__) \
+    default:                              \
+      return name##plain(__VA_ARGS__);    \
   }
 
 namespace {
@@ -783,18 +781,15 @@ bool SinglePrecisionApplies(const TSearchProblem& problem) {
 }
 
 namespace {
-void ExpSingleOnPath(const float* in, float* out) {
-  TEVLORA_ON_ACTIVE_PATH(ExpF, in, out)
-}
-std::uint64_t PointsOnPath(const TSearchProblem& problem, const double* inverseStep,
-                           const double* a, const double* c, int count, double bound,
-                           const double* rechargeHigh, int highUntil) {
-  TEVLORA_ON_ACTIVE_PATH(Points, problem, inverseStep, a, c, count, bound, rechargeHigh,
-                         highUntil)
-}
-std::uint64_t PointsSingleOnPath(const TSearchProblem& problem, const double* a, const double* c,
-                                 int count, double bound, const double* rechargeHigh,
-                                 int highUntil) {
+void ExpSingleOnPath(const float* in,
+                     float* out){TEVLORA_ON_ACTIVE_PATH(ExpF, in, out)} std::uint64_t
+    PointsOnPath(const TSearchProblem& problem, const double* inverseStep, const double* a,
+                 const double* c, int count, double bound, const double* rechargeHigh,
+                 int highUntil){TEVLORA_ON_ACTIVE_PATH(Points, problem, inverseStep, a, c, count,
+                                                       bound, rechargeHigh,
+                                                       highUntil)} std::uint64_t
+    PointsSingleOnPath(const TSearchProblem& problem, const double* a, const double* c, int count,
+                       double bound, const double* rechargeHigh, int highUntil) {
   TEVLORA_ON_ACTIVE_PATH(PointsF, problem, a, c, count, bound, rechargeHigh, highUntil)
 }
 }  // namespace
@@ -808,8 +803,7 @@ void ExpLanesSingle(const float* x, float* result) {
 
 std::uint64_t WalkPointTrials(const TSearchProblem& problem, const double* inverseStep,
                               const double* a, const double* c, int count, double bound,
-                              bool singlePrecision, const double* rechargeHigh,
-                              int highUntil) {
+                              bool singlePrecision, const double* rechargeHigh, int highUntil) {
   return singlePrecision
              ? PointsSingleOnPath(problem, a, c, count, bound, rechargeHigh, highUntil)
              : PointsOnPath(problem, inverseStep, a, c, count, bound, rechargeHigh, highUntil);

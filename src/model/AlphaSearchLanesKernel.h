@@ -148,8 +148,7 @@ LANES_FN void StartPack(Pack& pack, const double* a, const double* c, int lanes,
 // (two or three exponentials). Ranges that started as points stay points up
 // to rounding, and `pointLike` walks them with one exponential.
 LANES_FN void NextRange(const Pack& pack, double rn, const TSearchProblem& problem,
-                        const double* inverseStep, int n, bool pointLike, V* nextLow,
-                        V* nextHigh) {
+                        const double* inverseStep, int n, bool pointLike, V* nextLow, V* nextHigh) {
   const V r = Splat(rn);
   const V dt = Splat(problem.timeStep[n]);
   const V va = pack.a, vc = pack.c, inverseA = pack.inverseA, cSize = pack.cSize,

@@ -198,8 +198,8 @@ LANES_FN void StepPackF(PackF& pack, float rf, float dtf, float mf, float mSize,
 // One record for every recharge between rLow and rHigh: the next runoff
 // rises with the recharge, so the low end is the low end with rLow and the
 // high end the high end with rHigh.
-LANES_FN void StepPackRangeF(PackF& pack, float rLow, float rHigh, float dtf, float mf,
-                             float mSize, VF limit, VF sumShare) {
+LANES_FN void StepPackRangeF(PackF& pack, float rLow, float rHigh, float dtf, float mf, float mSize,
+                             VF limit, VF sumShare) {
   VF low, high, unused;
   NextRangeF(pack, rLow, dtf, &low, &unused);
   NextRangeF(pack, rHigh, dtf, &unused, &high);
@@ -279,9 +279,10 @@ LANES_FN void NextWideRangeF(const PackF& pack, float rf, float dtf, VF inverseA
   if (Bits(inside) & pack.alive) {
     newHigh = Max(newHigh, NextRunoffF(Max(lo, Min(peak, hi)), r, va, vc, dt));
   }
-  const VF slack = MulAdd(
-      hi + r, MulAdd(dt * MulAdd(va, hi, pack.cSize), SplatF(kFloatAlphaSlack), SplatF(kFloatSlack)),
-      SplatF(kFloatTiny));
+  const VF slack =
+      MulAdd(hi + r,
+             MulAdd(dt * MulAdd(va, hi, pack.cSize), SplatF(kFloatAlphaSlack), SplatF(kFloatSlack)),
+             SplatF(kFloatTiny));
   newLow = Max(newLow - slack, Min(lo, r) * SplatF(kFloatDown));
   newHigh = Min(newHigh + slack, Max(hi, r) * SplatF(kFloatUp));
   *nextLow = Max(newLow, zero);

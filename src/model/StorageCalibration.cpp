@@ -255,8 +255,8 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
   // Every pair's own optimum needs a search of its own; otherwise the pairs
   // of one Smax are searched together.
   const bool grouped = !options.FullProfile && initialCount > 1;
-  const int workers = std::min<int>(
-      cores, static_cast<int>(grouped ? result.MaxStorages.size() : pairs.size()));
+  const int workers =
+      std::min<int>(cores, static_cast<int>(grouped ? result.MaxStorages.size() : pairs.size()));
   const int searchThreads = workers > 1 ? 1 : options.Threads;
   std::mutex lock;
   std::condition_variable done;
@@ -402,10 +402,10 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
     }
     // The first pair of the winning problem: the others of that recharge
     // have the same optimum.
-    const int winner = found.Found() ? static_cast<int>(std::find(memberOf.begin(), memberOf.end(),
-                                                                  found.member) -
-                                                        memberOf.begin())
-                                     : -1;
+    const int winner =
+        found.Found() ? static_cast<int>(std::find(memberOf.begin(), memberOf.end(), found.member) -
+                                         memberOf.begin())
+                      : -1;
     TFitMeasures fit;
     if (winner >= 0) {
       RouteStoragePair(work, result.Profile[static_cast<std::size_t>(first + winner)].Pair);
@@ -424,8 +424,7 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
   // Searches the pairs of the maximum storages `list` (indices), in order.
   const auto searchAll = [&](const std::vector<int>& list) {
     std::atomic<std::size_t> next(0);
-    const std::size_t count =
-        list.size() * static_cast<std::size_t>(grouped ? 1 : initialCount);
+    const std::size_t count = list.size() * static_cast<std::size_t>(grouped ? 1 : initialCount);
     const auto worker = [&]() {
       TAnalysisRun work = run;
       work.CalcRunoff[1] = work.MeasRunoff[1];
