@@ -300,47 +300,91 @@ LANES_FN void StepWidePackF(PackF& pack, float rLow, float rHigh, float dtf, flo
   AddResidualF(pack, mf, mSize, limit, sumShare);
 }
 
-// Walks leaf boxes on from where the box walk left them, one pack a leaf,
-// each from its box's range and lower sum; the packs join the walk at the
-// record after their box's last. alive[k] gets the lanes of leaf k whose
-// lower bound never passed `bound` up to the last record.
+// A pack of leaf lanes from their values: lanes up to kFLanes are filled
+// with the first one's.
+LANES_FN void StartLeafPackF(PackF& pack, VF& inverseA, const double* a, const double* c, float* lo,
+                             float* hi, float* sum, float* inverse, int lanes, int step) {
+  StartPackF(pack, a, c, lanes, 0.0);
+  for (int l = lanes; l < kFLanes; ++l) {
+    lo[l] = lo[0];
+    hi[l] = hi[0];
+    sum[l] = sum[0];
+    inverse[l] = inverse[0];
+  }
+  pack.lo = LoadF(lo);
+  pack.hi = LoadF(hi);
+  pack.sum = LoadF(sum);
+  pack.first = step;
+  inverseA = LoadF(inverse);
+}
+
+// Walks leaf boxes on from where the box walk left them, each lane from its
+// box's range and lower sum. The lanes of leaves that the box walk left at
+// the same record share packs, which join the walk at the record after it.
+// alive[k] gets the lanes of leaf k whose lower bound never passed `bound`
+// up to the last record.
 LANES_FN void WalkLeafPacksF(const TSearchProblem& problem, const TLeafBox* leaves, int count,
                              double bound, const double* rechargeHigh, int highUntil,
                              unsigned* alive) {
-  PackF packs[kLeafBoxes];
+  // The leaves in the order in which they join.
   int order[kLeafBoxes];
   for (int k = 0; k < count; ++k) {
-    const TLeafBox& leaf = leaves[k];
-    PackF& pack = packs[k];
-    StartPackF(pack, leaf.a, leaf.c, leaf.lanes, leaf.low);
-    // The box's range widened to floats, and its lower sum rounded down.
-    pack.lo = SplatF(static_cast<float>(leaf.low * (1 - 4 * kFloatRounding)));
-    pack.hi = SplatF(static_cast<float>(leaf.high * (1 + 4 * kFloatRounding)));
-    pack.sum = SplatF(static_cast<float>(leaf.lowerSum * (1 - 4 * kFloatRounding)));
-    pack.first = leaf.step;
     order[k] = k;
-  }
-  // In the order in which they join.
-  for (int k = 1; k < count; ++k) {
+    alive[k] = 0;
     for (int m = k; m > 0 && leaves[order[m]].step < leaves[order[m - 1]].step; --m) {
       std::swap(order[m], order[m - 1]);
     }
   }
-  PackF walking[kLeafBoxes];
-  VF inverseA[kLeafBoxes];
-  int from[kLeafBoxes];
+  // Their lanes in packs: a new pack where the record changes or a pack is
+  // full. Each lane keeps its leaf and its place there.
+  constexpr int kMostPacks = kLeafBoxes * kSearchLanes / kFLanes + kLeafBoxes;
+  PackF packs[kMostPacks];
+  VF inverseA[kMostPacks];
+  int leafOf[kMostPacks][kFLanes], laneOf[kMostPacks][kFLanes];
+  int packCount = 0;
+  {
+    alignas(64) double a[kFLanes], c[kFLanes];
+    alignas(64) float lo[kFLanes], hi[kFLanes], sum[kFLanes], inverse[kFLanes];
+    int lanes = 0, step = -1;
+    for (int k = 0; k <= count; ++k) {
+      // The pack so far is closed where the record changes, and at the end.
+      if (lanes > 0 && (k == count || leaves[order[k]].step != step)) {
+        StartLeafPackF(packs[packCount], inverseA[packCount], a, c, lo, hi, sum, inverse, lanes,
+                       step);
+        ++packCount;
+        lanes = 0;
+      }
+      if (k == count) break;
+      const TLeafBox& leaf = leaves[order[k]];
+      step = leaf.step;
+      for (int l = 0; l < leaf.lanes; ++l) {
+        if (lanes == kFLanes) {
+          StartLeafPackF(packs[packCount], inverseA[packCount], a, c, lo, hi, sum, inverse, lanes,
+                         step);
+          ++packCount;
+          lanes = 0;
+        }
+        a[lanes] = leaf.a[l];
+        c[lanes] = leaf.c[l];
+        // The box's range widened to floats, and its lower sum rounded down.
+        lo[lanes] = static_cast<float>(leaf.low * (1 - 4 * kFloatRounding));
+        hi[lanes] = static_cast<float>(leaf.high * (1 + 4 * kFloatRounding));
+        sum[lanes] = static_cast<float>(leaf.lowerSum * (1 - 4 * kFloatRounding));
+        inverse[lanes] = leaf.a[l] > 0 ? static_cast<float>(1 / leaf.a[l]) : kFloatHugeF;
+        leafOf[packCount][lanes] = order[k];
+        laneOf[packCount][lanes] = l;
+        ++lanes;
+      }
+    }
+  }
+  // The packs are in the order in which they join; `live` of them, from
+  // `first` on, are walking.
+  int walking[kMostPacks];
   int joined = 0, live = 0;
   const VF limit = SplatF(static_cast<float>(std::min(bound, 1e30)));
   const VF sumShare = SplatF(static_cast<float>(1 - 2 * (problem.count + 8) * kFloatRounding));
-  for (int n = 2; n <= problem.count && (live > 0 || joined < count); ++n) {
-    while (joined < count && packs[order[joined]].first < n) {
-      walking[live] = packs[order[joined]];
-      alignas(64) float la[kFLanes];
-      StoreF(la, walking[live].a);
-      for (int l = 0; l < kFLanes; ++l) la[l] = la[l] > 0 ? 1.0f / la[l] : kFloatHugeF;
-      inverseA[live] = LoadF(la);
-      from[live++] = order[joined++];
-    }
+  for (int n = 2; n <= problem.count && (live > 0 || joined < packCount); ++n) {
+    while (joined < packCount && packs[joined].first < n) walking[live++] = joined++;
     if (live == 0) continue;
     const float r = static_cast<float>(problem.recharge[n]);
     const float dt = static_cast<float>(problem.timeStep[n]);
@@ -348,24 +392,22 @@ LANES_FN void WalkLeafPacksF(const TSearchProblem& problem, const TLeafBox* leav
     const float mf = static_cast<float>(m), mSize = static_cast<float>(std::fabs(m));
     const float rHigh = rechargeHigh && n <= highUntil ? static_cast<float>(rechargeHigh[n]) : r;
     for (int k = 0; k < live; ++k) {
-      StepWidePackF(walking[k], r, rHigh, dt, mf, mSize, inverseA[k], limit, sumShare);
+      const int p = walking[k];
+      StepWidePackF(packs[p], r, rHigh, dt, mf, mSize, inverseA[p], limit, sumShare);
     }
     for (int k = 0; k < live;) {
-      if (walking[k].alive) {
+      if (packs[walking[k]].alive) {
         ++k;
       } else {
-        alive[from[k]] = 0;
-        --live;
-        walking[k] = walking[live];
-        inverseA[k] = inverseA[live];
-        from[k] = from[live];
+        walking[k] = walking[--live];
       }
     }
   }
-  for (int k = 0; k < live; ++k) alive[from[k]] = walking[k].alive;
-  // Leaves whose box had reached the last record walk no further.
-  while (joined < count) {
-    alive[order[joined]] = packs[order[joined]].alive;
-    ++joined;
+  // Packs that never joined (their boxes had reached the last record) keep
+  // all their lanes.
+  for (int p = 0; p < packCount; ++p) {
+    for (int l = 0; l < kFLanes; ++l) {
+      if (packs[p].alive & (1u << l)) alive[leafOf[p][l]] |= 1u << laneOf[p][l];
+    }
   }
 }
