@@ -105,18 +105,21 @@ TEST(StorageCalibration, OneValueRangesGiveTheOrdinaryAnalysis) {
               calibration.SumSq == ordinary.sum);
 }
 
-// Cancel is heard inside a pair's search, not only between pairs: with one
-// pair, a yes from the second question on stops the calibration.
+// Cancel is heard inside a search, not only between searches: with one
+// pair, or one maximum storage whose initial storages are searched
+// together, a yes from the second question on stops the calibration.
 TEST(StorageCalibration, CancelStopsTheSearchOfAPair) {
   const TDMTevlora data = ExampleData("spotpy_d_spring2013.inp");
-  TStorageRanges ranges;
-  ranges.MaxStorage = {data.MaxStorage, data.MaxStorage, 0};
-  ranges.InitialFractions = {0.5};
-  TStorageCalibrationOptions options;
-  int asked = 0;
-  options.Cancelled = [&asked] { return ++asked > 1; };
-  const TStorageCalibration calibration = CalibrateStorages(RecordsOf(data), ranges, options);
-  EXPECT_TRUE(calibration.Cancelled && !calibration.Found) << asked;
+  for (const auto& fractions : {std::vector<double>{0.5}, std::vector<double>{0.5, 1}}) {
+    TStorageRanges ranges;
+    ranges.MaxStorage = {data.MaxStorage, data.MaxStorage, 0};
+    ranges.InitialFractions = fractions;
+    TStorageCalibrationOptions options;
+    int asked = 0;
+    options.Cancelled = [&asked] { return ++asked > 1; };
+    const TStorageCalibration calibration = CalibrateStorages(RecordsOf(data), ranges, options);
+    EXPECT_TRUE(calibration.Cancelled && !calibration.Found) << fractions.size() << " " << asked;
+  }
 }
 
 // Records without escape whose dead storage starts full: every maximum
