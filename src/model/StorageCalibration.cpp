@@ -280,7 +280,7 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
 
   // The measures of the reconstruction with a pair's optimum; `work` holds
   // the pair's recharge.
-  const auto MeasuresOf = [&](TAnalysisRun& work, const TSearchResult& found) {
+  const auto measuresOf = [&](TAnalysisRun& work, const TSearchResult& found) {
     RouteMainReservoir(work, TrialAOf(found.outer), TrialCOf(found.inner));
     const std::vector<double> measured(work.MeasRunoff.begin() + 1,
                                        work.MeasRunoff.begin() + fitted + 1);
@@ -289,7 +289,7 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
     return ComputeFitMeasures(measured, calculated);
   };
   // A pair's optimum, and the best so far (under the lock).
-  const auto Record = [&](int k, const TSearchResult& found, const TFitMeasures& fit) {
+  const auto record = [&](int k, const TSearchResult& found, const TFitMeasures& fit) {
     TStorageProfileEntry& entry = result.Profile[static_cast<std::size_t>(k)];
     entry.Known = true;
     entry.A = TrialAOf(found.outer);
@@ -308,7 +308,7 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
     }
   };
   // A pair done (under the lock).
-  const auto PairDone = [&]() {
+  const auto pairDone = [&]() {
     ++progress.Done;
     progress.Found = result.Found;
     if (result.Found) {
@@ -355,15 +355,15 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
         return;
       }
     }
-    const TFitMeasures fit = found.Found() ? MeasuresOf(work, found) : TFitMeasures{};
+    const TFitMeasures fit = found.Found() ? measuresOf(work, found) : TFitMeasures{};
     std::lock_guard<std::mutex> guard(lock);
     if (!known) {
       searched[key] = found;
       ++result.Searches;
       done.notify_all();
     }
-    if (found.Found()) Record(k, found, fit);
-    PairDone();
+    if (found.Found()) record(k, found, fit);
+    pairDone();
   };
 
   // A group: the pairs of one Smax, searched together. Their recharge
@@ -409,15 +409,15 @@ TStorageCalibration CalibrateStorages(const TAnalysisRun& run, const TStorageRan
     TFitMeasures fit;
     if (winner >= 0) {
       RouteStoragePair(work, result.Profile[static_cast<std::size_t>(first + winner)].Pair);
-      fit = MeasuresOf(work, found);
+      fit = measuresOf(work, found);
     }
     std::lock_guard<std::mutex> guard(lock);
     result.Searches += static_cast<int>(problems.size());
     for (int p = 0; p < initialCount; ++p) {
       if (winner >= 0 && memberOf[static_cast<std::size_t>(p)] == found.member) {
-        Record(first + p, found, fit);
+        record(first + p, found, fit);
       }
-      PairDone();
+      pairDone();
     }
   };
 

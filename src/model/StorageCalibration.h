@@ -93,7 +93,9 @@ struct TStorageProgress {
 };
 
 // The pairs are shared out among the threads, one search per thread at a
-// time; the callbacks are called from those threads, one call at a time.
+// time (where only the best pair is wanted, the initial storages of one
+// maximum storage are searched together); the callbacks are called from
+// those threads, one call at a time.
 struct TStorageCalibrationOptions {
   int Threads = 0;  // 0: all cores
   // Every pair's own optimum (for the profile): no pair is cut short by the
@@ -110,7 +112,8 @@ struct TStorageCalibrationOptions {
 struct TStorageProfileEntry {
   TStoragePair Pair;
   // False when the pair's search ended early because it could not beat the
-  // best pair so far (never with FullProfile) or no trial fitted.
+  // best pair so far, those searched with it included (never with
+  // FullProfile), or no trial fitted.
   bool Known = false;
   double A = 0, C = 0, SumSq = 0;
   // Of the reconstruction with that optimum over the fitted records.
